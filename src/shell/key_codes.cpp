@@ -1,0 +1,170 @@
+#include "shell/key_codes.h"
+
+#include <array>
+
+namespace vistrel {
+
+namespace {
+
+struct KeyRow {
+    KeyCode code;
+    const char* name;      // null ends the table
+    const char16_t* wide;  // empty in every row; kept for skins that need wide names
+};
+
+// Rows in stored order: 0..55, then 58, 59, 56, 57, 60..64. Only a name search sees it.
+constexpr KeyRow kKeyRows[] = {
+    {0, "None", nullptr},       {1, "Shift", nullptr},        {2, "Ctrl", nullptr},
+    {3, "Alt", nullptr},        {4, "Left", nullptr},         {5, "Right", nullptr},
+    {6, "Up", nullptr},         {7, "Down", nullptr},         {8, "Esc", nullptr},
+    {9, "Enter", nullptr},      {10, "Space", nullptr},       {11, "Backspace", nullptr},
+    {12, "Del", nullptr},       {13, "Insert", nullptr},      {14, "Home", nullptr},
+    {15, "End", nullptr},       {16, "PageDown", nullptr},    {17, "PageUp", nullptr},
+    {18, "Tab", nullptr},       {19, "ContextMenu", nullptr}, {20, "A", nullptr},
+    {21, "B", nullptr},         {22, "C", nullptr},           {23, "D", nullptr},
+    {24, "E", nullptr},         {25, "F", nullptr},           {26, "G", nullptr},
+    {27, "H", nullptr},         {28, "I", nullptr},           {29, "J", nullptr},
+    {30, "K", nullptr},         {31, "L", nullptr},           {32, "M", nullptr},
+    {33, "N", nullptr},         {34, "O", nullptr},           {35, "P", nullptr},
+    {36, "Q", nullptr},         {37, "R", nullptr},           {38, "S", nullptr},
+    {39, "T", nullptr},         {40, "U", nullptr},           {41, "V", nullptr},
+    {42, "W", nullptr},         {43, "X", nullptr},           {44, "Y", nullptr},
+    {45, "Z", nullptr},         {46, "0", nullptr},           {47, "1", nullptr},
+    {48, "2", nullptr},         {49, "3", nullptr},           {50, "4", nullptr},
+    {51, "5", nullptr},         {52, "6", nullptr},           {53, "7", nullptr},
+    {54, "8", nullptr},         {55, "9", nullptr},           {58, "CALL_MAKE", nullptr},
+    {59, "CALL_END", nullptr},  {56, "*", nullptr},           {57, "#", nullptr},
+    {60, "SLIDE", nullptr},     {61, "SOFT_LEFT", nullptr},   {62, "SOFT_RIGHT", nullptr},
+    {63, "VOLUME_UP", nullptr}, {64, "VOLUME_DOWN", nullptr}, {0, nullptr, nullptr},
+};
+
+// Virtual keys of the original platform to key codes; 0 where unmapped.
+constexpr std::array<KeyCode, 256> make_virtual_key_table() {
+    std::array<KeyCode, 256> t{};
+    t[8] = t[27] = key::Backspace;
+    t[9] = key::Tab;
+    t[13] = key::Enter;
+    t[16] = key::Shift;
+    t[17] = key::Ctrl;
+    t[18] = key::Alt;
+    t[32] = key::Space;
+    t[33] = key::PageUp;
+    t[34] = key::PageDown;
+    t[35] = key::End;
+    t[36] = key::Home;
+    t[37] = key::Left;
+    t[38] = key::Up;
+    t[39] = key::Right;
+    t[40] = key::Down;
+    t[45] = key::Insert;
+    t[46] = key::Del;
+    for (int i = 0; i < 10; ++i)
+        t[48 + i] = key::Digit0 + i;
+    for (int i = 0; i < 26; ++i)
+        t[65 + i] = key::A + i;
+    t[93] = key::ContextMenu;
+    t[112] = key::SoftLeft;
+    t[113] = key::SoftRight;
+    t[114] = key::CallMake;
+    t[115] = key::CallEnd;
+    t[117] = key::VolumeUp;
+    t[118] = key::VolumeDown;
+    t[119] = key::Star;
+    t[120] = key::Pound;
+    return t;
+}
+
+constexpr auto kVirtualKeys = make_virtual_key_table();
+
+// SDL key codes: printable keys are their character; the others are the scan code with
+// bit 30 set.
+constexpr int32_t sdl_scancode_key(int32_t scancode) {
+    return scancode | (1 << 30);
+}
+
+struct SdlRow {
+    int32_t sdl;
+    uint32_t virtual_key;
+};
+
+constexpr SdlRow kSdlRows[] = {
+    {'\r', 13},
+    {27, 27},
+    {8, 8},
+    {'\t', 9},
+    {' ', 32},
+    {127, 46},
+    {'*', 119},
+    {'#', 120},
+    {sdl_scancode_key(58), 112},   // F1: left soft key
+    {sdl_scancode_key(59), 113},   // F2: right soft key
+    {sdl_scancode_key(60), 114},   // F3: talk
+    {sdl_scancode_key(61), 115},   // F4: end
+    {sdl_scancode_key(63), 117},   // F6: volume up
+    {sdl_scancode_key(64), 118},   // F7: volume down
+    {sdl_scancode_key(65), 119},   // F8: star
+    {sdl_scancode_key(66), 120},   // F9: pound
+    {sdl_scancode_key(73), 45},    // Insert
+    {sdl_scancode_key(74), 36},    // Home
+    {sdl_scancode_key(75), 33},    // Page up
+    {sdl_scancode_key(77), 35},    // End
+    {sdl_scancode_key(78), 34},    // Page down
+    {sdl_scancode_key(79), 39},    // Right
+    {sdl_scancode_key(80), 37},    // Left
+    {sdl_scancode_key(81), 40},    // Down
+    {sdl_scancode_key(82), 38},    // Up
+    {sdl_scancode_key(85), 119},   // keypad *
+    {sdl_scancode_key(88), 13},    // keypad Enter
+    {sdl_scancode_key(101), 93},   // Application (context menu)
+    {sdl_scancode_key(118), 93},   // Menu
+    {sdl_scancode_key(128), 117},  // Volume up
+    {sdl_scancode_key(129), 118},  // Volume down
+    {sdl_scancode_key(224), 17},   // left Ctrl
+    {sdl_scancode_key(225), 16},   // left Shift
+    {sdl_scancode_key(226), 18},   // left Alt
+    {sdl_scancode_key(228), 17},   // right Ctrl
+    {sdl_scancode_key(229), 16},   // right Shift
+    {sdl_scancode_key(230), 18},   // right Alt
+};
+
+}  // namespace
+
+KeyCode key_from_virtual_key(uint32_t virtual_key) {
+    return virtual_key < kVirtualKeys.size() ? kVirtualKeys[virtual_key] : key::None;
+}
+
+std::string_view key_name(KeyCode code) {
+    for (const KeyRow* row = kKeyRows; row->name; ++row)
+        if (row->code == code) return row->name;
+    return {};
+}
+
+std::optional<KeyCode> key_from_name(std::u16string_view name) {
+    for (const KeyRow* row = kKeyRows; row->name; ++row) {
+        if (row->wide && *row->wide) {
+            if (name == row->wide) return row->code;
+            continue;
+        }
+        const std::string_view narrow(row->name);
+        if (narrow.size() != name.size()) continue;
+        bool equal = true;
+        for (size_t i = 0; i < narrow.size() && equal; ++i)
+            equal = char16_t(static_cast<unsigned char>(narrow[i])) == name[i];
+        if (equal) return row->code;
+    }
+    return std::nullopt;
+}
+
+uint32_t virtual_key_from_sdl(int32_t sdl_keycode) {
+    if (sdl_keycode >= 'a' && sdl_keycode <= 'z') return uint32_t(sdl_keycode - 'a' + 'A');
+    if (sdl_keycode >= '0' && sdl_keycode <= '9') return uint32_t(sdl_keycode);
+    for (const auto& row : kSdlRows)
+        if (row.sdl == sdl_keycode) return row.virtual_key;
+    return 0;
+}
+
+Trace& operator<<(Trace& trace, KeyName key) {
+    return trace << key_name(key.code);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,53 @@
+#pragma once
+// The program's own key numbering (0..64), independent of the system's key codes, so that
+// skins can name keys and screens can test them.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/trace.h"
+
+namespace vistrel {
+
+using KeyCode = int32_t;
+
+namespace key {
+inline constexpr KeyCode None = 0, Shift = 1, Ctrl = 2, Alt = 3, Left = 4, Right = 5, Up = 6,
+                         Down = 7, Esc = 8, Enter = 9, Space = 10, Backspace = 11, Del = 12,
+                         Insert = 13, Home = 14, End = 15, PageDown = 16, PageUp = 17, Tab = 18,
+                         ContextMenu = 19, A = 20, Z = 45, Digit0 = 46, Digit9 = 55, Star = 56,
+                         Pound = 57, CallMake = 58, CallEnd = 59, Slide = 60, SoftLeft = 61,
+                         SoftRight = 62, VolumeUp = 63, VolumeDown = 64;
+inline constexpr KeyCode Last = 64;
+}  // namespace key
+
+// A key press or release. `first` is false for an auto-repeated press.
+struct KeyEvent {
+    KeyCode code = key::None;
+    bool down = false;
+    bool first = true;
+};
+
+// The system's virtual key (see `virtual_key_from_sdl`) to our key code; 0 when unmapped.
+KeyCode key_from_virtual_key(uint32_t virtual_key);
+
+// The name of a key code ("Left", "SOFT_LEFT", "A", "*"); empty when the code has none.
+std::string_view key_name(KeyCode code);
+
+// The code whose name equals `name` exactly, letter case included.
+std::optional<KeyCode> key_from_name(std::u16string_view name);
+
+// SDL key codes (SDL_Keycode values) to the original platform's virtual-key numbers:
+// arrows 37-40, Return 13, Escape 27, Backspace 8, F1/F2 soft keys 112/113, F3/F4 call
+// keys 114/115, F6/F7 volume 117/118, F8/F9 star and pound 119/120, Menu 93. 0 when the
+// key has no counterpart.
+uint32_t virtual_key_from_sdl(int32_t sdl_keycode);
+
+// Writes a key code to the trace log by its name (nothing when it has none).
+struct KeyName {
+    KeyCode code;
+};
+Trace& operator<<(Trace& trace, KeyName key);
+
+}  // namespace vistrel

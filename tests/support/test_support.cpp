@@ -1,0 +1,78 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/text.h"
+
+namespace vistrel::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vistrel-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::u16string TempDir::u16() const { return from_utf8(m_path.string()); }
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : m_name(std::move(name)) {
+    if (const char* old = std::getenv(m_name.c_str())) m_old = old;
+    if (value)
+        setenv(m_name.c_str(), value->c_str(), 1);
+    else
+        unsetenv(m_name.c_str());
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_old)
+        setenv(m_name.c_str(), m_old->c_str(), 1);
+    else
+        unsetenv(m_name.c_str());
+}
+
+std::optional<std::filesystem::path> photos_dir() {
+    const char* dir = std::getenv("VISTREL_PHOTOS");
+    if (!dir || !*dir) return std::nullopt;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;
+    return std::filesystem::path(dir);
+}
+
+std::vector<std::filesystem::path> photo_files(const std::string& subfolder) {
+    std::vector<std::filesystem::path> files;
+    const auto dir = photos_dir();
+    if (!dir) return files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(*dir / subfolder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        auto ext = it->path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+        if (it->is_regular_file() && (ext == ".jpg" || ext == ".jpeg")) files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string read_file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace vistrel::test
