@@ -1,0 +1,165 @@
+#include "library/cache_builder.h"
+
+#include "library/cache_file.h"
+#include "library/file_walker.h"
+#include "library/orientation.h"
+#include "library/thumbnail.h"
+#include "platform/paths.h"
+#include "platform/threads.h"
+#include "platform/trace.h"
+
+namespace vistrel {
+
+namespace {
+
+double seconds_since(uint64_t start_us) {
+    return static_cast<double>(micro_ticks() - start_us) / 1e6;
+}
+
+// Offsets and sizes are stored in 32 bits.
+bool fits32(uint64_t value) {
+    return value <= UINT32_MAX;
+}
+
+class CacheBuild {
+public:
+    CacheBuild(const std::u16string& picture, const std::u16string& drive,
+               const std::u16string& name, const StopTest& stop, RecordingMode mode)
+        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode) {}
+
+    bool run();
+
+private:
+    bool append(const uint8_t* bytes, size_t size);
+    bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
+    bool first_pass(MemoryStream& level);
+    bool later_pass(int k, MemoryStream& level, MemoryStream& next);
+    bool finish_header();
+
+    const std::u16string& m_picture;
+    const std::u16string& m_drive;
+    const std::u16string& m_name;
+    const StopTest& m_stop;
+    RecordingMode m_mode;
+    FileStream m_file;
+    uint64_t m_end = 0;  // bytes written so far
+    CacheHeader m_header;
+    uint64_t m_started_us = micro_ticks();
+};
+
+bool CacheBuild::append(const uint8_t* bytes, size_t size) {
+    if (!fits32(m_end + size) || !m_file.seek(m_end)) return false;
+    if (size && m_file.write(bytes, size) != size) return false;
+    m_end += size;
+    return true;
+}
+
+bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32_t& size) {
+    std::vector<uint8_t> bytes(records.size() * kResumeRecordSize);
+    for (size_t i = 0; i < records.size(); ++i)
+        records[i].store(&bytes[i * kResumeRecordSize]);
+    size = static_cast<uint32_t>(bytes.size());
+    return append(bytes.data(), bytes.size());
+}
+
+bool CacheBuild::first_pass(MemoryStream& level) {
+    FileStream input(m_picture, OpenMode::Read);
+    if (!input.is_open()) return false;
+    m_header.orientation = read_orientation(input);
+    if (m_header.orientation == 0) return false;
+    if (!input.seek(0)) return false;
+    std::vector<ResumeRecord> records;
+    if (!half_pass(input, input.size(), level, m_stop, &records, m_mode)) return false;
+    return append_records(records, m_header.levels[0].records_size);
+}
+
+// Reads level k from `level`; writes its records and JPEG, and level k + 1 into `next`
+// unless k is the last level.
+bool CacheBuild::later_pass(int k, MemoryStream& level, MemoryStream& next) {
+    CacheLevel& entry = m_header.levels[k];
+    entry.records_offset = static_cast<uint32_t>(m_end);
+    entry.jpeg_size = static_cast<uint32_t>(level.size());
+    std::vector<ResumeRecord> records;
+    level.rewind();
+    if (k < m_header.level_count()) {
+        if (!half_pass(level, level.size(), next, m_stop, &records, m_mode)) return false;
+    } else {
+        records = record_level(level, level.size());
+    }
+    if (!append_records(records, entry.records_size)) return false;
+    entry.jpeg_offset = static_cast<uint32_t>(m_end);
+    return append(level.bytes().data(), level.bytes().size());
+}
+
+bool CacheBuild::finish_header() {
+    // Everything but the tag first, the tag last: a file cut short is never valid.
+    m_header.tag = 0;
+    std::vector<uint8_t> bytes = m_header.bytes();
+    if (!m_file.seek(0) || m_file.write(bytes.data(), bytes.size()) != bytes.size()) return false;
+    m_header.tag = kCacheFormatTag;
+    bytes = m_header.bytes();
+    return m_file.seek(0) && m_file.write(bytes.data(), 4) == 4;
+}
+
+bool CacheBuild::run() {
+    if (m_name.empty() || !is_regular_file(m_picture)) return false;
+    int halvings = 0;
+    {
+        FileStream input(m_picture, OpenMode::Read);
+        JpegReader reader(input, input.size());
+        if (!reader.ok()) return false;
+        halvings = levels_for(reader.width(), reader.height());
+    }
+    if (!m_file.open(m_name, OpenMode::Write)) return false;
+    m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
+    const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
+    if (!append(zeros.data(), zeros.size())) return false;
+    m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
+
+    MemoryStream level;
+    if (!first_pass(level)) return false;
+    trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
+    for (int k = 1; k <= halvings; ++k) {
+        MemoryStream next;
+        if (!later_pass(k, level, next)) return false;
+        trace() << "create cache time " << k << " " << seconds_since(m_started_us) << "\n";
+        if (k < halvings) level = std::move(next);
+    }
+
+    MemoryStream thumbnail;
+    if (halvings > 0) {
+        level.rewind();
+        if (!make_thumbnail(level, thumbnail, m_stop)) return false;
+    } else {
+        FileStream input(m_picture, OpenMode::Read);
+        if (!make_thumbnail(input, thumbnail, m_stop)) return false;
+    }
+    m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
+    m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
+    if (!append(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
+    // A picture that changed while we read it would leave a cache of something else.
+    if (cache_file_name(m_picture, m_drive) != m_name) return false;
+    return finish_header();
+}
+
+}  // namespace
+
+bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
+                 RecordingMode mode) {
+    return CacheBuild(picture, drive, cache_file_name(picture, drive), stop, mode).run();
+}
+
+bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
+                      const StopTest& stop) {
+    const std::u16string folder = cache_folder(drive);
+    if (!file_info(folder).is_directory) create_directory(folder);
+    const uint64_t started = micro_ticks();
+    trace() << "Time for create cache begin " << seconds_since(started) << "\n";
+    const std::u16string name = cache_file_name(picture, drive);
+    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::OwnPass).run();
+    if (!built && !name.empty()) FileStream marker(name, OpenMode::Write);
+    trace() << "Time for create cache end " << seconds_since(started) << "\n";
+    return built;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,26 @@
+#pragma once
+// Which storage is searched for pictures.
+
+#include <string>
+#include <vector>
+
+#include "library/file_walker.h"
+
+namespace vistrel {
+
+// The storage cards: the folders listed in $VISTREL_CARDS (separated by ":") when it is
+// set, else the removable volumes mounted below /media and /run/media/<user>, in mount
+// order.
+std::vector<std::u16string> storage_cards();
+
+// Reports every storage card worth searching through the visitor's `on_directory`: cards of
+// more than 1,000,000 bytes that do not hold the documents folder (which is searched on its
+// own). A false answer from the visitor ends the enumeration. Always returns true.
+bool find_drives(FileVisitor& visitor);
+
+// The mount points listed in a mounts table (the text of /proc/self/mounts) that lie below
+// one of `roots`, with the table's octal escapes decoded.
+std::vector<std::string> removable_mount_points(const std::string& mounts_table,
+                                                const std::vector<std::string>& roots);
+
+}  // namespace vistrel

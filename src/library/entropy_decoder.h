@@ -1,0 +1,63 @@
+#pragma once
+// Our baseline Huffman entropy decoder: one MCU at a time, either skipping the
+// coefficients (to follow the scan and record its state) or producing them. An MCU's work
+// is done on a copy of the state, which is committed only when the whole MCU is decoded.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "library/bit_reader.h"
+#include "library/huffman_table.h"
+#include "library/jpeg_layout.h"
+
+namespace vistrel {
+
+// The decoder's own state besides the bit buffer.
+struct EntropyState {
+    std::array<int16_t, 3> dc{};   // DC predictors, per component of the frame
+    uint32_t restarts_to_go = 0;   // MCUs left in the restart interval
+    uint8_t next_restart = 0;      // number of the next restart marker (0..7)
+};
+
+// Coefficients of one block in natural (row by row) order.
+using CoefficientBlock = std::array<int16_t, 64>;
+
+class EntropyDecoder {
+public:
+    static constexpr int kMaxBlocksInMcu = 6;
+
+    // False when the layout is not one we follow or its Huffman tables are not valid.
+    bool init(const JpegLayout& layout);
+
+    // At the start of each MCU: handles the end of a restart interval when one is due. False
+    // when the expected restart marker is not there.
+    bool begin_mcu(BitReader& reader);
+    // Decodes one MCU and forgets its coefficients. False when the data is broken or ends.
+    bool skip_mcu(BitReader& reader);
+    // Decodes one MCU into `blocks` (as many as the MCU has blocks, in decoding order).
+    bool decode_mcu(BitReader& reader, CoefficientBlock* blocks);
+
+    const EntropyState& state() const { return m_state; }
+    void set_state(const EntropyState& state) { m_state = state; }
+    int blocks_in_mcu() const { return static_cast<int>(m_blocks.size()); }
+
+private:
+    struct BlockTables {
+        int component;
+        const HuffmanTable* dc;
+        const HuffmanTable* ac;
+    };
+
+    std::array<HuffmanTable, 4> m_dc_tables;
+    std::array<HuffmanTable, 4> m_ac_tables;
+    std::vector<BlockTables> m_blocks;
+    int m_restart_interval = 0;
+    EntropyState m_state;
+};
+
+// The natural-order index of each zig-zag position, with 16 extra entries at 63 so that a
+// damaged run that overshoots lands on the last coefficient, as common decoders do.
+const std::array<uint8_t, 80>& natural_order();
+
+}  // namespace vistrel

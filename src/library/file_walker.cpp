@@ -1,0 +1,85 @@
+#include "library/file_walker.h"
+
+#include <sys/stat.h>
+
+#include "library/path_parts.h"
+#include "platform/directory.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/threads.h"
+
+namespace vistrel {
+
+namespace {
+
+// Deeper trees than this are not photo collections; the limit keeps the number of open
+// folders and the recursion bounded whatever the file system holds.
+constexpr int kMaxDepth = 256;
+
+std::u16string search_path(const std::u16string& dir, const std::u16string& pattern) {
+    return dir.empty() ? pattern : join(dir, pattern);
+}
+
+bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
+          const std::u16string& directory_pattern, bool recursive, int depth) {
+    {
+        DirectoryReader files(search_path(dir, file_pattern));
+        DirectoryEntry entry;
+        while (files.next(entry)) {
+            if (entry.is_directory) continue;
+            const std::u16string path = join(dir, entry.name);
+            if (!is_regular_file(path)) continue;
+            if (!visitor.on_file(path)) return false;
+        }
+    }
+    DirectoryReader folders(search_path(dir, directory_pattern));
+    DirectoryEntry entry;
+    while (folders.next(entry)) {
+        if (!entry.is_directory || entry.name == u"." || entry.name == u"..") continue;
+        const std::u16string sub = join(dir, entry.name);
+        if (!visitor.on_directory(sub)) return false;
+        if (recursive && depth < kMaxDepth &&
+            !walk(visitor, sub, file_pattern, directory_pattern, recursive, depth + 1))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool is_regular_file(const std::u16string& path) {
+    struct stat st {};
+    return stat(to_utf8(expand_path(path)).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FileCollector::on_file(const std::u16string& path) {
+    files.push_back(path);
+    return true;
+}
+
+bool FileCollector::on_directory(const std::u16string& path) {
+    directories.push_back(path);
+    return true;
+}
+
+bool StoppableCollector::keep_going() const {
+    return !m_worker || !m_worker->stop_requested();
+}
+
+bool StoppableCollector::on_file(const std::u16string& path) {
+    FileCollector::on_file(path);
+    return keep_going();
+}
+
+bool StoppableCollector::on_directory(const std::u16string& path) {
+    FileCollector::on_directory(path);
+    return keep_going();
+}
+
+bool find_files(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
+                const std::u16string& directory_pattern, bool recursive) {
+    walk(visitor, dir, file_pattern, directory_pattern, recursive, 0);
+    return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,68 @@
+#pragma once
+// Decoding a JPEG from one of the program's streams through libjpeg, row by row, as RGB.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/file_stream.h"
+
+struct jpeg_decompress_struct;
+
+namespace vistrel {
+
+// Asked before each step of a long decode; true ends it with failure.
+using StopTest = std::function<bool()>;
+
+class JpegReader {
+public:
+    // Pictures of more pixels than this are refused: no camera makes them, and a damaged
+    // header must not make us decode for minutes.
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 29;
+
+    // Reads the header from the stream's current position through a 4096-byte buffer;
+    // `input_size` is the number of bytes from there to the end of the picture.
+    JpegReader(InputStream& input, uint64_t input_size);
+    ~JpegReader();
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    // False when the stream is not open, the header cannot be read or the picture is refused.
+    bool ok() const { return m_ok; }
+    int width() const;
+    int height() const;
+    // Sampling factors of a component, and the number of components in the file.
+    int components() const;
+    int horizontal_sampling(int component) const;
+    int vertical_sampling(int component) const;
+    int restart_interval() const;
+    // Whether the picture is one baseline-style scan: sequential, Huffman-coded, 8-bit.
+    bool is_sequential_huffman() const;
+    // Bytes the header took: where the entropy-coded data of the first scan begins.
+    uint64_t header_size() const;
+
+    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB with the fast integer inverse
+    // DCT. `stop` (when given) is asked while multi-scan pictures are gathered.
+    bool start(int scale = 1, const StopTest* stop = nullptr);
+    int output_width() const;
+    int output_height() const;
+    int output_row() const;
+    // Decodes the next row into `rgb` (3 bytes per pixel of the output width). False when
+    // the library fails or the input ends.
+    bool read_row(uint8_t* rgb);
+    // Whether the library has warned that the entropy-coded data is broken.
+    bool data_damaged() const;
+    // Input bytes not yet consumed by the library: its buffer and what is left unread.
+    uint64_t unconsumed() const;
+
+    // The library object, for the few callers that need more of it (tile decoding).
+    jpeg_decompress_struct* handle();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+    bool m_ok = false;
+    bool m_started = false;
+};
+
+}  // namespace vistrel

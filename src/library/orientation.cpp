@@ -1,0 +1,91 @@
+#include "library/orientation.h"
+
+#include "library/buffered_input.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace vistrel {
+
+namespace {
+
+constexpr int kNoOrientation = 1;
+constexpr uint16_t kOrientationTag = 274;
+constexpr size_t kMaxTiffBytes = 2048;
+constexpr size_t kEntrySize = 12;
+
+// The TIFF block of an EXIF segment, read in its own byte order.
+class TiffBlock {
+public:
+    TiffBlock(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
+
+    bool has(size_t offset, size_t count) const {
+        return offset <= m_size && count <= m_size - offset;
+    }
+    uint8_t byte(size_t offset) const { return m_bytes[offset]; }
+    uint16_t u16(size_t offset) const {
+        return m_big_endian ? uint16_t(m_bytes[offset] << 8 | m_bytes[offset + 1])
+                            : uint16_t(m_bytes[offset + 1] << 8 | m_bytes[offset]);
+    }
+    void set_big_endian(bool big) { m_big_endian = big; }
+    bool big_endian() const { return m_big_endian; }
+
+private:
+    const uint8_t* m_bytes;
+    size_t m_size;
+    bool m_big_endian = false;
+};
+
+// Reads the orientation entry of the first directory of an EXIF TIFF block whose
+// segment is `segment_length` bytes long.
+int orientation_from_tiff(TiffBlock& tiff, int segment_length) {
+    if (segment_length < 20 || !tiff.has(0, 8)) return kNoOrientation;
+    if (tiff.byte(0) == 0x49 && tiff.byte(1) == 0x49)
+        tiff.set_big_endian(false);
+    else if (tiff.byte(0) == 0x4D && tiff.byte(1) == 0x4D)
+        tiff.set_big_endian(true);
+    else
+        return kNoOrientation;
+    if (tiff.u16(2) != 42) return kNoOrientation;
+    const uint16_t high = tiff.big_endian() ? tiff.u16(4) : tiff.u16(6);
+    const uint16_t low = tiff.big_endian() ? tiff.u16(6) : tiff.u16(4);
+    if (high != 0) return kNoOrientation;
+    const int directory = low;
+    if (directory > segment_length - 10 || !tiff.has(directory, 2)) return kNoOrientation;
+    const int count = tiff.u16(directory);
+    for (int i = 0; i < count; ++i) {
+        const int k = directory + 2 + i * static_cast<int>(kEntrySize);
+        if (k > segment_length - 20 || k >= 4096 || !tiff.has(k, kEntrySize)) break;
+        if (tiff.u16(k) != kOrientationTag) continue;
+        const uint8_t upper = tiff.byte(tiff.big_endian() ? k + 8 : k + 9);
+        const uint8_t lower = tiff.byte(tiff.big_endian() ? k + 9 : k + 8);
+        if (upper != 0 || lower >= 9) return kNoOrientation;
+        return lower;
+    }
+    return kNoOrientation;
+}
+
+}  // namespace
+
+int read_orientation(InputStream& stream) {
+    if (!stream.seek(0)) return kNoOrientation;
+    BufferedInput in(stream);
+    uint8_t start[4];
+    if (in.read(start, 4) != 4 || start[0] != 0xFF || start[1] != 0xD8 || start[2] != 0xFF ||
+        start[3] != 0xE1)
+        return kNoOrientation;
+    uint8_t length_bytes[2];
+    if (in.read(length_bytes, 2) != 2) return kNoOrientation;
+    const int length = length_bytes[0] << 8 | length_bytes[1];
+    if (length < 8) return kNoOrientation;
+    static constexpr uint8_t kExifId[6] = {0x45, 0x78, 0x69, 0x66, 0x00, 0x00};
+    uint8_t id[6];
+    if (in.read(id, 6) != 6 || !std::equal(id, id + 6, kExifId)) return kNoOrientation;
+    std::array<uint8_t, kMaxTiffBytes> bytes{};
+    const size_t got = in.read(bytes.data(), std::min<size_t>(length - 8, kMaxTiffBytes));
+    TiffBlock tiff(bytes.data(), got);
+    return orientation_from_tiff(tiff, length);
+}
+
+}  // namespace vistrel

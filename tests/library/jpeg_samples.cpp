@@ -1,0 +1,269 @@
+#include "jpeg_samples.h"
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+namespace vistrel::test {
+
+namespace {
+
+struct TestErrors {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+void on_error(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<TestErrors*>(cinfo->err)->jump, 1);
+}
+
+void quiet(j_common_ptr, int) {}
+
+void install(TestErrors& errors, j_common_ptr cinfo) {
+    cinfo->err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = on_error;
+    errors.pub.emit_message = quiet;
+}
+
+uint8_t clamp(int value) {
+    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+}  // namespace
+
+std::vector<uint8_t> sample_pixels(const JpegOptions& o) {
+    std::vector<uint8_t> pixels(size_t(o.width) * o.height * o.components);
+    uint32_t noise = 12345u + uint32_t(o.pattern) * 7919u;
+    size_t i = 0;
+    for (int y = 0; y < o.height; ++y) {
+        for (int x = 0; x < o.width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = int(noise >> 27) - 16;
+            const int wave = int(40 * std::sin((x + o.pattern * 13) * 0.11) *
+                                 std::cos((y - o.pattern * 7) * 0.07));
+            const int r = x * 255 / std::max(1, o.width - 1) + wave + grain;
+            const int g = y * 255 / std::max(1, o.height - 1) - wave + grain;
+            const int b = ((x / 9 + y / 7) % 2) * 160 + 40 + grain;
+            if (o.components == 1) {
+                pixels[i++] = clamp((r + g + b) / 3);
+            } else {
+                pixels[i++] = clamp(r);
+                pixels[i++] = clamp(g);
+                pixels[i++] = clamp(b);
+            }
+        }
+    }
+    return pixels;
+}
+
+std::vector<uint8_t> make_jpeg(const JpegOptions& o) {
+    const std::vector<uint8_t> pixels = sample_pixels(o);
+    jpeg_compress_struct cinfo{};
+    TestErrors errors;
+    install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = o.width;
+    cinfo.image_height = o.height;
+    cinfo.input_components = o.components;
+    cinfo.in_color_space = o.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, o.quality, TRUE);
+    if (o.components == 3) {
+        cinfo.comp_info[0].h_samp_factor = o.h;
+        cinfo.comp_info[0].v_samp_factor = o.v;
+    }
+    cinfo.restart_in_rows = o.restart_rows;
+    cinfo.restart_interval = static_cast<unsigned>(o.restart_mcus);
+    cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
+    cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
+    if (o.progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    const size_t stride = size_t(o.width) * o.components;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(&pixels[cinfo.next_scanline * stride]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int height,
+                                int quality) {
+    jpeg_compress_struct cinfo{};
+    TestErrors errors;
+    install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, FALSE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(&rgb[size_t(cinfo.next_scanline) * width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+DecodedPicture decode_jpeg(const std::vector<uint8_t>& bytes, int scale) {
+    DecodedPicture picture;
+    jpeg_decompress_struct cinfo{};
+    TestErrors errors;
+    install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return DecodedPicture{};
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = scale;
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    picture.width = cinfo.output_width;
+    picture.height = cinfo.output_height;
+    picture.rgb.resize(size_t(picture.width) * picture.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &picture.rgb[size_t(cinfo.output_scanline) * picture.width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    picture.ok = true;
+    return picture;
+}
+
+Coefficients read_coefficients(const std::vector<uint8_t>& bytes) {
+    Coefficients result;
+    jpeg_decompress_struct cinfo{};
+    TestErrors errors;
+    install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return Coefficients{};
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& info = cinfo.comp_info[c];
+        result.width_in_blocks.push_back(int(info.width_in_blocks));
+        result.height_in_blocks.push_back(int(info.height_in_blocks));
+        std::vector<std::array<int16_t, 64>> blocks;
+        for (JDIMENSION row = 0; row < info.height_in_blocks; ++row) {
+            JBLOCKARRAY line = (*cinfo.mem->access_virt_barray)(
+                reinterpret_cast<j_common_ptr>(&cinfo), arrays[c], row, 1, FALSE);
+            for (JDIMENSION col = 0; col < info.width_in_blocks; ++col) {
+                std::array<int16_t, 64> block{};
+                for (int k = 0; k < 64; ++k)
+                    block[k] = line[0][col][k];
+                blocks.push_back(block);
+            }
+        }
+        result.blocks.push_back(std::move(blocks));
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    result.ok = true;
+    return result;
+}
+
+std::vector<uint8_t> with_exif_orientation(const std::vector<uint8_t>& jpeg, int orientation,
+                                           bool big_endian, bool app0_first) {
+    auto u16 = [&](std::vector<uint8_t>& out, int value) {
+        if (big_endian) {
+            out.push_back(uint8_t(value >> 8));
+            out.push_back(uint8_t(value));
+        } else {
+            out.push_back(uint8_t(value));
+            out.push_back(uint8_t(value >> 8));
+        }
+    };
+    std::vector<uint8_t> tiff;
+    tiff.push_back(big_endian ? 'M' : 'I');
+    tiff.push_back(big_endian ? 'M' : 'I');
+    u16(tiff, 42);
+    u16(tiff, big_endian ? 0 : 8);  // offset 8 as two 16-bit halves in file order
+    u16(tiff, big_endian ? 8 : 0);
+    u16(tiff, 2);  // entries
+    // An entry before the orientation (image width), then the orientation: tag, type
+    // SHORT, count 1, the value in the first half of the value field.
+    for (const int tag_value : {256, 274}) {
+        u16(tiff, tag_value);
+        u16(tiff, 3);
+        u16(tiff, big_endian ? 0 : 1);
+        u16(tiff, big_endian ? 1 : 0);
+        u16(tiff, tag_value == 256 ? 640 : orientation);
+        u16(tiff, 0);
+    }
+    tiff.insert(tiff.end(), {0, 0, 0, 0});  // no next directory
+    std::vector<uint8_t> segment{0xFF, 0xE1};
+    const size_t length = 2 + 6 + tiff.size();
+    segment.push_back(uint8_t(length >> 8));
+    segment.push_back(uint8_t(length));
+    segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+    // libjpeg writes a JFIF APP0 first; keep or drop it as asked.
+    const bool has_app0 = jpeg.size() > 4 && jpeg[2] == 0xFF && jpeg[3] == 0xE0;
+    const size_t app0_end = has_app0 ? 4 + (size_t(jpeg[4]) << 8 | jpeg[5]) : 2;
+    if (app0_first && has_app0) out.insert(out.end(), jpeg.begin() + 2, jpeg.begin() + app0_end);
+    out.insert(out.end(), segment.begin(), segment.end());
+    out.insert(out.end(), jpeg.begin() + app0_end, jpeg.end());
+    return out;
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 0;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const double d = double(a[i]) - double(b[i]);
+        sum += d * d;
+    }
+    if (sum == 0) return 99;
+    return 10 * std::log10(255.0 * 255.0 / (sum / double(a.size())));
+}
+
+}  // namespace vistrel::test
