@@ -28,6 +28,10 @@ std::string default_settings_file() {
     return config + "/vistrel/settings.reg";
 }
 
+// Generations are unique across stores, so that switching to another store counts as a
+// change for whoever watches the numbers.
+std::atomic<uint32_t> g_generation_source{0};
+
 std::mutex g_global_mutex;
 std::unique_ptr<SettingsStore> g_global;
 
@@ -91,7 +95,8 @@ private:
 
 }  // namespace
 
-SettingsStore::SettingsStore(std::string file) : m_file(std::move(file)) {}
+SettingsStore::SettingsStore(std::string file)
+    : m_file(std::move(file)), m_generation(g_generation_source.fetch_add(1) + 1) {}
 
 SettingsStore& SettingsStore::global() {
     std::lock_guard lock(g_global_mutex);
@@ -120,7 +125,7 @@ void SettingsStore::refresh_locked() {
     std::string bytes;
     m_document = read_bytes(m_file, bytes) ? RegDocument::parse(bytes) : RegDocument{};
     m_identity = now;
-    m_generation.fetch_add(1);
+    m_generation.store(g_generation_source.fetch_add(1) + 1, std::memory_order_release);
 }
 
 template <typename Change>
@@ -142,7 +147,7 @@ bool SettingsStore::modify_locked(Change&& change) {
         return false;
     }
     m_identity = identity();
-    m_generation.fetch_add(1);
+    m_generation.store(g_generation_source.fetch_add(1) + 1, std::memory_order_release);
     return true;
 }
 

@@ -54,7 +54,7 @@ private:
     std::mutex m_mutex;
     RegDocument m_document;
     Identity m_identity;
-    std::atomic<uint32_t> m_generation{0};
+    std::atomic<uint32_t> m_generation;
 };
 
 }  // namespace vistrel

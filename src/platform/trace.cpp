@@ -61,6 +61,7 @@ constexpr uint32_t kRecheckMs = 250;
 struct TraceState {
     std::mutex mutex;  // serialises sink replacement only
     std::shared_ptr<Trace> sink;
+    std::u16string file;  // of the current file sink
     std::atomic<bool> has_sink{false};
     std::atomic<bool> enabled{false};
     std::atomic<uint32_t> checked_tick{0};
@@ -121,10 +122,12 @@ std::shared_ptr<Trace> current_trace() {
         const bool on = log_switched_on();
         s.checked_tick.store(now, std::memory_order_relaxed);
         s.seen_generation.store(store.generation(), std::memory_order_relaxed);
-        if (!s.sink || on != s.enabled.load()) {
+        const std::u16string file = on ? trace_file_path() : std::u16string();
+        if (!s.sink || on != s.enabled.load() || file != s.file) {
             s.enabled.store(on);
+            s.file = file;
             if (on)
-                s.sink = std::make_shared<FileTrace>(trace_file_path());
+                s.sink = std::make_shared<FileTrace>(file);
             else
                 s.sink = std::make_shared<DiscardingTrace>();
             s.has_sink.store(true, std::memory_order_release);

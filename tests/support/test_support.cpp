@@ -76,3 +76,25 @@ std::string read_file_bytes(const std::string& path) {
 }
 
 }  // namespace vistrel::test
+
+namespace {
+
+// Tests never touch the user's own settings: unless a test run chose a file, every test
+// program starts with a private one.
+const bool g_private_settings = [] {
+    if (!std::getenv("VISTREL_SETTINGS")) {
+        const std::string file = (std::filesystem::temp_directory_path() /
+                                  ("vistrel-test-settings-" + std::to_string(getpid()) + ".reg"))
+                                     .string();
+        setenv("VISTREL_SETTINGS", file.c_str(), 1);
+        std::atexit([] {
+            if (const char* f = std::getenv("VISTREL_SETTINGS")) {
+                unlink(f);
+                unlink((std::string(f) + ".lock").c_str());
+            }
+        });
+    }
+    return true;
+}();
+
+}  // namespace

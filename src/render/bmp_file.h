@@ -1,0 +1,28 @@
+#pragma once
+// 16-bit bitmap files whose pixels are already RGB565.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_stream.h"
+#include "render/bitmap.h"
+
+namespace vistrel {
+
+// The largest picture read_bmp_565 accepts, in pixels.
+inline constexpr int64_t kMaxBmpPixels = 64'000'000;
+
+// Reads a 16-bit bitmap file from `reader`: bottom-up for a positive height, top-down for
+// a negative one, pixels taken as RGB565 whatever masks the file names. Nothing when the
+// bit count is not 16, the size is empty or larger than kMaxBmpPixels, the pixel data
+// starts inside the headers or beyond the end, or memory runs out. Rows missing from a
+// file that ends early are black.
+std::unique_ptr<Bitmap> read_bmp_565(InputStream& reader);
+
+// Writes a bottom-up 16-bit file with the RGB565 bit-field masks.
+bool write_bmp_565(const Bitmap& bitmap, OutputStream& out);
+// The same into a file (path macros expanded); a failed write removes the partial file.
+bool write_bmp_565(const Bitmap& bitmap, const std::u16string& path);
+
+}  // namespace vistrel

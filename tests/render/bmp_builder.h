@@ -1,0 +1,53 @@
+#pragma once
+// Builds bitmap files byte by byte for the tests.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vistrel::test {
+
+struct BmpSpec {
+    int32_t width = 0;
+    int32_t height = 0;  // negative: top-down
+    uint16_t bits = 16;
+    uint32_t offset = 54;  // pixel-data offset; the gap after the headers is filled with 0xEE
+    // Stored rows in file order, each `row_bytes` long with its padding.
+    std::vector<std::vector<uint8_t>> rows;
+};
+
+inline void put_le(std::string& s, size_t at, uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        s[at + i] = char((v >> (8 * i)) & 0xFF);
+}
+
+inline std::string bmp_bytes(const BmpSpec& spec) {
+    std::string s(54, '\0');
+    s[0] = 'B';
+    s[1] = 'M';
+    put_le(s, 10, spec.offset, 4);
+    put_le(s, 14, 40, 4);
+    put_le(s, 18, uint32_t(spec.width), 4);
+    put_le(s, 22, uint32_t(spec.height), 4);
+    put_le(s, 26, 1, 2);
+    put_le(s, 28, spec.bits, 2);
+    if (spec.offset > 54) s.append(spec.offset - 54, char(0xEE));
+    for (const auto& row : spec.rows)
+        s.append(row.begin(), row.end());
+    put_le(s, 2, s.size(), 4);
+    return s;
+}
+
+// A stored row of 16-bit pixels padded to 4 bytes with `pad` bytes.
+inline std::vector<uint8_t> bmp_row(const std::vector<uint16_t>& pixels, uint8_t pad = 0xAA) {
+    std::vector<uint8_t> row;
+    for (uint16_t p : pixels) {
+        row.push_back(uint8_t(p));
+        row.push_back(uint8_t(p >> 8));
+    }
+    while (row.size() % 4)
+        row.push_back(pad);
+    return row;
+}
+
+}  // namespace vistrel::test
