@@ -149,12 +149,12 @@ bool JpegReader::is_sequential_huffman() const {
 
 uint64_t JpegReader::header_size() const { return m_state->header_size; }
 
-bool JpegReader::start(int scale, const StopTest* stop) {
+bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     if (!m_ok || m_started) return false;
     State& s = *m_state;
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = static_cast<unsigned>(scale);
-    s.cinfo.dct_method = JDCT_IFAST;
+    if (fast) s.cinfo.dct_method = JDCT_IFAST;
     s.cinfo.out_color_space = JCS_RGB;
     s.progress.stop = stop;
     bool started = false;

@@ -41,9 +41,10 @@ public:
     // Bytes the header took: where the entropy-coded data of the first scan begins.
     uint64_t header_size() const;
 
-    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB with the fast integer inverse
-    // DCT. `stop` (when given) is asked while multi-scan pictures are gathered.
-    bool start(int scale = 1, const StopTest* stop = nullptr);
+    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
+    // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
+    // while multi-scan pictures are gathered.
+    bool start(int scale = 1, const StopTest* stop = nullptr, bool fast = true);
     int output_width() const;
     int output_height() const;
     int output_row() const;

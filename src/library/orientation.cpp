@@ -1,10 +1,12 @@
 #include "library/orientation.h"
 
 #include "library/buffered_input.h"
+#include "render/bitmap.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace vistrel {
 
@@ -86,6 +88,33 @@ int read_orientation(InputStream& stream) {
     const size_t got = in.read(bytes.data(), std::min<size_t>(length - 8, kMaxTiffBytes));
     TiffBlock tiff(bytes.data(), got);
     return orientation_from_tiff(tiff, length);
+}
+
+void apply_orientation(Bitmap& bitmap, int orientation) {
+    if (orientation < 2 || orientation > 8) return;
+    const int width = bitmap.width(), height = bitmap.height();
+    const std::unique_ptr<Bitmap> turned = Bitmap::create(width, height);
+    if (!turned) return;
+    turned->clear();
+    for (int i = 0; i < height; ++i) {
+        const Pixel* source = bitmap.row(i);
+        for (int j = 0; j < width; ++j) {
+            int row = i, column = j;
+            switch (orientation) {
+                case 2: column = width - 1 - j; break;
+                case 3: row = height - 1 - i; column = width - 1 - j; break;
+                case 4: row = height - 1 - i; break;
+                case 5: row = j; column = i; break;
+                case 6: row = j; column = width - 1 - i; break;
+                case 7: row = height - 1 - j; column = width - 1 - i; break;
+                case 8: row = height - 1 - j; column = i; break;
+            }
+            if (row >= 0 && row < height && column >= 0 && column < width)
+                turned->row(row)[column] = source[j];
+        }
+    }
+    for (int i = 0; i < height; ++i)
+        std::copy_n(turned->row(i), width, bitmap.row(i));
 }
 
 }  // namespace vistrel

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "library/cache_file.h"
 #include "library/jpeg_writer.h"
+#include "library/orientation.h"
+#include "render/bitmap.h"
 
 namespace vistrel {
 
@@ -64,6 +67,33 @@ bool make_thumbnail(InputStream& input, OutputStream& output, const StopTest& st
     for (; written < kThumbnailSize; ++written)
         if (!writer.write_row(out.data())) return false;
     return writer.finish();
+}
+
+std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string name = cache_file_name(picture, drive);
+    if (name.empty()) return nullptr;
+    FileStream file(name, OpenMode::Read);
+    CacheHeader header;
+    if (!file.is_open() || !header.read(file, file.size())) return nullptr;
+    MemoryStream thumbnail;
+    thumbnail.bytes().resize(header.thumbnail_size);
+    if (!file.seek(header.thumbnail_offset) ||
+        file.read(thumbnail.bytes().data(), header.thumbnail_size) != header.thumbnail_size)
+        return nullptr;
+    JpegReader reader(thumbnail, thumbnail.size());
+    if (!reader.ok() || !reader.start(1, nullptr, false)) return nullptr;
+    const int width = reader.output_width(), height = reader.output_height();
+    std::unique_ptr<Bitmap> bitmap = Bitmap::create(width, height);
+    if (!bitmap) return nullptr;
+    std::vector<uint8_t> rgb(3 * size_t(width));
+    for (int y = 0; y < height; ++y) {
+        if (!reader.read_row(rgb.data()) || reader.data_damaged()) return nullptr;
+        Pixel* out = bitmap->row(y);
+        for (int x = 0; x < width; ++x)
+            out[x] = to_pixel(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
+    }
+    apply_orientation(*bitmap, header.orientation);
+    return bitmap;
 }
 
 }  // namespace vistrel

@@ -68,6 +68,21 @@ uint32_t rebuild_bits(const std::vector<uint8_t>& bytes, size_t position) {
     return bits;
 }
 
+// Data bits a reader has used since `start`: the data bytes it read (stuffed pairs count
+// once, markers not at all) less the bits it still holds.
+int64_t bits_used(const std::vector<uint8_t>& bytes, size_t start, const BitReader& reader) {
+    int64_t data_bytes = 0;
+    for (size_t i = start; i < reader.position(); ++i) {
+        if (bytes[i] == 0xFF && i + 1 < bytes.size() && bytes[i + 1] != 0x00) {
+            ++i;  // a marker
+            continue;
+        }
+        ++data_bytes;
+        if (bytes[i] == 0xFF) ++i;  // its stuffed zero
+    }
+    return data_bytes * 8 - reader.count();
+}
+
 void check_picture(const JpegOptions& options) {
     SCOPED_TRACE("size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
                  " components " + std::to_string(options.components) + " sampling " +
@@ -94,8 +109,8 @@ void check_picture(const JpegOptions& options) {
             ASSERT_TRUE(full.decode_mcu(full_reader, blocks.data()));
             ASSERT_TRUE(skipping.begin_mcu(skip_reader));
             ASSERT_TRUE(skipping.skip_mcu(skip_reader));
-            ASSERT_EQ(full_reader.position(), skip_reader.position());
-            ASSERT_EQ(full_reader.count(), skip_reader.count());
+            ASSERT_EQ(bits_used(bytes, layout.data_offset, full_reader),
+                      bits_used(bytes, layout.data_offset, skip_reader));
             ASSERT_EQ(full.state().dc, skipping.state().dc);
             expect_mcu(layout, reference, column, row, blocks);
         }
@@ -133,7 +148,7 @@ void check_picture(const JpegOptions& options) {
 }
 
 TEST(EntropyDecoder, MatchesLibjpegForEverySamplingWeFollow) {
-    for (const auto [h, v] : {std::pair{1, 1}, {2, 1}, {1, 2}, {2, 2}}) {
+    for (const auto& [h, v] : {std::pair{1, 1}, {2, 1}, {1, 2}, {2, 2}}) {
         JpegOptions options;
         options.width = 301;  // more than 256 pixels: two records per MCU row
         options.height = 83;
