@@ -3,15 +3,15 @@
 namespace vistrel {
 
 void BitReader::resume(uint32_t bits, int count, uint8_t marker) {
-    m_bits = bits;
-    m_count = count < 0 ? 0 : (count > 32 ? 32 : count);
-    m_marker = marker;
+    m_window.bits = bits;
+    m_window.count = count < 0 ? 0 : (count > 32 ? 32 : count);
+    m_window.marker = marker;
+    m_window.overrun = false;
     m_exhausted = false;
-    m_overrun = false;
 }
 
-bool BitReader::next_byte(uint8_t& out) {
-    if (m_next == m_end) {
+bool BitReader::next_byte(BitWindow& w, uint8_t& out) {
+    if (w.next == w.end) {
         const uint8_t* begin = nullptr;
         const uint8_t* end = nullptr;
         uint64_t position = 0;
@@ -19,48 +19,50 @@ bool BitReader::next_byte(uint8_t& out) {
             m_exhausted = true;
             return false;
         }
-        m_chunk_begin = m_next = begin;
-        m_end = end;
+        m_chunk_begin = w.next = begin;
+        w.end = end;
         m_chunk_position = position;
     }
-    out = *m_next++;
+    out = *w.next++;
     return true;
 }
 
-void BitReader::fill_slowly() {
-    while (m_count < kRefillBelow && !m_marker) {
+BitWindow BitReader::fill_slowly(BitWindow w) {
+    while (w.count < kRefillBelow && !w.marker) {
         uint8_t byte = 0;
-        if (!next_byte(byte)) return;
+        if (!next_byte(w, byte)) break;
         if (byte == 0xFF) {
             uint8_t code = 0;
             do {
-                if (!next_byte(code)) return;
+                if (!next_byte(w, code)) return w;
             } while (code == 0xFF);
             if (code != 0) {
-                m_marker = code;
-                return;
+                w.marker = code;
+                break;
             }
         }
-        m_bits = m_bits << 8 | byte;
-        m_count += 8;
+        w.bits = w.bits << 8 | byte;
+        w.count += 8;
     }
+    return w;
 }
 
 bool BitReader::take_restart_marker(uint8_t expected) {
-    m_count = 0;
-    while (!m_marker) {
+    BitWindow& w = m_window;
+    w.count = 0;
+    while (!w.marker) {
         // Anything before the marker is passed over, stuffed bytes included.
         uint8_t byte = 0;
-        if (!next_byte(byte)) return false;
+        if (!next_byte(w, byte)) return false;
         if (byte != 0xFF) continue;
         uint8_t code = 0;
         do {
-            if (!next_byte(code)) return false;
+            if (!next_byte(w, code)) return false;
         } while (code == 0xFF);
-        if (code != 0) m_marker = code;
+        if (code != 0) w.marker = code;
     }
-    if (m_marker != expected) return false;
-    m_marker = 0;
+    if (w.marker != expected) return false;
+    w.marker = 0;
     return true;
 }
 

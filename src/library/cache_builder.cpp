@@ -30,10 +30,9 @@ public:
     bool run();
 
 private:
+    bool make_levels(int halvings);
     bool append(const uint8_t* bytes, size_t size);
     bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
-    bool first_pass(MemoryStream& level);
-    bool later_pass(int k, MemoryStream& level, MemoryStream& next);
     bool finish_header();
 
     const std::u16string& m_picture;
@@ -44,6 +43,8 @@ private:
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
     CacheHeader m_header;
+    std::vector<ResumeRecord> m_picture_records;
+    std::vector<MemoryStream> m_levels;  // levels 1..L
     uint64_t m_started_us = micro_ticks();
 };
 
@@ -62,33 +63,24 @@ bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32
     return append(bytes.data(), bytes.size());
 }
 
-bool CacheBuild::first_pass(MemoryStream& level) {
+// One decode of the picture makes every level: each is halved from the pixels of the one
+// above as the rows go by. Should our decoder fail where libjpeg's own would not, the
+// picture is decoded once more by libjpeg alone.
+bool CacheBuild::make_levels(int halvings) {
     FileStream input(m_picture, OpenMode::Read);
     if (!input.is_open()) return false;
     m_header.orientation = read_orientation(input);
     if (m_header.orientation == 0) return false;
-    if (!input.seek(0)) return false;
-    std::vector<ResumeRecord> records;
-    if (!half_pass(input, input.size(), level, m_stop, &records, m_mode)) return false;
-    return append_records(records, m_header.levels[0].records_size);
-}
-
-// Reads level k from `level`; writes its records and JPEG, and level k + 1 into `next`
-// unless k is the last level.
-bool CacheBuild::later_pass(int k, MemoryStream& level, MemoryStream& next) {
-    CacheLevel& entry = m_header.levels[k];
-    entry.records_offset = static_cast<uint32_t>(m_end);
-    entry.jpeg_size = static_cast<uint32_t>(level.size());
-    std::vector<ResumeRecord> records;
-    level.rewind();
-    if (k < m_header.level_count()) {
-        if (!half_pass(level, level.size(), next, m_stop, &records, m_mode)) return false;
-    } else {
-        records = record_level(level, level.size());
+    for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
+        m_levels.assign(size_t(halvings), MemoryStream{});
+        std::vector<OutputStream*> outputs;
+        for (MemoryStream& level : m_levels) outputs.push_back(&level);
+        if (!input.seek(0)) return false;
+        if (decode_levels(input, input.size(), outputs, m_stop, &m_picture_records, mode))
+            return true;
+        if (mode == RecordingMode::OwnPass || (m_stop && m_stop())) break;
     }
-    if (!append_records(records, entry.records_size)) return false;
-    entry.jpeg_offset = static_cast<uint32_t>(m_end);
-    return append(level.bytes().data(), level.bytes().size());
+    return false;
 }
 
 bool CacheBuild::finish_header() {
@@ -114,22 +106,27 @@ bool CacheBuild::run() {
     m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
-    m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
 
-    MemoryStream level;
-    if (!first_pass(level)) return false;
+    if (!make_levels(halvings)) return false;
     trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
+    m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
+    if (!append_records(m_picture_records, m_header.levels[0].records_size)) return false;
     for (int k = 1; k <= halvings; ++k) {
-        MemoryStream next;
-        if (!later_pass(k, level, next)) return false;
+        MemoryStream& level = m_levels[k - 1];
+        CacheLevel& entry = m_header.levels[k];
+        entry.records_offset = static_cast<uint32_t>(m_end);
+        entry.jpeg_size = static_cast<uint32_t>(level.size());
+        level.rewind();
+        if (!append_records(record_level(level, level.size()), entry.records_size)) return false;
+        entry.jpeg_offset = static_cast<uint32_t>(m_end);
+        if (!append(level.bytes().data(), level.bytes().size())) return false;
         trace() << "create cache time " << k << " " << seconds_since(m_started_us) << "\n";
-        if (k < halvings) level = std::move(next);
     }
 
     MemoryStream thumbnail;
     if (halvings > 0) {
-        level.rewind();
-        if (!make_thumbnail(level, thumbnail, m_stop)) return false;
+        m_levels.back().rewind();
+        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return false;
     } else {
         FileStream input(m_picture, OpenMode::Read);
         if (!make_thumbnail(input, thumbnail, m_stop)) return false;
@@ -156,7 +153,7 @@ bool build_cache_file(const std::u16string& picture, const std::u16string& drive
     const uint64_t started = micro_ticks();
     trace() << "Time for create cache begin " << seconds_since(started) << "\n";
     const std::u16string name = cache_file_name(picture, drive);
-    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::OwnPass).run();
+    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::InStep).run();
     if (!built && !name.empty()) FileStream marker(name, OpenMode::Write);
     trace() << "Time for create cache end " << seconds_since(started) << "\n";
     return built;

@@ -1,28 +1,31 @@
 #include "library/entropy_decoder.h"
 
+#include <algorithm>
+
 namespace vistrel {
 
 namespace {
 
 constexpr int kLook = HuffmanTable::kLookBits;
+constexpr int kSkip = HuffmanTable::kSkipBits;
 
 // The value of `size` raw bits as a signed coefficient difference.
 inline int extend(uint32_t bits, int size) {
     return bits < (1u << (size - 1)) ? int(bits) - (1 << size) + 1 : int(bits);
 }
 
-// Decodes one symbol; -1 for a code the table does not hold. The reader holds at least 16
+// Decodes one symbol; -1 for a code the table does not hold. The window holds at least 16
 // bits here unless the data ended.
-inline int decode_symbol(BitReader& reader, const HuffmanTable& table) {
-    const uint16_t entry = table.look(reader.peek(kLook));
+inline int decode_symbol(BitWindow& w, const HuffmanTable& table) {
+    const uint16_t entry = table.look(w.peek(kLook));
     if (entry >> 8) {
-        reader.consume(entry >> 8);
+        w.consume(entry >> 8);
         return entry & 0xFF;
     }
     for (int length = kLook + 1; length <= 16; ++length) {
-        const int32_t code = int32_t(reader.peek(length));
+        const int32_t code = int32_t(w.peek(length));
         if (code <= table.max_code(length)) {
-            reader.consume(length);
+            w.consume(length);
             return table.symbol_at(code, length);
         }
     }
@@ -30,36 +33,43 @@ inline int decode_symbol(BitReader& reader, const HuffmanTable& table) {
 }
 
 // The DC difference of the next block.
-inline bool decode_dc(BitReader& reader, const HuffmanTable& table, int& difference) {
-    reader.fill();
-    const int size = decode_symbol(reader, table);
+inline bool decode_dc(BitWindow& w, BitReader& reader, const HuffmanTable& table,
+                      int& difference) {
+    reader.fill(w);
+    const int16_t fast = table.coefficient(w.peek(kLook));
+    if (fast) {
+        w.consume(fast & 15);
+        difference = fast >> 8;
+        return true;
+    }
+    const int size = decode_symbol(w, table);
     if (size < 0) return false;
     difference = 0;
     if (size) {
-        reader.fill();
-        difference = extend(reader.take(size), size);
+        reader.fill(w);
+        difference = extend(w.take(size), size);
     }
     return true;
 }
 
-// Passes over the AC coefficients of one block.
-inline bool skip_ac(BitReader& reader, const HuffmanTable& table) {
+// Passes over the AC coefficients of one block, several at a time where they fit in the
+// skip look-up, one at a time near the block's end and for long codes.
+inline bool skip_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table) {
     for (int k = 1; k < 64;) {
-        reader.fill();
-        const uint16_t skip = table.skip(reader.peek(kLook));
-        if (skip) {
-            reader.consume(skip & kSkipBitsMask);
-            const int advance = skip >> kSkipAdvanceShift;
-            if (advance == 0) break;  // end of block
-            k += advance;
+        reader.fill(w);
+        const uint16_t entry = table.skip(w.peek(kSkip));
+        if (entry && k + HuffmanTable::skip_advance(entry) < 64) {
+            w.consume(HuffmanTable::skip_bits(entry));
+            if (HuffmanTable::skip_ends_block(entry)) break;
+            k += HuffmanTable::skip_advance(entry);
             continue;
         }
-        const int symbol = decode_symbol(reader, table);
+        const int symbol = decode_symbol(w, table);
         if (symbol < 0) return false;
         const int run = symbol >> 4, size = symbol & 15;
         if (size) {
-            reader.fill();
-            reader.consume(size);
+            reader.fill(w);
+            w.consume(size);
             k += run + 1;
         } else if (run == 15) {
             k += 16;
@@ -70,17 +80,31 @@ inline bool skip_ac(BitReader& reader, const HuffmanTable& table) {
     return true;
 }
 
-inline bool decode_ac(BitReader& reader, const HuffmanTable& table, CoefficientBlock& block) {
-    const auto& order = natural_order();
+inline bool decode_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table,
+                      int16_t* block) {
     for (int k = 1; k < 64; ++k) {
-        reader.fill();
-        const int symbol = decode_symbol(reader, table);
+        reader.fill(w);
+        const int16_t fast = table.coefficient(w.peek(kLook));
+        if (fast) {
+            w.consume(fast & 15);
+            const int run = (fast >> 4) & 15;
+            const int value = fast >> 8;
+            if (value != 0) {
+                k += run;
+                block[kNaturalOrder[k]] = static_cast<int16_t>(value);
+                continue;
+            }
+            if (run == 0) break;  // end of block
+            k += 15;
+            continue;
+        }
+        const int symbol = decode_symbol(w, table);
         if (symbol < 0) return false;
         const int run = symbol >> 4, size = symbol & 15;
         if (size) {
             k += run;
-            reader.fill();
-            block[order[k]] = static_cast<int16_t>(extend(reader.take(size), size));
+            reader.fill(w);
+            block[kNaturalOrder[k]] = static_cast<int16_t>(extend(w.take(size), size));
         } else if (run == 15) {
             k += 15;
         } else {
@@ -91,25 +115,6 @@ inline bool decode_ac(BitReader& reader, const HuffmanTable& table, CoefficientB
 }
 
 }  // namespace
-
-const std::array<uint8_t, 80>& natural_order() {
-    static const std::array<uint8_t, 80> order = [] {
-        std::array<uint8_t, 80> o{};
-        // Walk the anti-diagonals of the 8 x 8 block, alternating direction.
-        int index = 0;
-        for (int sum = 0; sum < 15; ++sum) {
-            for (int i = 0; i <= sum; ++i) {
-                const int row = (sum % 2 == 0) ? sum - i : i;
-                const int column = sum - row;
-                if (row < 8 && column < 8) o[index++] = static_cast<uint8_t>(row * 8 + column);
-            }
-        }
-        for (; index < 80; ++index)
-            o[index] = 63;
-        return o;
-    }();
-    return order;
-}
 
 bool EntropyDecoder::init(const JpegLayout& layout) {
     m_blocks.clear();
@@ -143,35 +148,39 @@ bool EntropyDecoder::begin_mcu(BitReader& reader) {
 
 bool EntropyDecoder::skip_mcu(BitReader& committed) {
     BitReader reader = committed;
+    BitWindow w = reader.window();
     EntropyState state = m_state;
     for (const BlockTables& block : m_blocks) {
         int difference = 0;
-        if (!decode_dc(reader, *block.dc, difference) || !skip_ac(reader, *block.ac))
+        if (!decode_dc(w, reader, *block.dc, difference) || !skip_ac(w, reader, *block.ac))
             return false;
         state.dc[block.component] = static_cast<int16_t>(state.dc[block.component] + difference);
     }
-    if (reader.overrun() || reader.exhausted()) return false;
+    if (w.overrun || w.count < 0 || reader.exhausted()) return false;
     if (m_restart_interval) --state.restarts_to_go;
+    reader.set_window(w);
     committed = reader;
     m_state = state;
     return true;
 }
 
-bool EntropyDecoder::decode_mcu(BitReader& committed, CoefficientBlock* blocks) {
+bool EntropyDecoder::decode_mcu(BitReader& committed, McuBlocks blocks, bool zeroed) {
     BitReader reader = committed;
+    BitWindow w = reader.window();
     EntropyState state = m_state;
     for (size_t b = 0; b < m_blocks.size(); ++b) {
         const BlockTables& block = m_blocks[b];
-        CoefficientBlock& out = blocks[b];
-        out.fill(0);
+        int16_t* out = blocks[b];
+        if (!zeroed) std::fill(out, out + 64, int16_t(0));
         int difference = 0;
-        if (!decode_dc(reader, *block.dc, difference)) return false;
+        if (!decode_dc(w, reader, *block.dc, difference)) return false;
         state.dc[block.component] = static_cast<int16_t>(state.dc[block.component] + difference);
         out[0] = state.dc[block.component];
-        if (!decode_ac(reader, *block.ac, out)) return false;
+        if (!decode_ac(w, reader, *block.ac, out)) return false;
     }
-    if (reader.overrun() || reader.exhausted()) return false;
+    if (w.overrun || w.count < 0 || reader.exhausted()) return false;
     if (m_restart_interval) --state.restarts_to_go;
+    reader.set_window(w);
     committed = reader;
     m_state = state;
     return true;

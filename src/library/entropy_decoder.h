@@ -22,6 +22,8 @@ struct EntropyState {
 
 // Coefficients of one block in natural (row by row) order.
 using CoefficientBlock = std::array<int16_t, 64>;
+// Where an MCU's blocks go: one pointer to 64 coefficients per block, in decoding order.
+using McuBlocks = int16_t* const*;
 
 class EntropyDecoder {
 public:
@@ -35,8 +37,9 @@ public:
     bool begin_mcu(BitReader& reader);
     // Decodes one MCU and forgets its coefficients. False when the data is broken or ends.
     bool skip_mcu(BitReader& reader);
-    // Decodes one MCU into `blocks` (as many as the MCU has blocks, in decoding order).
-    bool decode_mcu(BitReader& reader, CoefficientBlock* blocks);
+    // Decodes one MCU into `blocks` (as many as the MCU has blocks, in decoding order);
+    // coefficients not coded are set to 0, unless the caller gives blocks already zeroed.
+    bool decode_mcu(BitReader& reader, McuBlocks blocks, bool zeroed = false);
 
     const EntropyState& state() const { return m_state; }
     void set_state(const EntropyState& state) { m_state = state; }
@@ -58,6 +61,21 @@ private:
 
 // The natural-order index of each zig-zag position, with 16 extra entries at 63 so that a
 // damaged run that overshoots lands on the last coefficient, as common decoders do.
-const std::array<uint8_t, 80>& natural_order();
+constexpr std::array<uint8_t, 80> make_natural_order() {
+    std::array<uint8_t, 80> order{};
+    int index = 0;
+    // Walk the anti-diagonals of the 8 x 8 block, alternating direction.
+    for (int sum = 0; sum < 15; ++sum) {
+        for (int i = 0; i <= sum; ++i) {
+            const int row = (sum % 2 == 0) ? sum - i : i;
+            const int column = sum - row;
+            if (row < 8 && column < 8) order[index++] = static_cast<uint8_t>(row * 8 + column);
+        }
+    }
+    for (; index < 80; ++index)
+        order[index] = 63;
+    return order;
+}
+inline constexpr std::array<uint8_t, 80> kNaturalOrder = make_natural_order();
 
 }  // namespace vistrel

@@ -4,6 +4,14 @@
 
 #include "library/jpeg_guard.h"
 
+// libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
+// interface has had this shape since version 6, and we only replace its MCU method.
+struct jpeg_entropy_decoder {
+    void (*start_pass)(j_decompress_ptr cinfo);
+    boolean (*decode_mcu)(j_decompress_ptr cinfo, JBLOCKROW* MCU_data);
+    boolean insufficient_data;
+};
+
 namespace vistrel {
 
 namespace {
@@ -76,6 +84,18 @@ void on_progress(j_common_ptr cinfo) {
         abandon_jpeg_call(cinfo);
     }
     if (progress->stop && *progress->stop && (*progress->stop)()) abandon_jpeg_call(cinfo);
+}
+
+static_assert(sizeof(JCOEF) == sizeof(int16_t));
+
+// The library asks with no blocks when it only wants to pass over an MCU.
+boolean decode_mcu_from_source(j_decompress_ptr cinfo, JBLOCKROW* data) {
+    auto* source = static_cast<McuSource*>(cinfo->client_data);
+    if (!data) return source->decode_mcu(nullptr) ? TRUE : FALSE;
+    int16_t* blocks[D_MAX_BLOCKS_IN_MCU];
+    for (int b = 0; b < cinfo->blocks_in_MCU && b < D_MAX_BLOCKS_IN_MCU; ++b)
+        blocks[b] = data[b][0];
+    return source->decode_mcu(blocks) ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -180,6 +200,17 @@ bool JpegReader::read_row(uint8_t* rgb) {
         m_ok = false;
         return false;
     }
+    return true;
+}
+
+bool JpegReader::take_mcus_from(McuSource& source) {
+    if (!m_started || !is_sequential_huffman()) return false;
+    jpeg_decompress_struct& c = m_state->cinfo;
+    if (c.comps_in_scan != c.num_components || c.inputctl == nullptr || !c.entropy ||
+        !c.entropy->decode_mcu || c.blocks_in_MCU > D_MAX_BLOCKS_IN_MCU)
+        return false;
+    c.client_data = &source;
+    c.entropy->decode_mcu = decode_mcu_from_source;
     return true;
 }
 

@@ -14,6 +14,16 @@ namespace vistrel {
 // Asked before each step of a long decode; true ends it with failure.
 using StopTest = std::function<bool()>;
 
+// Decodes a picture's MCUs for libjpeg, in place of libjpeg's own Huffman decoder.
+class McuSource {
+public:
+    virtual ~McuSource() = default;
+    // The next MCU's coefficients in natural order, one block of 64 per pointer, in
+    // decoding order (null: the MCU is to be passed over). False ends the decode with
+    // failure.
+    virtual bool decode_mcu(int16_t* const* blocks) = 0;
+};
+
 class JpegReader {
 public:
     // Pictures of more pixels than this are refused: no camera makes them, and a damaged
@@ -51,6 +61,10 @@ public:
     // Decodes the next row into `rgb` (3 bytes per pixel of the output width). False when
     // the library fails or the input ends.
     bool read_row(uint8_t* rgb);
+    // After start: the library takes every MCU from `source` instead of decoding it itself;
+    // the source must follow the picture's one scan. False (nothing changed) for pictures
+    // of more than one scan or not Huffman-coded.
+    bool take_mcus_from(McuSource& source);
     // Whether the library has warned that the entropy-coded data is broken.
     bool data_damaged() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.

@@ -47,4 +47,19 @@ bool ScanRecorder::decode_rows(int row_limit, std::vector<ResumeRecord>& records
     return m_ok;
 }
 
+bool ScanRecorder::decode_next(McuBlocks blocks, std::vector<ResumeRecord>& records,
+                               bool zeroed) {
+    if (!m_ok || m_row >= m_layout.mcu_rows) return m_ok = false;
+    if (!m_decoder.begin_mcu(m_reader)) return m_ok = false;
+    if (m_column % m_step == 0) records.push_back(record());
+    const bool decoded = blocks ? m_decoder.decode_mcu(m_reader, blocks, zeroed)
+                                : m_decoder.skip_mcu(m_reader);
+    if (!decoded) return m_ok = false;
+    if (++m_column == m_layout.mcus_per_row) {
+        m_column = 0;
+        ++m_row;
+    }
+    return true;
+}
+
 }  // namespace vistrel

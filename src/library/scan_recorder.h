@@ -22,9 +22,14 @@ public:
 
     // False when the layout is not followed, or once decoding failed.
     bool ok() const { return m_ok; }
-    // Decodes whole MCU rows until `row_limit` rows are done (or all of them), appending
-    // the records taken. False when the data is broken or ends early.
+    // Decodes whole MCU rows until `row_limit` rows are done (or all of them), passing
+    // over the coefficients and appending the records taken. False when the data is broken
+    // or ends early.
     bool decode_rows(int row_limit, std::vector<ResumeRecord>& records);
+    // Decodes the next MCU into `blocks` (`zeroed` when they come cleared; null to pass
+    // over them), appending a record first when one is due: the way to follow the scan
+    // while someone else needs its coefficients.
+    bool decode_next(McuBlocks blocks, std::vector<ResumeRecord>& records, bool zeroed = false);
     bool finished() const { return m_ok && m_row == m_layout.mcu_rows; }
     int rows_done() const { return m_row; }
     int mcu_rows() const { return m_layout.mcu_rows; }
@@ -40,6 +45,7 @@ private:
     uint64_t m_end;
     int m_step;
     int m_row = 0;
+    int m_column = 0;  // of the next MCU, for decode_next
     bool m_ok = false;
 };
 

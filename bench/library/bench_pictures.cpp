@@ -1,0 +1,178 @@
+#include "bench_pictures.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include <jpeglib.h>
+
+namespace vistrel::bench {
+
+namespace {
+
+struct Rgb {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+Rgb decode(const std::vector<uint8_t>& jpeg) {
+    Rgb out;
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    out.width = int(cinfo.output_width);
+    out.height = int(cinfo.output_height);
+    out.pixels.resize(size_t(out.width) * out.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &out.pixels[size_t(cinfo.output_scanline) * out.width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+int picture_quality() {
+    const char* text = std::getenv("VISTREL_BENCH_QUALITY");
+    return text ? std::atoi(text) : 90;
+}
+
+std::vector<uint8_t> encode(const Rgb& picture) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = picture.width;
+    cinfo.image_height = picture.height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, picture_quality(), TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(&picture.pixels[size_t(cinfo.next_scanline) * picture.width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+Rgb source_scene() {
+    const std::filesystem::path photo =
+        std::filesystem::path(VISTREL_PHOTOS_DIR) / "orientation" / "Landscape_1.jpg";
+    std::ifstream in(photo, std::ios::binary);
+    if (in) {
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        Rgb picture = decode(bytes);
+        if (picture.width > 0) return picture;
+    }
+    Rgb scene;
+    scene.width = 1200;
+    scene.height = 800;
+    scene.pixels.resize(size_t(scene.width) * scene.height * 3);
+    uint32_t noise = 1;
+    for (int y = 0; y < scene.height; ++y)
+        for (int x = 0; x < scene.width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = int(noise >> 28) - 8;
+            uint8_t* p = &scene.pixels[(size_t(y) * scene.width + x) * 3];
+            p[0] = uint8_t(std::clamp(int(128 + 100 * std::sin(x * 0.013) + grain), 0, 255));
+            p[1] = uint8_t(std::clamp(int(128 + 100 * std::cos(y * 0.017) + grain), 0, 255));
+            p[2] = uint8_t(std::clamp(int((x ^ y) & 0xFF) / 2 + 64 + grain, 0, 255));
+        }
+    return scene;
+}
+
+// Bilinear scaling to width x height.
+Rgb scale(const Rgb& in, int width, int height) {
+    Rgb out;
+    out.width = width;
+    out.height = height;
+    out.pixels.resize(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        const double fy = (y + 0.5) * in.height / height - 0.5;
+        const int y0 = std::clamp(int(std::floor(fy)), 0, in.height - 1);
+        const int y1 = std::min(y0 + 1, in.height - 1);
+        const double wy = std::clamp(fy - y0, 0.0, 1.0);
+        for (int x = 0; x < width; ++x) {
+            const double fx = (x + 0.5) * in.width / width - 0.5;
+            const int x0 = std::clamp(int(std::floor(fx)), 0, in.width - 1);
+            const int x1 = std::min(x0 + 1, in.width - 1);
+            const double wx = std::clamp(fx - x0, 0.0, 1.0);
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int xx, int yy) {
+                    return double(in.pixels[(size_t(yy) * in.width + xx) * 3 + c]);
+                };
+                const double v = (at(x0, y0) * (1 - wx) + at(x1, y0) * wx) * (1 - wy) +
+                                 (at(x0, y1) * (1 - wx) + at(x1, y1) * wx) * wy;
+                out.pixels[(size_t(y) * width + x) * 3 + c] = uint8_t(v + 0.5);
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> large_picture(int megapixels) {
+    static std::map<int, std::vector<uint8_t>> made;
+    auto& bytes = made[megapixels];
+    if (bytes.empty()) {
+        const int height = int(std::sqrt(megapixels * 1e6 / 1.5));
+        const int width = height * 3 / 2;
+        bytes = encode(scale(source_scene(), width, height));
+    }
+    return bytes;
+}
+
+std::string large_picture_file(int megapixels) {
+    static const std::filesystem::path dir = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vistrel-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) std::abort();
+        return std::filesystem::path(pattern);
+    }();
+    const std::filesystem::path file = dir / ("picture-" + std::to_string(megapixels) + ".jpg");
+    if (!std::filesystem::exists(file)) {
+        const std::vector<uint8_t> bytes = large_picture(megapixels);
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    return file.string();
+}
+
+void full_decode(const std::vector<uint8_t>& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    std::vector<uint8_t> row(size_t(cinfo.output_width) * 3);
+    JSAMPROW pointer = row.data();
+    while (cinfo.output_scanline < cinfo.output_height)
+        jpeg_read_scanlines(&cinfo, &pointer, 1);
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+}
+
+}  // namespace vistrel::bench

@@ -1,0 +1,19 @@
+#pragma once
+// Large pictures for the benchmarks, made at run time: a real photo scaled up when the
+// photo folder is there, else a synthesised scene.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vistrel::bench {
+
+// A baseline JPEG (2 x 2 sampling, quality 90) of about `megapixels`, 3:2 landscape.
+std::vector<uint8_t> large_picture(int megapixels);
+// The same written to a file in a temporary folder; returns its path.
+std::string large_picture_file(int megapixels);
+
+// libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
+void full_decode(const std::vector<uint8_t>& jpeg);
+
+}  // namespace vistrel::bench
