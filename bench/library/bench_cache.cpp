@@ -74,7 +74,8 @@ void cache_build(benchmark::State& state, RecordingMode mode) {
     for (auto _ : state) {
         // Alternate the two so that both see the same load on the machine.
         const Cost decode = cost_of([&] { bench::full_decode(jpeg); }, 3);
-        const Cost build = cost_of([&] { built = built && build_cache(picture, drive, {}, mode); }, 3);
+        const Cost build =
+            cost_of([&] { built = built && build_cache(picture, drive, {}, mode); }, 3);
         state.SetIterationTime(build.wall);
         state.counters["decode_ms"] = decode.wall * 1e3;
         state.counters["x_decode"] = build.wall / decode.wall;
@@ -113,9 +114,19 @@ void BM_ReadOrientation(benchmark::State& state) {
 
 BENCHMARK(BM_FullDecode)->Arg(3)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheBuildOwnPass)
-    ->Arg(3)->Arg(12)->Arg(24)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(3)
+    ->Arg(12)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheBuildInStep)
-    ->Arg(3)->Arg(12)->Arg(24)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(3)
+    ->Arg(12)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadOrientation)->Unit(benchmark::kMicrosecond);
 

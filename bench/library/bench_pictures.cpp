@@ -21,28 +21,38 @@ struct Rgb {
     std::vector<uint8_t> pixels;
 };
 
-Rgb decode(const std::vector<uint8_t>& jpeg) {
-    Rgb out;
+// libjpeg's decode with the fast integer IDCT; each row goes to `row_for(y)`.
+template <typename RowFor>
+void decode_rows(const std::vector<uint8_t>& jpeg, int& width, int& height, RowFor row_for) {
     jpeg_decompress_struct cinfo{};
     jpeg_error_mgr errors{};
     cinfo.err = jpeg_std_error(&errors);
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
     jpeg_read_header(&cinfo, TRUE);
+    cinfo.dct_method = JDCT_IFAST;
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    out.width = int(cinfo.output_width);
-    out.height = int(cinfo.output_height);
-    out.pixels.resize(size_t(out.width) * out.height * 3);
+    width = int(cinfo.output_width);
+    height = int(cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &out.pixels[size_t(cinfo.output_scanline) * out.width * 3];
+        JSAMPROW row = row_for(int(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+}
+
+Rgb decode(const std::vector<uint8_t>& jpeg) {
+    Rgb out;
+    decode_rows(jpeg, out.width, out.height, [&](int y) {
+        if (out.pixels.empty()) out.pixels.resize(size_t(out.width) * out.height * 3);
+        return &out.pixels[size_t(y) * out.width * 3];
+    });
     return out;
 }
 
+// The JPEG quality of the pictures: 90, or $VISTREL_BENCH_QUALITY.
 int picture_quality() {
     const char* text = std::getenv("VISTREL_BENCH_QUALITY");
     return text ? std::atoi(text) : 90;
@@ -64,7 +74,8 @@ std::vector<uint8_t> encode(const Rgb& picture) {
     jpeg_set_quality(&cinfo, picture_quality(), TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(&picture.pixels[size_t(cinfo.next_scanline) * picture.width * 3]);
+        JSAMPROW row =
+            const_cast<uint8_t*>(&picture.pixels[size_t(cinfo.next_scanline) * picture.width * 3]);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -144,7 +155,8 @@ std::vector<uint8_t> large_picture(int megapixels) {
 
 std::string large_picture_file(int megapixels) {
     static const std::filesystem::path dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vistrel-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vistrel-bench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
         return std::filesystem::path(pattern);
     }();
@@ -158,21 +170,12 @@ std::string large_picture_file(int megapixels) {
 }
 
 void full_decode(const std::vector<uint8_t>& jpeg) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.dct_method = JDCT_IFAST;
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    std::vector<uint8_t> row(size_t(cinfo.output_width) * 3);
-    JSAMPROW pointer = row.data();
-    while (cinfo.output_scanline < cinfo.output_height)
-        jpeg_read_scanlines(&cinfo, &pointer, 1);
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    std::vector<uint8_t> row;
+    int width = 0, height = 0;
+    decode_rows(jpeg, width, height, [&](int) {
+        row.resize(size_t(width) * 3);
+        return row.data();
+    });
 }
 
 }  // namespace vistrel::bench

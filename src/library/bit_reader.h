@@ -52,9 +52,7 @@ public:
         : m_source(&source), m_chunk_position(position) {}
 
     // Input position of the next unread byte.
-    uint64_t position() const {
-        return m_chunk_position + uint64_t(m_window.next - m_chunk_begin);
-    }
+    uint64_t position() const { return m_chunk_position + uint64_t(m_window.next - m_chunk_begin); }
     // Unused bits held (0..32).
     int count() const { return m_window.count; }
     // The code byte of a marker read ahead (0xD0..0xD7 for restarts), or 0.

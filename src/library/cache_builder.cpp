@@ -74,7 +74,8 @@ bool CacheBuild::make_levels(int halvings) {
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
         m_levels.assign(size_t(halvings), MemoryStream{});
         std::vector<OutputStream*> outputs;
-        for (MemoryStream& level : m_levels) outputs.push_back(&level);
+        for (MemoryStream& level : m_levels)
+            outputs.push_back(&level);
         if (!input.seek(0)) return false;
         if (decode_levels(input, input.size(), outputs, m_stop, &m_picture_records, mode))
             return true;

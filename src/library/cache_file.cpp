@@ -29,8 +29,7 @@ bool block_inside(uint64_t offset, uint64_t size, uint64_t file_size) {
 // "%f" of a number, whatever the process's locale says about decimal points.
 std::u16string six_decimals(double value) {
     char text[64];
-    const auto result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
     return from_utf8(std::string_view(text, result.ptr - text));
 }
 

@@ -38,7 +38,8 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     for (int k = 0; k <= halvings; ++k) {
         const CacheLevel& level = header.levels[k];
         const std::string name = "level " + std::to_string(k);
-        if (level.records_offset != expected_offset) return fail(report, name + ": gap before records");
+        if (level.records_offset != expected_offset)
+            return fail(report, name + ": gap before records");
         if (level.records_size % kResumeRecordSize)
             return fail(report, name + ": records size not a multiple of 17");
         CacheLevelReport info;
@@ -48,7 +49,8 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
         if (k == 0) {
             read = picture.seek(0) && read_level(picture, picture.size(), info);
         } else {
-            if (level.jpeg_offset != expected_offset) return fail(report, name + ": gap before JPEG");
+            if (level.jpeg_offset != expected_offset)
+                return fail(report, name + ": gap before JPEG");
             expected_offset += level.jpeg_size;
             read = file.seek(level.jpeg_offset) && read_level(file, level.jpeg_size, info);
         }
@@ -74,7 +76,8 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
         return fail(report, "thumbnail not a readable JPEG");
     report.thumbnail_width = thumbnail.width;
     report.thumbnail_height = thumbnail.height;
-    if (thumbnail.width != 64 || thumbnail.height != 64) return fail(report, "thumbnail not 64 x 64");
+    if (thumbnail.width != 64 || thumbnail.height != 64)
+        return fail(report, "thumbnail not 64 x 64");
     return true;
 }
 

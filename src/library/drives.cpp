@@ -65,8 +65,8 @@ std::vector<std::string> removable_mount_points(const std::string& mounts_table,
         if (!(fields >> device >> mount_point)) continue;
         mount_point = decode_octal_escapes(mount_point);
         for (const auto& root : roots) {
-            if (mount_point.size() > root.size() + 1 && mount_point.compare(0, root.size(), root) == 0 &&
-                mount_point[root.size()] == '/') {
+            if (mount_point.size() > root.size() + 1 &&
+                mount_point.compare(0, root.size(), root) == 0 && mount_point[root.size()] == '/') {
                 out.push_back(mount_point);
                 break;
             }

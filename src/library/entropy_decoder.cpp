@@ -33,8 +33,7 @@ inline int decode_symbol(BitWindow& w, const HuffmanTable& table) {
 }
 
 // The DC difference of the next block.
-inline bool decode_dc(BitWindow& w, BitReader& reader, const HuffmanTable& table,
-                      int& difference) {
+inline bool decode_dc(BitWindow& w, BitReader& reader, const HuffmanTable& table, int& difference) {
     reader.fill(w);
     const int16_t fast = table.coefficient(w.peek(kLook));
     if (fast) {
@@ -80,8 +79,7 @@ inline bool skip_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table) 
     return true;
 }
 
-inline bool decode_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table,
-                      int16_t* block) {
+inline bool decode_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table, int16_t* block) {
     for (int k = 1; k < 64; ++k) {
         reader.fill(w);
         const int16_t fast = table.coefficient(w.peek(kLook));
@@ -127,8 +125,7 @@ bool EntropyDecoder::init(const JpegLayout& layout) {
     }
     for (int c : layout.block_components) {
         const LayoutComponent& component = layout.components[c];
-        m_blocks.push_back(
-            {c, &m_dc_tables[component.dc_table], &m_ac_tables[component.ac_table]});
+        m_blocks.push_back({c, &m_dc_tables[component.dc_table], &m_ac_tables[component.ac_table]});
     }
     m_restart_interval = layout.restart_interval;
     m_state = EntropyState{};
@@ -146,6 +143,16 @@ bool EntropyDecoder::begin_mcu(BitReader& reader) {
     return true;
 }
 
+bool EntropyDecoder::commit(BitReader& committed, BitReader& reader, const BitWindow& window,
+                            EntropyState& state) {
+    if (window.overrun || window.count < 0 || reader.exhausted()) return false;
+    if (m_restart_interval) --state.restarts_to_go;
+    reader.set_window(window);
+    committed = reader;
+    m_state = state;
+    return true;
+}
+
 bool EntropyDecoder::skip_mcu(BitReader& committed) {
     BitReader reader = committed;
     BitWindow w = reader.window();
@@ -156,12 +163,7 @@ bool EntropyDecoder::skip_mcu(BitReader& committed) {
             return false;
         state.dc[block.component] = static_cast<int16_t>(state.dc[block.component] + difference);
     }
-    if (w.overrun || w.count < 0 || reader.exhausted()) return false;
-    if (m_restart_interval) --state.restarts_to_go;
-    reader.set_window(w);
-    committed = reader;
-    m_state = state;
-    return true;
+    return commit(committed, reader, w, state);
 }
 
 bool EntropyDecoder::decode_mcu(BitReader& committed, McuBlocks blocks, bool zeroed) {
@@ -178,12 +180,7 @@ bool EntropyDecoder::decode_mcu(BitReader& committed, McuBlocks blocks, bool zer
         out[0] = state.dc[block.component];
         if (!decode_ac(w, reader, *block.ac, out)) return false;
     }
-    if (w.overrun || w.count < 0 || reader.exhausted()) return false;
-    if (m_restart_interval) --state.restarts_to_go;
-    reader.set_window(w);
-    committed = reader;
-    m_state = state;
-    return true;
+    return commit(committed, reader, w, state);
 }
 
 }  // namespace vistrel

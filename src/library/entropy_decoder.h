@@ -15,9 +15,9 @@ namespace vistrel {
 
 // The decoder's own state besides the bit buffer.
 struct EntropyState {
-    std::array<int16_t, 3> dc{};   // DC predictors, per component of the frame
-    uint32_t restarts_to_go = 0;   // MCUs left in the restart interval
-    uint8_t next_restart = 0;      // number of the next restart marker (0..7)
+    std::array<int16_t, 3> dc{};  // DC predictors, per component of the frame
+    uint32_t restarts_to_go = 0;  // MCUs left in the restart interval
+    uint8_t next_restart = 0;     // number of the next restart marker (0..7)
 };
 
 // Coefficients of one block in natural (row by row) order.
@@ -51,6 +51,11 @@ private:
         const HuffmanTable* dc;
         const HuffmanTable* ac;
     };
+
+    // Ends an MCU decoded on copies: false when its data ran out or past a marker, else
+    // the copies become the decoder's state.
+    bool commit(BitReader& committed, BitReader& reader, const BitWindow& window,
+                EntropyState& state);
 
     std::array<HuffmanTable, 4> m_dc_tables;
     std::array<HuffmanTable, 4> m_ac_tables;

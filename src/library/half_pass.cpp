@@ -79,8 +79,9 @@ private:
 
 }  // namespace
 
-bool decode_levels(InputStream& input, uint64_t input_size, const std::vector<OutputStream*>& levels,
-                   const StopTest& stop, std::vector<ResumeRecord>* records, RecordingMode mode) {
+bool decode_levels(InputStream& input, uint64_t input_size,
+                   const std::vector<OutputStream*>& levels, const StopTest& stop,
+                   std::vector<ResumeRecord>* records, RecordingMode mode) {
     if (records) records->clear();
     std::optional<PictureRecorder> recorder;
     if (records) recorder.emplace(input, input_size);
@@ -88,8 +89,8 @@ bool decode_levels(InputStream& input, uint64_t input_size, const std::vector<Ou
     if (!reader.ok()) return false;
     if (recorder && !recorder->agrees_with(reader)) recorder->stop();
     if (!reader.start(1, &stop)) return false;
-    const bool in_step =
-        recorder && recorder->active() && mode == RecordingMode::InStep && reader.take_mcus_from(*recorder);
+    const bool in_step = recorder && recorder->active() && mode == RecordingMode::InStep &&
+                         reader.take_mcus_from(*recorder);
     const int width = reader.output_width();
     const int height = reader.output_height();
     LevelPipeline levels_out(width, height, levels, kLevelQuality);
@@ -107,8 +108,8 @@ bool decode_levels(InputStream& input, uint64_t input_size, const std::vector<Ou
     return true;
 }
 
-bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output,
-               const StopTest& stop, std::vector<ResumeRecord>* records, RecordingMode mode) {
+bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output, const StopTest& stop,
+               std::vector<ResumeRecord>* records, RecordingMode mode) {
     return decode_levels(input, input_size, {&output}, stop, records, mode);
 }
 

@@ -27,14 +27,13 @@ inline constexpr int kLevelQuality = 75;
 // our decoder does not follow the picture (progressive, arithmetic-coded, 12-bit, unusual
 // sampling). False when the input cannot be decoded, is damaged or cut short, an output
 // cannot be written, or `stop` said so.
-bool decode_levels(InputStream& input, uint64_t input_size, const std::vector<OutputStream*>& levels,
-                   const StopTest& stop, std::vector<ResumeRecord>* records,
-                   RecordingMode mode = RecordingMode::InStep);
+bool decode_levels(InputStream& input, uint64_t input_size,
+                   const std::vector<OutputStream*>& levels, const StopTest& stop,
+                   std::vector<ResumeRecord>* records, RecordingMode mode = RecordingMode::InStep);
 
 // One halving: decode_levels with one level.
-bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output,
-               const StopTest& stop, std::vector<ResumeRecord>* records,
-               RecordingMode mode = RecordingMode::InStep);
+bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output, const StopTest& stop,
+               std::vector<ResumeRecord>* records, RecordingMode mode = RecordingMode::InStep);
 
 // Only the records of a JPEG, without decoding its pixels: what the cache needs of the
 // levels it made itself. Empty when our decoder does not follow the picture or its data is

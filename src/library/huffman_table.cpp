@@ -28,7 +28,9 @@ bool HuffmanTable::build(const HuffmanSpec& spec, bool is_dc) {
         const int count = spec.counts[length];
         m_offset[length] = index - code;
         for (int i = 0; i < count; ++i, ++index, ++code) {
-            if (index >= spec.symbol_count) return false;
+            // The codes of one length must fit in that many bits, leaving the all-ones code
+            // free; a table that breaks this is refused before any code is used.
+            if (index >= spec.symbol_count || code >= (int32_t(1) << length) - 1) return false;
             const uint8_t symbol = spec.symbols[index];
             if (is_dc && symbol > 15) return false;
             if (length > kLookBits) continue;
@@ -40,8 +42,6 @@ bool HuffmanTable::build(const HuffmanSpec& spec, bool is_dc) {
                 m_coefficient[first | fill] = coefficient_entry(fill, spare, length, symbol, is_dc);
             }
         }
-        // The codes of one length must fit in that many bits, leaving the all-ones code free.
-        if (code >= (int32_t(1) << length)) return false;
         m_max_code[length] = count ? code - 1 : -1;
         code <<= 1;
     }
@@ -54,7 +54,18 @@ bool HuffmanTable::build(const HuffmanSpec& spec, bool is_dc) {
 }
 
 int HuffmanTable::code_length_in(uint32_t bits, int used, int& symbol) const {
-    for (int length = 1; used + length <= kSkipBits && length <= 16; ++length) {
+    const int available = kSkipBits - used;
+    // Codes up to kLookBits long: the look-up of the remaining bits, padded with zeros.
+    const uint32_t remaining = bits & ((1u << available) - 1);
+    const uint32_t window = available >= kLookBits ? remaining >> (available - kLookBits)
+                                                   : remaining << (kLookBits - available);
+    const uint16_t entry = m_look[window];
+    if (entry >> 8) {
+        if ((entry >> 8) > available) return 0;
+        symbol = entry & 0xFF;
+        return entry >> 8;
+    }
+    for (int length = kLookBits + 1; length <= available; ++length) {
         const int32_t code = int32_t(bits >> (kSkipBits - used - length)) & ((1 << length) - 1);
         if (code <= m_max_code[length]) {
             symbol = symbol_at(code, length);

@@ -46,8 +46,8 @@ public:
     }
 
 private:
-    // Decodes one symbol from the top `available` bits of a kSkipBits-bit value; its code
-    // length, or 0 when no code fits.
+    // Decodes one symbol from a kSkipBits-bit value whose first `used` bits are taken; its
+    // code length, or 0 when no code fits in the rest.
     int code_length_in(uint32_t bits, int used, int& symbol) const;
     void build_skip();
 

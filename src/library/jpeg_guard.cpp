@@ -1,6 +1,7 @@
 #include "library/jpeg_guard.h"
 
 #include <csetjmp>
+#include <type_traits>
 
 #include <jerror.h>
 
@@ -28,7 +29,8 @@ void on_emit_message(j_common_ptr cinfo, int level) {
     if (level >= 0) return;  // trace messages: our trace level is 0
     const int code = cinfo->err->msg_code;
     if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC ||
-        code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION)
+        code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION ||
+        code == JWRN_ARITH_BAD_CODE)
         manager.data_damaged = true;
     if (manager.warnings++ == 0 && !manager.quiet) (*cinfo->err->output_message)(cinfo);
 }
@@ -63,6 +65,16 @@ j_common_ptr common(Info cinfo) {
     return reinterpret_cast<j_common_ptr>(cinfo);
 }
 
+// Runs a lambda under the guard. It must capture by reference only, so that nothing in its
+// frame or ours needs destroying when the library jumps out of it.
+template <typename Call>
+bool guarded(j_common_ptr cinfo, Call&& call) {
+    using Plain = std::remove_reference_t<Call>;
+    static_assert(std::is_trivially_destructible_v<Plain>);
+    return run_guarded(
+        cinfo, [](void* p) { (*static_cast<Plain*>(p))(); }, &call);
+}
+
 }  // namespace
 
 void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object) {
@@ -90,142 +102,57 @@ void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object
 }
 
 bool guarded_create_decompress(j_decompress_ptr cinfo) {
-    return run_guarded(
-        common(cinfo), [](void* p) { jpeg_create_decompress(static_cast<j_decompress_ptr>(p)); },
-        cinfo);
+    return guarded(common(cinfo), [&] { jpeg_create_decompress(cinfo); });
 }
 
 bool guarded_create_compress(j_compress_ptr cinfo) {
-    return run_guarded(
-        common(cinfo), [](void* p) { jpeg_create_compress(static_cast<j_compress_ptr>(p)); },
-        cinfo);
+    return guarded(common(cinfo), [&] { jpeg_create_compress(cinfo); });
 }
 
 bool guarded_read_header(j_decompress_ptr cinfo, bool require_image, int* result) {
-    struct Args {
-        j_decompress_ptr cinfo;
-        bool require_image;
-        int* result;
-    } args{cinfo, require_image, result};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            *a.result = jpeg_read_header(a.cinfo, a.require_image ? TRUE : FALSE);
-        },
-        &args);
+    return guarded(common(cinfo),
+                   [&] { *result = jpeg_read_header(cinfo, require_image ? TRUE : FALSE); });
 }
 
 bool guarded_start_decompress(j_decompress_ptr cinfo, bool* started) {
-    struct Args {
-        j_decompress_ptr cinfo;
-        bool* started;
-    } args{cinfo, started};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            *a.started = jpeg_start_decompress(a.cinfo) != FALSE;
-        },
-        &args);
+    return guarded(common(cinfo), [&] { *started = jpeg_start_decompress(cinfo) != FALSE; });
 }
 
 bool guarded_read_scanlines(j_decompress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                             JDIMENSION* done) {
-    struct Args {
-        j_decompress_ptr cinfo;
-        JSAMPARRAY rows;
-        JDIMENSION count;
-        JDIMENSION* done;
-    } args{cinfo, rows, count, done};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            *a.done = jpeg_read_scanlines(a.cinfo, a.rows, a.count);
-        },
-        &args);
+    return guarded(common(cinfo), [&] { *done = jpeg_read_scanlines(cinfo, rows, count); });
 }
 
 bool guarded_skip_scanlines(j_decompress_ptr cinfo, JDIMENSION count, JDIMENSION* skipped) {
-    struct Args {
-        j_decompress_ptr cinfo;
-        JDIMENSION count;
-        JDIMENSION* skipped;
-    } args{cinfo, count, skipped};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            *a.skipped = jpeg_skip_scanlines(a.cinfo, a.count);
-        },
-        &args);
+    return guarded(common(cinfo), [&] { *skipped = jpeg_skip_scanlines(cinfo, count); });
 }
 
 bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* width) {
-    struct Args {
-        j_decompress_ptr cinfo;
-        JDIMENSION* x;
-        JDIMENSION* width;
-    } args{cinfo, x, width};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            jpeg_crop_scanline(a.cinfo, a.x, a.width);
-        },
-        &args);
+    return guarded(common(cinfo), [&] { jpeg_crop_scanline(cinfo, x, width); });
 }
 
-bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height,
-                          int quality) {
-    struct Args {
-        j_compress_ptr cinfo;
-        JDIMENSION width;
-        JDIMENSION height;
-        int quality;
-    } args{cinfo, width, height, quality};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            a.cinfo->image_width = a.width;
-            a.cinfo->image_height = a.height;
-            a.cinfo->input_components = 3;
-            a.cinfo->in_color_space = JCS_RGB;
-            jpeg_set_defaults(a.cinfo);
-            jpeg_set_quality(a.cinfo, a.quality, FALSE);
-        },
-        &args);
+bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality) {
+    return guarded(common(cinfo), [&] {
+        cinfo->image_width = width;
+        cinfo->image_height = height;
+        cinfo->input_components = 3;
+        cinfo->in_color_space = JCS_RGB;
+        jpeg_set_defaults(cinfo);
+        jpeg_set_quality(cinfo, quality, FALSE);
+    });
 }
 
 bool guarded_start_compress(j_compress_ptr cinfo) {
-    return run_guarded(
-        common(cinfo),
-        [](void* p) { jpeg_start_compress(static_cast<j_compress_ptr>(p), TRUE); }, cinfo);
+    return guarded(common(cinfo), [&] { jpeg_start_compress(cinfo, TRUE); });
 }
 
 bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                              JDIMENSION* done) {
-    struct Args {
-        j_compress_ptr cinfo;
-        JSAMPARRAY rows;
-        JDIMENSION count;
-        JDIMENSION* done;
-    } args{cinfo, rows, count, done};
-    return run_guarded(
-        common(cinfo),
-        [](void* p) {
-            auto& a = *static_cast<Args*>(p);
-            *a.done = jpeg_write_scanlines(a.cinfo, a.rows, a.count);
-        },
-        &args);
+    return guarded(common(cinfo), [&] { *done = jpeg_write_scanlines(cinfo, rows, count); });
 }
 
 bool guarded_finish_compress(j_compress_ptr cinfo) {
-    return run_guarded(
-        common(cinfo),
-        [](void* p) { jpeg_finish_compress(static_cast<j_compress_ptr>(p)); }, cinfo);
+    return guarded(common(cinfo), [&] { jpeg_finish_compress(cinfo); });
 }
 
 }  // namespace vistrel

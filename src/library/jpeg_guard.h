@@ -14,10 +14,10 @@ namespace vistrel {
 // libjpeg's error manager with what we keep about one decompression or compression.
 struct JpegErrorManager {
     jpeg_error_mgr pub;
-    void* jump = nullptr;      // the armed guard's jump buffer; null between calls
-    int warnings = 0;          // every warning so far
+    void* jump = nullptr;       // the armed guard's jump buffer; null between calls
+    int warnings = 0;           // every warning so far
     bool data_damaged = false;  // a warning said the entropy-coded data is broken
-    bool quiet = false;        // when set, nothing is written to standard error
+    bool quiet = false;         // when set, nothing is written to standard error
 };
 
 // Fills in libjpeg's standard routines and ours; call before creating the object.
@@ -36,8 +36,7 @@ bool guarded_skip_scanlines(j_decompress_ptr cinfo, JDIMENSION count, JDIMENSION
 bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* width);
 
 // jpeg_set_defaults and jpeg_set_quality for RGB input of the given size.
-bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height,
-                          int quality);
+bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality);
 bool guarded_start_compress(j_compress_ptr cinfo);
 bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                              JDIMENSION* done);

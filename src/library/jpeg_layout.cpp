@@ -114,13 +114,12 @@ LayoutStatus LayoutParser::quant_tables(const std::vector<uint8_t>& body) {
         const int precision = body[at] >> 4;
         const int index = body[at] & 15;
         const size_t size = precision ? 128 : 64;
-        if (precision > 1 || index > 3 || body.size() - at - 1 < size)
-            return LayoutStatus::Damaged;
+        if (precision > 1 || index > 3 || body.size() - at - 1 < size) return LayoutStatus::Damaged;
         ++at;
         QuantTable& table = m_layout.quant_tables[index];
         for (int i = 0; i < 64; ++i)
-            table.values[i] = precision ? uint16_t(body[at + 2 * i] << 8 | body[at + 2 * i + 1])
-                                        : body[at + i];
+            table.values[i] =
+                precision ? uint16_t(body[at + 2 * i] << 8 | body[at + 2 * i + 1]) : body[at + i];
         table.defined = true;
         at += size;
     }

@@ -29,8 +29,8 @@ constexpr long kMaxMemory = 512L << 20;
 struct StreamSource {
     jpeg_source_mgr pub;
     InputStream* stream;
-    uint64_t next_read;        // stream position of the next refill
-    int64_t unread;            // input bytes not yet delivered to the library
+    uint64_t next_read;  // stream position of the next refill
+    int64_t unread;      // input bytes not yet delivered to the library
     JOCTET buffer[kBufferSize];
 };
 
@@ -144,9 +144,15 @@ JpegReader::JpegReader(InputStream& input, uint64_t input_size)
 
 JpegReader::~JpegReader() = default;
 
-int JpegReader::width() const { return static_cast<int>(m_state->cinfo.image_width); }
-int JpegReader::height() const { return static_cast<int>(m_state->cinfo.image_height); }
-int JpegReader::components() const { return m_state->cinfo.num_components; }
+int JpegReader::width() const {
+    return static_cast<int>(m_state->cinfo.image_width);
+}
+int JpegReader::height() const {
+    return static_cast<int>(m_state->cinfo.image_height);
+}
+int JpegReader::components() const {
+    return m_state->cinfo.num_components;
+}
 
 int JpegReader::horizontal_sampling(int component) const {
     if (component < 0 || component >= components()) return 0;
@@ -167,7 +173,9 @@ bool JpegReader::is_sequential_huffman() const {
     return !c.progressive_mode && !c.arith_code && c.data_precision == 8;
 }
 
-uint64_t JpegReader::header_size() const { return m_state->header_size; }
+uint64_t JpegReader::header_size() const {
+    return m_state->header_size;
+}
 
 bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     if (!m_ok || m_started) return false;
@@ -178,16 +186,22 @@ bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     s.cinfo.out_color_space = JCS_RGB;
     s.progress.stop = stop;
     bool started = false;
-    m_started = guarded_start_decompress(&s.cinfo, &started) && started &&
-                s.cinfo.output_components == 3;
+    m_started =
+        guarded_start_decompress(&s.cinfo, &started) && started && s.cinfo.output_components == 3;
     s.progress.stop = nullptr;
     if (!m_started) m_ok = false;
     return m_started;
 }
 
-int JpegReader::output_width() const { return static_cast<int>(m_state->cinfo.output_width); }
-int JpegReader::output_height() const { return static_cast<int>(m_state->cinfo.output_height); }
-int JpegReader::output_row() const { return static_cast<int>(m_state->cinfo.output_scanline); }
+int JpegReader::output_width() const {
+    return static_cast<int>(m_state->cinfo.output_width);
+}
+int JpegReader::output_height() const {
+    return static_cast<int>(m_state->cinfo.output_height);
+}
+int JpegReader::output_row() const {
+    return static_cast<int>(m_state->cinfo.output_scanline);
+}
 
 bool JpegReader::read_row(uint8_t* rgb) {
     if (!m_started) return false;
@@ -214,13 +228,17 @@ bool JpegReader::take_mcus_from(McuSource& source) {
     return true;
 }
 
-bool JpegReader::data_damaged() const { return m_state->errors.data_damaged; }
+bool JpegReader::data_damaged() const {
+    return m_state->errors.data_damaged;
+}
 
 uint64_t JpegReader::unconsumed() const {
     const StreamSource& src = m_state->source;
     return src.pub.bytes_in_buffer + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
 }
 
-jpeg_decompress_struct* JpegReader::handle() { return &m_state->cinfo; }
+jpeg_decompress_struct* JpegReader::handle() {
+    return &m_state->cinfo;
+}
 
 }  // namespace vistrel

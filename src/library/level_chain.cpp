@@ -13,7 +13,7 @@ struct LevelChain::Stage {
 
     int width;  // of the level this stage makes
     JpegWriter writer;
-    std::vector<uint8_t> held;   // the even row, waiting for its odd partner
+    std::vector<uint8_t> held;  // the even row, waiting for its odd partner
     std::vector<uint8_t> out;
     bool holding = false;
 };

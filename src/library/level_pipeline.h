@@ -50,10 +50,10 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Batch*> m_full;   // waiting for the thread
-    std::deque<Batch*> m_free;   // ready for the caller
-    bool m_closed = false;       // no more batches will come
-    bool m_failed = false;       // the chain failed
+    std::deque<Batch*> m_full;  // waiting for the thread
+    std::deque<Batch*> m_free;  // ready for the caller
+    bool m_closed = false;      // no more batches will come
+    bool m_failed = false;      // the chain failed
     std::thread m_thread;
 };
 

@@ -92,26 +92,29 @@ int read_orientation(InputStream& stream) {
 
 void apply_orientation(Bitmap& bitmap, int orientation) {
     if (orientation < 2 || orientation > 8) return;
+    // Destination row and column of source pixel (i, j), as
+    // (row_i * i + row_j * j + row_end * (H - 1), column_i * i + column_j * j + column_end * (W -
+    // 1)).
+    struct Mapping {
+        int row_i, row_j, row_end, column_i, column_j, column_end;
+    };
+    static constexpr Mapping kMappings[9] = {
+        {1, 0, 0, 0, 1, 0},   {1, 0, 0, 0, 1, 0},   {1, 0, 0, 0, -1, 1},
+        {-1, 0, 1, 0, -1, 1}, {-1, 0, 1, 0, 1, 0},  {0, 1, 0, 1, 0, 0},
+        {0, 1, 0, -1, 0, 1},  {0, -1, 1, -1, 0, 1}, {0, -1, 1, 1, 0, 0},
+    };
+    const Mapping& m = kMappings[orientation];
     const int width = bitmap.width(), height = bitmap.height();
     const std::unique_ptr<Bitmap> turned = Bitmap::create(width, height);
     if (!turned) return;
     turned->clear();
     for (int i = 0; i < height; ++i) {
         const Pixel* source = bitmap.row(i);
-        for (int j = 0; j < width; ++j) {
-            int row = i, column = j;
-            switch (orientation) {
-                case 2: column = width - 1 - j; break;
-                case 3: row = height - 1 - i; column = width - 1 - j; break;
-                case 4: row = height - 1 - i; break;
-                case 5: row = j; column = i; break;
-                case 6: row = j; column = width - 1 - i; break;
-                case 7: row = height - 1 - j; column = width - 1 - i; break;
-                case 8: row = height - 1 - j; column = i; break;
-            }
+        int row = m.row_i * i + m.row_end * (height - 1);
+        int column = m.column_i * i + m.column_end * (width - 1);
+        for (int j = 0; j < width; ++j, row += m.row_j, column += m.column_j)
             if (row >= 0 && row < height && column >= 0 && column < width)
                 turned->row(row)[column] = source[j];
-        }
     }
     for (int i = 0; i < height; ++i)
         std::copy_n(turned->row(i), width, bitmap.row(i));

@@ -42,9 +42,9 @@ bool is_prefix_of(std::u16string_view prefix, std::u16string_view path) {
 }
 
 bool is_excluded_picture(std::u16string_view path) {
-    for (std::u16string_view word : {std::u16string_view(u"Program Files"),
-                                     std::u16string_view(u"Windows"),
-                                     std::u16string_view(kCacheFolderName)}) {
+    for (std::u16string_view word :
+         {std::u16string_view(u"Program Files"), std::u16string_view(u"Windows"),
+          std::u16string_view(kCacheFolderName)}) {
         if (path.find(word) != std::u16string_view::npos) return true;
     }
     return false;

@@ -21,8 +21,7 @@ ResumeRecord ScanRecorder::record() const {
     r.bit_count = static_cast<uint8_t>(m_reader.count());
     r.restarts_to_go = state.restarts_to_go;
     const uint64_t position = m_reader.position();
-    r.bytes_to_end =
-        static_cast<uint32_t>(position < m_end ? m_end - position : 0);
+    r.bytes_to_end = static_cast<uint32_t>(position < m_end ? m_end - position : 0);
     r.next_restart = state.next_restart;
     r.marker = m_reader.marker();
     return r;
@@ -47,13 +46,12 @@ bool ScanRecorder::decode_rows(int row_limit, std::vector<ResumeRecord>& records
     return m_ok;
 }
 
-bool ScanRecorder::decode_next(McuBlocks blocks, std::vector<ResumeRecord>& records,
-                               bool zeroed) {
+bool ScanRecorder::decode_next(McuBlocks blocks, std::vector<ResumeRecord>& records, bool zeroed) {
     if (!m_ok || m_row >= m_layout.mcu_rows) return m_ok = false;
     if (!m_decoder.begin_mcu(m_reader)) return m_ok = false;
     if (m_column % m_step == 0) records.push_back(record());
-    const bool decoded = blocks ? m_decoder.decode_mcu(m_reader, blocks, zeroed)
-                                : m_decoder.skip_mcu(m_reader);
+    const bool decoded =
+        blocks ? m_decoder.decode_mcu(m_reader, blocks, zeroed) : m_decoder.skip_mcu(m_reader);
     if (!decoded) return m_ok = false;
     if (++m_column == m_layout.mcus_per_row) {
         m_column = 0;

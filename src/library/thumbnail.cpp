@@ -70,11 +70,15 @@ bool make_thumbnail(InputStream& input, OutputStream& output, const StopTest& st
 }
 
 std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std::u16string& drive) {
+    // Far more than a 64 x 64 JPEG ever takes; a damaged header must not make us read more.
+    constexpr uint32_t kMaxThumbnailBytes = 1 << 20;
     const std::u16string name = cache_file_name(picture, drive);
     if (name.empty()) return nullptr;
     FileStream file(name, OpenMode::Read);
     CacheHeader header;
-    if (!file.is_open() || !header.read(file, file.size())) return nullptr;
+    if (!file.is_open() || !header.read(file, file.size()) ||
+        header.thumbnail_size > kMaxThumbnailBytes)
+        return nullptr;
     MemoryStream thumbnail;
     thumbnail.bytes().resize(header.thumbnail_size);
     if (!file.seek(header.thumbnail_offset) ||

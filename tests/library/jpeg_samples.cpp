@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include <jpeglib.h>
@@ -42,12 +43,12 @@ std::vector<uint8_t> sample_pixels(const JpegOptions& o) {
     for (int y = 0; y < o.height; ++y) {
         for (int x = 0; x < o.width; ++x) {
             noise = noise * 1664525u + 1013904223u;
-            const int grain = int(noise >> 27) - 16;
+            const int grain = o.smooth ? 0 : int(noise >> 27) - 16;
             const int wave = int(40 * std::sin((x + o.pattern * 13) * 0.11) *
                                  std::cos((y - o.pattern * 7) * 0.07));
             const int r = x * 255 / std::max(1, o.width - 1) + wave + grain;
             const int g = y * 255 / std::max(1, o.height - 1) - wave + grain;
-            const int b = ((x / 9 + y / 7) % 2) * 160 + 40 + grain;
+            const int b = o.smooth ? 128 + wave : ((x / 9 + y / 7) % 2) * 160 + 40 + grain;
             if (o.components == 1) {
                 pixels[i++] = clamp((r + g + b) / 3);
             } else {
@@ -60,50 +61,10 @@ std::vector<uint8_t> sample_pixels(const JpegOptions& o) {
     return pixels;
 }
 
-std::vector<uint8_t> make_jpeg(const JpegOptions& o) {
-    const std::vector<uint8_t> pixels = sample_pixels(o);
-    jpeg_compress_struct cinfo{};
-    TestErrors errors;
-    install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = o.width;
-    cinfo.image_height = o.height;
-    cinfo.input_components = o.components;
-    cinfo.in_color_space = o.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, o.quality, TRUE);
-    if (o.components == 3) {
-        cinfo.comp_info[0].h_samp_factor = o.h;
-        cinfo.comp_info[0].v_samp_factor = o.v;
-    }
-    cinfo.restart_in_rows = o.restart_rows;
-    cinfo.restart_interval = static_cast<unsigned>(o.restart_mcus);
-    cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
-    cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
-    if (o.progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    const size_t stride = size_t(o.width) * o.components;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(&pixels[cinfo.next_scanline * stride]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
-}
-
-std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int height,
-                                int quality) {
+// Compresses pixels of 1 or 3 components; `settings` adjusts the defaults.
+std::vector<uint8_t> compress(const std::vector<uint8_t>& pixels, int width, int height,
+                              int components,
+                              const std::function<void(jpeg_compress_struct&)>& settings) {
     jpeg_compress_struct cinfo{};
     TestErrors errors;
     install(errors, reinterpret_cast<j_common_ptr>(&cinfo));
@@ -118,13 +79,14 @@ std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int 
     jpeg_mem_dest(&cinfo, &buffer, &size);
     cinfo.image_width = width;
     cinfo.image_height = height;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, FALSE);
+    settings(cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    const size_t stride = size_t(width) * components;
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(&rgb[size_t(cinfo.next_scanline) * width * 3]);
+        JSAMPROW row = const_cast<uint8_t*>(&pixels[cinfo.next_scanline * stride]);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -132,6 +94,28 @@ std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int 
     std::vector<uint8_t> out(buffer, buffer + size);
     std::free(buffer);
     return out;
+}
+
+std::vector<uint8_t> make_jpeg(const JpegOptions& o) {
+    return compress(sample_pixels(o), o.width, o.height, o.components,
+                    [&](jpeg_compress_struct& cinfo) {
+                        jpeg_set_quality(&cinfo, o.quality, TRUE);
+                        if (o.components == 3) {
+                            cinfo.comp_info[0].h_samp_factor = o.h;
+                            cinfo.comp_info[0].v_samp_factor = o.v;
+                        }
+                        cinfo.restart_in_rows = o.restart_rows;
+                        cinfo.restart_interval = static_cast<unsigned>(o.restart_mcus);
+                        cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
+                        cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
+                        if (o.progressive) jpeg_simple_progression(&cinfo);
+                    });
+}
+
+std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int height,
+                                int quality) {
+    return compress(rgb, width, height, 3,
+                    [&](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, FALSE); });
 }
 
 DecodedPicture decode_jpeg(const std::vector<uint8_t>& bytes, int scale) {
@@ -235,13 +219,16 @@ std::vector<uint8_t> with_exif_orientation(const std::vector<uint8_t>& jpeg, int
     segment.push_back(uint8_t(length));
     segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
     segment.insert(segment.end(), tiff.begin(), tiff.end());
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
     // libjpeg writes a JFIF APP0 first; keep or drop it as asked.
-    const bool has_app0 = jpeg.size() > 4 && jpeg[2] == 0xFF && jpeg[3] == 0xE0;
+    const bool has_app0 = jpeg.size() > 6 && jpeg[2] == 0xFF && jpeg[3] == 0xE0;
     const size_t app0_end = has_app0 ? 4 + (size_t(jpeg[4]) << 8 | jpeg[5]) : 2;
-    if (app0_first && has_app0) out.insert(out.end(), jpeg.begin() + 2, jpeg.begin() + app0_end);
-    out.insert(out.end(), segment.begin(), segment.end());
-    out.insert(out.end(), jpeg.begin() + app0_end, jpeg.end());
+    std::vector<uint8_t> out;
+    out.reserve(jpeg.size() + segment.size());
+    for (size_t i = 0; i < jpeg.size(); ++i) {
+        if (i == (app0_first ? app0_end : 2)) out.insert(out.end(), segment.begin(), segment.end());
+        if (i >= 2 && i < app0_end && !app0_first) continue;
+        out.push_back(jpeg[i]);
+    }
     return out;
 }
 

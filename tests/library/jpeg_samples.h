@@ -12,15 +12,16 @@ namespace vistrel::test {
 struct JpegOptions {
     int width = 64;
     int height = 48;
-    int components = 3;      // 1 or 3
-    int h = 2, v = 2;        // sampling of the first component
+    int components = 3;  // 1 or 3
+    int h = 2, v = 2;    // sampling of the first component
     int quality = 90;
-    int restart_rows = 0;    // restart interval in MCU rows, or
-    int restart_mcus = 0;    // in MCUs
+    int restart_rows = 0;  // restart interval in MCU rows, or
+    int restart_mcus = 0;  // in MCUs
     bool progressive = false;
     bool arithmetic = false;
-    bool optimize = false;   // Huffman tables made for the picture
-    int pattern = 0;         // which content: gradients and noise of different sorts
+    bool optimize = false;  // Huffman tables made for the picture
+    int pattern = 0;        // which content: gradients and noise of different sorts
+    bool smooth = false;    // gradients and waves only, no grain or sharp edges
 };
 
 // RGB (or grey) pixels of the content, row by row.

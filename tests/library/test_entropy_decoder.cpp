@@ -5,8 +5,10 @@
 
 #include "jpeg_samples.h"
 #include "library/entropy_decoder.h"
+#include "library/huffman_table.h"
 #include "library/jpeg_layout.h"
 #include "library/scan_recorder.h"
+#include "record_check.h"
 #include "support/test_support.h"
 
 namespace vistrel {
@@ -47,48 +49,29 @@ void expect_mcu(const JpegLayout& layout, const test::Coefficients& reference, i
     }
 }
 
-// The bit buffer a resume needs: the last 4 data bytes before `position`, passing back over
-// stuffed zeros and markers.
-uint32_t rebuild_bits(const std::vector<uint8_t>& bytes, size_t position) {
-    uint32_t bits = 0;
-    int found = 0;
-    size_t i = position;
-    while (found < 4 && i > 0) {
-        const uint8_t byte = bytes[i - 1];
-        if (i >= 2 && bytes[i - 2] == 0xFF && byte == 0x00) {
-            bits |= uint32_t(0xFF) << (8 * found++);
-            i -= 2;
-        } else if (i >= 2 && bytes[i - 2] == 0xFF && byte >= 0xD0 && byte <= 0xD9) {
-            i -= 2;
-        } else {
-            bits |= uint32_t(byte) << (8 * found++);
-            i -= 1;
+// Data bits a reader has used since the start of the scan: the data bytes it read (stuffed
+// pairs count once, markers not at all) less the bits it still holds. Counts on from
+// where it was last asked, as readers only move forward.
+class BitsUsed {
+public:
+    BitsUsed(const std::vector<uint8_t>& bytes, size_t start) : m_bytes(bytes), m_at(start) {}
+    int64_t operator()(const BitReader& reader) {
+        while (m_at < reader.position()) {
+            const bool pair = m_bytes[m_at] == 0xFF && m_at + 1 < m_bytes.size();
+            if (!pair || m_bytes[m_at + 1] == 0x00) ++m_data_bytes;  // else a marker
+            m_at += pair ? 2 : 1;
         }
+        return m_data_bytes * 8 - reader.count();
     }
-    return bits;
-}
 
-// Data bits a reader has used since `start`: the data bytes it read (stuffed pairs count
-// once, markers not at all) less the bits it still holds.
-int64_t bits_used(const std::vector<uint8_t>& bytes, size_t start, const BitReader& reader) {
-    int64_t data_bytes = 0;
-    for (size_t i = start; i < reader.position(); ++i) {
-        if (bytes[i] == 0xFF && i + 1 < bytes.size() && bytes[i + 1] != 0x00) {
-            ++i;  // a marker
-            continue;
-        }
-        ++data_bytes;
-        if (bytes[i] == 0xFF) ++i;  // its stuffed zero
-    }
-    return data_bytes * 8 - reader.count();
-}
+private:
+    const std::vector<uint8_t>& m_bytes;
+    size_t m_at;
+    int64_t m_data_bytes = 0;
+};
 
-void check_picture(const JpegOptions& options) {
-    SCOPED_TRACE("size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-                 " components " + std::to_string(options.components) + " sampling " +
-                 std::to_string(options.h) + "x" + std::to_string(options.v) + " restart " +
-                 std::to_string(options.restart_rows) + "/" + std::to_string(options.restart_mcus));
-    const std::vector<uint8_t> bytes = test::make_jpeg(options);
+// Every MCU of the picture decoded in order against libjpeg, then every record resumed.
+void check_bytes(const std::vector<uint8_t>& bytes) {
     const test::Coefficients reference = test::read_coefficients(bytes);
     ASSERT_TRUE(reference.ok);
     const JpegLayout layout = layout_of(bytes);
@@ -102,17 +85,18 @@ void check_picture(const JpegOptions& options) {
     SpanSource skip_source(bytes.data(), bytes.size(), layout.data_offset);
     BitReader full_reader(full_source, layout.data_offset);
     BitReader skip_reader(skip_source, layout.data_offset);
+    BitsUsed full_used(bytes, layout.data_offset), skip_used(bytes, layout.data_offset);
     std::vector<CoefficientBlock> blocks(full.blocks_in_mcu());
     std::vector<int16_t*> pointers;
-    for (auto& block : blocks) pointers.push_back(block.data());
+    for (auto& block : blocks)
+        pointers.push_back(block.data());
     for (int row = 0; row < layout.mcu_rows; ++row) {
         for (int column = 0; column < layout.mcus_per_row; ++column) {
             ASSERT_TRUE(full.begin_mcu(full_reader));
             ASSERT_TRUE(full.decode_mcu(full_reader, pointers.data()));
             ASSERT_TRUE(skipping.begin_mcu(skip_reader));
             ASSERT_TRUE(skipping.skip_mcu(skip_reader));
-            ASSERT_EQ(bits_used(bytes, layout.data_offset, full_reader),
-                      bits_used(bytes, layout.data_offset, skip_reader));
+            ASSERT_EQ(full_used(full_reader), skip_used(skip_reader));
             ASSERT_EQ(full.state().dc, skipping.state().dc);
             expect_mcu(layout, reference, column, row, blocks);
         }
@@ -126,27 +110,15 @@ void check_picture(const JpegOptions& options) {
     ASSERT_TRUE(recorder.decode_rows(layout.mcu_rows, records));
     ASSERT_TRUE(recorder.finished());
     ASSERT_EQ(records.size(), recorder.expected_records());
-    const int step = record_step(layout.mcu_width);
-    const int per_row = (layout.mcus_per_row + step - 1) / step;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const ResumeRecord& record = records[i];
-        const int row = int(i) / per_row;
-        const int first = int(i) % per_row * step;
-        ASSERT_LE(record.bytes_to_end, bytes.size());
-        ASSERT_LE(record.bit_count, 32);
-        const size_t position = bytes.size() - record.bytes_to_end;
-        SpanSource source(bytes.data(), bytes.size(), position);
-        BitReader reader(source, position);
-        reader.resume(rebuild_bits(bytes, position), record.bit_count, record.marker);
-        EntropyDecoder resumed;
-        ASSERT_TRUE(resumed.init(layout));
-        resumed.set_state({record.dc, record.restarts_to_go, record.next_restart});
-        for (int column = first; column < layout.mcus_per_row; ++column) {
-            ASSERT_TRUE(resumed.begin_mcu(reader));
-            ASSERT_TRUE(resumed.decode_mcu(reader, pointers.data())) << "record " << i;
-            expect_mcu(layout, reference, column, row, blocks);
-        }
-    }
+    test::expect_records_resume(bytes, records);
+}
+
+void check_picture(const JpegOptions& options) {
+    SCOPED_TRACE("size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                 " components " + std::to_string(options.components) + " sampling " +
+                 std::to_string(options.h) + "x" + std::to_string(options.v) + " restart " +
+                 std::to_string(options.restart_rows) + "/" + std::to_string(options.restart_mcus));
+    check_bytes(test::make_jpeg(options));
 }
 
 TEST(EntropyDecoder, MatchesLibjpegForEverySamplingWeFollow) {
@@ -196,6 +168,39 @@ TEST(EntropyDecoder, FollowsOptimisedTablesAndExtremeQualities) {
     tiny.width = 1;
     tiny.height = 1;
     check_picture(tiny);
+}
+
+TEST(EntropyDecoder, MatchesLibjpegOnEveryRealPhotoItFollows) {
+    VISTREL_REQUIRE_PHOTOS();
+    int followed = 0;
+    for (const auto& path : test::photo_files()) {
+        SCOPED_TRACE(path.string());
+        const std::vector<uint8_t> bytes = test::read_bytes(path.string());
+        if (!layout_of(bytes).ok()) continue;
+        check_bytes(bytes);
+        ++followed;
+    }
+    EXPECT_GT(followed, 40);
+}
+
+TEST(HuffmanTable, RefusesCodesThatDoNotFit) {
+    HuffmanSpec spec;
+    spec.defined = true;
+    spec.counts[2] = 3;  // 00, 01, 10: valid, 11 left free
+    spec.symbol_count = 3;
+    HuffmanTable table;
+    EXPECT_TRUE(table.build(spec, true));
+    spec.counts[2] = 4;  // would use the all-ones code
+    spec.symbol_count = 4;
+    EXPECT_FALSE(table.build(spec, true));
+    spec.counts[2] = 200;  // far more codes than two bits hold
+    spec.symbol_count = 200;
+    EXPECT_FALSE(table.build(spec, false));
+    spec.counts[2] = 1;
+    spec.symbols[0] = 16;  // no DC difference has 16 bits
+    spec.symbol_count = 1;
+    EXPECT_FALSE(table.build(spec, true));
+    EXPECT_TRUE(table.build(spec, false));
 }
 
 TEST(EntropyDecoder, LayoutRefusesWhatItDoesNotFollow) {
