@@ -120,6 +120,8 @@ public:
     void native_key(uint32_t virtual_key, bool down, bool repeat);
     void native_pointer(MessageKind kind, Point panel_point);
     void native_text(const std::u16string& text);
+    // The capture was taken away (the window lost the input focus with a button down).
+    void lose_capture();
 
     // Whether this window shows on a real desktop.
     virtual bool on_desktop() const { return false; }
@@ -135,8 +137,6 @@ protected:
     virtual void native_capture(bool on) {}
     // The queue, for native input on the user-interface thread.
     void queue(WindowMessage message);
-    // The capture was taken away (the window lost the input focus with a button down).
-    void lose_capture();
 
 private:
     struct TimerEntry {
