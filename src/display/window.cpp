@@ -48,12 +48,12 @@ Window::~Window() = default;
 Size Window::screen_size() const { return turned_size(m_profile.screen, m_profile.orientation); }
 
 void Window::set_system_orientation(int orientation) {
-    orientation &= 3;
-    if (orientation == m_profile.orientation) return;
-    m_profile.orientation = orientation;
+    // Takes effect when the message is taken from the queue, so that input queued before
+    // the turn is read in the orientation it was made in.
     WindowMessage message;
     message.kind = MessageKind::SettingChange;
     message.code = kSettingReset;
+    message.orientation = orientation & 3;
     post_message(std::move(message));
 }
 
@@ -125,6 +125,8 @@ bool Window::take_ready(WindowMessage& message) {
         if (!m_queue.empty()) {
             message = std::move(m_queue.front());
             m_queue.pop_front();
+            if (message.kind == MessageKind::SettingChange && message.orientation >= 0)
+                m_profile.orientation = message.orientation;
             return true;
         }
     }

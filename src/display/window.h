@@ -61,7 +61,7 @@ public:
     // The screen as the system shows it (the panel turned by the system orientation).
     Size screen_size() const;
     // Turns the emulated device: the screen keeps its memory; a setting-change message
-    // tells the program.
+    // tells the program, and the turn takes effect when it is taken from the queue.
     void set_system_orientation(int orientation);
 
     // --- Screen memory: the panel, in its own orientation, as the user sees it ---

@@ -43,6 +43,7 @@ struct WindowMessage {
     uint32_t time = 0;  // milliseconds, the window's clock when the message was made
     bool repeat = false;
     bool key_up = false;
+    int32_t orientation = -1;  // SettingChange: the system orientation it brings, if any
     std::u16string text;
 };
 
