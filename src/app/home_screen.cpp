@@ -7,8 +7,8 @@ namespace vistrel {
 namespace {
 
 constexpr Colour kTileColours[] = {
-    {220, 60, 60, 255},  {240, 150, 40, 255}, {230, 210, 60, 255},  {90, 200, 80, 255},
-    {40, 170, 170, 255}, {60, 120, 230, 255}, {140, 90, 220, 255},  {220, 90, 180, 255},
+    {220, 60, 60, 255},  {240, 150, 40, 255},  {230, 210, 60, 255},  {90, 200, 80, 255},
+    {40, 170, 170, 255}, {60, 120, 230, 255},  {140, 90, 220, 255},  {220, 90, 180, 255},
     {150, 110, 70, 255}, {120, 120, 120, 255}, {200, 200, 200, 255}, {70, 200, 140, 255},
 };
 constexpr Colour kBackground{16, 24, 48, 255};
@@ -88,8 +88,8 @@ void HomeScreen::draw(Surface& surface, Point origin) {
     frame_rect(surface, chosen, thickness, kFrame);
     // What has been typed, as a growing bar along the bottom.
     const int gap = std::max(2, std::min(w, h) / 40);
-    surface.fill({origin.x + gap, origin.y + h - 2 * gap}, {std::min(w - 2 * gap, m_typed * 4), gap},
-                 kFrame);
+    surface.fill({origin.x + gap, origin.y + h - 2 * gap},
+                 {std::min(w - 2 * gap, m_typed * 4), gap}, kFrame);
     m_dirty = false;
 }
 
@@ -107,7 +107,9 @@ void HomeScreen::select(int index) {
     m_dirty = true;
 }
 
-void HomeScreen::open_panel() { Application::instance()->push_screen(&m_panel, true); }
+void HomeScreen::open_panel() {
+    Application::instance()->push_screen(&m_panel, true);
+}
 
 bool HomeScreen::on_pointer_button(const PointerEvent& event) {
     if (!event.pressed) return false;
@@ -127,12 +129,23 @@ bool HomeScreen::on_pointer_button(const PointerEvent& event) {
 bool HomeScreen::on_key(const KeyEvent& event) {
     if (!event.down) return false;
     switch (event.code) {
-        case key::Left: select(m_selected - 1); return true;
-        case key::Right: select(m_selected + 1); return true;
-        case key::Up: select(m_selected - kColumns); return true;
-        case key::Down: select(m_selected + kColumns); return true;
-        case key::Enter: open_panel(); return true;
-        default: return false;
+        case key::Left:
+            select(m_selected - 1);
+            return true;
+        case key::Right:
+            select(m_selected + 1);
+            return true;
+        case key::Up:
+            select(m_selected - kColumns);
+            return true;
+        case key::Down:
+            select(m_selected + kColumns);
+            return true;
+        case key::Enter:
+            open_panel();
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -208,9 +208,13 @@ void Display::hook_message(WindowMessage& message) {
             else
                 suspend();
             break;
-        case MessageKind::Paint: m_driver->repaint(); break;
+        case MessageKind::Paint:
+            m_driver->repaint();
+            break;
         case MessageKind::KeyDown:
-        case MessageKind::KeyUp: message.code = remap_arrow_key(message.code, r); break;
+        case MessageKind::KeyUp:
+            message.code = remap_arrow_key(message.code, r);
+            break;
         case MessageKind::PointerMove:
         case MessageKind::ButtonDown:
         case MessageKind::ButtonUp: {
@@ -219,8 +223,11 @@ void Display::hook_message(WindowMessage& message) {
             message.y = p.y;
             break;
         }
-        case MessageKind::Destroy: m_window.remove_hook(this); break;
-        default: break;
+        case MessageKind::Destroy:
+            m_window.remove_hook(this);
+            break;
+        default:
+            break;
     }
 }
 

@@ -9,9 +9,12 @@ namespace vistrel {
 
 std::unique_ptr<DisplayDriver> CreateDriver(int id) {
     switch (id) {
-        case kScreenDriverId: return std::make_unique<ScreenDriver>();
-        case kFrameBufferDriverId: return std::make_unique<FrameBufferDriver>();
-        default: return nullptr;
+        case kScreenDriverId:
+            return std::make_unique<ScreenDriver>();
+        case kFrameBufferDriverId:
+            return std::make_unique<FrameBufferDriver>();
+        default:
+            return nullptr;
     }
 }
 
@@ -28,7 +31,9 @@ bool ScreenDriver::initialise(Window& window, const DisplayParams& requested,
     return true;
 }
 
-Bitmap* ScreenDriver::lock() { return m_window ? &m_window->screen() : nullptr; }
+Bitmap* ScreenDriver::lock() {
+    return m_window ? &m_window->screen() : nullptr;
+}
 
 void ScreenDriver::unlock_and_show(uint32_t flags) {
     if (m_window && !m_dirty.empty()) m_window->screen_changed(m_dirty);
@@ -38,7 +43,9 @@ void ScreenDriver::repaint() {
     if (m_window) m_window->repaint_screen();
 }
 
-const Bitmap* ScreenDriver::frame() const { return m_window ? &m_window->screen() : nullptr; }
+const Bitmap* ScreenDriver::frame() const {
+    return m_window ? &m_window->screen() : nullptr;
+}
 
 RotationDriver::RotationDriver(std::unique_ptr<DisplayDriver> wrapped)
     : m_wrapped(std::move(wrapped)) {}

@@ -60,7 +60,7 @@ bool geometry_of(int fd, Size file_size, FrameBufferGeometry& g, const std::stri
             return false;
     } else {
         // Not a frame-buffer device: an ordinary file of the window's screen size.
-        struct stat st{};
+        struct stat st {};
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
         g.width = file_size.w;
         g.height = file_size.h;

@@ -12,9 +12,9 @@ namespace vistrel {
 struct FrameBufferGeometry {
     int width = 0;
     int height = 0;
-    int pitch = 0;        // bytes from one row to the next
-    size_t offset = 0;    // bytes from the start of the memory to the first visible pixel
-    size_t length = 0;    // bytes to map
+    int pitch = 0;      // bytes from one row to the next
+    size_t offset = 0;  // bytes from the start of the memory to the first visible pixel
+    size_t length = 0;  // bytes to map
 };
 
 // Checks the device (or file) and tells its geometry; false, with a trace line, when it is

@@ -10,10 +10,14 @@ uint32_t remap_arrow_key(uint32_t virtual_key, int r) {
 
 Point remap_point(Point p, int r, int width, int height) {
     switch (r & 3) {
-        case 1: return {width - p.y - 1, p.x};
-        case 2: return {width - p.x - 1, height - p.y - 1};
-        case 3: return {p.y, height - p.x - 1};
-        default: return p;
+        case 1:
+            return {width - p.y - 1, p.x};
+        case 2:
+            return {width - p.x - 1, height - p.y - 1};
+        case 3:
+            return {p.y, height - p.x - 1};
+        default:
+            return p;
     }
 }
 

@@ -21,10 +21,14 @@ Rect intersect(Rect a, Rect b) {
 // The source pixel of destination pixel (x, y), for a source of w x h.
 inline Point source_of(int x, int y, int w, int h, int turn) {
     switch (turn) {
-        case 1: return {y, h - 1 - x};
-        case 2: return {w - 1 - x, h - 1 - y};
-        case 3: return {w - 1 - y, x};
-        default: return {x, y};
+        case 1:
+            return {y, h - 1 - x};
+        case 2:
+            return {w - 1 - x, h - 1 - y};
+        case 3:
+            return {w - 1 - y, x};
+        default:
+            return {x, y};
     }
 }
 
@@ -60,8 +64,12 @@ inline void transpose8(__m128i r[8]) {
     r[7] = _mm_unpackhi_epi64(u3, u7);
 }
 
-inline __m128i load8(const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void store8(Pixel* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i load8(const Pixel* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store8(Pixel* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 inline __m128i reverse8(__m128i v) {
     v = _mm_shufflelo_epi16(v, 0x1B);
@@ -75,35 +83,42 @@ inline void rotate_piece8(const Bitmap& src, Bitmap& dst, int x, int y, int turn
     if (turn == 1) {
         // Source columns y..y+7 of rows h-1-x down to h-8-x.
         const int top = src.height() - 1 - x;
-        for (int j = 0; j < 8; ++j) r[j] = load8(src.row(top - j) + y);
+        for (int j = 0; j < 8; ++j)
+            r[j] = load8(src.row(top - j) + y);
         transpose8(r);
-        for (int i = 0; i < 8; ++i) store8(dst.row(y + i) + x, r[i]);
+        for (int i = 0; i < 8; ++i)
+            store8(dst.row(y + i) + x, r[i]);
     } else {
         // Source columns w-8-y..w-1-y of rows x..x+7.
         const int left = src.width() - 8 - y;
-        for (int j = 0; j < 8; ++j) r[j] = load8(src.row(x + j) + left);
+        for (int j = 0; j < 8; ++j)
+            r[j] = load8(src.row(x + j) + left);
         transpose8(r);
-        for (int i = 0; i < 8; ++i) store8(dst.row(y + 7 - i) + x, r[i]);
+        for (int i = 0; i < 8; ++i)
+            store8(dst.row(y + 7 - i) + x, r[i]);
     }
 }
 #endif
 
+// The destination is walked in squares of 64 x 64 (whole 16 x 16 blocks) made of 8 x 8
+// pieces, so that the source rows a square reads stay in the first-level cache.
+constexpr int kBlockW = 64, kBlockH = 64;
+
 void rotate_quarter(const Bitmap& src, Bitmap& dst, Rect d, int turn) {
-    constexpr int kBlock = 16;
-    for (int by = d.top; by < d.bottom; by += kBlock) {
-        const int block_bottom = std::min(by + kBlock, d.bottom);
-        for (int bx = d.left; bx < d.right; bx += kBlock) {
-            const int block_right = std::min(bx + kBlock, d.right);
+    for (int by = d.top; by < d.bottom; by += kBlockH) {
+        const int block_bottom = std::min(by + kBlockH, d.bottom);
+        for (int bx = d.left; bx < d.right; bx += kBlockW) {
+            const int block_right = std::min(bx + kBlockW, d.right);
 #if defined(__SSE2__)
             for (int y = by; y < block_bottom; y += 8) {
                 for (int x = bx; x < block_right; x += 8) {
                     if (x + 8 <= block_right && y + 8 <= block_bottom)
                         rotate_piece8(src, dst, x, y, turn);
                     else
-                        rotate_piece_scalar(src, dst,
-                                            {x, y, std::min(x + 8, block_right),
-                                             std::min(y + 8, block_bottom)},
-                                            turn);
+                        rotate_piece_scalar(
+                            src, dst,
+                            {x, y, std::min(x + 8, block_right), std::min(y + 8, block_bottom)},
+                            turn);
                 }
             }
 #else
@@ -120,9 +135,11 @@ void rotate_half(const Bitmap& src, Bitmap& dst, Rect d) {
         Pixel* out = dst.row(y);
         int x = d.left;
 #if defined(__SSE2__)
-        for (; x + 8 <= d.right; x += 8) store8(out + x, reverse8(load8(in + (w - 8 - x))));
+        for (; x + 8 <= d.right; x += 8)
+            store8(out + x, reverse8(load8(in + (w - 8 - x))));
 #endif
-        for (; x < d.right; ++x) out[x] = in[w - 1 - x];
+        for (; x < d.right; ++x)
+            out[x] = in[w - 1 - x];
     }
 }
 
@@ -138,23 +155,33 @@ Rect prepare(const Bitmap& src, Rect& rect, const Bitmap& dst, int& turn) {
 
 }  // namespace
 
-Size turned_size(Size size, int turn) { return (turn & 1) ? Size{size.h, size.w} : size; }
+Size turned_size(Size size, int turn) {
+    return (turn & 1) ? Size{size.h, size.w} : size;
+}
 
 Point turn_point(Point p, Size size, int turn) {
     switch (turn & 3) {
-        case 1: return {size.h - 1 - p.y, p.x};
-        case 2: return {size.w - 1 - p.x, size.h - 1 - p.y};
-        case 3: return {p.y, size.w - 1 - p.x};
-        default: return p;
+        case 1:
+            return {size.h - 1 - p.y, p.x};
+        case 2:
+            return {size.w - 1 - p.x, size.h - 1 - p.y};
+        case 3:
+            return {p.y, size.w - 1 - p.x};
+        default:
+            return p;
     }
 }
 
 Rect turn_rect(Rect r, Size size, int turn) {
     switch (turn & 3) {
-        case 1: return {size.h - r.bottom, r.left, size.h - r.top, r.right};
-        case 2: return {size.w - r.right, size.h - r.bottom, size.w - r.left, size.h - r.top};
-        case 3: return {r.top, size.w - r.right, r.bottom, size.w - r.left};
-        default: return r;
+        case 1:
+            return {size.h - r.bottom, r.left, size.h - r.top, r.right};
+        case 2:
+            return {size.w - r.right, size.h - r.bottom, size.w - r.left, size.h - r.top};
+        case 3:
+            return {r.top, size.w - r.right, r.bottom, size.w - r.left};
+        default:
+            return r;
     }
 }
 
@@ -167,8 +194,12 @@ void rotate_copy(const Bitmap& src, Rect rect, Bitmap& dst, int turn) {
                 std::memcpy(dst.row(y) + d.left, src.row(y) + d.left,
                             static_cast<size_t>(d.right - d.left) * sizeof(Pixel));
             break;
-        case 2: rotate_half(src, dst, d); break;
-        default: rotate_quarter(src, dst, d, turn); break;
+        case 2:
+            rotate_half(src, dst, d);
+            break;
+        default:
+            rotate_quarter(src, dst, d, turn);
+            break;
     }
 }
 

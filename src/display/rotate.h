@@ -18,7 +18,7 @@ Point turn_point(Point point, Size size, int turn);
 
 // Copies the part `rect` of `src` into `dst` turned by `turn` (0..3, taken modulo 4).
 // `dst` must be at least turned_size(src.size(), turn); `rect` is clipped to `src`. Works
-// in blocks of 16 x 16 pixels so that both pictures stay in the cache; full 8 x 8 pieces go
+// in squares of whole 16 x 16 blocks so that both pictures stay in the cache; 8 x 8 pieces go
 // through a vector transpose where the processor has one.
 void rotate_copy(const Bitmap& src, Rect rect, Bitmap& dst, int turn);
 

@@ -63,9 +63,9 @@ std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock
     if (!native->renderer) return nullptr;
     // Keeps the panel's shape in a resized window; pointer positions arrive in panel pixels.
     SDL_RenderSetLogicalSize(native->renderer, profile.screen.w, profile.screen.h);
-    native->texture = SDL_CreateTexture(native->renderer, SDL_PIXELFORMAT_RGB565,
-                                        SDL_TEXTUREACCESS_STREAMING, profile.screen.w,
-                                        profile.screen.h);
+    native->texture =
+        SDL_CreateTexture(native->renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                          profile.screen.w, profile.screen.h);
     if (!native->texture) return nullptr;
     native->wake_event = SDL_RegisterEvents(1);
     auto window = std::unique_ptr<SdlWindow>(new SdlWindow(profile, clock, std::move(native)));
@@ -117,17 +117,22 @@ void SdlWindow::start_text_input(Rect area) {
     SDL_StartTextInput();
 }
 
-void SdlWindow::stop_text_input() { Window::stop_text_input(); }
+void SdlWindow::stop_text_input() {
+    Window::stop_text_input();
+}
 
 void SdlWindow::set_title(const std::u16string& title) {
     SDL_SetWindowTitle(m_native->window, to_utf8(title).c_str());
 }
 
-void SdlWindow::native_capture(bool on) { SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE); }
+void SdlWindow::native_capture(bool on) {
+    SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE);
+}
 
 void SdlWindow::pump_native() {
     SDL_Event event;
-    while (SDL_PollEvent(&event)) translate(&event);
+    while (SDL_PollEvent(&event))
+        translate(&event);
 }
 
 void SdlWindow::wait_native(std::optional<uint32_t> milliseconds) {
@@ -152,7 +157,9 @@ void SdlWindow::translate(const void* native_event) {
             return;
         case SDL_WINDOWEVENT:
             switch (event.window.event) {
-                case SDL_WINDOWEVENT_CLOSE: message.kind = MessageKind::Close; break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    message.kind = MessageKind::Close;
+                    break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
                     present();
@@ -168,8 +175,11 @@ void SdlWindow::translate(const void* native_event) {
                     message.kind = MessageKind::Activate;
                     message.code = 1;
                     break;
-                case SDL_WINDOWEVENT_FOCUS_LOST: lose_capture(); return;
-                default: return;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    lose_capture();
+                    return;
+                default:
+                    return;
             }
             queue(std::move(message));
             return;
@@ -180,18 +190,21 @@ void SdlWindow::translate(const void* native_event) {
             if (vk) native_key(vk, event.type == SDL_KEYDOWN, event.key.repeat != 0);
             return;
         }
-        case SDL_TEXTINPUT: native_text(from_utf8(event.text.text)); return;
+        case SDL_TEXTINPUT:
+            native_text(from_utf8(event.text.text));
+            return;
         case SDL_MOUSEMOTION:
             native_pointer(MessageKind::PointerMove, {event.motion.x, event.motion.y});
             return;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             if (event.button.button != SDL_BUTTON_LEFT) return;
-            native_pointer(event.type == SDL_MOUSEBUTTONDOWN ? MessageKind::ButtonDown
-                                                             : MessageKind::ButtonUp,
-                           {event.button.x, event.button.y});
+            native_pointer(
+                event.type == SDL_MOUSEBUTTONDOWN ? MessageKind::ButtonDown : MessageKind::ButtonUp,
+                {event.button.x, event.button.y});
             return;
-        default: return;
+        default:
+            return;
     }
 }
 

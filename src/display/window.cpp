@@ -8,8 +8,12 @@
 
 namespace vistrel {
 
-uint32_t SystemClock::now() const { return tick_count(); }
-void SystemClock::sleep(uint32_t milliseconds) { sleep_ms(milliseconds); }
+uint32_t SystemClock::now() const {
+    return tick_count();
+}
+void SystemClock::sleep(uint32_t milliseconds) {
+    sleep_ms(milliseconds);
+}
 
 namespace {
 
@@ -45,7 +49,9 @@ Window::Window(const DeviceProfile& profile, Clock& clock) : m_profile(profile),
 
 Window::~Window() = default;
 
-Size Window::screen_size() const { return turned_size(m_profile.screen, m_profile.orientation); }
+Size Window::screen_size() const {
+    return turned_size(m_profile.screen, m_profile.orientation);
+}
 
 void Window::set_system_orientation(int orientation) {
     // Takes effect when the message is taken from the queue, so that input queued before
@@ -83,7 +89,8 @@ bool Window::copy_screen(Bitmap& target) const {
     if (!turned) return false;
     rotate_copy(*m_screen, {0, 0, m_screen->width(), m_screen->height()}, *turned, turn);
     const int w = std::min(target.width(), logical.w), h = std::min(target.height(), logical.h);
-    for (int y = 0; y < h; ++y) std::copy_n(turned->row(y), w, target.row(y));
+    for (int y = 0; y < h; ++y)
+        std::copy_n(turned->row(y), w, target.row(y));
     return true;
 }
 
@@ -99,7 +106,8 @@ void Window::remove_hook(WindowHook* hook) {
 void Window::dispatch(WindowMessage& message) {
     // A hook may remove itself while it runs.
     const std::vector<WindowHook*> hooks = m_hooks;
-    for (WindowHook* hook : hooks) hook->hook_message(message);
+    for (WindowHook* hook : hooks)
+        hook->hook_message(message);
     if (m_procedure) m_procedure->window_procedure(message);
 }
 

@@ -26,11 +26,11 @@ namespace vistrel {
 
 // The device the program runs as.
 struct DeviceProfile {
-    Size screen{480, 640};        // the panel in its own orientation
-    int dpi = 192;                // vertical dots per inch
-    bool smartphone = false;      // Smartphone-class device (no touch screen, soft keys)
-    int orientation = 0;          // 0..3: quarter turns the system shows the screen at
-    std::string framebuffer;      // a Linux frame-buffer device (or a file standing in for one)
+    Size screen{480, 640};    // the panel in its own orientation
+    int dpi = 192;            // vertical dots per inch
+    bool smartphone = false;  // Smartphone-class device (no touch screen, soft keys)
+    int orientation = 0;      // 0..3: quarter turns the system shows the screen at
+    std::string framebuffer;  // a Linux frame-buffer device (or a file standing in for one)
 };
 
 // Sees (and may change) every message before the window procedure does.

@@ -10,13 +10,13 @@ namespace vistrel {
 
 enum class MessageKind : uint8_t {
     None,
-    Quit,            // code: exit code; ends the message loop
-    Destroy,         // the window is being destroyed
-    Activate,        // code: 1 activated, 0 deactivated
-    Paint,           // the window's contents were lost and must be drawn again
-    Close,           // the user asked to close the window
-    SettingChange,   // code: which setting (kSettingReset, kSettingWorkArea, kSettingInputPanel)
-    CopyData,        // text: a command line handed over by a second start
+    Quit,           // code: exit code; ends the message loop
+    Destroy,        // the window is being destroyed
+    Activate,       // code: 1 activated, 0 deactivated
+    Paint,          // the window's contents were lost and must be drawn again
+    Close,          // the user asked to close the window
+    SettingChange,  // code: which setting (kSettingReset, kSettingWorkArea, kSettingInputPanel)
+    CopyData,       // text: a command line handed over by a second start
     Help,
     KeyDown,         // code: virtual key; repeat: auto-repeated press
     KeyUp,           // code: virtual key

@@ -24,7 +24,8 @@ std::atomic<CActiveScheduler*> g_scheduler{nullptr};
 CActive::CActive() : m_id(++g_next_active_id) {}
 
 CActive::~CActive() {
-    if (m_active.load()) fatal_about("CActive::~CActive()", "Active object ", m_id, " is already active");
+    if (m_active.load())
+        fatal_about("CActive::~CActive()", "Active object ", m_id, " is already active");
 }
 
 CActiveScheduler::CActiveScheduler(SchedulerHost& host) : m_host(host) {
@@ -44,7 +45,9 @@ CActiveScheduler::~CActiveScheduler() {
     g_scheduler.compare_exchange_strong(self, nullptr);
 }
 
-CActiveScheduler* CActiveScheduler::instance() { return g_scheduler.load(); }
+CActiveScheduler* CActiveScheduler::instance() {
+    return g_scheduler.load();
+}
 
 void CActiveScheduler::set_active(CActive& object) {
     if (object.m_active.load())
@@ -116,7 +119,8 @@ void CActiveScheduler::timed_step() {
             }
         }
     }
-    for (CActive* object : due) notify(*object);
+    for (CActive* object : due)
+        notify(*object);
     if (remaining) m_host.start_timer(static_cast<uint32_t>(smallest));
 }
 
@@ -149,7 +153,9 @@ void CActiveScheduler::cancel_active(CActive& object) {
 
 Timer::Timer(TimerClient& client) : m_client(client), m_active(*this) {}
 
-Timer::~Timer() { stop(); }
+Timer::~Timer() {
+    stop();
+}
 
 void Timer::start(double seconds) {
     CActiveScheduler* scheduler = CActiveScheduler::instance();
@@ -164,7 +170,9 @@ void Timer::stop() {
         scheduler->cancel_active(m_active);
 }
 
-void Timer::TimedActive::run() { m_owner.m_client.on_timer(m_owner); }
+void Timer::TimedActive::run() {
+    m_owner.m_client.on_timer(m_owner);
+}
 
 void Timer::TimedActive::cancel() {
     if (CActiveScheduler* scheduler = CActiveScheduler::instance()) scheduler->expire_now(*this);

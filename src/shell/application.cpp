@@ -46,9 +46,13 @@ Application::~Application() {
     g_application.store(nullptr);
 }
 
-Application* Application::instance() { return g_application.load(); }
+Application* Application::instance() {
+    return g_application.load();
+}
 
-Window& Application::window() { return m_window_part->window(); }
+Window& Application::window() {
+    return m_window_part->window();
+}
 
 Screen* Application::top_screen() const {
     return m_stack.empty() ? nullptr : m_stack.back().screen;
@@ -122,7 +126,8 @@ void Application::draw_frame(Surface& surface) {
 
 void Application::draw_performance_overlay(Surface& surface) {
     m_frame_times.push_back(m_window_part->now());
-    while (m_frame_times.size() > kFrameTimesKept) m_frame_times.pop_front();
+    while (m_frame_times.size() > kFrameTimesKept)
+        m_frame_times.pop_front();
     surface.apply({0, 0}, {150, 20}, DimSpan(128));
     if (m_frame_times.size() < 2) return;
     const bool extra = !m_drew_last_frame;
@@ -164,7 +169,9 @@ void Application::picture_of(Screen* screen, RenderSurface& target) {
     screen->draw(target, {0, 0});
 }
 
-void Application::snapshot_of(Screen* screen) { picture_of(screen, m_snapshot); }
+void Application::snapshot_of(Screen* screen) {
+    picture_of(screen, m_snapshot);
+}
 
 void Application::start_transition(int direction, Screen* pictured) {
     RenderSurface picture;
@@ -316,18 +323,30 @@ bool Application::dispatch_text(const std::u16string& text) {
 void Application::set_windowed_mode(bool task_bar_shown) {
     m_window_part->set_windowed_mode(task_bar_shown);
 }
-void Application::set_direct_mode(int orientation) { m_window_part->set_direct_mode(orientation); }
-void Application::set_direct_input(bool on) { m_window_part->set_direct_input(on); }
+void Application::set_direct_mode(int orientation) {
+    m_window_part->set_direct_mode(orientation);
+}
+void Application::set_direct_input(bool on) {
+    m_window_part->set_direct_input(on);
+}
 void Application::set_text_input(TextInputField* field, bool manage_control) {
     m_window_part->set_text_input(field, manage_control);
 }
 TextInputField* Application::focused_text_input() const {
     return m_window_part->focused_text_input();
 }
-void Application::move_text_input(TextInputField* field) { m_window_part->move_text_input(field); }
-ScreenInfo Application::client_area() const { return m_window_part->client_area(); }
-void Application::minimize() { m_window_part->window().minimize(); }
-void Application::run() { m_window_part->run(); }
+void Application::move_text_input(TextInputField* field) {
+    m_window_part->move_text_input(field);
+}
+ScreenInfo Application::client_area() const {
+    return m_window_part->client_area();
+}
+void Application::minimize() {
+    m_window_part->window().minimize();
+}
+void Application::run() {
+    m_window_part->run();
+}
 
 void Application::quit() {
     WindowMessage message;

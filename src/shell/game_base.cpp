@@ -28,15 +28,20 @@ BarHeights bar_heights(bool smartphone, int width, int dpi) {
         return {a, a};
     }
     switch (width) {
-        case 176: return {20, 20};
+        case 176:
+            return {20, 20};
         case 240:
         case 320:
-        case 400: return {27, 27};
-        case 352: return {40, 40};
+        case 400:
+            return {27, 27};
+        case 352:
+            return {40, 40};
         case 480:
         case 640:
-        case 800: return {54, 54};
-        default: return {0, 0};
+        case 800:
+            return {54, 54};
+        default:
+            return {0, 0};
     }
 }
 
@@ -47,9 +52,13 @@ ApplicationBase::ApplicationBase(const std::u16string& name, std::unique_ptr<Win
     m_scheduler = std::make_unique<CActiveScheduler>(*this);
 }
 
-ApplicationBase::~ApplicationBase() { m_scheduler.reset(); }
+ApplicationBase::~ApplicationBase() {
+    m_scheduler.reset();
+}
 
-uint32_t ApplicationBase::now() { return m_window->clock().now(); }
+uint32_t ApplicationBase::now() {
+    return m_window->clock().now();
+}
 
 void ApplicationBase::post_wake() {
     WindowMessage message;
@@ -62,7 +71,9 @@ void ApplicationBase::start_timer(uint32_t milliseconds) {
     m_window->set_timer(kSchedulerTimer, milliseconds);
 }
 
-void ApplicationBase::stop_timer() { m_window->kill_timer(kSchedulerTimer); }
+void ApplicationBase::stop_timer() {
+    m_window->kill_timer(kSchedulerTimer);
+}
 
 // --- GameBase ---
 
@@ -132,7 +143,8 @@ void GameBase::resolution_changed() {
     if (!(info == m_screen_info)) {
         if (info.orientation != m_screen_info.orientation) {
             const auto listeners = m_application.orientation_listeners();
-            for (OrientationListener* listener : listeners) listener->on_orientation_changed();
+            for (OrientationListener* listener : listeners)
+                listener->on_orientation_changed();
         }
         m_screen_info = info;
         trace() << "Application::ResolutionChanged 2\n";
@@ -150,7 +162,9 @@ void GameBase::destroy_window() {
 void GameBase::window_procedure(WindowMessage& message) {
     ApplicationListener* listener = m_application.listener();
     switch (message.kind) {
-        case MessageKind::Destroy: m_application.quit(); break;
+        case MessageKind::Destroy:
+            m_application.quit();
+            break;
         case MessageKind::Activate:
             if (message.code) {
                 m_inactive = false;
@@ -186,11 +200,13 @@ void GameBase::window_procedure(WindowMessage& message) {
             if (listener) listener->on_help();
             break;
         case MessageKind::KeyDown:
-        case MessageKind::KeyUp: handle_key(message); break;
+        case MessageKind::KeyUp:
+            handle_key(message);
+            break;
         case MessageKind::Char: {
             const char16_t c = static_cast<char16_t>(message.code & 0xFFFF);
-            trace() << "WM_CHAR=" << std::u16string(1, c) << " lParam=" << 1 << " ticks="
-                    << tick_count() << "\n";
+            trace() << "WM_CHAR=" << std::u16string(1, c) << " lParam=" << 1
+                    << " ticks=" << tick_count() << "\n";
             if (m_focused_field && m_manage_control) {
                 if (c >= 32) {
                     m_bridge_text.push_back(c);
@@ -218,7 +234,8 @@ void GameBase::window_procedure(WindowMessage& message) {
             m_release_x = kNoRelease;
             m_release_y = kNoRelease;
             window().set_capture();
-            m_application.dispatch_pointer_button({message.x, message.y, message.time, true, false});
+            m_application.dispatch_pointer_button(
+                {message.x, message.y, message.time, true, false});
             break;
         case MessageKind::ButtonUp:
             m_release_x = message.x;
@@ -250,7 +267,8 @@ void GameBase::window_procedure(WindowMessage& message) {
                 scheduler().process_actives();
             }
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -260,8 +278,8 @@ void GameBase::handle_key(const WindowMessage& message) {
     const KeyEvent event{key_from_virtual_key(message.code), down, down ? !message.repeat : true};
     const uint32_t lparam = 1u | (message.repeat ? 0x40000000u : 0u) | (down ? 0u : 0xC0000000u);
     trace() << (down ? "WM_KEYDOWN = " : "WM_KEYUP = ") << message.code << "("
-            << KeyName{event.code} << ")" << " lParam=" << lparam << " ticks=" << tick_count()
-            << "\n";
+            << KeyName{event.code} << ")"
+            << " lParam=" << lparam << " ticks=" << tick_count() << "\n";
     ApplicationListener* listener = m_application.listener();
     if (!listener || !listener->on_key_filter(event)) m_application.dispatch_key(event);
 }

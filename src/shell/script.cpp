@@ -221,7 +221,9 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             if (step.press) window.native_key(step.virtual_key, true, false);
             if (step.release) window.native_key(step.virtual_key, false, false);
             break;
-        case ScriptStep::Kind::Text: window.native_text(step.text); break;
+        case ScriptStep::Kind::Text:
+            window.native_text(step.text);
+            break;
         case ScriptStep::Kind::Tap:
             window.native_pointer(MessageKind::ButtonDown, step.from);
             window.native_pointer(MessageKind::ButtonUp, step.from);
@@ -232,8 +234,12 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             m_drag_start = now;
             m_wait_until = now + std::min(kDragStepMs, step.amount);
             break;
-        case ScriptStep::Kind::Wait: m_wait_until = now + step.amount; break;
-        case ScriptStep::Kind::Frames: m_frames_until = game.frame_steps() + step.amount; break;
+        case ScriptStep::Kind::Wait:
+            m_wait_until = now + step.amount;
+            break;
+        case ScriptStep::Kind::Frames:
+            m_frames_until = game.frame_steps() + step.amount;
+            break;
         case ScriptStep::Kind::Shot:
             if (write_png(game.shown_screen(), from_utf8(step.file))) {
                 ++m_shots;
@@ -243,7 +249,9 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
                 m_failed = true;
             }
             break;
-        case ScriptStep::Kind::Rotate: window.set_system_orientation(int(step.amount)); break;
+        case ScriptStep::Kind::Rotate:
+            window.set_system_orientation(int(step.amount));
+            break;
         case ScriptStep::Kind::Quit: {
             WindowMessage message;
             message.kind = MessageKind::Quit;

@@ -69,9 +69,11 @@ TEST(Program, SameScriptSameFrames) {
     test::TempDir dir;
     const std::string script = dir.file("s.txt");
     test::write_file(script, "drag 20 20 200 280 300\nwait 50\nshot " + dir.file("a.png") + "\n");
-    ASSERT_EQ(run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
+    ASSERT_EQ(
+        run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
     const std::string first = test::read_file_bytes(dir.file("a.png"));
-    ASSERT_EQ(run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
+    ASSERT_EQ(
+        run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
     EXPECT_EQ(first, test::read_file_bytes(dir.file("a.png")));
 }
 

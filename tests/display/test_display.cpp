@@ -24,7 +24,8 @@ DeviceProfile profile(int w, int h, int orientation = 0) {
 
 void fill_pattern(Bitmap& b) {
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) b.row(y)[x] = static_cast<Pixel>(x * 37 + y * 1009 + 5);
+        for (int x = 0; x < b.width(); ++x)
+            b.row(y)[x] = static_cast<Pixel>(x * 37 + y * 1009 + 5);
 }
 
 TEST(Display, ModesAreTheNativeOneThenTheOtherTurns) {
@@ -76,7 +77,8 @@ TEST(Display, FramesReachTheScreenInEveryOrientation) {
         const Bitmap& shown = window.screen();
         for (int y = 0; y < 320; y += 7)
             for (int x = 0; x < 240; x += 5)
-                ASSERT_EQ(shown.row(y)[x], reference->row(y)[x]) << orientation << " " << x << "," << y;
+                ASSERT_EQ(shown.row(y)[x], reference->row(y)[x])
+                    << orientation << " " << x << "," << y;
         EXPECT_EQ(display->shown(), &window.screen());
     }
 }
@@ -96,7 +98,8 @@ TEST(Display, RotationCopiesOnlyTheDirtyBlocks) {
     // Frame (100, 100) lies at panel (100, 219); its 16 x 16 block is 96..112 x 208..224.
     int changed = 0;
     for (int y = 0; y < 320; ++y)
-        for (int x = 0; x < 240; ++x) changed += window.screen().row(y)[x] != 0;
+        for (int x = 0; x < 240; ++x)
+            changed += window.screen().row(y)[x] != 0;
     EXPECT_EQ(changed, 16 * 16);
     EXPECT_EQ(window.screen().row(208)[96], 0xFFFF);
     EXPECT_EQ(window.screen().row(223)[111], 0xFFFF);

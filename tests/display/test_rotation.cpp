@@ -9,7 +9,8 @@ namespace {
 std::unique_ptr<Bitmap> pattern(int w, int h, uint16_t seed) {
     auto b = Bitmap::create(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b->row(y)[x] = static_cast<Pixel>(seed + x * 131 + y * 977);
+        for (int x = 0; x < w; ++x)
+            b->row(y)[x] = static_cast<Pixel>(seed + x * 131 + y * 977);
     return b;
 }
 

@@ -18,9 +18,7 @@ struct FakeHost : SchedulerHost {
     void post_wake() override { ++wakes; }
     void start_timer(uint32_t ms) override { timers.push_back(int(ms)); }
     void stop_timer() override { timers.push_back(-1); }
-    int armed() const {
-        return timers.empty() || timers.back() == -1 ? 0 : timers.back();
-    }
+    int armed() const { return timers.empty() || timers.back() == -1 ? 0 : timers.back(); }
 };
 
 struct Recorded : CActive {
@@ -40,7 +38,8 @@ TEST(ActiveObjects, HandlersRunInNotificationOrderOnProcess) {
     CActiveScheduler scheduler(host);
     std::vector<std::string> log;
     Recorded a(log, "a"), b(log, "b"), c(log, "c");
-    for (Recorded* o : {&a, &b, &c}) scheduler.set_active(*o);
+    for (Recorded* o : {&a, &b, &c})
+        scheduler.set_active(*o);
     EXPECT_EQ(scheduler.active_count(), 3);
     scheduler.notify(b);
     scheduler.notify(c);
@@ -63,8 +62,10 @@ TEST(ActiveObjects, NotificationsFromWorkerThreadsRunOnProcess) {
         scheduler.set_active(*objects.back());
     }
     std::vector<std::thread> workers;
-    for (auto& o : objects) workers.emplace_back([&scheduler, &o] { scheduler.notify(*o); });
-    for (auto& w : workers) w.join();
+    for (auto& o : objects)
+        workers.emplace_back([&scheduler, &o] { scheduler.notify(*o); });
+    for (auto& w : workers)
+        w.join();
     scheduler.process_actives();
     EXPECT_EQ(log.size(), 8u);
     EXPECT_EQ(scheduler.active_count(), 0);

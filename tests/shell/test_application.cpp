@@ -69,7 +69,8 @@ struct Listener : ApplicationListener {
     void on_screen_removed(Screen*, int) override {}
     void on_resolution_changed() override {
         ++resolution_changes;
-        Application::instance()->set_direct_mode(Application::instance()->window().system_orientation());
+        Application::instance()->set_direct_mode(
+            Application::instance()->window().system_orientation());
     }
     void on_help() override {}
     void on_deactivated() override {}
@@ -120,7 +121,8 @@ TEST(Application, OverlayDimmingTakesEightFramesEachWay) {
     TestScreen base({200, 100, 40, 255}), overlay({0, 0, 255, 255});
     s.app.push_screen(&base, false);
     RenderSurface frame({240, 320});
-    while (s.app.needs_redraw(true)) s.app.draw_frame(frame);
+    while (s.app.needs_redraw(true))
+        s.app.draw_frame(frame);
     EXPECT_EQ(frame.bitmap()->row(0)[0], to_pixel(base.colour));
 
     s.app.push_screen(&overlay, true);
@@ -265,9 +267,9 @@ TEST(Application, ScriptedSessionDrawsOnlyWhatChangedAndFollowsRotation) {
     Script script;
     std::string error;
     const std::string shot0 = dir.file("still.png"), shot1 = dir.file("turned.png");
-    ASSERT_TRUE(parse_script("frames 30\nshot " + shot0 + "\ntap 10 20\nrotate 1\nframes 3\nshot " +
-                                 shot1 + "\nquit\n",
-                             script, error))
+    ASSERT_TRUE(parse_script(
+        "frames 30\nshot " + shot0 + "\ntap 10 20\nrotate 1\nframes 3\nshot " + shot1 + "\nquit\n",
+        script, error))
         << error;
     ScriptPlayer player(std::move(script));
     GameBase& game = s.app.window_part();

@@ -8,10 +8,11 @@ namespace {
 TEST(Script, ParsesEveryStep) {
     Script script;
     std::string error;
-    ASSERT_TRUE(parse_script("# a comment\n\nkey Left\nkey SOFT_LEFT down\nkey Enter up\n"
-                             "text hello wörld\ntap 1 2\ndrag 1 2 30 40 250\nwait 100\n"
-                             "frames 3\nshot out.png\nrotate 3\nquit\r\n",
-                             script, error))
+    ASSERT_TRUE(
+        parse_script("# a comment\n\nkey Left\nkey SOFT_LEFT down\nkey Enter up\n"
+                     "text hello wörld\ntap 1 2\ndrag 1 2 30 40 250\nwait 100\n"
+                     "frames 3\nshot out.png\nrotate 3\nquit\r\n",
+                     script, error))
         << error;
     ASSERT_EQ(script.steps.size(), 11u);
     EXPECT_EQ(script.steps[0].virtual_key, 37u);
@@ -28,9 +29,20 @@ TEST(Script, ParsesEveryStep) {
 }
 
 TEST(Script, BadLinesAreNamed) {
-    const char* bad[] = {"key Nokey", "key Left sideways", "tap 1", "tap 1 2 3", "tap x 2",
-                         "wait -5", "wait 99999999999999", "frames", "rotate 4", "shot",
-                         "jump 3", "text", "quit now", "drag 1 2 3 4 -1"};
+    const char* bad[] = {"key Nokey",
+                         "key Left sideways",
+                         "tap 1",
+                         "tap 1 2 3",
+                         "tap x 2",
+                         "wait -5",
+                         "wait 99999999999999",
+                         "frames",
+                         "rotate 4",
+                         "shot",
+                         "jump 3",
+                         "text",
+                         "quit now",
+                         "drag 1 2 3 4 -1"};
     for (const char* line : bad) {
         Script script;
         std::string error;
