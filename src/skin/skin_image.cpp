@@ -160,9 +160,15 @@ private:
             const uint16_t end = body_bound(body, k + 1);
             if (end < start) return fail("table bounds out of order");
             if (end > room) return fail("table outside the file");
+            if ((end - start) % entry_size(static_cast<AttributeKind>(k)) != 0) {
+                return fail("table size not a whole number of entries");
+            }
+        }
+        for (int k = 0; k < kAttributeKinds; ++k) {
+            const uint16_t start = body_bound(body, k);
+            const uint16_t end = body_bound(body, k + 1);
             const auto kind = static_cast<AttributeKind>(k);
             const size_t size = entry_size(kind);
-            if ((end - start) % size != 0) return fail("table size not a whole number of entries");
             const uint8_t* previous = nullptr;
             for (size_t e = start; e < end; e += size) {
                 const uint8_t* entry = body + e;
