@@ -16,39 +16,39 @@ struct Row {
 // The named rows in identifier order; every other identifier up to kLastLanguageRow is an
 // empty row.
 constexpr Row kRows[] = {
-    {0x01, {u"AR", u"ARABIC"}},     {0x02, {u"BG", u"BULGARIAN"}},
-    {0x03, {u"CA", u"CATALAN"}},    {0x04, {u"ZH", u"CHINESE"}},
-    {0x05, {u"CS", u"CZECH"}},      {0x06, {u"DA", u"DANISH"}},
-    {0x07, {u"DE", u"GERMAN"}},     {0x08, {u"EL", u"GREEK"}},
-    {0x09, {u"EN", u"ENGLISH"}},    {0x0A, {u"ES", u"SPANISH"}},
-    {0x0B, {u"FI", u"FINNISH"}},    {0x0C, {u"FR", u"FRENCH"}},
-    {0x0D, {u"HE", u"HEBREW"}},     {0x0E, {u"HU", u"HUNGARIAN"}},
-    {0x0F, {u"IS", u"ICELANDIC"}},  {0x10, {u"IT", u"ITALIAN"}},
-    {0x11, {u"JA", u"JAPANESE"}},   {0x12, {u"KO", u"KOREAN"}},
-    {0x13, {u"NL", u"DUTCH"}},      {0x14, {u"NO", u"NORWEGIAN"}},
-    {0x15, {u"PL", u"POLISH"}},     {0x16, {u"PT", u"PORTUGUESE"}},
-    {0x18, {u"RO", u"ROMANIAN"}},   {0x19, {u"RU", u"RUSSIAN"}},
-    {0x1A, {u"HR", u"CROATIAN"}},   {0x1B, {u"SK", u"SLOVAK"}},
-    {0x1C, {u"SQ", u"ALBANIAN"}},   {0x1D, {u"SV", u"SWEDISH"}},
-    {0x1E, {u"TH", u"THAI"}},       {0x1F, {u"TR", u"TURKISH"}},
-    {0x20, {u"UR", u"URDU"}},       {0x21, {u"ID", u"INDONESIAN"}},
-    {0x22, {u"UK", u"UKRAINIAN"}},  {0x23, {u"BE", u"BYELORUSSIAN"}},
-    {0x24, {u"SL", u"SLOVENIAN"}},  {0x25, {u"ET", u"ESTONIAN"}},
-    {0x26, {u"LV", u"LATVIAN"}},    {0x27, {u"LT", u"LITHUANIAN"}},
-    {0x29, {u"FA", u"PERSIAN"}},    {0x2A, {u"VI", u"VIETNAMESE"}},
-    {0x2B, {u"HY", u"ARMENIAN"}},   {0x2C, {u"AZ", u"AZERBAIJANI"}},
-    {0x2D, {u"EU", u"BASQUE"}},     {0x2F, {u"MK", u"MACEDONIAN"}},
-    {0x36, {u"AF", u"AFRIKAANS"}},  {0x37, {u"KA", u"GEORGIAN"}},
-    {0x38, {u"FO", u"FAROESE"}},    {0x39, {u"HI", u"HINDI"}},
-    {0x3E, {u"MS", u"MALAY"}},      {0x3F, {u"KK", u"KAZAKH"}},
-    {0x41, {u"SW", u"SWAHILI"}},    {0x43, {u"UZ", u"UZBEK"}},
-    {0x44, {u"TT", u"TATAR"}},      {0x45, {u"BN", u"BENGALI"}},
-    {0x46, {u"PA", u"PUNJABI"}},    {0x47, {u"GU", u"GUJARATI"}},
-    {0x48, {u"OR", u"ORIYA"}},      {0x49, {u"TA", u"TAMIL"}},
-    {0x4A, {u"TE", u"TELUGU"}},     {0x4B, {u"KN", u"KANNADA"}},
-    {0x4C, {u"ML", u"MALAYALAM"}},  {0x4D, {u"AS", u"ASSAMESE"}},
-    {0x4E, {u"MR", u"MARATHI"}},    {0x4F, {u"SA", u"SANSKRIT"}},
-    {0x59, {u"SD", u"SINDHI"}},     {0x60, {u"KS", u"KASHMIRI"}},
+    {0x01, {u"AR", u"ARABIC"}},    {0x02, {u"BG", u"BULGARIAN"}},
+    {0x03, {u"CA", u"CATALAN"}},   {0x04, {u"ZH", u"CHINESE"}},
+    {0x05, {u"CS", u"CZECH"}},     {0x06, {u"DA", u"DANISH"}},
+    {0x07, {u"DE", u"GERMAN"}},    {0x08, {u"EL", u"GREEK"}},
+    {0x09, {u"EN", u"ENGLISH"}},   {0x0A, {u"ES", u"SPANISH"}},
+    {0x0B, {u"FI", u"FINNISH"}},   {0x0C, {u"FR", u"FRENCH"}},
+    {0x0D, {u"HE", u"HEBREW"}},    {0x0E, {u"HU", u"HUNGARIAN"}},
+    {0x0F, {u"IS", u"ICELANDIC"}}, {0x10, {u"IT", u"ITALIAN"}},
+    {0x11, {u"JA", u"JAPANESE"}},  {0x12, {u"KO", u"KOREAN"}},
+    {0x13, {u"NL", u"DUTCH"}},     {0x14, {u"NO", u"NORWEGIAN"}},
+    {0x15, {u"PL", u"POLISH"}},    {0x16, {u"PT", u"PORTUGUESE"}},
+    {0x18, {u"RO", u"ROMANIAN"}},  {0x19, {u"RU", u"RUSSIAN"}},
+    {0x1A, {u"HR", u"CROATIAN"}},  {0x1B, {u"SK", u"SLOVAK"}},
+    {0x1C, {u"SQ", u"ALBANIAN"}},  {0x1D, {u"SV", u"SWEDISH"}},
+    {0x1E, {u"TH", u"THAI"}},      {0x1F, {u"TR", u"TURKISH"}},
+    {0x20, {u"UR", u"URDU"}},      {0x21, {u"ID", u"INDONESIAN"}},
+    {0x22, {u"UK", u"UKRAINIAN"}}, {0x23, {u"BE", u"BYELORUSSIAN"}},
+    {0x24, {u"SL", u"SLOVENIAN"}}, {0x25, {u"ET", u"ESTONIAN"}},
+    {0x26, {u"LV", u"LATVIAN"}},   {0x27, {u"LT", u"LITHUANIAN"}},
+    {0x29, {u"FA", u"PERSIAN"}},   {0x2A, {u"VI", u"VIETNAMESE"}},
+    {0x2B, {u"HY", u"ARMENIAN"}},  {0x2C, {u"AZ", u"AZERBAIJANI"}},
+    {0x2D, {u"EU", u"BASQUE"}},    {0x2F, {u"MK", u"MACEDONIAN"}},
+    {0x36, {u"AF", u"AFRIKAANS"}}, {0x37, {u"KA", u"GEORGIAN"}},
+    {0x38, {u"FO", u"FAROESE"}},   {0x39, {u"HI", u"HINDI"}},
+    {0x3E, {u"MS", u"MALAY"}},     {0x3F, {u"KK", u"KAZAKH"}},
+    {0x41, {u"SW", u"SWAHILI"}},   {0x43, {u"UZ", u"UZBEK"}},
+    {0x44, {u"TT", u"TATAR"}},     {0x45, {u"BN", u"BENGALI"}},
+    {0x46, {u"PA", u"PUNJABI"}},   {0x47, {u"GU", u"GUJARATI"}},
+    {0x48, {u"OR", u"ORIYA"}},     {0x49, {u"TA", u"TAMIL"}},
+    {0x4A, {u"TE", u"TELUGU"}},    {0x4B, {u"KN", u"KANNADA"}},
+    {0x4C, {u"ML", u"MALAYALAM"}}, {0x4D, {u"AS", u"ASSAMESE"}},
+    {0x4E, {u"MR", u"MARATHI"}},   {0x4F, {u"SA", u"SANSKRIT"}},
+    {0x59, {u"SD", u"SINDHI"}},    {0x60, {u"KS", u"KASHMIRI"}},
     {0x61, {u"NE", u"NEPALI"}},
 };
 
@@ -57,7 +57,8 @@ const std::array<LanguageName, kLastLanguageRow + 1>& table() {
     static const auto rows = [] {
         std::array<LanguageName, kLastLanguageRow + 1> t;
         t.fill({u"", u""});
-        for (const Row& r : kRows) t[r.id] = r.language;
+        for (const Row& r : kRows)
+            t[r.id] = r.language;
         return t;
     }();
     return rows;
@@ -80,8 +81,8 @@ LanguageName language_row(int primary_id) {
 
 uint32_t language_id_from_locale(std::string_view locale) {
     size_t end = 0;
-    while (end < locale.size() && locale[end] != '_' && locale[end] != '.' &&
-           locale[end] != '@' && locale[end] != '-')
+    while (end < locale.size() && locale[end] != '_' && locale[end] != '.' && locale[end] != '@' &&
+           locale[end] != '-')
         ++end;
     const std::string_view code = locale.substr(0, end);
     if (code.size() < 2 || code.size() > 3) return 0;  // "C", "POSIX", ""

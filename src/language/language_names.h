@@ -19,7 +19,9 @@ inline constexpr int kLastLanguageRow = 97;
 LanguageName language_row(int primary_id);
 
 // A language identifier: primary identifier in the low 10 bits, sub-language above.
-inline constexpr int primary_language(uint32_t language_id) { return language_id & 0x3FF; }
+inline constexpr int primary_language(uint32_t language_id) {
+    return language_id & 0x3FF;
+}
 
 // The identifier for a locale name such as "ru_RU.UTF-8" or "de" (primary identifier with
 // the default sub-language 1); 0 for "C", "POSIX", an empty or an unknown name.

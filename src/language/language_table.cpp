@@ -10,8 +10,8 @@ namespace vistrel {
 bool is_language_space(char16_t c) {
     if (c == 0x20 || (c >= 0x09 && c <= 0x0D)) return true;
     if (c < 0x85) return false;
-    return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+    return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+           c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 std::u16string decode_language_text(const uint8_t* bytes, size_t size) {
@@ -27,21 +27,26 @@ std::u16string decode_language_text(const uint8_t* bytes, size_t size) {
 
 namespace {
 
-bool is_line_end(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool is_line_end(char16_t c) {
+    return c == u'\r' || c == u'\n';
+}
 
 // One line (without its line end) into the table.
 void parse_entry(std::u16string_view line, LanguageTable::Map& entries) {
     size_t i = 0;
-    while (i < line.size() && is_language_space(line[i])) ++i;
+    while (i < line.size() && is_language_space(line[i]))
+        ++i;
     const size_t key_start = i;
-    while (i < line.size() && !is_language_space(line[i]) && line[i] != u'=') ++i;
+    while (i < line.size() && !is_language_space(line[i]) && line[i] != u'=')
+        ++i;
     if (i == key_start) return;  // empty key
     std::u16string key(line.substr(key_start, i - key_start));
     if (i < line.size()) {
         if (line[i] == u'=') {
             ++i;
         } else {
-            while (i < line.size() && is_language_space(line[i])) ++i;
+            while (i < line.size() && is_language_space(line[i]))
+                ++i;
         }
     }
     entries.insert_or_assign(std::move(key), std::u16string(line.substr(i)));
@@ -56,7 +61,8 @@ LanguageTable LanguageTable::parse(const uint8_t* bytes, size_t size) {
     size_t start = 0;
     while (start <= all.size()) {
         size_t end = start;
-        while (end < all.size() && !is_line_end(all[end])) ++end;
+        while (end < all.size() && !is_line_end(all[end]))
+            ++end;
         parse_entry(all.substr(start, end - start), table.m_entries);
         start = end + 1;
     }

@@ -11,7 +11,8 @@ ElementRegistry& ElementRegistry::global() {
 
 void ElementRegistry::register_kind(const std::u16string& name, ElementFactory factory) {
     std::lock_guard lock(m_mutex);
-    if (!m_kinds.emplace(name, std::move(factory)).second) throw dovado::NodeAlreadyRegistered(name);
+    if (!m_kinds.emplace(name, std::move(factory)).second)
+        throw dovado::NodeAlreadyRegistered(name);
 }
 
 void ElementRegistry::unregister_kind(std::u16string_view name) {
@@ -38,7 +39,8 @@ bool ElementRegistry::is_registered(std::u16string_view name) const {
 std::vector<std::u16string> ElementRegistry::kinds() const {
     std::lock_guard lock(m_mutex);
     std::vector<std::u16string> names;
-    for (const auto& [name, factory] : m_kinds) names.push_back(name);
+    for (const auto& [name, factory] : m_kinds)
+        names.push_back(name);
     return names;
 }
 
@@ -46,7 +48,9 @@ void register_kind(const std::u16string& name, ElementFactory factory) {
     ElementRegistry::global().register_kind(name, std::move(factory));
 }
 
-void unregister_kind(std::u16string_view name) { ElementRegistry::global().unregister_kind(name); }
+void unregister_kind(std::u16string_view name) {
+    ElementRegistry::global().unregister_kind(name);
+}
 
 Element* create_element(std::u16string_view type, Element* parent) {
     return ElementRegistry::global().create_element(type, parent);
@@ -58,6 +62,8 @@ KindRegistration::KindRegistration(std::u16string name, ElementFactory factory,
     m_registry.register_kind(m_name, std::move(factory));
 }
 
-KindRegistration::~KindRegistration() { m_registry.unregister_kind(m_name); }
+KindRegistration::~KindRegistration() {
+    m_registry.unregister_kind(m_name);
+}
 
 }  // namespace vistrel

@@ -11,7 +11,8 @@ namespace {
 // Reads one integer at `i`; false (with `i` unchanged) when there is none.
 bool read_integer(std::u16string_view text, size_t& i, int& out) {
     size_t p = i;
-    while (p < text.size() && is_language_space(text[p])) ++p;
+    while (p < text.size() && is_language_space(text[p]))
+        ++p;
     bool negative = false;
     if (p < text.size() && (text[p] == u'+' || text[p] == u'-')) negative = text[p++] == u'-';
     const size_t digits = p;
@@ -41,7 +42,8 @@ void parse_font_description(std::u16string_view text, FontDescription& out) {
     if (!read_integer(text, i, value)) return;
     out.underline = value != 0;
     if (i >= text.size() || !is_language_space(text[i])) return;
-    while (i < text.size() && is_language_space(text[i])) ++i;
+    while (i < text.size() && is_language_space(text[i]))
+        ++i;
     if (i < text.size()) out.face = std::u16string(text.substr(i));
 }
 

@@ -93,7 +93,8 @@ int FontRep::text_width(std::u16string_view text) const {
     if (!m_face) return 0;
     std::lock_guard lock(m_mutex);
     int width = 0;
-    for (size_t i = 0; i < text.size();) width += advance_locked(text, i);
+    for (size_t i = 0; i < text.size();)
+        width += advance_locked(text, i);
     return width;
 }
 
@@ -134,7 +135,8 @@ int FontRep::draw_line(Surface& surface, Point position, std::u16string_view tex
         const int top = std::max(y0, clip.top);
         const int bottom = std::min(y0 + g.height, clip.bottom);
         for (int y = top; y < bottom; ++y) {
-            const uint8_t* cov = g.coverage.data() + static_cast<size_t>(y - y0) * g.width + (left - x0);
+            const uint8_t* cov =
+                g.coverage.data() + static_cast<size_t>(y - y0) * g.width + (left - x0);
             Pixel* row = bitmap.row(y);
             for (int x = left; x < right; ++x, ++cov) {
                 if (*cov) row[x] = blend(row[x], pixel, *cov);
@@ -144,7 +146,8 @@ int FontRep::draw_line(Surface& surface, Point position, std::u16string_view tex
     }
     if (m_description.underline && pen > position.x) {
         const int top = baseline + m_metrics.underline_position;
-        surface.fill_pixel({position.x, top}, {pen - position.x, m_metrics.underline_thickness}, pixel);
+        surface.fill_pixel({position.x, top}, {pen - position.x, m_metrics.underline_thickness},
+                           pixel);
     }
     return pen;
 }

@@ -64,7 +64,8 @@ public:
     }
 
     bool render(char32_t code_point, Glyph& out) override {
-        if (FT_Load_Char(m_face, code_point, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+        if (FT_Load_Char(m_face, code_point, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0)
+            return false;
         FT_GlyphSlot slot = m_face->glyph;
         if (m_match.embolden) FT_GlyphSlot_Embolden(slot);
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
@@ -78,7 +79,8 @@ public:
         out.coverage.resize(static_cast<size_t>(out.width) * out.height);
         for (int y = 0; y < out.height; ++y) {
             const unsigned char* row = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
-            std::copy(row, row + out.width, out.coverage.begin() + static_cast<ptrdiff_t>(y) * out.width);
+            std::copy(row, row + out.width,
+                      out.coverage.begin() + static_cast<ptrdiff_t>(y) * out.width);
         }
         return true;
     }
@@ -112,7 +114,8 @@ std::optional<FontMatch> match_font(std::u16string_view face, bool bold, bool it
         FcPattern* pattern = FcPatternCreate();
         const std::string family = to_utf8(face);
         if (!family.empty()) {
-            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+            FcPatternAddString(pattern, FC_FAMILY,
+                               reinterpret_cast<const FcChar8*>(family.c_str()));
         }
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
@@ -126,7 +129,8 @@ std::optional<FontMatch> match_font(std::u16string_view face, bool bold, bool it
             FontMatch match;
             match.file = reinterpret_cast<const char*>(file);
             int index = 0;
-            if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch) match.index = index;
+            if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch)
+                match.index = index;
             FcChar8* name = nullptr;
             if (FcPatternGetString(found, FC_FAMILY, 0, &name) == FcResultMatch && name) {
                 match.family = reinterpret_cast<const char*>(name);

@@ -12,9 +12,9 @@
 namespace vistrel {
 
 struct FontMatch {
-    std::string file;   // the font file fontconfig picked
-    int index = 0;      // face index inside it
-    std::string family; // its family name
+    std::string file;       // the font file fontconfig picked
+    int index = 0;          // face index inside it
+    std::string family;     // its family name
     bool embolden = false;  // bold asked for, the file is not bold: thicken the outlines
     bool oblique = false;   // italic asked for, the file is upright: slant the outlines
 };

@@ -18,8 +18,8 @@ struct Glyph {
 };
 
 struct FaceMetrics {
-    int ascent = 0;   // pixels above the baseline
-    int descent = 0;  // pixels below it
+    int ascent = 0;              // pixels above the baseline
+    int descent = 0;             // pixels below it
     int underline_position = 1;  // rows below the baseline to the underline's top
     int underline_thickness = 1;
 };

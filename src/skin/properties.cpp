@@ -59,7 +59,9 @@ PictureReference Properties::get_picture(NodeHandle node, std::u16string_view na
     return m_skin ? m_skin->get_picture(node, name, fallback) : fallback;
 }
 
-int Properties::child_count(NodeHandle node) const { return m_skin ? m_skin->child_count(node) : 0; }
+int Properties::child_count(NodeHandle node) const {
+    return m_skin ? m_skin->child_count(node) : 0;
+}
 
 NodeHandle Properties::child(NodeHandle node, int index) const {
     return m_skin ? m_skin->child(node, index) : NodeHandle();
@@ -69,16 +71,20 @@ int Properties::attribute_count(NodeHandle node, skin_format::AttributeKind kind
     return m_skin ? m_skin->attribute_count(node, kind) : 0;
 }
 
-bool Properties::load_language(const std::u16string& path) { return m_language.load(path); }
+bool Properties::load_language(const std::u16string& path) {
+    return m_language.load(path);
+}
 
 void Properties::add_skin_listener(SkinListener* listener) {
-    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
+    if (listener &&
+        std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
         m_listeners.push_back(listener);
     }
 }
 
 void Properties::remove_skin_listener(SkinListener* listener) {
-    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
+                      m_listeners.end());
 }
 
 void Properties::send_reload_skin() {

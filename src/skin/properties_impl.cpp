@@ -24,7 +24,8 @@ SkinResources SkinResources::system() {
 
 std::u16string skin_folder(std::u16string_view path) {
     const size_t slash = path.find_last_of(u"/\\");
-    return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash));
+    return slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(path.substr(0, slash));
 }
 
 namespace {
@@ -68,7 +69,8 @@ bool read_skin_file(const std::u16string& path, std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-PropertiesImpl::PropertiesImpl(const std::u16string& path, const ScreenInfo& screen) : m_path(path) {
+PropertiesImpl::PropertiesImpl(const std::u16string& path, const ScreenInfo& screen)
+    : m_path(path) {
     trace_node_sizes();
     std::vector<uint8_t> bytes;
     if (read_skin_file(path, bytes)) load(std::move(bytes), screen, SkinResources::system());
@@ -85,8 +87,8 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
     std::unique_ptr<SkinImage> image = SkinImage::open(std::move(bytes), &m_error);
     if (!image) {
         if (!m_error.empty()) {
-            trace() << "PropertiesImpl::PropertiesImpl skin [" << m_path << "] is damaged: "
-                    << m_error.c_str() << "\n";
+            trace() << "PropertiesImpl::PropertiesImpl skin [" << m_path
+                    << "] is damaged: " << m_error.c_str() << "\n";
         }
         return;
     }
@@ -98,15 +100,16 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
         const uint32_t picture_start = tick_count();
         const std::u16string name = image->picture_name(i);
         const std::u16string path = folder.empty() ? name : folder + u"/" + name;
-        PictureHandle picture = resources.load_picture ? resources.load_picture(path) : PictureHandle();
+        PictureHandle picture =
+            resources.load_picture ? resources.load_picture(path) : PictureHandle();
         const Size size = picture.size();
         if (!picture || size.w < 1 || size.h < 1) {
             trace() << "PropertiesImpl::PropertiesImpl picture failed to load {" << name << "}\n";
             m_error = "picture \"" + to_utf8(name) + "\" failed to load";
             return;
         }
-        trace() << "PropertiesImpl::PropertiesImpl picture load time=" << (tick_count() - picture_start)
-                << " {" << name << "}\n";
+        trace() << "PropertiesImpl::PropertiesImpl picture load time="
+                << (tick_count() - picture_start) << " {" << name << "}\n";
         pictures.push_back(PictureReference::whole(picture));
     }
     std::vector<FontHandle> fonts;
@@ -114,13 +117,16 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
         FontDescription description;
         description.scale = 1 << m_scale_shift;
         parse_font_description(image->font_description(i), description);
-        FontHandle font = resources.make_font ? resources.make_font(description, screen.dpi) : nullptr;
+        FontHandle font =
+            resources.make_font ? resources.make_font(description, screen.dpi) : nullptr;
         fonts.push_back(font ? std::move(font) : std::make_shared<FontRep>(description, nullptr));
     }
     std::vector<std::u16string> texts;
     texts.reserve(static_cast<size_t>(image->text_count()));
-    for (int i = 0; i < image->text_count(); ++i) texts.push_back(image->text(i));
-    trace() << "PropertiesImpl::PropertiesImpl fonts create time=" << (tick_count() - start) << "\n";
+    for (int i = 0; i < image->text_count(); ++i)
+        texts.push_back(image->text(i));
+    trace() << "PropertiesImpl::PropertiesImpl fonts create time=" << (tick_count() - start)
+            << "\n";
 
     m_pictures = std::move(pictures);
     m_fonts = std::move(fonts);
@@ -137,7 +143,8 @@ const uint8_t* PropertiesImpl::find(NodeHandle node, AttributeKind kind,
     return (m_image && node) ? m_image->find_entry(node, kind, name) : nullptr;
 }
 
-int32_t PropertiesImpl::get_integer(NodeHandle node, std::u16string_view name, int32_t fallback) const {
+int32_t PropertiesImpl::get_integer(NodeHandle node, std::u16string_view name,
+                                    int32_t fallback) const {
     const uint8_t* e = find(node, AttributeKind::Integer, name);
     return e ? decode_integer(e).value : fallback;
 }

@@ -54,7 +54,8 @@ public:
     NodeHandle find_node(std::u16string_view name) const;
     int32_t get_integer(NodeHandle node, std::u16string_view name, int32_t fallback) const;
     Point get_point(NodeHandle node, std::u16string_view name, Point fallback) const;
-    FontHandle get_font(NodeHandle node, std::u16string_view name, const FontHandle& fallback) const;
+    FontHandle get_font(NodeHandle node, std::u16string_view name,
+                        const FontHandle& fallback) const;
     std::u16string_view get_string(NodeHandle node, std::u16string_view name,
                                    std::u16string_view fallback) const;
     Colour get_color(NodeHandle node, std::u16string_view name, Colour fallback) const;

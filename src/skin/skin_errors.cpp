@@ -16,7 +16,8 @@ NodeNotFound::NodeNotFound(std::u16string searched_in, std::u16string searched_f
       m_searched_for(std::move(searched_for)) {}
 
 NodeNotRegistered::NodeNotRegistered(std::u16string type)
-    : SkinError("no element kind \"" + to_utf8(type) + "\" is registered"), m_type(std::move(type)) {}
+    : SkinError("no element kind \"" + to_utf8(type) + "\" is registered"),
+      m_type(std::move(type)) {}
 
 NodeAlreadyRegistered::NodeAlreadyRegistered(std::u16string type)
     : SkinError("element kind \"" + to_utf8(type) + "\" is registered already"),

@@ -31,7 +31,14 @@ inline constexpr size_t kBodyHeaderSize = 16;  // seven table bounds and the chi
 inline constexpr int32_t kNoRecord = -1;
 
 // The attribute tables of a node body, in stored order.
-enum class AttributeKind : int { Integer = 0, Font = 1, Point = 2, String = 3, Picture = 4, Colour = 5 };
+enum class AttributeKind : int {
+    Integer = 0,
+    Font = 1,
+    Point = 2,
+    String = 3,
+    Picture = 4,
+    Colour = 5
+};
 inline constexpr int kAttributeKinds = 6;
 
 struct Node {
@@ -77,18 +84,27 @@ static_assert(sizeof(Node) == 2 && sizeof(IntegerNode) == IntegerNode::Size &&
 
 constexpr size_t entry_size(AttributeKind kind) {
     switch (kind) {
-        case AttributeKind::String: return StringNode::Size;
-        case AttributeKind::Picture: return PictureNode::Size;
-        default: return 8;
+        case AttributeKind::String:
+            return StringNode::Size;
+        case AttributeKind::Picture:
+            return PictureNode::Size;
+        default:
+            return 8;
     }
 }
 
-inline uint16_t load_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline int16_t load_i16(const uint8_t* p) { return static_cast<int16_t>(load_u16(p)); }
+inline uint16_t load_u16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+inline int16_t load_i16(const uint8_t* p) {
+    return static_cast<int16_t>(load_u16(p));
+}
 inline uint32_t load_u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline int32_t load_i32(const uint8_t* p) { return static_cast<int32_t>(load_u32(p)); }
+inline int32_t load_i32(const uint8_t* p) {
+    return static_cast<int32_t>(load_u32(p));
+}
 
 inline void store_u16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -96,7 +112,8 @@ inline void store_u16(uint8_t* p, uint16_t v) {
 }
 inline void store_i32(uint8_t* p, int32_t v) {
     const uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(u >> (8 * i));
 }
 
 inline IntegerNode decode_integer(const uint8_t* p) {
@@ -105,12 +122,15 @@ inline IntegerNode decode_integer(const uint8_t* p) {
 inline PointNode decode_point(const uint8_t* p) {
     return {load_u16(p), 0, load_i16(p + 4), load_i16(p + 6)};
 }
-inline StringNode decode_string(const uint8_t* p) { return {load_u16(p), load_u16(p + 2)}; }
+inline StringNode decode_string(const uint8_t* p) {
+    return {load_u16(p), load_u16(p + 2)};
+}
 inline PictureNode decode_picture(const uint8_t* p) {
     PictureNode n{};
     n.name = load_u16(p);
     uint16_t* coords[8] = {&n.x0, &n.y0, &n.x1, &n.y1, &n.x2, &n.y2, &n.x3, &n.y3};
-    for (int i = 0; i < 8; ++i) *coords[i] = load_u16(p + 2 + 2 * i);
+    for (int i = 0; i < 8; ++i)
+        *coords[i] = load_u16(p + 2 + 2 * i);
     n.picture = p[18];
     n.flag = p[19];
     return n;

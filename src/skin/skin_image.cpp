@@ -30,7 +30,9 @@ int compare_file_names(const uint8_t* a, const uint8_t* b) {
     }
 }
 
-uint16_t body_bound(const uint8_t* body, int index) { return load_u16(body + 2 * index); }
+uint16_t body_bound(const uint8_t* body, int index) {
+    return load_u16(body + 2 * index);
+}
 
 }  // namespace
 
@@ -81,7 +83,8 @@ private:
                 p += 2;
             }
         }
-        for (size_t q = start; q < p; q += 2) m_name_state[q] = result;
+        for (size_t q = start; q < p; q += 2)
+            m_name_state[q] = result;
         if (p < m_size) m_name_state[p] = m_name_state[p] ? m_name_state[p] : result;
         return result == 1;
     }
@@ -94,7 +97,8 @@ private:
         if (pictures < 0 || fonts < 0 || texts < 0) return fail("negative count in the header");
         if (pictures > kMaxPictures) return fail("too many pictures");
         if (fonts > kMaxFonts) return fail("too many fonts");
-        if (pool < 0 || static_cast<uint64_t>(pool) > m_size) return fail("string pool outside the file");
+        if (pool < 0 || static_cast<uint64_t>(pool) > m_size)
+            return fail("string pool outside the file");
         const uint64_t total = uint64_t(pictures) + uint64_t(fonts) + uint64_t(texts);
         if (total > (m_size - static_cast<size_t>(pool)) / 2) return fail("string pool cut short");
         m_image.m_pool.reserve(total);
@@ -115,13 +119,15 @@ private:
     }
 
     bool record_ok(int64_t record) {
-        return record >= 0 && static_cast<uint64_t>(record) + kRecordSize + kBodyHeaderSize <= m_size;
+        return record >= 0 &&
+               static_cast<uint64_t>(record) + kRecordSize + kBodyHeaderSize <= m_size;
     }
 
     // The top-level tree: every record inside the file and visited once, names in order.
     bool check_tree() {
         int32_t current = load_i32(m_data + kRootField);
-        if (current != kNoRecord && !record_ok(current)) return fail("root record outside the file");
+        if (current != kNoRecord && !record_ok(current))
+            return fail("root record outside the file");
         std::vector<int32_t> stack;
         std::unordered_set<int32_t> seen;
         const uint8_t* previous = nullptr;
@@ -154,7 +160,8 @@ private:
         const uint8_t* body = m_data + offset;
         const uint64_t room = m_size - static_cast<uint64_t>(offset);
         const uint16_t children = body_bound(body, 7);
-        if (kBodyHeaderSize + 4 * uint64_t(children) > room) return fail("child list outside the file");
+        if (kBodyHeaderSize + 4 * uint64_t(children) > room)
+            return fail("child list outside the file");
         for (int k = 0; k < kAttributeKinds; ++k) {
             const uint16_t start = body_bound(body, k);
             const uint16_t end = body_bound(body, k + 1);
@@ -245,7 +252,8 @@ private:
         int depth = 0;
         uint64_t subtree = 1;
         for (uint16_t i = 0; i < body_bound(body, 7); ++i) {
-            const BodyInfo& child = m_info[static_cast<uint32_t>(load_i32(body + kBodyHeaderSize + 4 * i))];
+            const BodyInfo& child =
+                m_info[static_cast<uint32_t>(load_i32(body + kBodyHeaderSize + 4 * i))];
             depth = std::max(depth, child.depth);
             subtree = std::min(subtree + child.subtree, kMaxSubtree + 1);
         }

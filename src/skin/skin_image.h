@@ -28,7 +28,7 @@ class SkinImage {
 public:
     // Limits that keep a hostile file from making the program build endless element trees.
     static constexpr uint64_t kMaxFileBytes = uint64_t(64) << 20;
-    static constexpr int kMaxDepth = 256;            // nesting of child nodes
+    static constexpr int kMaxDepth = 256;             // nesting of child nodes
     static constexpr uint64_t kMaxSubtree = 1 << 20;  // nodes below one node, counted out
     static constexpr int kMaxPictures = 256;          // a picture index is one byte
     static constexpr int kMaxFonts = 1024;            // each font is created at load
@@ -48,7 +48,9 @@ public:
     std::u16string font_description(int index) const {
         return pool_string(m_picture_count + index);
     }
-    std::u16string text(int index) const { return pool_string(m_picture_count + m_font_count + index); }
+    std::u16string text(int index) const {
+        return pool_string(m_picture_count + m_font_count + index);
+    }
 
     // Top-level lookup; null when absent.
     NodeHandle find_node(std::u16string_view name) const;

@@ -5,7 +5,9 @@
 namespace vistrel {
 namespace {
 
-bool is_wrap_space(char16_t c) { return c == u' ' || c == u'\t'; }
+bool is_wrap_space(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 TextLine plain_line(const FontRep& font, std::u16string_view text) {
     return {std::u16string(text), font.text_width(text)};
@@ -16,7 +18,8 @@ TextLine plain_line(const FontRep& font, std::u16string_view text) {
 TextLine ellipsis_line(const FontRep& font, std::u16string_view text, int width) {
     const int room = std::max(0, width - font.text_width(kEllipsis));
     size_t n = font.fit(text, room);
-    while (n > 0 && is_wrap_space(text[n - 1])) --n;
+    while (n > 0 && is_wrap_space(text[n - 1]))
+        --n;
     TextLine line;
     line.text.assign(text.substr(0, n));
     line.text += kEllipsis;
@@ -35,9 +38,11 @@ void wrap_paragraph(const FontRep& font, std::u16string_view para, int width, bo
         bool shortened = false;
         for (size_t scan = pos;;) {
             size_t s = scan;
-            while (s < n && is_wrap_space(para[s])) ++s;
+            while (s < n && is_wrap_space(para[s]))
+                ++s;
             size_t e = s;
-            while (e < n && !is_wrap_space(para[e])) ++e;
+            while (e < n && !is_wrap_space(para[e]))
+                ++e;
             if (e == s) break;  // nothing but spaces left
             if (font.text_width(para.substr(pos, e - pos)) <= width) {
                 end = scan = e;
@@ -62,7 +67,8 @@ void wrap_paragraph(const FontRep& font, std::u16string_view para, int width, bo
         }
         if (!shortened) out.push_back(plain_line(font, para.substr(pos, end - pos)));
         pos = next;
-        while (pos < n && is_wrap_space(para[pos])) ++pos;
+        while (pos < n && is_wrap_space(para[pos]))
+            ++pos;
     } while (pos < n);
 }
 
@@ -81,13 +87,15 @@ std::vector<TextLine> lay_out_text(const FontRep& font, std::u16string_view text
     std::u16string single_text;
     if (single) {
         single_text.assign(text);
-        std::replace_if(single_text.begin(), single_text.end(),
-                        [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
+        std::replace_if(
+            single_text.begin(), single_text.end(),
+            [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
         text = single_text;
     }
     while (true) {
         size_t end = start;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
         const std::u16string_view para = text.substr(start, end - start);
         if (wrap) {
             wrap_paragraph(font, para, width, (flags & kTextWordEllipsis) && !measuring, lines);
@@ -95,7 +103,8 @@ std::vector<TextLine> lay_out_text(const FontRep& font, std::u16string_view text
             lines.push_back(plain_line(font, para));
         }
         if (end == text.size()) break;
-        start = end + ((text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? 2 : 1);
+        start =
+            end + ((text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? 2 : 1);
     }
 
     if (ellipsis && width >= 0) {
@@ -120,7 +129,8 @@ Size measure_text(const FontRep& font, std::u16string_view text, uint32_t flags,
     const auto lines = lay_out_text(font, text, flags | kTextCalcRect,
                                     (flags & kTextWordBreak) ? wrap_width : -1, -1);
     Size size;
-    for (const TextLine& line : lines) size.w = std::max(size.w, line.width);
+    for (const TextLine& line : lines)
+        size.w = std::max(size.w, line.width);
     size.h = static_cast<int>(lines.size()) * font.line_height();
     return size;
 }

@@ -19,7 +19,8 @@ TEST(LanguageNames, RowsByIdentifier) {
         EXPECT_EQ(std::u16string(language_row(empty).name), u"") << empty;
     }
     int named = 0;
-    for (int id = 0; id <= kLastLanguageRow; ++id) named += *language_row(id).name != 0;
+    for (int id = 0; id <= kLastLanguageRow; ++id)
+        named += *language_row(id).name != 0;
     EXPECT_EQ(named, 67);
 }
 

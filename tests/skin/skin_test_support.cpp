@@ -13,7 +13,8 @@ std::vector<uint8_t> compile_source(const std::string& text) {
     skinc::SkinSource source;
     std::string error;
     std::vector<uint8_t> bytes;
-    if (!skinc::parse_skin_source(text, source, error) || !skinc::compile_skin(source, bytes, error)) {
+    if (!skinc::parse_skin_source(text, source, error) ||
+        !skinc::compile_skin(source, bytes, error)) {
         ADD_FAILURE() << "skin source does not compile: " << error;
     }
     return bytes;
@@ -21,12 +22,14 @@ std::vector<uint8_t> compile_source(const std::string& text) {
 
 std::unique_ptr<Bitmap> filled_bitmap(int w, int h, Pixel value) {
     auto bitmap = Bitmap::create(w, h);
-    for (int y = 0; y < h; ++y) std::fill(bitmap->row(y), bitmap->row(y) + w, value);
+    for (int y = 0; y < h; ++y)
+        std::fill(bitmap->row(y), bitmap->row(y) + w, value);
     return bitmap;
 }
 
 void write_picture(const std::string& path_without_extension, int w, int h, Pixel value) {
-    ASSERT_TRUE(write_bmp_565(*filled_bitmap(w, h, value), from_utf8(path_without_extension + ".bmp")));
+    ASSERT_TRUE(
+        write_bmp_565(*filled_bitmap(w, h, value), from_utf8(path_without_extension + ".bmp")));
 }
 
 SkinResources box_resources() {

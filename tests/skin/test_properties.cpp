@@ -133,11 +133,13 @@ TEST_F(PropertiesTest, PictureReferencesDrawTheirPicture) {
     whole.draw(surface, {1, 1}, {16, 4}, CopyOp());
     int drawn = 0;
     for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 20; ++x) drawn += surface.bitmap()->row(y)[x] == 0x1234;
+        for (int x = 0; x < 20; ++x)
+            drawn += surface.bitmap()->row(y)[x] == 0x1234;
     EXPECT_EQ(drawn, 64);
     EXPECT_EQ(surface.bitmap()->row(1)[16], 0x1234);
     EXPECT_EQ(surface.bitmap()->row(1)[17], 0);
-    PictureReference().draw(surface, {0, 0}, {20, 6}, CopyOp());  // the empty reference draws nothing
+    PictureReference().draw(surface, {0, 0}, {20, 6},
+                            CopyOp());  // the empty reference draws nothing
     EXPECT_EQ(surface.bitmap()->row(0)[0], 0);
 }
 
@@ -158,7 +160,8 @@ TEST_F(PropertiesTest, FailedLoadsKeepTheCurrentSkin) {
     bmp8[28] = 8;
     test::write_file(dir.file("sub/bar.bmp"), bmp8 + "xxxx");
     EXPECT_FALSE(p.load_skin(dir.u16() + u"/broken.skin", screen(96)));
-    test::write_file(dir.file("damaged.skin"), test::read_file_bytes(dir.file("test.skin")).substr(0, 200));
+    test::write_file(dir.file("damaged.skin"),
+                     test::read_file_bytes(dir.file("test.skin")).substr(0, 200));
     EXPECT_FALSE(p.load_skin(dir.u16() + u"/damaged.skin", screen(96)));
 
     EXPECT_EQ(p.skin_path(), path);
@@ -166,7 +169,8 @@ TEST_F(PropertiesTest, FailedLoadsKeepTheCurrentSkin) {
 }
 
 TEST_F(PropertiesTest, FontsThatCannotBeCreatedDrawNothing) {
-    const auto bytes = test::compile_source(R"(node N { font zero "0 0 0 0 x" font partial "14 1" })");
+    const auto bytes =
+        test::compile_source(R"(node N { font zero "0 0 0 0 x" font partial "14 1" })");
     SkinResources resources = SkinResources::system();
     auto skin = std::make_unique<PropertiesImpl>(bytes, u"mem.skin", screen(96), resources);
     ASSERT_TRUE(skin->loaded());

@@ -41,7 +41,9 @@ node Delta { }
 node Epsilon { int x 1 }
 )";
 
-std::vector<uint8_t> sample() { return test::compile_source(kSource); }
+std::vector<uint8_t> sample() {
+    return test::compile_source(kSource);
+}
 
 bool opens(std::vector<uint8_t> bytes, std::string* why = nullptr) {
     return SkinImage::open(std::move(bytes), why) != nullptr;
@@ -54,7 +56,8 @@ size_t body_offset(const std::vector<uint8_t>& bytes, std::u16string_view name) 
 
 std::vector<uint8_t> minimal() {
     std::vector<uint8_t> bytes(kHeaderSize, 0);
-    for (int i = 0; i < 4; ++i) store_u16(&bytes[2 * i], kMagic[i]);
+    for (int i = 0; i < 4; ++i)
+        store_u16(&bytes[2 * i], kMagic[i]);
     store_i32(&bytes[kRootField], -1);
     store_i32(&bytes[kPoolOffsetField], kHeaderSize);
     return bytes;
@@ -71,7 +74,8 @@ TEST(SkinImage, CompiledSkinReadsBack) {
     ASSERT_EQ(top.size(), 5u);
     EXPECT_EQ(top[0].first, u"Alpha");
     EXPECT_EQ(top[4].first, u"Gamma");
-    for (const auto& [name, node] : top) EXPECT_EQ(image->find_node(name), node);
+    for (const auto& [name, node] : top)
+        EXPECT_EQ(image->find_node(name), node);
     EXPECT_FALSE(image->find_node(u"Alph"));
     EXPECT_FALSE(image->find_node(u"Alphaa"));
     EXPECT_FALSE(image->find_node(u""));
@@ -82,7 +86,8 @@ TEST(SkinImage, CompiledSkinReadsBack) {
     EXPECT_EQ(image->entry_count(beta, AttributeKind::Picture), 1);
     EXPECT_EQ(decode_integer(image->find_entry(beta, AttributeKind::Integer, u"alpha")).value, -1);
     EXPECT_EQ(image->find_entry(beta, AttributeKind::Integer, u"alph"), nullptr);
-    EXPECT_EQ(image->find_entry(beta, AttributeKind::Point, u"cache"), nullptr);  // tables are per kind
+    EXPECT_EQ(image->find_entry(beta, AttributeKind::Point, u"cache"),
+              nullptr);  // tables are per kind
     ASSERT_EQ(image->child_count(beta), 2);
     const NodeHandle text = image->child(beta, 0);
     EXPECT_EQ(image->child_count(text), 1);
@@ -118,9 +123,10 @@ TEST(SkinImage, HeaderOffsetsOutsideTheFileFail) {
     const struct {
         size_t field;
         int32_t value;
-    } cases[] = {{kRootField, size},        {kRootField, -2},          {kRootField, size - 20},
-                 {kPoolOffsetField, size + 2}, {kPoolOffsetField, -4}, {kPictureCountField, -1},
-                 {kFontCountField, 1 << 30}, {kTextCountField, 1 << 30}, {kPictureCountField, 300}};
+    } cases[] = {
+        {kRootField, size},           {kRootField, -2},           {kRootField, size - 20},
+        {kPoolOffsetField, size + 2}, {kPoolOffsetField, -4},     {kPictureCountField, -1},
+        {kFontCountField, 1 << 30},   {kTextCountField, 1 << 30}, {kPictureCountField, 300}};
     for (const auto& c : cases) {
         std::vector<uint8_t> bytes = good;
         store_i32(&bytes[c.field], c.value);
@@ -143,19 +149,23 @@ TEST(SkinImage, BodiesTablesAndNamesOutsideTheFileFail) {
     // A child pointing past the end, before the start, at itself and at its parent.
     EXPECT_EQ(damaged([&](auto& b) { store_i32(&b[beta + 16], static_cast<int32_t>(b.size())); }),
               "node body outside the file");
-    EXPECT_EQ(damaged([&](auto& b) { store_i32(&b[beta + 16], -16); }), "node body outside the file");
+    EXPECT_EQ(damaged([&](auto& b) { store_i32(&b[beta + 16], -16); }),
+              "node body outside the file");
     const int32_t first_child = load_i32(&good[beta + 16]);
     EXPECT_EQ(damaged([&](auto& b) { store_i32(&b[first_child + 16], first_child); }),
               "child nodes form a cycle");
-    EXPECT_EQ(damaged([&](auto& b) { store_i32(&b[first_child + 16], static_cast<int32_t>(beta)); }),
-              "child nodes form a cycle");
+    EXPECT_EQ(
+        damaged([&](auto& b) { store_i32(&b[first_child + 16], static_cast<int32_t>(beta)); }),
+        "child nodes form a cycle");
     // Table bounds: past the end, out of order, not whole entries.
-    EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 12], 0xFFFF); }), "table outside the file");
+    EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 12], 0xFFFF); }),
+              "table outside the file");
     EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 2], load_u16(&b[beta + 4]) + 8); }),
               "table bounds out of order");
     EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 2], load_u16(&b[beta + 2]) - 4); }),
               "table size not a whole number of entries");
-    EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 14], 0x7FFF); }), "child list outside the file");
+    EXPECT_EQ(damaged([&](auto& b) { store_u16(&b[beta + 14], 0x7FFF); }),
+              "child list outside the file");
     // An attribute name with no terminator before the end of the file.
     EXPECT_EQ(damaged([&](auto& b) {
                   const uint16_t first_int = load_u16(&b[beta]);
@@ -197,7 +207,9 @@ TEST(SkinImage, UnsortedTablesAndTreesFail) {
 TEST(SkinImage, IndexesOutOfRangeFail) {
     const std::vector<uint8_t> good = sample();
     const size_t beta = body_offset(good, u"Beta");
-    auto table = [&](AttributeKind kind) { return beta + load_u16(&good[beta + 2 * static_cast<int>(kind)]); };
+    auto table = [&](AttributeKind kind) {
+        return beta + load_u16(&good[beta + 2 * static_cast<int>(kind)]);
+    };
     std::vector<uint8_t> bytes = good;
     store_i32(&bytes[table(AttributeKind::Font) + 4], 1);
     EXPECT_FALSE(opens(bytes));
@@ -227,7 +239,8 @@ std::vector<uint8_t> ladder(int levels, int fan) {
         const size_t body = bytes.size();
         bytes.resize(body + body_size, 0);
         const bool last = i + 1 == levels;
-        for (int t = 0; t < 7; ++t) store_u16(&bytes[body + 2 * t], static_cast<uint16_t>(body_size));
+        for (int t = 0; t < 7; ++t)
+            store_u16(&bytes[body + 2 * t], static_cast<uint16_t>(body_size));
         store_u16(&bytes[body + 14], last ? 0 : static_cast<uint16_t>(fan));
         for (int c = 0; c < fan && !last; ++c) {
             store_i32(&bytes[body + 16 + 4 * c], static_cast<int32_t>(body + body_size));

@@ -52,7 +52,8 @@ bool safe_picture_name(const std::u16string& name) {
 
 std::string slashes(const std::u16string& name) {
     std::string s = to_utf8(name);
-    for (char& c : s) c = c == '\\' ? '/' : c;
+    for (char& c : s)
+        c = c == '\\' ? '/' : c;
     return s;
 }
 
@@ -115,10 +116,10 @@ int main(int argc, char** argv) {
 
     const fs::path out_path(output);
     const fs::path out_dir = out_path.has_parent_path() ? out_path.parent_path() : fs::path(".");
-    const fs::path art_dir = art.empty() ? (fs::path(source_path).has_parent_path()
-                                                ? fs::path(source_path).parent_path()
-                                                : fs::path("."))
-                                         : fs::path(art);
+    const fs::path art_dir =
+        art.empty() ? (fs::path(source_path).has_parent_path() ? fs::path(source_path).parent_path()
+                                                               : fs::path("."))
+                    : fs::path(art);
     std::error_code ec;
     fs::create_directories(out_dir, ec);
     for (const auto& picture : source.pictures) {

@@ -22,7 +22,8 @@ std::unique_ptr<Bitmap> read_png_art(const std::string& path, std::string& error
         error = path + ": " + image.message;
         return nullptr;
     }
-    if (image.width < 1 || image.height < 1 || image.width > kMaxArtSide || image.height > kMaxArtSide) {
+    if (image.width < 1 || image.height < 1 || image.width > kMaxArtSide ||
+        image.height > kMaxArtSide) {
         png_image_free(&image);
         error = path + ": picture size out of range";
         return nullptr;
@@ -44,7 +45,8 @@ std::unique_ptr<Bitmap> read_png_art(const std::string& path, std::string& error
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = rgba.data() + static_cast<size_t>(y) * width * 4;
         Pixel* row = bitmap->row(y);
-        for (int x = 0; x < width; ++x, src += 4) row[x] = art_pixel(src[0], src[1], src[2], src[3]);
+        for (int x = 0; x < width; ++x, src += 4)
+            row[x] = art_pixel(src[0], src[1], src[2], src[3]);
     }
     return bitmap;
 }

@@ -14,7 +14,9 @@ namespace {
 
 constexpr size_t kNameLimit = 65536;  // attribute names are reached through 16-bit offsets
 
-size_t align4(size_t n) { return (n + 3) & ~size_t(3); }
+size_t align4(size_t n) {
+    return (n + 3) & ~size_t(3);
+}
 
 class Compiler {
 public:
@@ -23,19 +25,26 @@ public:
     bool run(std::vector<uint8_t>& out) {
         if (!collect()) return false;
         m_out.assign(kHeaderSize, 0);
-        for (int i = 0; i < 4; ++i) store_u16(&m_out[2 * i], kMagic[i]);
+        for (int i = 0; i < 4; ++i)
+            store_u16(&m_out[2 * i], kMagic[i]);
 
         // Attribute names first, within the first 64 KiB, then the other names.
-        for (const auto& name : m_attribute_names) m_name_offsets[name] = append_string(name);
-        if (m_out.size() > kNameLimit) return fail("attribute names do not fit into the first 64 KiB");
+        for (const auto& name : m_attribute_names)
+            m_name_offsets[name] = append_string(name);
+        if (m_out.size() > kNameLimit)
+            return fail("attribute names do not fit into the first 64 KiB");
         for (const SourceNode& node : m_sorted) {
-            if (!m_name_offsets.count(node.name)) m_name_offsets[node.name] = append_string(node.name);
+            if (!m_name_offsets.count(node.name))
+                m_name_offsets[node.name] = append_string(node.name);
         }
         // The string pool.
         const size_t pool = m_out.size();
-        for (const auto& p : m_source.pictures) append_string(p);
-        for (const auto& f : m_fonts) append_string(f.first);
-        for (const auto& t : m_texts) append_string(t.first);
+        for (const auto& p : m_source.pictures)
+            append_string(p);
+        for (const auto& f : m_fonts)
+            append_string(f.first);
+        for (const auto& t : m_texts)
+            append_string(t.first);
         store_i32(&m_out[kPictureCountField], static_cast<int32_t>(m_source.pictures.size()));
         store_i32(&m_out[kFontCountField], static_cast<int32_t>(m_fonts.size()));
         store_i32(&m_out[kPoolOffsetField], static_cast<int32_t>(pool));
@@ -72,7 +81,8 @@ private:
     size_t append_string(const std::u16string& s) {
         const size_t at = m_out.size();
         m_out.resize(at + 2 * (s.size() + 1), 0);
-        for (size_t i = 0; i < s.size(); ++i) store_u16(&m_out[at + 2 * i], s[i]);
+        for (size_t i = 0; i < s.size(); ++i)
+            store_u16(&m_out[at + 2 * i], s[i]);
         return at;
     }
 
@@ -89,8 +99,8 @@ private:
         for (const Attribute& a : node.attributes) {
             if (!check_text(node, a.name, "an attribute name")) return false;
             if (!seen.insert({static_cast<int>(a.kind), a.name}).second) {
-                return fail_at(node, std::string("repeated ") + kind_keyword(a.kind) + " attribute \"" +
-                                         to_utf8(a.name) + "\"");
+                return fail_at(node, std::string("repeated ") + kind_keyword(a.kind) +
+                                         " attribute \"" + to_utf8(a.name) + "\"");
             }
             m_attribute_names.insert(a.name);
             if (a.kind == AttributeKind::Font) {
@@ -100,7 +110,8 @@ private:
                 if (!check_text(node, a.text, "a string")) return false;
                 m_texts.emplace(a.text, 0);
             } else if (a.kind == AttributeKind::Picture && !m_pictures.count(a.picture.picture)) {
-                return fail_at(node, "picture \"" + to_utf8(a.picture.picture) + "\" is not declared");
+                return fail_at(node,
+                               "picture \"" + to_utf8(a.picture.picture) + "\" is not declared");
             }
         }
         for (const SourceNode& child : node.children) {
@@ -110,10 +121,12 @@ private:
     }
 
     bool collect() {
-        if (m_source.pictures.size() > static_cast<size_t>(SkinImage::kMaxPictures)) return fail("more than 256 pictures");
+        if (m_source.pictures.size() > static_cast<size_t>(SkinImage::kMaxPictures))
+            return fail("more than 256 pictures");
         for (size_t i = 0; i < m_source.pictures.size(); ++i) {
             const auto& name = m_source.pictures[i];
-            if (name.empty() || name.find(u'\0') != std::u16string::npos) return fail("a picture name is empty or contains a zero character");
+            if (name.empty() || name.find(u'\0') != std::u16string::npos)
+                return fail("a picture name is empty or contains a zero character");
             if (!m_pictures.emplace(name, static_cast<int>(i)).second) {
                 return fail("picture \"" + to_utf8(name) + "\" is declared twice");
             }
@@ -126,12 +139,15 @@ private:
             }
             if (!collect_node(node)) return false;
         }
-        if (m_fonts.size() > static_cast<size_t>(SkinImage::kMaxFonts)) return fail("more than 1024 fonts");
+        if (m_fonts.size() > static_cast<size_t>(SkinImage::kMaxFonts))
+            return fail("more than 1024 fonts");
         if (m_texts.size() > 65536) return fail("more than 65536 strings");
         int index = 0;
-        for (auto& f : m_fonts) f.second = index++;
+        for (auto& f : m_fonts)
+            f.second = index++;
         index = 0;
-        for (auto& t : m_texts) t.second = index++;
+        for (auto& t : m_texts)
+            t.second = index++;
         m_sorted = m_source.nodes;
         std::sort(m_sorted.begin(), m_sorted.end(),
                   [](const SourceNode& a, const SourceNode& b) { return a.name < b.name; });
@@ -141,7 +157,8 @@ private:
     // Bytes of one body: header, child list, tables.
     size_t body_size(const SourceNode& node) const {
         size_t size = kBodyHeaderSize + 4 * node.children.size();
-        for (const Attribute& a : node.attributes) size += entry_size(a.kind);
+        for (const Attribute& a : node.attributes)
+            size += entry_size(a.kind);
         return size;
     }
 
@@ -149,7 +166,8 @@ private:
     bool write_tree(const SourceNode& node) {
         const size_t body = m_out.size();
         const size_t size = body_size(node);
-        if (size > 0xFFFF) return fail_at(node, "node too large (its tables must end within 64 KiB)");
+        if (size > 0xFFFF)
+            return fail_at(node, "node too large (its tables must end within 64 KiB)");
         if (node.children.size() > 0xFFFF) return fail_at(node, "too many children");
         m_out.resize(body + size, 0);
         write_tables(node, body);
@@ -163,7 +181,8 @@ private:
 
     void write_tables(const SourceNode& node, size_t body) {
         std::vector<const Attribute*> sorted;
-        for (const Attribute& a : node.attributes) sorted.push_back(&a);
+        for (const Attribute& a : node.attributes)
+            sorted.push_back(&a);
         std::sort(sorted.begin(), sorted.end(), [](const Attribute* a, const Attribute* b) {
             return a->kind != b->kind ? a->kind < b->kind : a->name < b->name;
         });
@@ -183,15 +202,22 @@ private:
     void write_entry(const Attribute& a, uint8_t* p) {
         store_u16(p, static_cast<uint16_t>(m_name_offsets.at(a.name)));
         switch (a.kind) {
-            case AttributeKind::Integer: store_i32(p + 4, a.integer); break;
-            case AttributeKind::Font: store_i32(p + 4, m_fonts.at(a.text)); break;
+            case AttributeKind::Integer:
+                store_i32(p + 4, a.integer);
+                break;
+            case AttributeKind::Font:
+                store_i32(p + 4, m_fonts.at(a.text));
+                break;
             case AttributeKind::Point:
                 store_u16(p + 4, static_cast<uint16_t>(a.x));
                 store_u16(p + 6, static_cast<uint16_t>(a.y));
                 break;
-            case AttributeKind::String: store_u16(p + 2, static_cast<uint16_t>(m_texts.at(a.text))); break;
+            case AttributeKind::String:
+                store_u16(p + 2, static_cast<uint16_t>(m_texts.at(a.text)));
+                break;
             case AttributeKind::Picture:
-                for (int i = 0; i < 8; ++i) store_u16(p + 2 + 2 * i, a.picture.coords[i]);
+                for (int i = 0; i < 8; ++i)
+                    store_u16(p + 2 + 2 * i, a.picture.coords[i]);
                 p[18] = static_cast<uint8_t>(m_pictures.at(a.picture.picture));
                 p[19] = a.picture.flag;
                 break;

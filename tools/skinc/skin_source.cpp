@@ -11,12 +11,18 @@ using skin_format::AttributeKind;
 
 const char* kind_keyword(AttributeKind kind) {
     switch (kind) {
-        case AttributeKind::Integer: return "int";
-        case AttributeKind::Font: return "font";
-        case AttributeKind::Point: return "point";
-        case AttributeKind::String: return "string";
-        case AttributeKind::Picture: return "picture";
-        case AttributeKind::Colour: return "color";
+        case AttributeKind::Integer:
+            return "int";
+        case AttributeKind::Font:
+            return "font";
+        case AttributeKind::Point:
+            return "point";
+        case AttributeKind::String:
+            return "string";
+        case AttributeKind::Picture:
+            return "picture";
+        case AttributeKind::Colour:
+            return "color";
     }
     return "?";
 }
@@ -71,7 +77,8 @@ private:
             } else if (is_space(c)) {
                 ++m_pos;
             } else if (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '/') {
-                while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
+                while (m_pos < m_text.size() && m_text[m_pos] != '\n')
+                    ++m_pos;
             } else {
                 break;
             }
@@ -126,7 +133,8 @@ private:
                 }
                 token.text += static_cast<char16_t>(value);
             } else {
-                error = "line " + std::to_string(m_line) + ": unknown escape \\" + std::string(1, e);
+                error =
+                    "line " + std::to_string(m_line) + ": unknown escape \\" + std::string(1, e);
                 return false;
             }
         }
@@ -182,7 +190,8 @@ private:
         return advance();
     }
     bool value(std::u16string& out) {
-        if (m_token.type != Token::Word && m_token.type != Token::Quoted) return fail("expected a name or a value");
+        if (m_token.type != Token::Word && m_token.type != Token::Quoted)
+            return fail("expected a name or a value");
         out = m_token.text;
         return advance();
     }
@@ -191,7 +200,8 @@ private:
         bool negative = false;
         if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
         int base = 10;
-        if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        if (i + 1 < text.size() && text[i] == u'0' &&
+            (text[i + 1] == u'x' || text[i + 1] == u'X')) {
             base = 16;
             i += 2;
         }
@@ -200,7 +210,10 @@ private:
         for (; i < text.size(); ++i) {
             const char16_t c = text[i];
             int d = c >= u'0' && c <= u'9' ? c - u'0' : -1;
-            if (base == 16 && d < 0) d = c >= u'a' && c <= u'f' ? c - u'a' + 10 : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+            if (base == 16 && d < 0)
+                d = c >= u'a' && c <= u'f'   ? c - u'a' + 10
+                    : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                             : -1;
             if (d < 0 || d >= base) return false;
             v = v * base + d;
             if (v > (int64_t(1) << 33)) return false;
@@ -209,7 +222,8 @@ private:
         return true;
     }
     bool number(int64_t low, int64_t high, int64_t& out) {
-        if (m_token.type != Token::Word || !to_number(m_token.text, out)) return fail("expected a number");
+        if (m_token.type != Token::Word || !to_number(m_token.text, out))
+            return fail("expected a number");
         if (out < low || out > high) {
             return fail("number " + std::to_string(out) + " out of range " + std::to_string(low) +
                         ".." + std::to_string(high));
@@ -225,7 +239,8 @@ private:
         if (m_token.type == Token::Word && !m_token.text.empty() && m_token.text[0] == u'#') {
             const std::u16string hex = m_token.text.substr(1);
             int64_t v = 0;
-            if (hex.size() != 6 || !to_number(u"0x" + hex, v)) return fail("expected a colour #RRGGBB");
+            if (hex.size() != 6 || !to_number(u"0x" + hex, v))
+                return fail("expected a colour #RRGGBB");
             a.red = static_cast<uint8_t>(v >> 16);
             a.green = static_cast<uint8_t>(v >> 8);
             a.blue = static_cast<uint8_t>(v);
@@ -254,7 +269,8 @@ private:
                 if (!value(a.text)) return false;
                 break;
             case AttributeKind::Point:
-                if (!number(INT16_MIN, INT16_MAX, v) || !number(INT16_MIN, INT16_MAX, w)) return false;
+                if (!number(INT16_MIN, INT16_MAX, v) || !number(INT16_MIN, INT16_MAX, w))
+                    return false;
                 a.x = static_cast<int16_t>(v);
                 a.y = static_cast<int16_t>(w);
                 break;
@@ -358,13 +374,20 @@ void format_node(const SourceNode& node, int depth, std::string& out) {
         out += inner + kind_keyword(a.kind) + " " + quote(a.name) + " ";
         char buffer[32];
         switch (a.kind) {
-            case AttributeKind::Integer: out += std::to_string(a.integer); break;
+            case AttributeKind::Integer:
+                out += std::to_string(a.integer);
+                break;
             case AttributeKind::Font:
-            case AttributeKind::String: out += quote(a.text); break;
-            case AttributeKind::Point: out += std::to_string(a.x) + " " + std::to_string(a.y); break;
+            case AttributeKind::String:
+                out += quote(a.text);
+                break;
+            case AttributeKind::Point:
+                out += std::to_string(a.x) + " " + std::to_string(a.y);
+                break;
             case AttributeKind::Picture:
                 out += quote(a.picture.picture);
-                for (uint16_t c : a.picture.coords) out += " " + std::to_string(c);
+                for (uint16_t c : a.picture.coords)
+                    out += " " + std::to_string(c);
                 if (a.picture.flag) out += " " + std::to_string(a.picture.flag);
                 break;
             case AttributeKind::Colour:
@@ -374,7 +397,8 @@ void format_node(const SourceNode& node, int depth, std::string& out) {
         }
         out += "\n";
     }
-    for (const SourceNode& child : node.children) format_node(child, depth + 1, out);
+    for (const SourceNode& child : node.children)
+        format_node(child, depth + 1, out);
     out += indent + "}\n";
 }
 
@@ -392,15 +416,21 @@ SourceNode node_from_image(const SkinImage& image, NodeHandle handle,
             a.kind = kind;
             a.name = image.entry_name(e);
             switch (kind) {
-                case AttributeKind::Integer: a.integer = decode_integer(e).value; break;
-                case AttributeKind::Font: a.text = fonts[static_cast<size_t>(decode_integer(e).value)]; break;
+                case AttributeKind::Integer:
+                    a.integer = decode_integer(e).value;
+                    break;
+                case AttributeKind::Font:
+                    a.text = fonts[static_cast<size_t>(decode_integer(e).value)];
+                    break;
                 case AttributeKind::Point: {
                     const PointNode p = decode_point(e);
                     a.x = p.x;
                     a.y = p.y;
                     break;
                 }
-                case AttributeKind::String: a.text = texts[decode_string(e).text]; break;
+                case AttributeKind::String:
+                    a.text = texts[decode_string(e).text];
+                    break;
                 case AttributeKind::Picture: {
                     const PictureNode p = decode_picture(e);
                     a.picture.picture = pictures[p.picture];
@@ -421,7 +451,8 @@ SourceNode node_from_image(const SkinImage& image, NodeHandle handle,
         }
     }
     for (int i = 0; i < image.child_count(handle); ++i) {
-        node.children.push_back(node_from_image(image, image.child(handle, i), fonts, texts, pictures));
+        node.children.push_back(
+            node_from_image(image, image.child(handle, i), fonts, texts, pictures));
     }
     return node;
 }
@@ -441,7 +472,8 @@ bool parse_skin_source(const std::string& text, SkinSource& out, std::string& er
 
 std::string format_skin_source(const SkinSource& source) {
     std::string out;
-    for (const auto& picture : source.pictures) out += "picture " + quote(picture) + "\n";
+    for (const auto& picture : source.pictures)
+        out += "picture " + quote(picture) + "\n";
     for (const SourceNode& node : source.nodes) {
         if (!out.empty()) out += "\n";
         format_node(node, 0, out);
@@ -452,9 +484,12 @@ std::string format_skin_source(const SkinSource& source) {
 SkinSource skin_source_from_image(const SkinImage& image) {
     SkinSource source;
     std::vector<std::u16string> fonts, texts;
-    for (int i = 0; i < image.picture_count(); ++i) source.pictures.push_back(image.picture_name(i));
-    for (int i = 0; i < image.font_count(); ++i) fonts.push_back(image.font_description(i));
-    for (int i = 0; i < image.text_count(); ++i) texts.push_back(image.text(i));
+    for (int i = 0; i < image.picture_count(); ++i)
+        source.pictures.push_back(image.picture_name(i));
+    for (int i = 0; i < image.font_count(); ++i)
+        fonts.push_back(image.font_description(i));
+    for (int i = 0; i < image.text_count(); ++i)
+        texts.push_back(image.text(i));
     for (const auto& [name, handle] : image.top_level_nodes()) {
         SourceNode node = node_from_image(image, handle, fonts, texts, source.pictures);
         node.name = name;

@@ -12,7 +12,7 @@
 namespace vistrel::skinc {
 
 struct PictureValue {
-    std::u16string picture;  // a declared picture name
+    std::u16string picture;   // a declared picture name
     uint16_t coords[8] = {};  // x0 y0 x1 y1 x2 y2 x3 y3
     uint8_t flag = 0;
 };
@@ -20,11 +20,11 @@ struct PictureValue {
 struct Attribute {
     skin_format::AttributeKind kind = skin_format::AttributeKind::Integer;
     std::u16string name;
-    int32_t integer = 0;  // Integer
-    int16_t x = 0, y = 0;  // Point
+    int32_t integer = 0;                   // Integer
+    int16_t x = 0, y = 0;                  // Point
     uint8_t red = 0, green = 0, blue = 0;  // Colour
-    std::u16string text;  // String text, Font description
-    PictureValue picture;  // Picture
+    std::u16string text;                   // String text, Font description
+    PictureValue picture;                  // Picture
 };
 
 struct SourceNode {

@@ -37,7 +37,8 @@ int run_lang(const std::vector<std::string>& args) {
         }
         for (int id = 0; id <= kLastLanguageRow; ++id) {
             const LanguageName row = language_row(id);
-            if (*row.name) std::printf("%d %s %s\n", id, to_utf8(row.code).c_str(), to_utf8(row.name).c_str());
+            if (*row.name)
+                std::printf("%d %s %s\n", id, to_utf8(row.code).c_str(), to_utf8(row.name).c_str());
         }
         return kExitOk;
     }
