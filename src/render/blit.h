@@ -2,6 +2,8 @@
 // The rectangle routines: they clip, walk the rectangle row by row and hand each row piece
 // to an operation. None reports errors; what is empty after clipping is not drawn. The
 // clip is the destination surface's clip rectangle, always also held inside the bitmap.
+// Operations act on each pixel on its own, so whole rows that follow each other without
+// padding may be handed over as one span.
 
 #include "render/bitmap.h"
 #include "render/geometry.h"

@@ -99,12 +99,16 @@ public:
 // Level 0: the destination shows through colour-key pixels.
 class KeyedCopyOp final : public CombiningOp<KeyedCopyOp> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return src == kColourKey ? dst : src; }
 };
 
 // Level 1: key keeps dst; flagged src is drawn as is; other src gets a quarter of dst.
 class Blend75Op final : public CombiningOp<Blend75Op> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -114,6 +118,8 @@ public:
 // Level 2: as Blend75Op with half of dst.
 class Blend50Op final : public CombiningOp<Blend50Op> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + half(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -123,6 +129,8 @@ public:
 // Level 3: as Blend75Op with three quarters of dst.
 class Blend25Op final : public CombiningOp<Blend25Op> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst) + half(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -132,6 +140,8 @@ public:
 // Level 4: only flagged source pixels are drawn (the key has no flag).
 class FlagOnlyOp final : public CombiningOp<FlagOnlyOp> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return (src & kOpaqueFlag) ? src : dst; }
 };
 
@@ -140,6 +150,8 @@ public:
 // chosen by `flags` (0x100: all of dst, 0x80: half, 0x40: a quarter; summed).
 class MaskComposeOp final : public CombiningOp<MaskComposeOp> {
 public:
+    // A kernel built for the widest vector unit the processor has.
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     explicit MaskComposeOp(int flags);
     int flags() const { return m_flags; }
     Pixel combine(Pixel dst, Pixel src) const {
