@@ -57,116 +57,36 @@ std::unique_ptr<Bitmap> make_source(int w, int h) {
     return b;
 }
 
+// One frame's destination and source, and the bytes a frame holds.
 struct Frame {
     std::unique_ptr<Bitmap> dst;
     std::unique_ptr<Bitmap> src;
+    Surface surface;
     size_t bytes;
     explicit Frame(FrameSize f)
         : dst(Bitmap::create(f.w, f.h)),
           src(make_source(f.w, f.h)),
+          surface(dst.get()),
           bytes(size_t(dst->pitch()) * f.h) {
         dst->clear(0x4208);
     }
 };
 
-void finish(benchmark::State& state, const Frame& frame) {
-    benchmark::ClobberMemory();
+// Times `draw(frame)` and counts a whole frame of bytes per iteration.
+template <typename Draw>
+void run_frames(benchmark::State& state, FrameSize f, Draw draw) {
+    Frame frame(f);
+    for (auto _ : state) {
+        draw(frame);
+        benchmark::ClobberMemory();
+    }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(frame.bytes));
 }
 
-void run_memcpy(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    for (auto _ : state) {
-        std::memcpy(frame.dst->pixels(), frame.src->pixels(), frame.bytes);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_memset(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    for (auto _ : state) {
-        std::memset(frame.dst->pixels(), 0x4A, frame.bytes);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_blit(benchmark::State& state, FrameSize f, const PixelOp& op) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    for (auto _ : state) {
-        blit(surface, {0, 0}, {f.w, f.h}, *frame.src, {0, 0}, op);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_fill(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    for (auto _ : state) {
-        surface.fill_pixel({0, 0}, {f.w, f.h}, 0x4A69);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-// The same one pixel in from every edge: one span per row.
-void run_fill_inset(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    for (auto _ : state) {
-        surface.fill_pixel({1, 1}, {f.w - 2, f.h - 2}, 0x4A69);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_blit_inset(benchmark::State& state, FrameSize f, const PixelOp& op) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    for (auto _ : state) {
-        blit(surface, {1, 1}, {f.w - 2, f.h - 2}, *frame.src, {1, 1}, op);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_dim(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    const DimSpan dim(128);
-    for (auto _ : state) {
-        surface.apply({0, 0}, {f.w, f.h}, dim);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
-void run_stretch(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    const CopyOp op;
-    for (auto _ : state) {
-        stretch_blit(surface, {0, 0}, {f.w, f.h}, *frame.src, {0, 0}, {f.w / 2, f.h / 2}, op);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
-}
-
 // A 24 x 24 frame picture with 8-pixel caps, drawn over the whole surface.
-void run_tiled(benchmark::State& state, FrameSize f) {
-    Frame frame(f);
-    Surface surface(frame.dst.get());
-    auto picture = make_source(24, 24);
-    const KeyedCopyOp op;
-    for (auto _ : state) {
-        draw_tiled(surface, {0, 0}, {f.w, f.h}, *picture, {0, 0}, {8, 8}, {16, 16}, {24, 24}, 0,
-                   op);
-        benchmark::ClobberMemory();
-    }
-    finish(state, frame);
+const Bitmap& nine_patch() {
+    static const std::unique_ptr<Bitmap> picture = make_source(24, 24);
+    return *picture;
 }
 
 struct Target {
@@ -186,22 +106,44 @@ void register_all() {
     static const CopyOp copy;
     static const KeyedCopyOp keyed;
     static const Blend50Op blend50;
+    static const DimSpan dim(128);
     for (const FrameSize& f : kFrames) {
-        const std::string n = "/" + f.name();
-        benchmark::RegisterBenchmark(("memcpy" + n).c_str(), run_memcpy, f);
-        benchmark::RegisterBenchmark(("memset" + n).c_str(), run_memset, f);
-        benchmark::RegisterBenchmark(("blit_copy" + n).c_str(), run_blit, f, std::cref(copy));
-        benchmark::RegisterBenchmark(("blit_keyed" + n).c_str(), run_blit, f, std::cref(keyed));
-        benchmark::RegisterBenchmark(("blit_blend50" + n).c_str(), run_blit, f, std::cref(blend50));
-        benchmark::RegisterBenchmark(("fill" + n).c_str(), run_fill, f);
-        benchmark::RegisterBenchmark(("dim" + n).c_str(), run_dim, f);
-        benchmark::RegisterBenchmark(("fill_inset" + n).c_str(), run_fill_inset, f);
-        benchmark::RegisterBenchmark(("blit_copy_inset" + n).c_str(), run_blit_inset, f,
-                                     std::cref(copy));
-        benchmark::RegisterBenchmark(("blit_blend50_inset" + n).c_str(), run_blit_inset, f,
-                                     std::cref(blend50));
-        benchmark::RegisterBenchmark(("stretch_blit_2x" + n).c_str(), run_stretch, f);
-        benchmark::RegisterBenchmark(("draw_tiled_9patch" + n).c_str(), run_tiled, f);
+        const int w = f.w, h = f.h;
+        auto add = [&](const char* name, auto draw) {
+            benchmark::RegisterBenchmark(
+                (std::string(name) + "/" + f.name()).c_str(),
+                [f, draw](benchmark::State& state) { run_frames(state, f, draw); });
+        };
+        add("memcpy", [](Frame& fr) { std::memcpy(fr.dst->pixels(), fr.src->pixels(), fr.bytes); });
+        add("memset", [](Frame& fr) { std::memset(fr.dst->pixels(), 0x4A, fr.bytes); });
+        auto blit_with = [w, h](const PixelOp& op) {
+            return [w, h, &op](Frame& fr) {
+                blit(fr.surface, {0, 0}, {w, h}, *fr.src, {0, 0}, op);
+            };
+        };
+        add("blit_copy", blit_with(copy));
+        add("blit_keyed", blit_with(keyed));
+        add("blit_blend50", blit_with(blend50));
+        add("fill", [w, h](Frame& fr) { fr.surface.fill_pixel({0, 0}, {w, h}, 0x4A69); });
+        add("dim", [w, h](Frame& fr) { fr.surface.apply({0, 0}, {w, h}, dim); });
+        // One pixel in from every edge: rows go one span at a time.
+        add("fill_inset", [w, h](Frame& fr) {
+            fr.surface.fill_pixel({1, 1}, {w - 2, h - 2}, 0x4A69);
+        });
+        auto inset_with = [w, h](const PixelOp& op) {
+            return [w, h, &op](Frame& fr) {
+                blit(fr.surface, {1, 1}, {w - 2, h - 2}, *fr.src, {1, 1}, op);
+            };
+        };
+        add("blit_copy_inset", inset_with(copy));
+        add("blit_blend50_inset", inset_with(blend50));
+        add("stretch_blit_2x", [w, h](Frame& fr) {
+            stretch_blit(fr.surface, {0, 0}, {w, h}, *fr.src, {0, 0}, {w / 2, h / 2}, copy);
+        });
+        add("draw_tiled_9patch", [w, h](Frame& fr) {
+            draw_tiled(fr.surface, {0, 0}, {w, h}, nine_patch(), {0, 0}, {8, 8}, {16, 16}, {24, 24},
+                       0, keyed);
+        });
     }
 }
 

@@ -7,20 +7,13 @@
 
 #include "render/blit.h"
 #include "render/picture.h"
+#include "test_bitmaps.h"
 
 namespace vistrel {
 namespace {
 
-constexpr Pixel kEmpty = 0xFFFF;
-
-// A source whose pixel (x, y) holds y << 8 | x.
-std::unique_ptr<Bitmap> coordinates(int w, int h) {
-    auto b = Bitmap::create(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b->row(y)[x] = Pixel(y << 8 | x);
-    return b;
-}
+constexpr Pixel kEmpty = test::kUndrawn;
+using test::coordinates;
 
 // The source column drawn at each destination column of a one-row draw, -1 where nothing
 // was drawn. `lo` and `hi` narrow the clip.
