@@ -89,6 +89,9 @@ public:
     }
 };
 
+// The operations below override copy_span with loops built for the widest vector unit
+// the processor has; the other span forms use the shared loops above.
+
 // new = src.
 class CopyOp final : public CombiningOp<CopyOp> {
 public:
@@ -99,7 +102,6 @@ public:
 // Level 0: the destination shows through colour-key pixels.
 class KeyedCopyOp final : public CombiningOp<KeyedCopyOp> {
 public:
-    // A kernel built for the widest vector unit the processor has.
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return src == kColourKey ? dst : src; }
 };
@@ -107,7 +109,6 @@ public:
 // Level 1: key keeps dst; flagged src is drawn as is; other src gets a quarter of dst.
 class Blend75Op final : public CombiningOp<Blend75Op> {
 public:
-    // A kernel built for the widest vector unit the processor has.
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst));
@@ -118,7 +119,6 @@ public:
 // Level 2: as Blend75Op with half of dst.
 class Blend50Op final : public CombiningOp<Blend50Op> {
 public:
-    // A kernel built for the widest vector unit the processor has.
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + half(dst));
@@ -129,7 +129,6 @@ public:
 // Level 3: as Blend75Op with three quarters of dst.
 class Blend25Op final : public CombiningOp<Blend25Op> {
 public:
-    // A kernel built for the widest vector unit the processor has.
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst) + half(dst));
@@ -140,7 +139,6 @@ public:
 // Level 4: only flagged source pixels are drawn (the key has no flag).
 class FlagOnlyOp final : public CombiningOp<FlagOnlyOp> {
 public:
-    // A kernel built for the widest vector unit the processor has.
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return (src & kOpaqueFlag) ? src : dst; }
 };
@@ -150,10 +148,9 @@ public:
 // chosen by `flags` (0x100: all of dst, 0x80: half, 0x40: a quarter; summed).
 class MaskComposeOp final : public CombiningOp<MaskComposeOp> {
 public:
-    // A kernel built for the widest vector unit the processor has.
-    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     explicit MaskComposeOp(int flags);
     int flags() const { return m_flags; }
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     Pixel combine(Pixel dst, Pixel src) const {
         const Pixel share =
             static_cast<Pixel>((dst & m_whole) + (half(dst) & m_half) + (quarter(dst) & m_quarter));
