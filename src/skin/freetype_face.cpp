@@ -146,6 +146,7 @@ std::optional<FontMatch> match_font(std::u16string_view face, bool bold, bool it
         if (found) FcPatternDestroy(found);
         FcPatternDestroy(pattern);
     }
+    if (cache.size() >= 256) cache.clear();  // names come from skin files: keep it bounded
     cache.emplace(key, result);
     return result;
 }
