@@ -66,8 +66,11 @@ void BM_AttributeLookup(benchmark::State& state) {
     quiet_trace();
     Properties properties;
     SkinResources resources;
-    resources.make_font = [](const FontDescription& d, int) { return std::make_shared<FontRep>(d, nullptr); };
-    properties.use_skin(std::make_unique<PropertiesImpl>(large_skin(), u"bench.skin", ScreenInfo{}, resources));
+    resources.make_font = [](const FontDescription& d, int) {
+        return std::make_shared<FontRep>(d, nullptr);
+    };
+    properties.use_skin(
+        std::make_unique<PropertiesImpl>(large_skin(), u"bench.skin", ScreenInfo{}, resources));
     const NodeHandle screen = properties.find_node(u"Screen7");
     const NodeHandle node = properties.child(screen, 9);
     for (auto _ : state) {
@@ -83,8 +86,10 @@ BENCHMARK(BM_AttributeLookup);
 void BM_FindTopLevelNode(benchmark::State& state) {
     quiet_trace();
     Properties properties;
-    properties.use_skin(std::make_unique<PropertiesImpl>(large_skin(), u"bench.skin", ScreenInfo{}, SkinResources{}));
-    for (auto _ : state) benchmark::DoNotOptimize(properties.find_node(u"Screen13"));
+    properties.use_skin(std::make_unique<PropertiesImpl>(large_skin(), u"bench.skin", ScreenInfo{},
+                                                         SkinResources{}));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(properties.find_node(u"Screen13"));
 }
 BENCHMARK(BM_FindTopLevelNode);
 
@@ -103,7 +108,8 @@ const char16_t kLine[] = u"The quick brown fox jumps over the lazy dog 012345678
 void BM_MeasureLine(benchmark::State& state) {
     quiet_trace();
     const FontRep& font = dejavu();
-    for (auto _ : state) benchmark::DoNotOptimize(measure_text(font, kLine, kTextSingleLine));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(measure_text(font, kLine, kTextSingleLine));
 }
 BENCHMARK(BM_MeasureLine);
 
@@ -114,7 +120,8 @@ void BM_DrawLine(benchmark::State& state) {
     surface.fill_pixel({0, 0}, {480, 40}, 0xFFFF);
     for (auto _ : state) {
         Rect rect{0, 0, 480, 40};
-        draw_text(surface, font, kLine, rect, kTextCenter | kTextVCenter | kTextSingleLine | kTextEndEllipsis,
+        draw_text(surface, font, kLine, rect,
+                  kTextCenter | kTextVCenter | kTextSingleLine | kTextEndEllipsis,
                   Colour{0, 0, 0, 255});
     }
 }
@@ -126,10 +133,12 @@ void BM_DrawWrappedParagraph(benchmark::State& state) {
     RenderSurface surface(Size{240, 120});
     surface.fill_pixel({0, 0}, {240, 120}, 0xFFFF);
     std::u16string paragraph;
-    for (int i = 0; i < 4; ++i) paragraph += kLine + std::u16string(u" ");
+    for (int i = 0; i < 4; ++i)
+        paragraph += kLine + std::u16string(u" ");
     for (auto _ : state) {
         Rect rect{0, 0, 240, 120};
-        draw_text(surface, font, paragraph, rect, kTextWordBreak | kTextEndEllipsis, Colour{0, 0, 0, 255});
+        draw_text(surface, font, paragraph, rect, kTextWordBreak | kTextEndEllipsis,
+                  Colour{0, 0, 0, 255});
     }
 }
 BENCHMARK(BM_DrawWrappedParagraph);

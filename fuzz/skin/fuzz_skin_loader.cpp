@@ -28,7 +28,8 @@ public:
         out.left = static_cast<int>(c % 3) - 1;
         out.top = 7;
         out.advance = static_cast<int>(c % 8);
-        out.coverage.assign(static_cast<size_t>(out.width) * out.height, static_cast<uint8_t>(c * 37));
+        out.coverage.assign(static_cast<size_t>(out.width) * out.height,
+                            static_cast<uint8_t>(c * 37));
         return true;
     }
 };
@@ -65,16 +66,18 @@ void visit(const Properties& p, NodeHandle node, RenderSurface& surface, int& bu
             picture.draw(surface, {-3, 2}, {40, 17}, KeyedCopyOp());
             picture.draw(surface, {5, -1}, picture.natural_size(), Blend50Op());
             if (font) {
-                for (uint32_t flags : {kTextSingleLine | kTextEndEllipsis | kTextCenter,
-                                       kTextWordBreak | kTextWordEllipsis | kTextEndEllipsis | kTextBottom,
-                                       kTextWordBreak | kTextCalcRect}) {
+                for (uint32_t flags :
+                     {kTextSingleLine | kTextEndEllipsis | kTextCenter,
+                      kTextWordBreak | kTextWordEllipsis | kTextEndEllipsis | kTextBottom,
+                      kTextWordBreak | kTextCalcRect}) {
                     Rect rect{-2, 1, 30 + static_cast<int>(text.size() % 40), 25};
                     draw_text(surface, *font, text, rect, flags, c);
                 }
             }
         }
     }
-    for (int i = 0; i < p.child_count(node); ++i) visit(p, p.child(node, i), surface, budget);
+    for (int i = 0; i < p.child_count(node); ++i)
+        visit(p, p.child(node, i), surface, budget);
 }
 
 }  // namespace
@@ -82,8 +85,8 @@ void visit(const Properties& p, NodeHandle node, RenderSurface& surface, int& bu
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScreenInfo screen;
     screen.dpi = size % 2 ? 192 : 96;
-    auto skin = std::make_unique<PropertiesImpl>(std::vector<uint8_t>(data, data + size), u"fuzz/fuzz.skin",
-                                                 screen, fuzz_resources());
+    auto skin = std::make_unique<PropertiesImpl>(std::vector<uint8_t>(data, data + size),
+                                                 u"fuzz/fuzz.skin", screen, fuzz_resources());
     if (!skin->loaded()) return 0;
     Properties properties;
     if (!properties.use_skin(std::move(skin))) std::abort();
