@@ -110,7 +110,12 @@ std::optional<FontMatch> match_font(std::u16string_view face, bool bold, bool it
     if (const auto it = cache.find(key); it != cache.end()) return it->second;
 
     std::optional<FontMatch> result;
-    if (FcInit()) {
+    static const bool initialised = [] {
+        if (!FcInit()) return false;
+        std::atexit(FcFini);  // fontconfig keeps its configuration until told otherwise
+        return true;
+    }();
+    if (initialised) {
         FcPattern* pattern = FcPatternCreate();
         const std::string family = to_utf8(face);
         if (!family.empty()) {
@@ -146,6 +151,7 @@ std::optional<FontMatch> match_font(std::u16string_view face, bool bold, bool it
         if (found) FcPatternDestroy(found);
         FcPatternDestroy(pattern);
     }
+    if (cache.size() >= 256) cache.clear();  // names come from skin files: keep it bounded
     cache.emplace(key, result);
     return result;
 }

@@ -59,7 +59,7 @@ public:
     Point get_point(NodeHandle node, std::u16string_view name, Point fallback = {}) const;
     FontHandle get_font(NodeHandle node, std::u16string_view name,
                         const FontHandle& fallback = nullptr) const;
-    // A view into the skin's texts (or of `fallback`).
+    // A view into the skin's texts, valid until the next skin load (or of `fallback`).
     std::u16string_view get_string(NodeHandle node, std::u16string_view name,
                                    std::u16string_view fallback = {}) const;
     // A stored colour is always opaque (alpha 255).

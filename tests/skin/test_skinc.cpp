@@ -225,7 +225,7 @@ TEST(SkinTools, LanguageTables) {
     TempDir dir;
     test::write_file(dir.file("x.lng"), std::string("\xFF\xFE"
                                                     "b\0=\0B\0\n\0a\0 \0A\0",
-                                                    18));
+                                                    16));
     const std::string tool = VISTREL_TOOL_PROGRAM;
     Outcome table = run(tool + " lang " + dir.file("x.lng"));
     EXPECT_EQ(table.status, 0);
