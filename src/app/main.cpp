@@ -16,6 +16,7 @@
 #include "shell/game_base.h"
 #include "shell/key_codes.h"
 #include "shell/script.h"
+#include "ui/element_kinds.h"
 
 namespace {
 
@@ -85,7 +86,8 @@ int run(const AppOptions& options) {
         window = std::make_unique<HeadlessWindow>(options.profile, *clock);
     }
     Window& w = *window;
-    Application application(u"Vistrel", std::move(window));
+    UiElementKinds kinds;
+    Application application(u"Vistrel", std::move(window), &kinds);
     SignalBridge signals(w);
     application.set_windowed_mode(false);
     application.set_direct_mode(w.system_orientation());

@@ -167,7 +167,7 @@ std::vector<TextElement::Line> TextElement::lay_out(int width, int* widest) cons
             if (fits == 0) {
                 if (lines.back().pieces.empty()) {
                     // Not even one character fits on a fresh line: stop here.
-                    lines.back().width = x;
+                    lines.pop_back();
                     return lines;
                 }
                 end_line(true, begin);
