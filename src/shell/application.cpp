@@ -155,13 +155,13 @@ void Application::draw_performance_overlay(Surface& surface) {
 
 void Application::fit_to_client(Screen* screen) {
     if (!screen) return;
-    const ScreenInfo info = client_area();
+    const ScreenArea info = client_area();
     screen->set_x_extent(0, info.client_width);
     screen->set_y_extent(0, info.client_height);
 }
 
 void Application::picture_of(Screen* screen, RenderSurface& target) {
-    const ScreenInfo info = client_area();
+    const ScreenArea info = client_area();
     target.resize({info.client_width, info.client_height});
     if (!target.bitmap()) return;
     fit_to_client(screen);
@@ -338,7 +338,7 @@ TextInputField* Application::focused_text_input() const {
 void Application::move_text_input(TextInputField* field) {
     m_window_part->move_text_input(field);
 }
-ScreenInfo Application::client_area() const {
+ScreenArea Application::client_area() const {
     return m_window_part->client_area();
 }
 void Application::minimize() {

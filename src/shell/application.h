@@ -19,7 +19,7 @@ namespace vistrel {
 
 class GameBase;
 class ScriptPlayer;
-struct ScreenInfo;
+struct ScreenArea;
 
 class Application {
 public:
@@ -68,7 +68,7 @@ public:
     void set_text_input(TextInputField* field, bool manage_control);
     TextInputField* focused_text_input() const;
     void move_text_input(TextInputField* field);
-    ScreenInfo client_area() const;
+    ScreenArea client_area() const;
     void fit_to_client(Screen* screen);
     void minimize();
     // Posts the quit message (exit code 0).

@@ -110,8 +110,8 @@ GameBase::~GameBase() {
     m_display.reset();
 }
 
-ScreenInfo GameBase::read_screen_info() const {
-    ScreenInfo info;
+ScreenArea GameBase::read_screen_info() const {
+    ScreenArea info;
     const Size size = window().screen_size();
     info.width = size.w;
     info.height = size.h;
@@ -120,8 +120,8 @@ ScreenInfo GameBase::read_screen_info() const {
     return info;
 }
 
-ScreenInfo GameBase::client_area() const {
-    ScreenInfo info = m_screen_info;
+ScreenArea GameBase::client_area() const {
+    ScreenArea info = m_screen_info;
     if (!m_windowed && !m_focused_field) {
         info.client_left = 0;
         info.client_top = 0;
@@ -139,7 +139,7 @@ ScreenInfo GameBase::client_area() const {
 }
 
 void GameBase::resolution_changed() {
-    const ScreenInfo info = read_screen_info();
+    const ScreenArea info = read_screen_info();
     if (!(info == m_screen_info)) {
         if (info.orientation != m_screen_info.orientation) {
             const auto listeners = m_application.orientation_listeners();
@@ -328,7 +328,7 @@ void GameBase::windowed_frame_step() {
 }
 
 void GameBase::paint() {
-    const ScreenInfo info = client_area();
+    const ScreenArea info = client_area();
     const Size size{info.client_width, info.client_height};
     if (size.empty()) return;
     if (m_back_buffer.size() != size) m_back_buffer.resize(size);

@@ -24,7 +24,7 @@ class Application;
 class ScriptPlayer;
 
 // The screen as the system reports it, and the part of it the application draws in.
-struct ScreenInfo {
+struct ScreenArea {
     int width = 0;
     int height = 0;
     int client_left = 0;
@@ -33,7 +33,7 @@ struct ScreenInfo {
     int client_height = 0;
     int orientation = 4;  // 0..3; 4 = not yet known
     int dpi = 0;
-    friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
+    friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
 };
 
 // The heights of the top and bottom bars of a device class at a screen width.
@@ -101,8 +101,8 @@ public:
     void set_text_input(TextInputField* field, bool manage_control);
     TextInputField* focused_text_input() const { return m_focused_field; }
     void move_text_input(TextInputField* field);
-    ScreenInfo client_area() const;
-    const ScreenInfo& screen_info() const { return m_screen_info; }
+    ScreenArea client_area() const;
+    const ScreenArea& screen_info() const { return m_screen_info; }
     // Reads the screen again and tells the listeners when it changed.
     void resolution_changed();
     void destroy_window();
@@ -116,7 +116,7 @@ public:
     void set_script(ScriptPlayer* script) { m_script = script; }
 
 private:
-    ScreenInfo read_screen_info() const;
+    ScreenArea read_screen_info() const;
     void windowed_frame_step();
     void paint();
     void handle_key(const WindowMessage& message);
@@ -141,7 +141,7 @@ private:
     bool m_direct_input = true;
     DisplayParams m_display_params{0, 0, 0, 1};
     std::deque<std::u16string> m_pending_command_lines;
-    ScreenInfo m_screen_info;
+    ScreenArea m_screen_info;
     ScriptPlayer* m_script = nullptr;
     uint64_t m_frame_steps = 0;
     uint64_t m_frames_drawn = 0;

@@ -5,22 +5,14 @@
 
 #include "display/display.h"
 #include "display/rotate.h"
+#include "display_test_support.h"
 #include "support/test_support.h"
 
 namespace vistrel {
 namespace {
 
-struct Recorder : WindowProcedure {
-    std::vector<WindowMessage> seen;
-    void window_procedure(WindowMessage& m) override { seen.push_back(m); }
-};
-
-DeviceProfile profile(int w, int h, int orientation = 0) {
-    DeviceProfile p;
-    p.screen = {w, h};
-    p.orientation = orientation;
-    return p;
-}
+using Recorder = test::MessageRecorder;
+using test::panel;
 
 void fill_pattern(Bitmap& b) {
     for (int y = 0; y < b.height(); ++y)
@@ -39,7 +31,7 @@ TEST(Display, ModesAreTheNativeOneThenTheOtherTurns) {
 
 TEST(Display, AnyOrientationPassesAndUnknownOnesFail) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(240, 320), clock);
+    HeadlessWindow window(panel(240, 320), clock);
     DisplayParams any{0, 0, kAnyOrientation, 0};
     auto display = Display::Create(window, any);
     ASSERT_TRUE(display);
@@ -55,7 +47,7 @@ TEST(Display, AnyOrientationPassesAndUnknownOnesFail) {
 TEST(Display, FramesReachTheScreenInEveryOrientation) {
     for (int orientation = 0; orientation < 4; ++orientation) {
         SimulatedClock clock;
-        HeadlessWindow window(profile(240, 320), clock);
+        HeadlessWindow window(panel(240, 320), clock);
         DisplayParams params{0, 0, orientation, 1};
         auto display = Display::Create(window, params);
         ASSERT_TRUE(display) << orientation;
@@ -85,7 +77,7 @@ TEST(Display, FramesReachTheScreenInEveryOrientation) {
 
 TEST(Display, RotationCopiesOnlyTheDirtyBlocks) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(240, 320), clock);
+    HeadlessWindow window(panel(240, 320), clock);
     window.screen().clear(0);
     DisplayParams params{0, 0, 1, 1};
     auto display = Display::Create(window, params);
@@ -109,7 +101,7 @@ TEST(Display, RotationCopiesOnlyTheDirtyBlocks) {
 
 TEST(Display, HookRemapsPointerAndArrowsAndFollowsActivation) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(240, 320), clock);
+    HeadlessWindow window(panel(240, 320), clock);
     Recorder recorder;
     window.set_procedure(&recorder);
     DisplayParams params{0, 0, 1, 1};
@@ -148,7 +140,7 @@ TEST(Display, AtMostSixteenWindowsAreHooked) {
     std::vector<std::unique_ptr<HeadlessWindow>> windows;
     std::vector<std::unique_ptr<Display>> displays;
     for (int i = 0; i < 17; ++i) {
-        windows.push_back(std::make_unique<HeadlessWindow>(profile(16, 16), clock));
+        windows.push_back(std::make_unique<HeadlessWindow>(panel(16, 16), clock));
         DisplayParams params{0, 0, 0, 1};
         auto display = Display::Create(*windows.back(), params);
         EXPECT_EQ(display != nullptr, i < 16) << i;
@@ -164,7 +156,7 @@ TEST(Display, FrameBufferFileTakesTheFrames) {
     const std::string path = dir.file("fb0");
     test::write_file(path, std::string(240 * 320 * 2, '\0'));
     SimulatedClock clock;
-    DeviceProfile p = profile(240, 320);
+    DeviceProfile p = panel(240, 320);
     p.framebuffer = path;
     HeadlessWindow window(p, clock);
     DisplayParams params{0, 0, 0, 1};
@@ -197,7 +189,7 @@ TEST(Display, ShortOrMissingFrameBufferFallsBackToTheWindow) {
     test::write_file(path, std::string(1000, '\0'));
     for (const std::string& device : {path, dir.file("missing"), dir.str()}) {
         SimulatedClock clock;
-        DeviceProfile p = profile(240, 320);
+        DeviceProfile p = panel(240, 320);
         p.framebuffer = device;
         HeadlessWindow window(p, clock);
         DisplayParams params{0, 0, 0, 1};

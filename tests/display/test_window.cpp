@@ -4,25 +4,17 @@
 #include <vector>
 
 #include "display/window.h"
+#include "display_test_support.h"
 
 namespace vistrel {
 namespace {
 
-struct Recorder : WindowProcedure {
-    std::vector<WindowMessage> seen;
-    void window_procedure(WindowMessage& m) override { seen.push_back(m); }
-};
-
-DeviceProfile profile(int w, int h, int orientation = 0) {
-    DeviceProfile p;
-    p.screen = {w, h};
-    p.orientation = orientation;
-    return p;
-}
+using Recorder = test::MessageRecorder;
+using test::panel;
 
 TEST(Window, StartsActiveAndTimersFireOnTheSimulatedClock) {
     SimulatedClock clock(1000);
-    HeadlessWindow window(profile(240, 320), clock);
+    HeadlessWindow window(panel(240, 320), clock);
     WindowMessage m;
     ASSERT_TRUE(window.get_message(m));
     EXPECT_EQ(m.kind, MessageKind::Activate);
@@ -44,7 +36,7 @@ TEST(Window, StartsActiveAndTimersFireOnTheSimulatedClock) {
 
 TEST(Window, PostsFromOtherThreadsWakeAWait) {
     SystemClock clock;
-    HeadlessWindow window(profile(32, 32), clock);
+    HeadlessWindow window(panel(32, 32), clock);
     WindowMessage m;
     ASSERT_TRUE(window.get_message(m));  // the activation
     std::thread poster([&] {
@@ -61,7 +53,7 @@ TEST(Window, PostsFromOtherThreadsWakeAWait) {
 
 TEST(Window, NativeInputIsTurnedIntoTheSystemsOrientation) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(240, 320, 1), clock);
+    HeadlessWindow window(panel(240, 320, 1), clock);
     EXPECT_EQ(window.screen_size(), (Size{320, 240}));
     WindowMessage m;
     window.get_message(m);
@@ -79,7 +71,7 @@ TEST(Window, NativeInputIsTurnedIntoTheSystemsOrientation) {
 
 TEST(Window, CaptureReleaseAndLossSendCaptureChanged) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(16, 16), clock);
+    HeadlessWindow window(panel(16, 16), clock);
     Recorder recorder;
     window.set_procedure(&recorder);
     window.release_capture();
@@ -99,7 +91,7 @@ TEST(Window, CaptureReleaseAndLossSendCaptureChanged) {
 
 TEST(Window, PaintTurnsThePictureOntoThePanel) {
     SimulatedClock clock;
-    HeadlessWindow window(profile(4, 6, 1), clock);  // the system shows 6 x 4
+    HeadlessWindow window(panel(4, 6, 1), clock);  // the system shows 6 x 4
     auto picture = Bitmap::create(2, 1);
     picture->row(0)[0] = 0x1111;
     picture->row(0)[1] = 0x2222;

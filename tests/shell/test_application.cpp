@@ -239,7 +239,7 @@ TEST(Application, ClientAreaFollowsTheDeviceClassAndMode) {
     EXPECT_EQ(bar_heights(true, 800, 192).bottom, 54);
     EXPECT_EQ(bar_heights(true, 300, 96).top, 0);
     Session s(small_profile());
-    ScreenInfo info = s.app.client_area();
+    ScreenArea info = s.app.client_area();
     EXPECT_EQ(info.client_top, 26);
     EXPECT_EQ(info.client_height, 320 - 26 - 26);
     s.app.set_direct_mode(1);
