@@ -33,7 +33,9 @@ std::vector<uint8_t> large_skin() {
                     "\n  string anchor_x MIN_SIDE\n  string halign LEFT\n  int grow 1\n"
                     "  int cache 0\n  int table_ratio 1\n  point border_min 2 2\n"
                     "  point border_max 2 2\n  point design_size 100 20\n  color color #FFFFFF\n"
-                    "  font font \"10 0 0 0 Tahoma\"\n }\n";
+                    "  font font \"" +
+                    std::to_string(9 + s % 4) + " " + std::to_string(s / 4 % 2) +
+                    " 0 0 Tahoma\"\n }\n";
         }
         text += "}\n";
     }
@@ -61,6 +63,18 @@ void BM_LoadSkin(benchmark::State& state) {
     state.SetLabel(std::to_string(bytes.size()) + " bytes, 320 nodes");
 }
 BENCHMARK(BM_LoadSkin)->Unit(benchmark::kMicrosecond);
+
+// The same with its eight fonts created through fontconfig and FreeType.
+void BM_LoadSkinWithFonts(benchmark::State& state) {
+    quiet_trace();
+    const std::vector<uint8_t> bytes = large_skin();
+    const SkinResources resources = SkinResources::system();
+    for (auto _ : state) {
+        PropertiesImpl skin(bytes, u"bench.skin", ScreenInfo{}, resources);
+        if (!skin.loaded() || skin.fonts().size() != 8) state.SkipWithError("skin did not load");
+    }
+}
+BENCHMARK(BM_LoadSkinWithFonts)->Unit(benchmark::kMicrosecond);
 
 void BM_AttributeLookup(benchmark::State& state) {
     quiet_trace();

@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VISTREL_ROTATE_AVX2 1
+#endif
 
 namespace vistrel {
 
@@ -100,6 +104,67 @@ inline void rotate_piece8(const Bitmap& src, Bitmap& dst, int x, int y, int turn
 }
 #endif
 
+#if defined(VISTREL_ROTATE_AVX2)
+// Two 8 x 8 transposes at once: the 128-bit halves of the 256-bit registers are
+// independent, so one register row carries a row of each of two pieces.
+__attribute__((target("avx2"))) inline void transpose8x2(__m256i r[8]) {
+    const __m256i t0 = _mm256_unpacklo_epi16(r[0], r[1]), t1 = _mm256_unpackhi_epi16(r[0], r[1]);
+    const __m256i t2 = _mm256_unpacklo_epi16(r[2], r[3]), t3 = _mm256_unpackhi_epi16(r[2], r[3]);
+    const __m256i t4 = _mm256_unpacklo_epi16(r[4], r[5]), t5 = _mm256_unpackhi_epi16(r[4], r[5]);
+    const __m256i t6 = _mm256_unpacklo_epi16(r[6], r[7]), t7 = _mm256_unpackhi_epi16(r[6], r[7]);
+    const __m256i u0 = _mm256_unpacklo_epi32(t0, t2), u1 = _mm256_unpackhi_epi32(t0, t2);
+    const __m256i u2 = _mm256_unpacklo_epi32(t1, t3), u3 = _mm256_unpackhi_epi32(t1, t3);
+    const __m256i u4 = _mm256_unpacklo_epi32(t4, t6), u5 = _mm256_unpackhi_epi32(t4, t6);
+    const __m256i u6 = _mm256_unpacklo_epi32(t5, t7), u7 = _mm256_unpackhi_epi32(t5, t7);
+    r[0] = _mm256_unpacklo_epi64(u0, u4);
+    r[1] = _mm256_unpackhi_epi64(u0, u4);
+    r[2] = _mm256_unpacklo_epi64(u1, u5);
+    r[3] = _mm256_unpackhi_epi64(u1, u5);
+    r[4] = _mm256_unpacklo_epi64(u2, u6);
+    r[5] = _mm256_unpackhi_epi64(u2, u6);
+    r[6] = _mm256_unpacklo_epi64(u3, u7);
+    r[7] = _mm256_unpackhi_epi64(u3, u7);
+}
+
+// The destination piece of 8 x 16 pixels whose top left is (x, y), for turns 1 and 3.
+__attribute__((target("avx2"))) inline void rotate_piece8x16(const Bitmap& src, Bitmap& dst, int x,
+                                                             int y, int turn) {
+    __m256i r[8];
+    if (turn == 1) {
+        const int top = src.height() - 1 - x;
+        for (int j = 0; j < 8; ++j)
+            r[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src.row(top - j) + y));
+        transpose8x2(r);
+        for (int i = 0; i < 8; ++i) {
+            store8(dst.row(y + i) + x, _mm256_castsi256_si128(r[i]));
+            store8(dst.row(y + 8 + i) + x, _mm256_extracti128_si256(r[i], 1));
+        }
+    } else {
+        const int left = src.width() - 16 - y;
+        for (int j = 0; j < 8; ++j)
+            r[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src.row(x + j) + left));
+        transpose8x2(r);
+        for (int i = 0; i < 8; ++i) {
+            store8(dst.row(y + 15 - i) + x, _mm256_castsi256_si128(r[i]));
+            store8(dst.row(y + 7 - i) + x, _mm256_extracti128_si256(r[i], 1));
+        }
+    }
+}
+
+// One square of whole 8 x 16 pieces.
+__attribute__((target("avx2"))) void rotate_square_avx2(const Bitmap& src, Bitmap& dst, Rect square,
+                                                        int turn) {
+    for (int y = square.top; y < square.bottom; y += 16)
+        for (int x = square.left; x < square.right; x += 8)
+            rotate_piece8x16(src, dst, x, y, turn);
+}
+
+bool has_avx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
 // The destination is walked in squares of 64 x 64 (whole 16 x 16 blocks) made of 8 x 8
 // pieces, so that the source rows a square reads stay in the first-level cache.
 constexpr int kBlockW = 64, kBlockH = 64;
@@ -109,6 +174,12 @@ void rotate_quarter(const Bitmap& src, Bitmap& dst, Rect d, int turn) {
         const int block_bottom = std::min(by + kBlockH, d.bottom);
         for (int bx = d.left; bx < d.right; bx += kBlockW) {
             const int block_right = std::min(bx + kBlockW, d.right);
+#if defined(VISTREL_ROTATE_AVX2)
+            if (block_right - bx == kBlockW && block_bottom - by == kBlockH && has_avx2()) {
+                rotate_square_avx2(src, dst, {bx, by, block_right, block_bottom}, turn);
+                continue;
+            }
+#endif
 #if defined(__SSE2__)
             for (int y = by; y < block_bottom; y += 8) {
                 for (int x = bx; x < block_right; x += 8) {
