@@ -43,6 +43,12 @@ bool clip_rectangle(const Rect& clip, Point pos, Size size, Clipped& out) {
     return true;
 }
 
+// Whether rows [y, y + h) of `b` lie one after the other without padding, so that a span
+// over all of them can stand for one span per row.
+bool rows_contiguous(const Bitmap& b, int x, int w) {
+    return x == 0 && w == b.width() && b.pitch() == 2 * b.width();
+}
+
 bool source_inside(const Bitmap& src, Point pos, Size size) {
     return pos.x >= 0 && pos.y >= 0 && int64_t(pos.x) + size.w <= src.width() &&
            int64_t(pos.y) + size.h <= src.height();
@@ -57,6 +63,12 @@ void blit(Bitmap& dst, Point dst_pos, Size size, const Bitmap& src, Point src_po
     if (!clip_rectangle(clamp_clip(clip, dst), dst_pos, size, c)) return;
     const int src_x = src_pos.x + int(c.moved_x);
     const int src_y = src_pos.y + int(c.moved_y);
+    if (rows_contiguous(dst, c.x, c.w) && rows_contiguous(src, src_x, c.w)) {
+        // Whole rows on both sides: one span, walked in the same order.
+        Pixel* d = dst.row(c.y);
+        op.copy_span(d, d + int64_t(c.w) * c.h, src.row(src_y));
+        return;
+    }
     for (int i = 0; i < c.h; ++i) {
         Pixel* d = dst.row(c.y + i) + c.x;
         op.copy_span(d, d + c.w, src.row(src_y + i) + src_x);
@@ -98,6 +110,11 @@ void apply_spans(Bitmap& dst, Point pos, Size size, const Rect& clip, const Span
     if (size.w < 1 || size.h < 1) return;
     Clipped c;
     if (!clip_rectangle(clamp_clip(clip, dst), pos, size, c)) return;
+    if (rows_contiguous(dst, c.x, c.w)) {
+        Pixel* d = dst.row(c.y);
+        span_op.apply(d, d + int64_t(c.w) * c.h);
+        return;
+    }
     for (int i = 0; i < c.h; ++i) {
         Pixel* d = dst.row(c.y + i) + c.x;
         span_op.apply(d, d + c.w);

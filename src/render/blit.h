@@ -2,6 +2,8 @@
 // The rectangle routines: they clip, walk the rectangle row by row and hand each row piece
 // to an operation. None reports errors; what is empty after clipping is not drawn. The
 // clip is the destination surface's clip rectangle, always also held inside the bitmap.
+// Operations act on each pixel on its own, so whole rows that follow each other without
+// padding may be handed over as one span.
 
 #include "render/bitmap.h"
 #include "render/geometry.h"
@@ -33,7 +35,8 @@ void apply_spans(Bitmap& dst, Point pos, Size size, const Rect& clip, const Span
 // s0 <= s1 <= s2 <= s3 (source pixels times 2^shift) into a first cap [s0, s1), a middle
 // [s1, s2) and a last cap [s2, s3). Caps are drawn once (cut to fit when the destination
 // is shorter than both), the middle repeats over the rest. Points that do not lie in that
-// order inside the source draw nothing; an empty middle that would be needed is left out.
+// order inside the source draw nothing. An empty middle (s1 == s2) does not repeat: its
+// pixels run on from s1, and are left out where that would leave the source.
 void draw_tiled(Surface& surface, Point pos, Size size, const Bitmap& src, Point s0, Point s1,
                 Point s2, Point s3, int shift, const PixelOp& op);
 

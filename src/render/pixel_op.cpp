@@ -3,11 +3,63 @@
 #include <algorithm>
 #include <cstring>
 
+#include "render/vector_clones.h"
+
 namespace vistrel {
+namespace {
+
+// The plain loops of the combining rules, one per vector unit; the compiler turns the
+// branch-free rules into vector selects.
+template <typename Op>
+inline void combine_run(const Op& op, Pixel* dst, const Pixel* src, long n) {
+    for (long i = 0; i < n; ++i)
+        dst[i] = op.combine(dst[i], src[i]);
+}
+
+VISTREL_VECTOR_CLONES void keyed_run(Pixel* dst, const Pixel* src, long n) {
+    combine_run(KeyedCopyOp(), dst, src, n);
+}
+VISTREL_VECTOR_CLONES void blend75_run(Pixel* dst, const Pixel* src, long n) {
+    combine_run(Blend75Op(), dst, src, n);
+}
+VISTREL_VECTOR_CLONES void blend50_run(Pixel* dst, const Pixel* src, long n) {
+    combine_run(Blend50Op(), dst, src, n);
+}
+VISTREL_VECTOR_CLONES void blend25_run(Pixel* dst, const Pixel* src, long n) {
+    combine_run(Blend25Op(), dst, src, n);
+}
+VISTREL_VECTOR_CLONES void flag_only_run(Pixel* dst, const Pixel* src, long n) {
+    combine_run(FlagOnlyOp(), dst, src, n);
+}
+VISTREL_VECTOR_CLONES void mask_compose_run(const MaskComposeOp& op, Pixel* dst, const Pixel* src,
+                                            long n) {
+    combine_run(op, dst, src, n);
+}
+
+}  // namespace
 
 void CopyOp::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
     // memmove: a blit within one bitmap may overlap itself.
     std::memmove(dst_begin, src, static_cast<size_t>(dst_end - dst_begin) * sizeof(Pixel));
+}
+
+void KeyedCopyOp::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    keyed_run(dst_begin, src, dst_end - dst_begin);
+}
+void Blend75Op::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    blend75_run(dst_begin, src, dst_end - dst_begin);
+}
+void Blend50Op::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    blend50_run(dst_begin, src, dst_end - dst_begin);
+}
+void Blend25Op::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    blend25_run(dst_begin, src, dst_end - dst_begin);
+}
+void FlagOnlyOp::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    flag_only_run(dst_begin, src, dst_end - dst_begin);
+}
+void MaskComposeOp::copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const {
+    mask_compose_run(*this, dst_begin, src, dst_end - dst_begin);
 }
 
 MaskComposeOp::MaskComposeOp(int flags)

@@ -89,6 +89,9 @@ public:
     }
 };
 
+// The operations below override copy_span with loops built for the widest vector unit
+// the processor has; the other span forms use the shared loops above.
+
 // new = src.
 class CopyOp final : public CombiningOp<CopyOp> {
 public:
@@ -99,12 +102,14 @@ public:
 // Level 0: the destination shows through colour-key pixels.
 class KeyedCopyOp final : public CombiningOp<KeyedCopyOp> {
 public:
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return src == kColourKey ? dst : src; }
 };
 
 // Level 1: key keeps dst; flagged src is drawn as is; other src gets a quarter of dst.
 class Blend75Op final : public CombiningOp<Blend75Op> {
 public:
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -114,6 +119,7 @@ public:
 // Level 2: as Blend75Op with half of dst.
 class Blend50Op final : public CombiningOp<Blend50Op> {
 public:
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + half(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -123,6 +129,7 @@ public:
 // Level 3: as Blend75Op with three quarters of dst.
 class Blend25Op final : public CombiningOp<Blend25Op> {
 public:
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
         const Pixel blended = static_cast<Pixel>(src + quarter(dst) + half(dst));
         return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
@@ -132,6 +139,7 @@ public:
 // Level 4: only flagged source pixels are drawn (the key has no flag).
 class FlagOnlyOp final : public CombiningOp<FlagOnlyOp> {
 public:
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) { return (src & kOpaqueFlag) ? src : dst; }
 };
 
@@ -142,6 +150,7 @@ class MaskComposeOp final : public CombiningOp<MaskComposeOp> {
 public:
     explicit MaskComposeOp(int flags);
     int flags() const { return m_flags; }
+    void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     Pixel combine(Pixel dst, Pixel src) const {
         const Pixel share =
             static_cast<Pixel>((dst & m_whole) + (half(dst) & m_half) + (quarter(dst) & m_quarter));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "render/vector_clones.h"
+
 namespace vistrel {
 namespace {
 
@@ -72,16 +74,18 @@ constexpr auto make_dim_word_table(std::integer_sequence<int, K...>) {
 }
 constexpr auto kDimWords = make_dim_word_table(std::make_integer_sequence<int, 17>{});
 
+VISTREL_VECTOR_CLONES void fill_words(Word* words, long count, uint32_t pair) {
+    for (long i = 0; i < count; ++i)
+        words[i] = pair;
+}
+
 }  // namespace
 
 void FillSpan::apply(Pixel* begin, Pixel* end) const {
     if (begin == end) return;
     if (!word_aligned(begin)) *begin++ = m_value;
-    const uint32_t pair = uint32_t(m_value) << 16 | m_value;
-    Word* words = reinterpret_cast<Word*>(begin);
-    const long pairs = (end - begin) / 2;
-    for (long i = 0; i < pairs; ++i)
-        words[i] = pair;
+    fill_words(reinterpret_cast<Word*>(begin), (end - begin) / 2,
+               uint32_t(m_value) << 16 | m_value);
     if ((end - begin) & 1) end[-1] = m_value;
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "bmp_builder.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -12,6 +11,7 @@
 #include "render/picture.h"
 #include "render/png_file.h"
 #include "support/test_support.h"
+#include "test_bitmaps.h"
 
 namespace vistrel {
 namespace {

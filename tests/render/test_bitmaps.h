@@ -1,9 +1,12 @@
 #pragma once
-// Builds bitmap files byte by byte for the tests.
+// Test inputs: bitmap files built byte by byte, and bitmaps whose pixels name their place.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "render/bitmap.h"
 
 namespace vistrel::test {
 
@@ -48,6 +51,18 @@ inline std::vector<uint8_t> bmp_row(const std::vector<uint16_t>& pixels, uint8_t
     while (row.size() % 4)
         row.push_back(pad);
     return row;
+}
+
+// A pixel value no coordinate bitmap holds: marks what was not drawn.
+constexpr uint16_t kUndrawn = 0xFFFF;
+
+// A bitmap whose pixel (x, y) holds y << 8 | x (so width and height up to 255).
+inline std::unique_ptr<Bitmap> coordinates(int w, int h) {
+    auto b = Bitmap::create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b->row(y)[x] = Pixel(y << 8 | x);
+    return b;
 }
 
 }  // namespace vistrel::test

@@ -1,0 +1,85 @@
+#include "options.h"
+
+#include <cstdlib>
+
+namespace vistrel {
+
+namespace {
+
+bool parse_int(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 6) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    value = std::atoi(text.c_str());
+    return value >= low && value <= high;
+}
+
+bool parse_size(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    return x != std::string::npos && parse_int(text.substr(0, x), 16, 4096, width) &&
+           parse_int(text.substr(x + 1), 16, 4096, height);
+}
+
+}  // namespace
+
+const char* options_usage() {
+    return "usage: vistrel [OPTIONS]\n"
+           "  --screen WxH        the device's screen in its own orientation (default 480x640)\n"
+           "  --dpi N             its dots per inch (default 192)\n"
+           "  --smartphone        a Smartphone-class device (soft keys, no touch screen)\n"
+           "  --orientation N     the system shows the screen turned by N quarter turns (0..3)\n"
+           "  --headless          no window: draw off-screen (for scripts and tests)\n"
+           "  --script FILE       run the steps of FILE on a simulated clock, then end\n"
+           "  --framebuffer DEV   show frames on a Linux frame buffer such as /dev/fb0\n"
+           "  --help              this text\n";
+}
+
+bool parse_options(const std::vector<std::string>& args, AppOptions& options, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            options.help = true;
+        } else if (a == "--headless") {
+            options.headless = true;
+        } else if (a == "--smartphone") {
+            options.profile.smartphone = true;
+        } else if (a == "--screen") {
+            if (!value(v)) return false;
+            if (!parse_size(v, options.profile.screen.w, options.profile.screen.h)) {
+                error = "--screen takes WIDTHxHEIGHT, each 16..4096";
+                return false;
+            }
+        } else if (a == "--dpi") {
+            if (!value(v)) return false;
+            if (!parse_int(v, 48, 960, options.profile.dpi)) {
+                error = "--dpi takes a number from 48 to 960";
+                return false;
+            }
+        } else if (a == "--orientation") {
+            if (!value(v)) return false;
+            if (!parse_int(v, 0, 3, options.profile.orientation)) {
+                error = "--orientation takes 0, 1, 2 or 3";
+                return false;
+            }
+        } else if (a == "--script") {
+            if (!value(options.script)) return false;
+        } else if (a == "--framebuffer") {
+            if (!value(options.profile.framebuffer)) return false;
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,24 @@
+#pragma once
+// The program's command line.
+
+#include <string>
+#include <vector>
+
+#include "display/window.h"
+
+namespace vistrel {
+
+struct AppOptions {
+    DeviceProfile profile;
+    bool headless = false;
+    std::string script;
+    bool help = false;
+};
+
+// False with a message on a wrong command line.
+bool parse_options(const std::vector<std::string>& args, AppOptions& options, std::string& error);
+
+// The usage text.
+const char* options_usage();
+
+}  // namespace vistrel

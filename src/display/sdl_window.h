@@ -1,0 +1,46 @@
+#pragma once
+// The window on a desktop, through SDL: a resizable window that shows the screen memory
+// from a streaming RGB565 texture (only changed rectangles are uploaded), and SDL's events
+// translated into window messages.
+
+#include <memory>
+
+#include "display/window.h"
+
+namespace vistrel {
+
+class SdlWindow final : public Window {
+public:
+    // SDL key codes to virtual keys (0: no counterpart); given by the layer that owns the
+    // key table.
+    using KeyTranslator = uint32_t (*)(int32_t sdl_keycode);
+
+    // Nothing when no desktop is available (SDL cannot start its video part).
+    static std::unique_ptr<SdlWindow> create(const DeviceProfile& profile, Clock& clock,
+                                             const std::u16string& title,
+                                             KeyTranslator translate_key);
+    ~SdlWindow() override;
+
+    void screen_changed(Rect rect) override;
+    void minimize() override;
+    void restore() override;
+    void start_text_input(Rect area) override;
+    void stop_text_input() override;
+    void set_title(const std::u16string& title) override;
+    bool on_desktop() const override { return true; }
+
+private:
+    struct Native;
+    SdlWindow(const DeviceProfile& profile, Clock& clock, std::unique_ptr<Native> native);
+
+    void pump_native() override;
+    void wait_native(std::optional<uint32_t> milliseconds) override;
+    void wake_native() override;
+    void native_capture(bool on) override;
+    void translate(const void* event);
+    void present();
+
+    std::unique_ptr<Native> m_native;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,458 @@
+#include "shell/game_base.h"
+
+#include <algorithm>
+
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "render/dib_bitmap.h"
+#include "shell/application.h"
+#include "shell/script.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr char16_t kEmptyCommandLine[] = u"%CommandLineEmpty%";
+
+double clamp_step(uint32_t now, uint32_t last) {
+    const double dt = static_cast<int32_t>(now - last) * 0.001;
+    return std::clamp(dt, 0.001, 0.1);
+}
+
+}  // namespace
+
+BarHeights bar_heights(bool smartphone, int width, int dpi) {
+    if (!smartphone) {
+        const int a = dpi < 97 ? 26 : 52;
+        return {a, a};
+    }
+    switch (width) {
+        case 176:
+            return {20, 20};
+        case 240:
+        case 320:
+        case 400:
+            return {27, 27};
+        case 352:
+            return {40, 40};
+        case 480:
+        case 640:
+        case 800:
+            return {54, 54};
+        default:
+            return {0, 0};
+    }
+}
+
+// --- ApplicationBase ---
+
+ApplicationBase::ApplicationBase(const std::u16string& name, std::unique_ptr<Window> window)
+    : m_window(std::move(window)), m_class_name(u"DezivovClass_" + name), m_title(name) {
+    m_scheduler = std::make_unique<CActiveScheduler>(*this);
+}
+
+ApplicationBase::~ApplicationBase() {
+    m_scheduler.reset();
+}
+
+uint32_t ApplicationBase::now() {
+    return m_window->clock().now();
+}
+
+void ApplicationBase::post_wake() {
+    WindowMessage message;
+    message.kind = MessageKind::User;
+    message.code = kSchedulerMessage;
+    m_window->post_message(std::move(message));
+}
+
+void ApplicationBase::start_timer(uint32_t milliseconds) {
+    m_window->set_timer(kSchedulerTimer, milliseconds);
+}
+
+void ApplicationBase::stop_timer() {
+    m_window->kill_timer(kSchedulerTimer);
+}
+
+// --- GameBase ---
+
+GameBase::GameBase(Application& application, const std::u16string& name,
+                   std::unique_ptr<Window> window)
+    : ApplicationBase(name, std::move(window)), m_application(application) {
+    m_last_frame_tick = now();
+    read_dword(kTekuKey, kSipPreferenceValue, m_input_panel_wanted);
+    trace() << tick_count() << " GameBase 0\n";
+    trace() << tick_count() << " GameBase 1\n";
+    Window& w = this->window();
+    w.set_procedure(this);
+    w.set_title(title());
+    trace() << tick_count() << " GameBase 2\n";
+    trace() << tick_count() << " GameBase 3\n";
+    m_screen_info = read_screen_info();
+    trace() << tick_count() << " GameBase 4\n";
+    // The soft-key bar, the task bar and the input-panel button have nothing on screen
+    // here; the bar is kept as state only and the window's layout is its client area.
+    m_menu_resource = 1117;
+    m_menu_bar_height = 0;
+    trace() << tick_count() << " GameBase 5\n";
+    w.set_timer(kFrameTimer, kFramePeriodMs);
+    DibBitmap::set_screen_source([this](Bitmap& target) { return copy_screen(target); });
+}
+
+GameBase::~GameBase() {
+    DibBitmap::set_screen_source({});
+    window().kill_timer(kFrameTimer);
+    window().set_procedure(nullptr);
+    if (m_focused_field) window().stop_text_input();
+    m_pending_command_lines.clear();
+    m_back_buffer.release();
+    m_display.reset();
+}
+
+ScreenArea GameBase::read_screen_info() const {
+    ScreenArea info;
+    const Size size = window().screen_size();
+    info.width = size.w;
+    info.height = size.h;
+    info.dpi = window().profile().dpi;
+    info.orientation = window().system_orientation();
+    return info;
+}
+
+ScreenArea GameBase::client_area() const {
+    ScreenArea info = m_screen_info;
+    if (!m_windowed && !m_focused_field) {
+        info.client_left = 0;
+        info.client_top = 0;
+        info.client_width = m_display_params.width;
+        info.client_height = m_display_params.height;
+        return info;
+    }
+    // No input panel is ever up on this platform, so the bottom bar is the top bar's twin.
+    const BarHeights bars = bar_heights(window().profile().smartphone, info.width, info.dpi);
+    info.client_left = 0;
+    info.client_top = m_task_bar_shown ? bars.top : 0;
+    info.client_width = std::max(0, info.width - info.client_left);
+    info.client_height = std::max(0, info.height - bars.bottom - info.client_top);
+    return info;
+}
+
+void GameBase::resolution_changed() {
+    const ScreenArea info = read_screen_info();
+    if (!(info == m_screen_info)) {
+        if (info.orientation != m_screen_info.orientation) {
+            const auto listeners = m_application.orientation_listeners();
+            for (OrientationListener* listener : listeners)
+                listener->on_orientation_changed();
+        }
+        m_screen_info = info;
+        trace() << "Application::ResolutionChanged 2\n";
+        if (ApplicationListener* listener = m_application.listener())
+            listener->on_resolution_changed();
+    }
+}
+
+void GameBase::destroy_window() {
+    WindowMessage message;
+    message.kind = MessageKind::Destroy;
+    window().dispatch(message);
+}
+
+void GameBase::window_procedure(WindowMessage& message) {
+    ApplicationListener* listener = m_application.listener();
+    switch (message.kind) {
+        case MessageKind::Destroy:
+            m_application.quit();
+            break;
+        case MessageKind::Activate:
+            if (message.code) {
+                m_inactive = false;
+                m_last_frame_tick = now();
+                if (listener) listener->on_activated();
+            } else {
+                m_inactive = true;
+                if (listener) listener->on_deactivated();
+            }
+            break;
+        case MessageKind::Paint:
+            if (!m_display) paint();
+            break;
+        case MessageKind::Close:
+            if (!listener || listener->on_close_request()) destroy_window();
+            break;
+        case MessageKind::SettingChange:
+            if (message.code == kSettingReset || message.code == kSettingWorkArea ||
+                message.code == kSettingInputPanel)
+                resolution_changed();
+            break;
+        case MessageKind::CopyData: {
+            std::u16string text = message.text;
+            if (text == kEmptyCommandLine) text.clear();
+            m_pending_command_lines.push_back(std::move(text));
+            WindowMessage note;
+            note.kind = MessageKind::User;
+            note.code = kCommandLineMessage;
+            window().post_message(std::move(note));
+            break;
+        }
+        case MessageKind::Help:
+            if (listener) listener->on_help();
+            break;
+        case MessageKind::KeyDown:
+        case MessageKind::KeyUp:
+            handle_key(message);
+            break;
+        case MessageKind::Char: {
+            const char16_t c = static_cast<char16_t>(message.code & 0xFFFF);
+            trace() << "WM_CHAR=" << std::u16string(1, c) << " lParam=" << 1
+                    << " ticks=" << tick_count() << "\n";
+            if (m_focused_field && m_manage_control) {
+                if (c >= 32) {
+                    m_bridge_text.push_back(c);
+                    bridge_changed();
+                }
+            } else if (c >= 32) {
+                m_application.dispatch_text(std::u16string(1, c));
+            }
+            break;
+        }
+        case MessageKind::EditChanged:
+            if (m_focused_field) m_focused_field->set_text(message.text);
+            break;
+        case MessageKind::Timer:
+            if (message.code == kFrameTimer) {
+                if (!m_inactive && !m_display) windowed_frame_step();
+            } else if (message.code == kSchedulerTimer) {
+                scheduler().timed_step();
+            }
+            break;
+        case MessageKind::PointerMove:
+            m_application.dispatch_pointer_move({message.x, message.y, message.time});
+            break;
+        case MessageKind::ButtonDown:
+            m_release_x = kNoRelease;
+            m_release_y = kNoRelease;
+            window().set_capture();
+            m_application.dispatch_pointer_button(
+                {message.x, message.y, message.time, true, false});
+            break;
+        case MessageKind::ButtonUp:
+            m_release_x = message.x;
+            m_release_y = message.y;
+            // The release itself is delivered by the capture change that follows.
+            window().release_capture();
+            break;
+        case MessageKind::CaptureChanged: {
+            const bool cancelled = m_release_x == kNoRelease && m_release_y == kNoRelease;
+            m_application.dispatch_pointer_button(
+                {m_release_x, m_release_y, message.time, false, cancelled});
+            break;
+        }
+        case MessageKind::HotKey: {
+            const KeyEvent event{key_from_virtual_key(message.code), !message.key_up, true};
+            trace() << "WM_HOTKEY = " << message.code << "(" << KeyName{event.code} << ")"
+                    << " lParam=" << (message.key_up ? 0x1000 : 0) << " ticks=" << tick_count()
+                    << "\n";
+            m_application.dispatch_key(event);
+            break;
+        }
+        case MessageKind::User:
+            if (message.code == kCommandLineMessage) {
+                if (m_pending_command_lines.empty()) break;
+                std::u16string text = std::move(m_pending_command_lines.front());
+                m_pending_command_lines.pop_front();
+                if (listener) listener->on_command_line(text);
+            } else if (message.code == kSchedulerMessage) {
+                scheduler().process_actives();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void GameBase::handle_key(const WindowMessage& message) {
+    const bool down = message.kind == MessageKind::KeyDown;
+    if (m_focused_field && m_manage_control && bridge_key(message)) return;
+    const KeyEvent event{key_from_virtual_key(message.code), down, down ? !message.repeat : true};
+    const uint32_t lparam = 1u | (message.repeat ? 0x40000000u : 0u) | (down ? 0u : 0xC0000000u);
+    trace() << (down ? "WM_KEYDOWN = " : "WM_KEYUP = ") << message.code << "("
+            << KeyName{event.code} << ")"
+            << " lParam=" << lparam << " ticks=" << tick_count() << "\n";
+    ApplicationListener* listener = m_application.listener();
+    if (!listener || !listener->on_key_filter(event)) m_application.dispatch_key(event);
+}
+
+// While the bridge holds the text, editing keys change it instead of reaching the screens,
+// as they would go to a focused edit control.
+bool GameBase::bridge_key(const WindowMessage& message) {
+    constexpr uint32_t kBackspace = 8, kReturn = 13;
+    if (message.code == kBackspace) {
+        if (message.kind == MessageKind::KeyDown && !m_bridge_text.empty()) {
+            size_t cut = m_bridge_text.size() - 1;
+            // A surrogate pair goes as one character.
+            if (cut > 0 && m_bridge_text[cut] >= 0xDC00 && m_bridge_text[cut] <= 0xDFFF &&
+                m_bridge_text[cut - 1] >= 0xD800 && m_bridge_text[cut - 1] <= 0xDBFF)
+                --cut;
+            m_bridge_text.erase(cut);
+            bridge_changed();
+        }
+        return true;
+    }
+    if (message.code == kReturn && m_focused_field->multi_line()) {
+        if (message.kind == MessageKind::KeyDown) {
+            m_bridge_text.push_back(u'\n');
+            bridge_changed();
+        }
+        return true;
+    }
+    return false;
+}
+
+void GameBase::bridge_changed() {
+    WindowMessage changed;
+    changed.kind = MessageKind::EditChanged;
+    changed.text = m_bridge_text;
+    window().dispatch(changed);
+}
+
+void GameBase::windowed_frame_step() {
+    const uint32_t tick = now();
+    const double dt = clamp_step(tick, m_last_frame_tick);
+    m_last_frame_tick = tick;
+    ++m_frame_steps;
+    m_application.update(dt);
+    // A still screen is not drawn again.
+    if (m_application.needs_redraw(true)) paint();
+}
+
+void GameBase::paint() {
+    const ScreenArea info = client_area();
+    const Size size{info.client_width, info.client_height};
+    if (size.empty()) return;
+    if (m_back_buffer.size() != size) m_back_buffer.resize(size);
+    if (!m_back_buffer.bitmap()) return;
+    Surface surface(m_back_buffer.bitmap());
+    m_application.draw_frame(surface);
+    ++m_frames_drawn;
+    window().paint(*m_back_buffer.bitmap(), {info.client_left, info.client_top});
+}
+
+void GameBase::direct_frame_step() {
+    const uint32_t tick = now();
+    const double dt = clamp_step(tick, m_last_frame_tick);
+    m_last_frame_tick = tick;
+    ++m_frame_steps;
+    m_application.update(dt);
+    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return;
+    Bitmap* frame = m_display->back_buffer();
+    if (!frame) return;
+    Surface surface(frame);
+    m_application.draw_frame(surface);
+    ++m_frames_drawn;
+    m_display->present(0);
+}
+
+void GameBase::run() {
+    Window& w = window();
+    for (;;) {
+        if (m_script) m_script->pump(*this);
+        WindowMessage message;
+        if (m_inactive || !m_display) {
+            std::optional<uint32_t> deadline;
+            if (m_script) deadline = m_script->next_due();
+            if (!w.get_message(message, deadline)) continue;
+        } else if (!w.peek_message(message)) {
+            direct_frame_step();
+            w.sleep(kDirectPollMs);
+            continue;
+        }
+        if (message.kind == MessageKind::Quit) break;
+        w.dispatch(message);
+    }
+}
+
+void GameBase::set_windowed_mode(bool task_bar_shown) {
+    if (m_windowed && m_task_bar_shown == task_bar_shown) return;
+    m_windowed = true;
+    m_task_bar_shown = task_bar_shown;
+    if (m_focused_field) return;
+    m_application.mark_dirty();
+    m_display.reset();
+    window().set_timer(kFrameTimer, kFramePeriodMs);
+}
+
+void GameBase::set_direct_mode(int orientation) {
+    if (!m_windowed && m_display_params.orientation == orientation && m_display) return;
+    m_display_params.orientation = orientation;
+    m_windowed = false;
+    m_display.reset();
+    if (m_focused_field) return;
+    m_application.mark_dirty();
+    m_display = Display::Create(window(), m_display_params);
+    if (!m_display) trace() << "GameBase: no display for orientation " << orientation << "\n";
+    if (m_application.screen_count() == 0) {
+        // The first overlay is drawn over a dimming picture of what the screen showed.
+        const Size size = window().screen_size();
+        RenderSurface& snapshot = m_application.snapshot();
+        snapshot.resize(m_display ? Size{m_display->width(), m_display->height()} : size);
+        if (Bitmap* bitmap = snapshot.bitmap()) window().copy_screen(*bitmap);
+    }
+    window().kill_timer(kFrameTimer);
+    m_last_frame_tick = now();
+}
+
+void GameBase::set_direct_input(bool on) {
+    // Direct hardware-key input has no counterpart: every key arrives as a key message.
+    m_direct_input = on;
+}
+
+void GameBase::set_text_input(TextInputField* field, bool manage_control) {
+    if ((field != nullptr) == (m_focused_field != nullptr)) {
+        m_focused_field = field;
+        m_manage_control = manage_control;
+        if (field && manage_control) m_bridge_text = field->text();
+        return;
+    }
+    m_focused_field = field;
+    m_manage_control = manage_control;
+    m_application.mark_dirty();
+    if (field) {
+        m_display.reset();
+        window().set_timer(kFrameTimer, kFramePeriodMs);
+    } else if (!m_windowed) {
+        m_display = Display::Create(window(), m_display_params);
+        window().kill_timer(kFrameTimer);
+    }
+    if (field) {
+        window().start_text_input(field->input_rect());
+    } else {
+        // No input panel shows on this platform; the preference is kept as it was.
+        write_dword(kTekuKey, kSipPreferenceValue, m_input_panel_wanted);
+        window().stop_text_input();
+    }
+    if (!manage_control) return;
+    if (field) {
+        m_bridge_text = field->text();
+    } else {
+        m_bridge_text.clear();
+    }
+}
+
+void GameBase::move_text_input(TextInputField* field) {
+    if (field && field == m_focused_field && m_manage_control)
+        window().start_text_input(field->input_rect());
+}
+
+const Bitmap& GameBase::shown_screen() const {
+    if (m_display && m_display->shown()) return *m_display->shown();
+    return window().screen();
+}
+
+bool GameBase::copy_screen(Bitmap& target) const {
+    if (m_display) return m_display->copy_screen(target);
+    return window().copy_screen(target);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,150 @@
+#pragma once
+// The application's window part: the one window and its window procedure, the message
+// loop, the display mode (windowed drawing every 40 ms, or direct drawing into the display
+// only when something changed), the client area, the text-input bridge, and the
+// active-object scheduler.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "display/display.h"
+#include "display/window.h"
+#include "platform/threads.h"
+#include "render/render_surface.h"
+#include "shell/active.h"
+#include "shell/application_listener.h"
+#include "shell/screen.h"
+
+namespace vistrel {
+
+class Application;
+class ScriptPlayer;
+
+// The screen as the system reports it, and the part of it the application draws in.
+struct ScreenArea {
+    int width = 0;
+    int height = 0;
+    int client_left = 0;
+    int client_top = 0;
+    int client_width = 0;
+    int client_height = 0;
+    int orientation = 4;  // 0..3; 4 = not yet known
+    int dpi = 0;
+    friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
+};
+
+// The heights of the top and bottom bars of a device class at a screen width.
+struct BarHeights {
+    int top = 0;
+    int bottom = 0;
+};
+BarHeights bar_heights(bool smartphone, int screen_width, int dpi);
+
+// Private messages and timers of the window.
+inline constexpr uint32_t kCommandLineMessage = 1058;
+inline constexpr uint32_t kSchedulerMessage = 1029;
+inline constexpr uint32_t kFrameTimer = 1;
+inline constexpr uint32_t kSchedulerTimer = 2;
+inline constexpr uint32_t kFramePeriodMs = 40;
+inline constexpr uint32_t kDirectPollMs = 10;
+// The release position meaning "no release seen".
+inline constexpr int kNoRelease = -1000000;
+
+// Holds the scheduler; one instance.
+class ApplicationBase : private Singleton<ApplicationBase>, public SchedulerHost {
+public:
+    ApplicationBase(const std::u16string& name, std::unique_ptr<Window> window);
+    ~ApplicationBase() override;
+
+    Window& window() { return *m_window; }
+    const Window& window() const { return *m_window; }
+    const std::u16string& window_class_name() const { return m_class_name; }
+    const std::u16string& title() const { return m_title; }
+    CActiveScheduler& scheduler() { return *m_scheduler; }
+
+    uint32_t now() override;
+    void post_wake() override;
+    void start_timer(uint32_t milliseconds) override;
+    void stop_timer() override;
+
+private:
+    std::unique_ptr<Window> m_window;  // outlives the scheduler
+    std::u16string m_class_name;
+    std::u16string m_title;
+    std::unique_ptr<CActiveScheduler> m_scheduler;
+};
+
+class GameBase final : public ApplicationBase, public WindowProcedure {
+public:
+    GameBase(Application& application, const std::u16string& name, std::unique_ptr<Window> window);
+    ~GameBase() override;
+
+    Display* display() { return m_display.get(); }
+    bool windowed() const { return m_windowed; }
+    bool inactive() const { return m_inactive; }
+    const DisplayParams& display_params() const { return m_display_params; }
+
+    void window_procedure(WindowMessage& message) override;
+    void run();
+    // The frame step of direct mode: update, and draw into the display when needed.
+    void direct_frame_step();
+    // Frame steps taken so far (either mode).
+    uint64_t frame_steps() const { return m_frame_steps; }
+    uint64_t frames_drawn() const { return m_frames_drawn; }
+
+    void set_windowed_mode(bool task_bar_shown);
+    void set_direct_mode(int orientation);
+    void set_direct_input(bool on);
+    void set_text_input(TextInputField* field, bool manage_control);
+    TextInputField* focused_text_input() const { return m_focused_field; }
+    void move_text_input(TextInputField* field);
+    ScreenArea client_area() const;
+    const ScreenArea& screen_info() const { return m_screen_info; }
+    // Reads the screen again and tells the listeners when it changed.
+    void resolution_changed();
+    void destroy_window();
+
+    // The frame as the user sees it (the output's own orientation).
+    const Bitmap& shown_screen() const;
+    // The screen in the system's orientation, as much as fits into `target`.
+    bool copy_screen(Bitmap& target) const;
+
+    // Drives the loop from a script; null for none. Not owned.
+    void set_script(ScriptPlayer* script) { m_script = script; }
+
+private:
+    ScreenArea read_screen_info() const;
+    void windowed_frame_step();
+    void paint();
+    void handle_key(const WindowMessage& message);
+    bool bridge_key(const WindowMessage& message);
+    void bridge_changed();
+
+    Application& m_application;
+    std::unique_ptr<Display> m_display;
+    RenderSurface m_back_buffer;
+    TextInputField* m_focused_field = nullptr;
+    bool m_manage_control = false;
+    std::u16string m_bridge_text;
+    bool m_inactive = false;
+    int m_release_x = kNoRelease;
+    int m_release_y = kNoRelease;
+    uint32_t m_input_panel_wanted = 0;
+    int m_menu_bar_height = 0;
+    int m_menu_resource = 0;
+    uint32_t m_last_frame_tick = 0;
+    bool m_windowed = true;
+    bool m_task_bar_shown = true;
+    bool m_direct_input = true;
+    DisplayParams m_display_params{0, 0, 0, 1};
+    std::deque<std::u16string> m_pending_command_lines;
+    ScreenArea m_screen_info;
+    ScriptPlayer* m_script = nullptr;
+    uint64_t m_frame_steps = 0;
+    uint64_t m_frames_drawn = 0;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,265 @@
+#include "shell/script.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/text.h"
+#include "render/png_file.h"
+#include "shell/game_base.h"
+#include "shell/key_codes.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr size_t kMaxScriptBytes = 1 << 20;
+constexpr long kMaxCoordinate = 100000;
+constexpr long kMaxMilliseconds = 24L * 3600 * 1000;
+constexpr long kMaxFrames = 10000000;
+constexpr uint32_t kDragStepMs = 10;
+
+// The virtual key that stands for a key code (the first in the system's numbering).
+uint32_t virtual_key_for(KeyCode code) {
+    for (uint32_t vk = 1; vk < 256; ++vk)
+        if (key_from_virtual_key(vk) == code) return vk;
+    return 0;
+}
+
+bool parse_number(const std::string& word, long low, long high, long& value) {
+    if (word.empty() || word.size() > 12) return false;
+    size_t used = 0;
+    try {
+        value = std::stol(word, &used, 10);
+    } catch (...) {
+        return false;
+    }
+    return used == word.size() && value >= low && value <= high;
+}
+
+std::vector<std::string> words_of(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+bool parse_line(const std::string& line, ScriptStep& step, std::string& why) {
+    const std::vector<std::string> w = words_of(line);
+    const std::string& verb = w[0];
+    auto numbers = [&](size_t count, long low, long high, long* out) {
+        if (w.size() != count + 1) {
+            why = verb + " takes " + std::to_string(count) + " number(s)";
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (!parse_number(w[i + 1], low, high, out[i])) {
+                why = "bad number \"" + w[i + 1] + "\"";
+                return false;
+            }
+        }
+        return true;
+    };
+    long n[5] = {};
+    if (verb == "key") {
+        if (w.size() < 2 || w.size() > 3) return why = "key takes a name and down or up", false;
+        const auto code = key_from_name(from_utf8(w[1]));
+        step.virtual_key = code ? virtual_key_for(*code) : 0;
+        if (!code || *code == key::None || step.virtual_key == 0)
+            return why = "unknown key \"" + w[1] + "\"", false;
+        step.kind = ScriptStep::Kind::Key;
+        if (w.size() == 3) {
+            if (w[2] != "down" && w[2] != "up") return why = "key takes down or up", false;
+            step.press = w[2] == "down";
+            step.release = !step.press;
+        }
+        return true;
+    }
+    if (verb == "text") {
+        const size_t start = line.find("text") + 4;
+        const size_t first = line.find_first_not_of(" \t", start);
+        if (first == std::string::npos) return why = "text takes a string", false;
+        bool ok = true;
+        step.text = from_utf8(line.substr(first), &ok);
+        if (!ok) return why = "text is not UTF-8", false;
+        step.kind = ScriptStep::Kind::Text;
+        return true;
+    }
+    if (verb == "tap") {
+        if (!numbers(2, -kMaxCoordinate, kMaxCoordinate, n)) return false;
+        step.kind = ScriptStep::Kind::Tap;
+        step.from = step.to = {int(n[0]), int(n[1])};
+        return true;
+    }
+    if (verb == "drag") {
+        if (!numbers(5, -kMaxCoordinate, kMaxCoordinate, n)) return false;
+        if (n[4] < 0 || n[4] > kMaxMilliseconds) return why = "bad duration", false;
+        step.kind = ScriptStep::Kind::Drag;
+        step.from = {int(n[0]), int(n[1])};
+        step.to = {int(n[2]), int(n[3])};
+        step.amount = uint32_t(n[4]);
+        return true;
+    }
+    if (verb == "wait" || verb == "frames") {
+        if (!numbers(1, 0, verb == "wait" ? kMaxMilliseconds : kMaxFrames, n)) return false;
+        step.kind = verb == "wait" ? ScriptStep::Kind::Wait : ScriptStep::Kind::Frames;
+        step.amount = uint32_t(n[0]);
+        return true;
+    }
+    if (verb == "rotate") {
+        if (!numbers(1, 0, 3, n)) return false;
+        step.kind = ScriptStep::Kind::Rotate;
+        step.amount = uint32_t(n[0]);
+        return true;
+    }
+    if (verb == "shot") {
+        if (w.size() != 2) return why = "shot takes one file name", false;
+        step.kind = ScriptStep::Kind::Shot;
+        step.file = w[1];
+        return true;
+    }
+    if (verb == "quit") {
+        if (w.size() != 1) return why = "quit takes nothing", false;
+        step.kind = ScriptStep::Kind::Quit;
+        return true;
+    }
+    why = "unknown step \"" + verb + "\"";
+    return false;
+}
+
+}  // namespace
+
+bool parse_script(const std::string& source, Script& script, std::string& error) {
+    script.steps.clear();
+    std::istringstream in(source);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        ScriptStep step;
+        step.line = number;
+        std::string why;
+        if (!parse_line(line, step, why)) {
+            error = "line " + std::to_string(number) + ": " + why;
+            return false;
+        }
+        script.steps.push_back(std::move(step));
+    }
+    return true;
+}
+
+bool load_script(const std::string& path, Script& script, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string source;
+    char buffer[4096];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        source.append(buffer, size_t(file.gcount()));
+        if (source.size() > kMaxScriptBytes) {
+            error = path + " is too large for a script";
+            return false;
+        }
+    }
+    return parse_script(source, script, error);
+}
+
+bool ScriptPlayer::waiting(GameBase& game, uint32_t now) {
+    if (m_wait_until && static_cast<int32_t>(now - *m_wait_until) < 0) return true;
+    if (m_frames_until && game.frame_steps() < *m_frames_until) return true;
+    m_wait_until.reset();
+    m_frames_until.reset();
+    return false;
+}
+
+void ScriptPlayer::pump(GameBase& game) {
+    Window& window = game.window();
+    while (!m_finished) {
+        const uint32_t now = window.clock().now();
+        if (waiting(game, now)) break;
+        if (m_drag) {
+            step_drag(game, now);
+            continue;
+        }
+        if (m_cursor >= m_script.steps.size()) {
+            execute(game, ScriptStep{}, now);  // the end is a quit
+            break;
+        }
+        execute(game, m_script.steps[m_cursor++], now);
+    }
+    if (m_finished || m_frames_until)
+        m_next_due.reset();
+    else
+        m_next_due = m_wait_until ? *m_wait_until : window.clock().now();
+}
+
+void ScriptPlayer::step_drag(GameBase& game, uint32_t now) {
+    Window& window = game.window();
+    const ScriptStep& drag = *m_drag;
+    const uint32_t elapsed = now - m_drag_start;
+    if (elapsed >= drag.amount) {
+        window.native_pointer(MessageKind::PointerMove, drag.to);
+        window.native_pointer(MessageKind::ButtonUp, drag.to);
+        m_drag = nullptr;
+        return;
+    }
+    const double t = double(elapsed) / drag.amount;
+    const Point at{drag.from.x + int((drag.to.x - drag.from.x) * t),
+                   drag.from.y + int((drag.to.y - drag.from.y) * t)};
+    window.native_pointer(MessageKind::PointerMove, at);
+    m_wait_until = std::min(now + kDragStepMs, m_drag_start + drag.amount);
+}
+
+void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now) {
+    Window& window = game.window();
+    switch (step.kind) {
+        case ScriptStep::Kind::Key:
+            if (step.press) window.native_key(step.virtual_key, true, false);
+            if (step.release) window.native_key(step.virtual_key, false, false);
+            break;
+        case ScriptStep::Kind::Text:
+            window.native_text(step.text);
+            break;
+        case ScriptStep::Kind::Tap:
+            window.native_pointer(MessageKind::ButtonDown, step.from);
+            window.native_pointer(MessageKind::ButtonUp, step.from);
+            break;
+        case ScriptStep::Kind::Drag:
+            window.native_pointer(MessageKind::ButtonDown, step.from);
+            m_drag = &step;
+            m_drag_start = now;
+            m_wait_until = now + std::min(kDragStepMs, step.amount);
+            break;
+        case ScriptStep::Kind::Wait:
+            m_wait_until = now + step.amount;
+            break;
+        case ScriptStep::Kind::Frames:
+            m_frames_until = game.frame_steps() + step.amount;
+            break;
+        case ScriptStep::Kind::Shot:
+            if (write_png(game.shown_screen(), from_utf8(step.file))) {
+                ++m_shots;
+            } else {
+                std::fprintf(stderr, "vistrel: line %d: cannot write %s\n", step.line,
+                             step.file.c_str());
+                m_failed = true;
+            }
+            break;
+        case ScriptStep::Kind::Rotate:
+            window.set_system_orientation(int(step.amount));
+            break;
+        case ScriptStep::Kind::Quit: {
+            WindowMessage message;
+            message.kind = MessageKind::Quit;
+            window.post_message(std::move(message));
+            m_finished = true;
+            break;
+        }
+    }
+}
+
+}  // namespace vistrel

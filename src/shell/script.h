@@ -1,0 +1,84 @@
+#pragma once
+// Scripted sessions: a list of input, waiting and screenshot steps that drives the message
+// loop. With a simulated clock a script gives the same frames on any machine.
+//
+//   key NAME [down|up]           a key of the key table (both when neither is given)
+//   text STRING                  typed characters (the rest of the line, UTF-8)
+//   tap X Y                      a pointer press and release
+//   drag X1 Y1 X2 Y2 MS          press, move over MS milliseconds, release
+//   wait MS                      let MS milliseconds pass
+//   frames N                     let N frame steps pass
+//   shot FILE.png                the frame as the user sees it, as a PNG file
+//   rotate N                     turn the device to orientation N (0..3)
+//   quit                         end the session (it also ends after the last step)
+//
+// Positions and keys are the screen's own, as a user at the device would give them.
+// Empty lines and lines starting with "#" are skipped.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/geometry.h"
+
+namespace vistrel {
+
+class GameBase;
+
+struct ScriptStep {
+    enum class Kind { Key, Text, Tap, Drag, Wait, Frames, Shot, Rotate, Quit };
+    Kind kind = Kind::Quit;
+    uint32_t virtual_key = 0;
+    bool press = true;    // Key: send the press
+    bool release = true;  // Key: send the release
+    Point from;
+    Point to;
+    uint32_t amount = 0;  // milliseconds, frames or orientation
+    std::u16string text;
+    std::string file;
+    int line = 0;
+};
+
+struct Script {
+    std::vector<ScriptStep> steps;
+};
+
+// Parses a script; false with a message naming the line on the first bad step.
+bool parse_script(const std::string& source, Script& script, std::string& error);
+// Reads and parses a script file (at most 1 MiB).
+bool load_script(const std::string& path, Script& script, std::string& error);
+
+class ScriptPlayer {
+public:
+    explicit ScriptPlayer(Script script) : m_script(std::move(script)) {}
+
+    // Performs every step that is due now.
+    void pump(GameBase& game);
+    // When the next step is due; now when one is ready, nothing while waiting for frames
+    // or when the script has ended.
+    std::optional<uint32_t> next_due() const { return m_next_due; }
+    bool finished() const { return m_finished; }
+    // True when a screenshot could not be written.
+    bool failed() const { return m_failed; }
+    int shots_written() const { return m_shots; }
+
+private:
+    bool waiting(GameBase& game, uint32_t now);
+    void step_drag(GameBase& game, uint32_t now);
+    void execute(GameBase& game, const ScriptStep& step, uint32_t now);
+
+    Script m_script;
+    size_t m_cursor = 0;
+    std::optional<uint32_t> m_wait_until;
+    std::optional<uint64_t> m_frames_until;
+    std::optional<uint32_t> m_next_due;
+    // The drag under way.
+    const ScriptStep* m_drag = nullptr;
+    uint32_t m_drag_start = 0;
+    bool m_finished = false;
+    bool m_failed = false;
+    int m_shots = 0;
+};
+
+}  // namespace vistrel

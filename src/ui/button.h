@@ -1,0 +1,77 @@
+#pragma once
+// "button": shows its child "#normal", "#pressed" or "#disabled" as it is released,
+// pressed or disabled, and reports clicks (a release inside it, or the release of its
+// bound key) to a listener. It takes input from its root container.
+
+#include <string>
+
+#include "shell/key_codes.h"
+#include "ui/element.h"
+
+namespace vistrel {
+
+class Button;
+
+struct ButtonEvent {
+    Point position;
+    // For press changes: the press ended by cancellation, or the button is disabled.
+    bool cancelled = false;
+};
+
+struct DragEvent {
+    Point position;
+    Point movement;
+    // Set by the listener: the part of the movement it used up.
+    Point consumed;
+};
+
+class ButtonListener {
+public:
+    virtual ~ButtonListener() = default;
+    virtual bool clicked(Button& button, const ButtonEvent& event) = 0;
+    virtual void press_changed(Button& button, const ButtonEvent& event) {}
+    virtual void dragged(Button& button, DragEvent& event) {}
+};
+
+class Button : public Element {
+public:
+    explicit Button(Element* parent);
+    ~Button() override;
+    void load(Properties& properties, NodeHandle node) override;
+    void on_enabled_changed(bool enabled) override;
+    void on_pointer_move(const PointerEvent& event) override;
+    bool on_pointer_button(const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+
+    void set_listener(ButtonListener* listener) { m_listener = listener; }
+    ButtonListener* listener() const { return m_listener; }
+    const std::u16string& text() const { return m_text; }
+    // Shows the caption through a descendant "#text".
+    void set_text(const std::u16string& text);
+    KeyCode bind_key() const { return m_bind_key; }
+    void set_bind_key(KeyCode key) { m_bind_key = key; }
+    bool pressed() const { return m_pointer_down || m_key_down || m_held; }
+    // A third press source for screens (never set by the button itself).
+    void set_held(bool held);
+    // The state child on show (null when none).
+    Element* shown_state() const;
+
+    static int live_count();
+
+private:
+    void update_states();
+    void press_changed(bool was, bool cancelled, Point position);
+
+    ButtonListener* m_listener = nullptr;
+    Element* m_normal = nullptr;
+    Element* m_pressed = nullptr;
+    Element* m_disabled = nullptr;
+    KeyCode m_bind_key = key::None;
+    std::u16string m_text;
+    bool m_pointer_down = false;
+    bool m_key_down = false;
+    bool m_held = false;
+    Point m_last_pos;
+};
+
+}  // namespace vistrel

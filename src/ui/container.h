@@ -1,0 +1,63 @@
+#pragma once
+// The root of an element tree, and so the base of every screen: it keeps the elements of
+// its tree that take input (in registration order) and those that hold the pointer, and
+// passes pointer, key and text input to them.
+
+#include <vector>
+
+#include "render/pixel.h"
+#include "shell/screen.h"
+#include "ui/element.h"
+#include "ui/visibility_animation.h"
+
+namespace vistrel {
+
+class Container : public Element, public Screen {
+public:
+    Container();
+    ~Container() override;
+
+    void load(Properties& properties, NodeHandle node) override;
+    // Hiding also cancels every pointer capture.
+    void set_visible(bool visible) override;
+    void show_animated(bool show) override;
+    void set_x_extent(int x, int width) override;
+    void set_y_extent(int y, int height) override;
+    void animate(double seconds) override;
+    // Draws the tree (or the container's running visibility animation) and clears the
+    // container's dirty flag.
+    void draw(Surface& surface, Point origin) override;
+    void on_pointer_move(const PointerEvent& event) override;
+    bool on_pointer_button(const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+    bool on_text(const std::u16string& text) override;
+    VisibilityAnimation* animation() override { return Element::animation(); }
+    bool dirty() const override { return Element::dirty(); }
+    bool layout_pending() const override { return Element::layout_pending(); }
+
+    // --- Elements that take input ---
+    void add_interactive(Element* element);
+    void remove_interactive(Element* element);
+    // Moves an element to the end of the interactive list (it is asked last).
+    void move_interactive_to_end(Element* element);
+    // Drops an element from both lists (it is being destroyed).
+    void forget(Element* element);
+    const std::vector<Element*>& interactive() const { return m_interactive; }
+    const std::vector<Element*>& captured() const { return m_captured; }
+    // Sends every captured element a cancelled release at (-1, -1) and empties the list.
+    void cancel_capture();
+    // Empties the capture list without telling anyone.
+    void clear_capture() { m_captured.clear(); }
+
+    Colour outside_color() const { return m_outside_color; }
+
+private:
+    bool takes_input(Element* element) const;
+    bool still_interactive(Element* element) const;
+
+    std::vector<Element*> m_interactive;
+    std::vector<Element*> m_captured;
+    Colour m_outside_color{0, 0, 0, 255};
+};
+
+}  // namespace vistrel

@@ -1,0 +1,463 @@
+#include "ui/element.h"
+
+#include <algorithm>
+
+#include "platform/trace.h"
+#include "render/pixel_op.h"
+#include "skin/element_registry.h"
+#include "ui/container.h"
+#include "ui/visibility_animation.h"
+
+namespace vistrel {
+
+namespace {
+
+int g_live_elements = 0;
+
+void append_number(std::u16string& out, long long value) {
+    const std::string digits = std::to_string(value);
+    out.append(digits.begin(), digits.end());
+}
+
+void append_pair(std::u16string& out, const char* label, int a, int b) {
+    for (const char* c = label; *c; ++c)
+        out.push_back(static_cast<char16_t>(*c));
+    append_number(out, a);
+    out.push_back(u' ');
+    append_number(out, b);
+}
+
+}  // namespace
+
+Element::Element(Element* parent) : m_parent(parent) {
+    if (parent) {
+        m_parent_visible = parent->effectively_visible();
+        m_root = parent->m_root;
+        parent->add_child(this);
+    }
+    ++g_live_elements;
+}
+
+Element::~Element() {
+    --g_live_elements;
+    if (m_root && m_root != this) m_root->forget(this);
+    if (m_parent) m_parent->remove_child(this);
+    destroy_children();
+}
+
+int Element::live_count() {
+    return g_live_elements;
+}
+
+void Element::destroy_children() {
+    // Each child forgets its parent first so that it does not call back while it goes.
+    std::vector<std::unique_ptr<Element>> children = std::move(m_children);
+    m_children.clear();
+    for (auto& child : children)
+        child->m_parent = nullptr;
+    children.clear();
+}
+
+// --- Virtual operations ---
+
+std::u16string Element::dump_line(int depth) const {
+    std::u16string line(static_cast<size_t>(std::max(depth, 0)), u'\t');
+    line += u"{";
+    line += m_id;
+    line += u"}";
+    append_pair(line, " position=", m_x, m_y);
+    append_pair(line, " size=", m_width, m_height);
+    append_pair(line, " design_size=", m_design_size.x, m_design_size.y);
+    const Size cache = m_cache_surface.size();
+    append_pair(line, " rs.size=", cache.w, cache.h);
+    return line;
+}
+
+void Element::dump_to(std::u16string& out, int depth) const {
+    out += dump_line(depth);
+    out += u"\n";
+    for (const auto& child : m_children)
+        child->dump_to(out, depth + 1);
+}
+
+void Element::dump(int depth) {
+    trace() << dump_line(depth) << "\n";
+    for (const auto& child : m_children)
+        child->dump(depth + 1);
+}
+
+void Element::set_text_by_id(std::u16string_view id, const std::u16string& text) {
+    for (size_t i = 0; i < m_children.size(); ++i)
+        m_children[i]->set_text_by_id(id, text);
+}
+
+void Element::add_child(Element* child) {
+    if (!child || child == this) return;
+    // An element is owned once: a second add would destroy it twice.
+    for (const auto& c : m_children)
+        if (c.get() == child) return;
+    m_children.emplace_back(child);
+    invalidate_layout();
+}
+
+void Element::remove_child(Element* child) {
+    bool removed = false;
+    for (auto it = m_children.begin(); it != m_children.end();) {
+        if (it->get() == child) {
+            it->release();
+            it = m_children.erase(it);
+            removed = true;
+        } else {
+            ++it;
+        }
+    }
+    if (removed) invalidate_layout();
+}
+
+void Element::load(Properties& properties, NodeHandle node) {
+    m_id = std::u16string(properties.get_string(node, attr::kId));
+    m_anchor[0] = parse_anchor_mode(properties.get_string(node, u"anchor_x"));
+    m_anchor[1] = parse_anchor_mode(properties.get_string(node, u"anchor_y"));
+    if (properties.attribute_count(node, skin_format::AttributeKind::Point) > 0) {
+        m_border_min = properties.get_point(node, u"border_min");
+        m_design_size = properties.get_point(node, u"design_size");
+        m_border_max = properties.get_point(node, u"border_max");
+    }
+    if (properties.attribute_count(node, skin_format::AttributeKind::Integer) > 0 ||
+        properties.attribute_count(node, skin_format::AttributeKind::Font) > 0) {
+        m_table_ratio = properties.get_integer(node, u"table_ratio", 0);
+        const bool cache = properties.get_integer(node, u"cache", 0) != 0;
+        set_cache(cache, cache ? properties.get_integer(node, u"cache_alpha", -1) : -1);
+    }
+    const int count = properties.child_count(node);
+    m_children.reserve(m_children.size() + static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i)
+        create_child(this, properties, properties.child(node, i));
+    set_visibility_animation(properties.get_string(node, u"visibility_animation"));
+    invalidate_layout();
+}
+
+void Element::set_enabled(bool enabled) {
+    if (m_enabled == enabled) return;
+    const bool was = effectively_enabled();
+    m_enabled = enabled;
+    if (effectively_enabled() != was) on_enabled_changed(effectively_enabled());
+    mark_dirty();
+}
+
+void Element::on_enabled_changed(bool enabled) {
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        Element& child = *m_children[i];
+        const bool was = child.effectively_enabled();
+        child.m_parent_enabled = enabled;
+        if (child.effectively_enabled() != was)
+            child.on_enabled_changed(child.effectively_enabled());
+    }
+    mark_dirty();
+}
+
+void Element::set_visible(bool visible) {
+    if (m_visible == visible) return;
+    const bool was = effectively_visible();
+    m_visible = visible;
+    if (effectively_visible() != was) on_visibility_changed(effectively_visible());
+    invalidate_layout();
+}
+
+void Element::on_visibility_changed(bool visible) {
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        Element& child = *m_children[i];
+        const bool was = child.effectively_visible();
+        child.m_parent_visible = visible;
+        if (child.effectively_visible() != was)
+            child.on_visibility_changed(child.effectively_visible());
+    }
+    invalidate_layout();
+    if (!visible) m_cache_surface.release();
+}
+
+void Element::animate(double seconds) {
+    if (animation_running()) {
+        m_animation->animate(seconds);
+        mark_dirty();
+        return;
+    }
+    for (size_t i = 0; i < m_children.size(); ++i)
+        m_children[i]->animate(seconds);
+}
+
+void Element::draw(Surface& surface, Point origin) {
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        Element& child = *m_children[i];
+        child.draw_child(surface, {origin.x + child.m_x - m_x, origin.y + child.m_y - m_y});
+    }
+}
+
+void Element::layout_x() {
+    place_children(Axis::X);
+}
+
+void Element::layout_y() {
+    place_children(Axis::Y);
+}
+
+void Element::measure_x(Extent& extent) {
+    measure_axis(Axis::X, extent);
+}
+
+bool Element::layout_hook_x() {
+    return false;
+}
+
+void Element::measure_y(Extent& extent) {
+    measure_axis(Axis::Y, extent);
+}
+
+bool Element::layout_hook_y() {
+    return false;
+}
+
+bool Element::hit_test(Point p) const {
+    return m_x <= p.x && p.x < m_x + m_width && m_y <= p.y && p.y < m_y + m_height;
+}
+
+void Element::on_pointer_move(const PointerEvent&) {}
+
+bool Element::on_pointer_button(const PointerEvent&) {
+    return false;
+}
+
+void Element::pointer_hook() {}
+
+bool Element::on_key(const KeyEvent&) {
+    return false;
+}
+
+bool Element::on_text(const std::u16string&) {
+    return false;
+}
+
+// --- Layout ---
+
+void Element::apply_extent(Axis axis, int position, int length) {
+    const int i = index(axis);
+    int& pos = i == 0 ? m_x : m_y;
+    int& len = i == 0 ? m_width : m_height;
+    if (pos == position && len == length && !m_layout_pending) return;
+    pos = position;
+    len = length;
+    // The x pass leaves the flag set so that the y pass revisits this element: its height
+    // may depend on its width.
+    m_layout_pending = axis == Axis::X;
+    m_dirty = true;
+    if (m_observer) m_observer->on_extent_changed(*this, axis, length);
+    if (axis == Axis::X)
+        layout_x();
+    else
+        layout_y();
+}
+
+void Element::set_x_extent(int x, int width) {
+    apply_extent(Axis::X, x, width);
+}
+
+void Element::set_y_extent(int y, int height) {
+    apply_extent(Axis::Y, y, height);
+}
+
+void Element::set_extent(Axis axis, int position, int length) {
+    apply_extent(axis, position, length);
+}
+
+Extent Element::extent_x() {
+    if (!m_extent_valid[0]) {
+        Extent e;
+        measure_x(e);
+        m_extent[0] = e;
+        m_extent_valid[0] = true;
+    }
+    return m_extent[0];
+}
+
+Extent Element::extent_y() {
+    if (!m_extent_valid[1]) {
+        Extent e;
+        measure_y(e);
+        m_extent[1] = e;
+        m_extent_valid[1] = true;
+    }
+    return m_extent[1];
+}
+
+void Element::invalidate_layout() {
+    for (Element* e = this; e; e = e->m_parent) {
+        e->m_extent_valid[0] = e->m_extent_valid[1] = false;
+        e->m_layout_pending = true;
+        e->m_dirty = true;
+    }
+}
+
+void Element::invalidate_height() {
+    for (Element* e = this; e; e = e->m_parent) {
+        e->m_extent_valid[1] = false;
+        e->m_dirty = true;
+    }
+}
+
+void Element::mark_dirty() {
+    for (Element* e = this; e; e = e->m_parent)
+        e->m_dirty = true;
+}
+
+int Element::outer_length(Element& child, Axis axis, int length) {
+    return anchor_outer_length(child.anchor(axis), length, along(child.m_border_min, axis),
+                               along(child.m_border_max, axis));
+}
+
+int Element::border_total(Axis axis) const {
+    return anchor_border_total(anchor(axis), along(m_border_min, axis), along(m_border_max, axis));
+}
+
+void Element::measure_axis(Axis axis, Extent& extent) {
+    const int design = along(m_design_size, axis);
+    extent.preferred = std::max(extent.preferred, design);
+    extent.minimum = std::max(extent.minimum, design);
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        Element& child = *m_children[i];
+        const Extent c = child.extent(axis);
+        const int o = outer_length(child, axis, c.preferred);
+        extent.preferred = std::max(extent.preferred, o);
+        extent.minimum = std::max(extent.minimum, c.minimum + o - c.preferred);
+    }
+}
+
+void Element::place_in(Element& child, Axis axis, int start, int length, int preferred) {
+    const AnchorMode mode = child.anchor(axis);
+    const int bmin = along(child.m_border_min, axis);
+    const int bmax = along(child.m_border_max, axis);
+    const int size = anchor_size(mode, preferred, length, bmin, bmax);
+    const int offset = anchor_offset(mode, size, length, bmin, bmax);
+    child.apply_extent(axis, start + offset, size);
+}
+
+void Element::place_children(Axis axis) {
+    const int start = position_on(axis);
+    const int length = length_on(axis);
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        Element& child = *m_children[i];
+        place_in(child, axis, start, length, child.extent(axis).preferred);
+    }
+}
+
+void Element::set_borders(Point border_min, Point border_max) {
+    m_border_min = border_min;
+    m_border_max = border_max;
+    invalidate_layout();
+}
+
+void Element::set_design_size(Point size) {
+    m_design_size = size;
+    invalidate_layout();
+}
+
+// --- Drawing ---
+
+void Element::set_cache(bool on, int alpha) {
+    m_cache = on;
+    m_cache_op = on ? op_for_alpha(alpha) : nullptr;
+    if (!on) m_cache_surface.release();
+    mark_dirty();
+}
+
+void Element::set_visibility_animation(std::u16string_view name) {
+    m_animation = VisibilityAnimation::from_name(name);
+}
+
+bool Element::animation_running() const {
+    return m_animation && m_animation->running();
+}
+
+void Element::render_cache() {
+    if (m_cache && !m_dirty && m_cache_surface.size() == size()) return;
+    m_cache_surface.resize(size());
+    if (!m_cache_surface.bitmap()) return;
+    m_cache_surface.fill_pixel({0, 0}, size(), kColourKey);
+    draw(m_cache_surface, {0, 0});
+}
+
+void Element::draw_child(Surface& surface, Point origin) {
+    if (animation_running()) {
+        m_animation->draw(surface, origin);
+        return;
+    }
+    if (!m_visible) return;
+    if (m_cache) {
+        render_cache();
+        if (m_cache_surface.bitmap()) m_cache_surface.draw_to(surface, origin, *m_cache_op);
+    } else {
+        draw(surface, origin);
+    }
+    m_dirty = false;
+}
+
+void Element::show_animated(bool show) {
+    if (show == m_visible) return;
+    if (show) set_visible(true);
+    if (m_animation) {
+        if (m_animation->running()) {
+            m_animation->reverse();
+        } else {
+            if (Element* top = m_root ? static_cast<Element*>(m_root) : nullptr) {
+                top->set_x_extent(top->x(), top->width());
+                top->set_y_extent(top->y(), top->height());
+            }
+            render_cache();
+            if (m_cache_surface.bitmap()) {
+                m_animation->set_op(m_cache_op ? m_cache_op->clone() : nullptr);
+                m_animation->start(show ? 1 : -1, *m_cache_surface.bitmap(), nullptr);
+            }
+        }
+        mark_dirty();
+    }
+    if (!show) set_visible(false);
+}
+
+// --- The tree ---
+
+Element* Element::find_child(std::u16string_view id) const {
+    for (const auto& child : m_children)
+        if (child->m_id == id) return child.get();
+    for (const auto& child : m_children)
+        if (Element* found = child->find_child(id)) return found;
+    return nullptr;
+}
+
+Element* create_child(Element* parent, Properties& properties, NodeHandle node) {
+    if (!node) return nullptr;
+    const std::u16string_view type = properties.get_string(node, attr::kType);
+    Element* element = create_element(type, parent);
+    if (!element) return nullptr;
+    if (parent) {
+        element->load(properties, node);
+        return element;
+    }
+    std::unique_ptr<Element> owned(element);
+    owned->load(properties, node);
+    return owned.release();
+}
+
+std::unique_ptr<Element> create_element_tree(Properties& properties, NodeHandle node) {
+    return std::unique_ptr<Element>(create_child(nullptr, properties, node));
+}
+
+bool load_from_skin(Element& element, Properties& properties, std::u16string_view name) {
+    const NodeHandle node = properties.find_node(name);
+    if (!node) return false;
+    if (auto* container = dynamic_cast<Container*>(&element)) container->clear_capture();
+    element.destroy_children();
+    element.load(properties, node);
+    element.invalidate_layout();
+    return true;
+}
+
+}  // namespace vistrel

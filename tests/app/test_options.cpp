@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include "options.h"
+
+namespace vistrel {
+namespace {
+
+TEST(Options, DeviceProfileFromTheCommandLine) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse_options({"--screen", "240x320", "--dpi", "96", "--smartphone",
+                               "--orientation", "3", "--headless", "--script", "s.txt"},
+                              o, error))
+        << error;
+    EXPECT_EQ(o.profile.screen, (Size{240, 320}));
+    EXPECT_EQ(o.profile.dpi, 96);
+    EXPECT_TRUE(o.profile.smartphone);
+    EXPECT_EQ(o.profile.orientation, 3);
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.script, "s.txt");
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--screen", "240"},
+                                               {"--screen", "8x8"},
+                                               {"--screen", "240x-1"},
+                                               {"--dpi", "0"},
+                                               {"--orientation", "4"},
+                                               {"--script"},
+                                               {"--bogus"}}) {
+        AppOptions other;
+        EXPECT_FALSE(parse_options(bad, other, error)) << bad[0];
+    }
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "display/display.h"
+#include "display/rotate.h"
+#include "display_test_support.h"
+#include "support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+using Recorder = test::MessageRecorder;
+using test::panel;
+
+void fill_pattern(Bitmap& b) {
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x)
+            b.row(y)[x] = static_cast<Pixel>(x * 37 + y * 1009 + 5);
+}
+
+TEST(Display, ModesAreTheNativeOneThenTheOtherTurns) {
+    const auto modes = Display::modes_for(240, 320, 0);
+    ASSERT_EQ(modes.size(), 4u);
+    EXPECT_EQ(modes[0], (DisplayMode{240, 320, 0}));
+    EXPECT_EQ(modes[1], (DisplayMode{320, 240, 1}));
+    EXPECT_EQ(modes[2], (DisplayMode{240, 320, 2}));
+    EXPECT_EQ(modes[3], (DisplayMode{320, 240, 3}));
+}
+
+TEST(Display, AnyOrientationPassesAndUnknownOnesFail) {
+    SimulatedClock clock;
+    HeadlessWindow window(panel(240, 320), clock);
+    DisplayParams any{0, 0, kAnyOrientation, 0};
+    auto display = Display::Create(window, any);
+    ASSERT_TRUE(display);
+    EXPECT_EQ(any.width, 240);
+    EXPECT_EQ(any.height, 320);
+    EXPECT_EQ(any.orientation, 0);
+    EXPECT_EQ(any.swap, 1);
+    display.reset();
+    DisplayParams bad{0, 0, 5, 1};
+    EXPECT_FALSE(Display::Create(window, bad));
+}
+
+TEST(Display, FramesReachTheScreenInEveryOrientation) {
+    for (int orientation = 0; orientation < 4; ++orientation) {
+        SimulatedClock clock;
+        HeadlessWindow window(panel(240, 320), clock);
+        DisplayParams params{0, 0, orientation, 1};
+        auto display = Display::Create(window, params);
+        ASSERT_TRUE(display) << orientation;
+        const Size expected = turned_size({240, 320}, orientation);
+        EXPECT_EQ(Size(params.width, params.height), expected);
+        EXPECT_EQ(display->orientation(), orientation);
+        EXPECT_FALSE(display->back_buffer());
+        EXPECT_FALSE(display->present());
+        ASSERT_TRUE(display->begin_frame());
+        Bitmap* frame = display->back_buffer();
+        ASSERT_TRUE(frame);
+        ASSERT_EQ(frame->size(), expected);
+        fill_pattern(*frame);
+        ASSERT_TRUE(display->present());
+        // The screen shows the frame turned from the display's orientation to the panel's.
+        auto reference = Bitmap::create(240, 320);
+        rotate_copy_reference(*frame, {0, 0, expected.w, expected.h}, *reference,
+                              (4 - orientation) & 3);
+        const Bitmap& shown = window.screen();
+        for (int y = 0; y < 320; y += 7)
+            for (int x = 0; x < 240; x += 5)
+                ASSERT_EQ(shown.row(y)[x], reference->row(y)[x])
+                    << orientation << " " << x << "," << y;
+        EXPECT_EQ(display->shown(), &window.screen());
+    }
+}
+
+TEST(Display, RotationCopiesOnlyTheDirtyBlocks) {
+    SimulatedClock clock;
+    HeadlessWindow window(panel(240, 320), clock);
+    window.screen().clear(0);
+    DisplayParams params{0, 0, 1, 1};
+    auto display = Display::Create(window, params);
+    ASSERT_TRUE(display);
+    ASSERT_TRUE(display->begin_frame());
+    display->back_buffer()->clear(0xFFFF);
+    display->set_dirty(Rect{100, 100, 101, 101});
+    EXPECT_EQ(display->dirty(), (Rect{100, 100, 102, 102}));
+    display->present();
+    // Frame (100, 100) lies at panel (100, 219); its 16 x 16 block is 96..112 x 208..224.
+    int changed = 0;
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x)
+            changed += window.screen().row(y)[x] != 0;
+    EXPECT_EQ(changed, 16 * 16);
+    EXPECT_EQ(window.screen().row(208)[96], 0xFFFF);
+    EXPECT_EQ(window.screen().row(223)[111], 0xFFFF);
+    display->set_dirty(Rect{500, 500, 600, 600});
+    EXPECT_EQ(display->dirty(), (Rect{}));
+}
+
+TEST(Display, HookRemapsPointerAndArrowsAndFollowsActivation) {
+    SimulatedClock clock;
+    HeadlessWindow window(panel(240, 320), clock);
+    Recorder recorder;
+    window.set_procedure(&recorder);
+    DisplayParams params{0, 0, 1, 1};
+    auto display = Display::Create(window, params);
+    ASSERT_TRUE(display);
+    WindowMessage press;
+    press.kind = MessageKind::ButtonDown;
+    window.dispatch(press);
+    WindowMessage left;
+    left.kind = MessageKind::KeyDown;
+    left.code = 37;
+    window.dispatch(left);
+    ASSERT_EQ(recorder.seen.size(), 2u);
+    EXPECT_EQ(recorder.seen[0].x, 319);
+    EXPECT_EQ(recorder.seen[0].y, 0);
+    EXPECT_EQ(recorder.seen[1].code, 38u);
+
+    ASSERT_TRUE(display->begin_frame());
+    WindowMessage deactivate;
+    deactivate.kind = MessageKind::Activate;
+    deactivate.code = 0;
+    window.dispatch(deactivate);
+    EXPECT_FALSE(display->active());
+    EXPECT_FALSE(display->back_buffer());
+    EXPECT_FALSE(display->begin_frame());
+    WindowMessage activate;
+    activate.kind = MessageKind::Activate;
+    activate.code = 1;
+    window.dispatch(activate);
+    EXPECT_TRUE(display->begin_frame());
+    EXPECT_TRUE(display->back_buffer());
+}
+
+TEST(Display, AtMostSixteenWindowsAreHooked) {
+    SimulatedClock clock;
+    std::vector<std::unique_ptr<HeadlessWindow>> windows;
+    std::vector<std::unique_ptr<Display>> displays;
+    for (int i = 0; i < 17; ++i) {
+        windows.push_back(std::make_unique<HeadlessWindow>(panel(16, 16), clock));
+        DisplayParams params{0, 0, 0, 1};
+        auto display = Display::Create(*windows.back(), params);
+        EXPECT_EQ(display != nullptr, i < 16) << i;
+        if (display) displays.push_back(std::move(display));
+    }
+    displays.pop_back();
+    DisplayParams params{0, 0, 0, 1};
+    EXPECT_TRUE(Display::Create(*windows.back(), params));
+}
+
+TEST(Display, FrameBufferFileTakesTheFrames) {
+    test::TempDir dir;
+    const std::string path = dir.file("fb0");
+    test::write_file(path, std::string(240 * 320 * 2, '\0'));
+    SimulatedClock clock;
+    DeviceProfile p = panel(240, 320);
+    p.framebuffer = path;
+    HeadlessWindow window(p, clock);
+    DisplayParams params{0, 0, 0, 1};
+    auto display = Display::Create(window, params);
+    ASSERT_TRUE(display);
+    const DetectionRecord record = Display::detect(window);
+    EXPECT_EQ(record.drivers, (std::vector<int>{kScreenDriverId, kFrameBufferDriverId}));
+    ASSERT_TRUE(display->begin_frame());
+    Bitmap* frame = display->back_buffer();
+    ASSERT_TRUE(frame);
+    frame->clear(0);
+    frame->row(3)[2] = 0xABCD;
+    frame->row(319)[239] = 0x1357;
+    display->present();
+    display.reset();
+    const std::string bytes = test::read_file_bytes(path);
+    ASSERT_EQ(bytes.size(), 240u * 320 * 2);
+    auto at = [&](int x, int y) {
+        const size_t i = (size_t(y) * 240 + x) * 2;
+        return uint16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+    };
+    EXPECT_EQ(at(2, 3), 0xABCD);
+    EXPECT_EQ(at(239, 319), 0x1357);
+    EXPECT_EQ(at(0, 0), 0);
+}
+
+TEST(Display, ShortOrMissingFrameBufferFallsBackToTheWindow) {
+    test::TempDir dir;
+    const std::string path = dir.file("short");
+    test::write_file(path, std::string(1000, '\0'));
+    for (const std::string& device : {path, dir.file("missing"), dir.str()}) {
+        SimulatedClock clock;
+        DeviceProfile p = panel(240, 320);
+        p.framebuffer = device;
+        HeadlessWindow window(p, clock);
+        DisplayParams params{0, 0, 0, 1};
+        auto display = Display::Create(window, params);
+        ASSERT_TRUE(display);
+        EXPECT_EQ(Display::detect(window).drivers, (std::vector<int>{kScreenDriverId}));
+        EXPECT_EQ(display->shown(), &window.screen());
+    }
+}
+
+}  // namespace
+}  // namespace vistrel
