@@ -40,10 +40,12 @@ std::string bench_source() {
              "   color color #FFFFFF int grow 1 string halign LEFT int table_ratio 1 }\n";
         r += "  node { string type image picture src tile 0 0 2 2 6 2 8 4 point design_size 16 16\n"
              "   string anchor_y CENTER }\n";
-        r += "  node { string type button point design_size 30 0\n"
-             "   node { string type image string id \"#normal\" picture src tile 0 0 2 2 6 2 8 4 }\n"
-             "   node { string type image string id \"#pressed\" picture src tile 0 0 0 0 8 4 8 4 }\n"
-             "   node { string type color string id \"#disabled\" }\n  }\n";
+        r +=
+            "  node { string type button point design_size 30 0\n"
+            "   node { string type image string id \"#normal\" picture src tile 0 0 2 2 6 2 8 4 }\n"
+            "   node { string type image string id \"#pressed\" picture src tile 0 0 0 0 8 4 8 4 "
+            "}\n"
+            "   node { string type color string id \"#disabled\" }\n  }\n";
         return r + " }\n";
     };
     s += "node Big { string type node\n";
@@ -135,9 +137,7 @@ BENCHMARK(BM_LayoutFromScratch);
 
 void BM_LayoutUnchanged(benchmark::State& state) {
     Container root;
-    load_from_skin(root, skin().properties, u"Big");
-    root.set_x_extent(0, 240);
-    root.set_y_extent(0, 320);
+    build_preview(root, skin().properties, u"Big", {240, 320});
     for (auto _ : state) {
         root.set_x_extent(0, 240);
         root.set_y_extent(0, 320);
@@ -150,9 +150,7 @@ BENCHMARK(BM_LayoutUnchanged);
 // new placement with the old one and stops.
 void BM_LayoutRootPendingOnly(benchmark::State& state) {
     Container root;
-    load_from_skin(root, skin().properties, u"Big");
-    root.set_x_extent(0, 240);
-    root.set_y_extent(0, 320);
+    build_preview(root, skin().properties, u"Big", {240, 320});
     for (auto _ : state) {
         root.invalidate_layout();
         root.set_x_extent(0, 240);
