@@ -85,8 +85,8 @@ TEST(HostileSkins, MutatedSkinsBuildLayOutAndDrawSafely) {
         const int changes = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i < changes; ++i)
             bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
-        auto skin = std::make_unique<PropertiesImpl>(std::move(bytes), u"hostile.skin", ScreenInfo{},
-                                                     test::box_resources());
+        auto skin = std::make_unique<PropertiesImpl>(std::move(bytes), u"hostile.skin",
+                                                     ScreenInfo{}, test::box_resources());
         Properties properties;
         if (!properties.use_skin(std::move(skin))) continue;
         ++loaded;
