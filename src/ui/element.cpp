@@ -32,6 +32,8 @@ void append_pair(std::u16string& out, const char* label, int a, int b) {
 Element::Element(Element* parent) : m_parent(parent) {
     if (parent) {
         m_parent_visible = parent->effectively_visible();
+        // A child made under a disabled parent is disabled with it.
+        m_parent_enabled = parent->effectively_enabled();
         m_root = parent->m_root;
         parent->add_child(this);
     }
@@ -97,6 +99,7 @@ void Element::add_child(Element* child) {
     for (const auto& c : m_children)
         if (c.get() == child) return;
     m_children.emplace_back(child);
+    if (!child->m_parent) child->m_parent = this;
     invalidate_layout();
 }
 
@@ -104,7 +107,8 @@ void Element::remove_child(Element* child) {
     bool removed = false;
     for (auto it = m_children.begin(); it != m_children.end();) {
         if (it->get() == child) {
-            it->release();
+            // The caller owns it now; it no longer calls back into this element.
+            it->release()->m_parent = nullptr;
             it = m_children.erase(it);
             removed = true;
         } else {

@@ -54,7 +54,9 @@ void TableElement::measure_along(Extent& extent) {
         flex += c.preferred - c.minimum;
     }
     const auto clamp = [](int64_t v) {
-        return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        // Far beyond any screen, and far from overflowing when borders are added.
+        constexpr int64_t kLimit = int64_t(1) << 24;
+        return static_cast<int>(std::clamp<int64_t>(v, -kLimit, kLimit));
     };
     extent.preferred = std::max(extent.preferred, clamp(sum));
     extent.minimum = std::max(extent.minimum, clamp(sum - flex));

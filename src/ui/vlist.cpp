@@ -389,6 +389,7 @@ void VList::draw(Surface& surface, Point origin) {
         const Point at{origin.x + item.element->x() - x(), item_y};
         ClipScope item_clip(surface, at, {width(), shown});
         item.element->draw_child(surface, at);
+        item.reported = false;
     }
 }
 
@@ -412,7 +413,10 @@ void VList::animate(double dt) {
         Element& e = *item.element;
         e.animate(dt);
         if (e.layout_pending()) lay_out_item(item);
-        if (e.dirty()) items_changed = true;
+        if (e.dirty() && !item.reported) {
+            items_changed = true;
+            item.reported = true;
+        }
         const double target = item.index < 0 ? 0.0 : double(e.height());
         const bool is_anchor = item.element.get() == anchor;
         if (is_anchor) above_anchor = false;

@@ -92,6 +92,9 @@ private:
         int index = 0;
         double height = 0;
         bool pressed = false;
+        // Its change was reported since it was last drawn (an item outside the clip is not
+        // drawn, and must not keep the list drawing every frame).
+        bool reported = false;
     };
     class DispatchScope;
 

@@ -62,8 +62,12 @@ TEST_F(UiTest, HidingAndDisablingReachEveryDescendantWithoutTouchingTheirFlags) 
     a.set_enabled(false);
     EXPECT_FALSE(c.effectively_enabled());
     EXPECT_TRUE(c.enabled());
+    // An element made under a disabled parent starts disabled with it.
+    Element* late = new Element(&b);
+    EXPECT_FALSE(late->effectively_enabled());
     a.set_enabled(true);
     EXPECT_TRUE(c.effectively_enabled());
+    EXPECT_TRUE(late->effectively_enabled());
 }
 
 TEST_F(UiTest, TreesAreOwnedAndRebuiltFromTheSkin) {
@@ -80,6 +84,13 @@ TEST_F(UiTest, TreesAreOwnedAndRebuiltFromTheSkin) {
     delete &get(u"b");
     EXPECT_EQ(Element::live_count(), live - 3);
     EXPECT_EQ(root.find_child(u"c"), nullptr);
+    // A removed child belongs to the caller and outlives its old parent.
+    Element& a = get(u"a");
+    std::unique_ptr<Element> d(&get(u"d"));
+    a.remove_child(d.get());
+    EXPECT_EQ(d->parent(), nullptr);
+    ASSERT_TRUE(load_from_skin(root, properties, u"Screen"));
+    EXPECT_EQ(Element::live_count(), live + 1);
 }
 
 TEST_F(UiTest, UnknownKindsAreReportedWithTheirName) {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "render/render_surface.h"
 #include "ui/vlist.h"
 #include "ui_test_support.h"
 
@@ -95,6 +96,15 @@ TEST_F(VListTest, OnlyTheItemsInTheWindowExist) {
     list->set_offset(5);
     EXPECT_EQ(live(), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_DOUBLE_EQ(list->offset(), -25);
+
+    // At rest, once drawn, it asks for no more frames.
+    RenderSurface out({50, 100});
+    root.animate(0.04);
+    root.draw(out, {0, 0});
+    root.animate(0.04);
+    EXPECT_FALSE(root.dirty());
+    list->set_offset(list->offset() - 1);
+    EXPECT_TRUE(root.dirty());
 
     list->reset(0);
     EXPECT_EQ(list->live_count(), 0);
