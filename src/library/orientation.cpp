@@ -68,22 +68,45 @@ int orientation_from_tiff(TiffBlock& tiff, int segment_length) {
     return kNoOrientation;
 }
 
+// Finds the EXIF segment among the application and comment segments that follow the
+// start of image, and leaves the input just after its identifier; its length in `length`.
+// The walk is bounded, so a damaged file cannot make it read far or long.
+bool find_exif_segment(BufferedInput& in, int& length) {
+    constexpr int kMaxSegments = 32;
+    constexpr uint64_t kMaxBytes = uint64_t(1) << 20;
+    static constexpr uint8_t kExifId[6] = {0x45, 0x78, 0x69, 0x66, 0x00, 0x00};
+    uint8_t start[2];
+    if (in.read(start, 2) != 2 || start[0] != 0xFF || start[1] != 0xD8) return false;
+    for (int segment = 0; segment < kMaxSegments && in.consumed() < kMaxBytes; ++segment) {
+        uint8_t marker[2];
+        uint16_t segment_length = 0;
+        if (in.read(marker, 2) != 2 || marker[0] != 0xFF) return false;
+        const bool application = marker[1] >= 0xE0 && marker[1] <= 0xEF;
+        if ((!application && marker[1] != 0xFE) || !in.read_u16(segment_length) ||
+            segment_length < 2)
+            return false;
+        uint64_t rest = segment_length - 2;
+        if (marker[1] == 0xE1 && segment_length >= 8) {
+            uint8_t id[6];
+            if (in.read(id, 6) != 6) return false;
+            if (std::equal(id, id + 6, kExifId)) {
+                length = segment_length;
+                return true;
+            }
+            rest -= 6;
+        }
+        if (!in.skip(rest)) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 int read_orientation(InputStream& stream) {
     if (!stream.seek(0)) return kNoOrientation;
     BufferedInput in(stream);
-    uint8_t start[4];
-    if (in.read(start, 4) != 4 || start[0] != 0xFF || start[1] != 0xD8 || start[2] != 0xFF ||
-        start[3] != 0xE1)
-        return kNoOrientation;
-    uint8_t length_bytes[2];
-    if (in.read(length_bytes, 2) != 2) return kNoOrientation;
-    const int length = length_bytes[0] << 8 | length_bytes[1];
-    if (length < 8) return kNoOrientation;
-    static constexpr uint8_t kExifId[6] = {0x45, 0x78, 0x69, 0x66, 0x00, 0x00};
-    uint8_t id[6];
-    if (in.read(id, 6) != 6 || !std::equal(id, id + 6, kExifId)) return kNoOrientation;
+    int length = 0;
+    if (!find_exif_segment(in, length)) return kNoOrientation;
     std::array<uint8_t, kMaxTiffBytes> bytes{};
     const size_t got = in.read(bytes.data(), std::min<size_t>(length - 8, kMaxTiffBytes));
     TiffBlock tiff(bytes.data(), got);

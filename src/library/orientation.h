@@ -7,9 +7,11 @@ namespace vistrel {
 
 class Bitmap;
 
-// The EXIF orientation 1..8 (1: as stored) of the JPEG at the start of the stream. Never
-// fails: anything it does not understand reads as 1; a stored 0 reads as 0, which marks a
-// picture that is not to be used.
+// The EXIF orientation 1..8 (1: as stored) of the JPEG at the start of the stream, from
+// the first EXIF segment among the application and comment segments after the start of
+// image (pictures often carry a JFIF or XMP segment first). Only the first directory is
+// read. Never fails: anything it does not understand reads as 1; a stored 0 reads as 0,
+// which marks a picture that is not to be used.
 int read_orientation(InputStream& stream);
 
 // Re-arranges the pixels of a bitmap for an orientation (2..8; others leave it as it is).

@@ -209,5 +209,41 @@ TEST_F(CacheTest, EveryRealPhotoGetsAValidCacheOrTheMarker) {
     EXPECT_GT(valid, 40);
 }
 
+// Mean brightness of rows [first, first + count) of a bitmap.
+double brightness(const Bitmap& bitmap, int first, int count) {
+    double sum = 0;
+    for (int y = first; y < first + count; ++y)
+        for (int x = 0; x < bitmap.width(); ++x) {
+            const Pixel p = bitmap.row(y)[x];
+            sum += red8(p) + green8(p) + blue8(p);
+        }
+    return sum / (3.0 * count * bitmap.width());
+}
+
+TEST_F(CacheTest, ThumbnailsOfTheOrientationPhotosComeOutUpright) {
+    VISTREL_REQUIRE_PHOTOS();
+    // The photos show one scene stored turned and mirrored in all eight ways; the
+    // landscape ones have sky above and rock below in every crop, so upright their
+    // thumbnails are bright at the top.
+    for (const auto& photo : test::photo_files("orientation")) {
+        const std::string name = photo.stem().string();
+        SCOPED_TRACE(name);
+        const int orientation = name.back() - '0';
+        const std::u16string path = from_utf8(photo.string());
+        const bool built = build_cache_file(path, drive(), {});
+        ASSERT_EQ(built, orientation != 0);  // a stored 0 marks a picture not to be used
+        if (!built) continue;
+        FileStream file(cache_file_name(path, drive()), OpenMode::Read);
+        CacheHeader header;
+        ASSERT_TRUE(header.read(file, file.size()));
+        EXPECT_EQ(header.orientation, orientation);
+        const auto thumbnail = load_thumbnail(path, drive());
+        ASSERT_TRUE(thumbnail);
+        if (name.rfind("Landscape", 0) == 0) {
+            EXPECT_GT(brightness(*thumbnail, 0, 16), brightness(*thumbnail, 48, 16) + 20);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

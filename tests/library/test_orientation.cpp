@@ -61,9 +61,66 @@ TEST(ReadOrientation, DamagedSegmentsReadAsOne) {
     }
 }
 
-TEST(ReadOrientation, OnlyTheFirstSegmentIsRead) {
-    // An EXIF segment after the JFIF one is not looked at.
-    EXPECT_EQ(orientation_of(test::with_exif_orientation(small_jpeg(), 6, false, true)), 1);
+// A copy with one more segment (marker code, payload) right after the start of image.
+std::vector<uint8_t> with_segment(const std::vector<uint8_t>& jpeg, uint8_t code,
+                                  const std::string& payload) {
+    const size_t length = payload.size() + 2;
+    std::string head{'\xFF', '\xD8', '\xFF', char(code), char(length >> 8), char(length)};
+    head += payload;
+    std::vector<uint8_t> out(head.size() + jpeg.size() - 2);
+    std::copy(head.begin(), head.end(), out.begin());
+    std::copy(jpeg.begin() + 2, jpeg.end(), out.begin() + std::ptrdiff_t(head.size()));
+    return out;
+}
+
+TEST(ReadOrientation, FindsTheExifSegmentAfterOtherSegments) {
+    const std::vector<uint8_t> exif = test::with_exif_orientation(small_jpeg(), 6, false);
+    // The JFIF segment first, as most pictures have it.
+    EXPECT_EQ(orientation_of(test::with_exif_orientation(small_jpeg(), 8, true, true)), 8);
+    // An XMP segment (also APP1), a comment and an ICC profile segment before it.
+    const std::string xmp = std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x:xmpmeta/>";
+    EXPECT_EQ(orientation_of(with_segment(exif, 0xE1, xmp)), 6);
+    EXPECT_EQ(orientation_of(with_segment(with_segment(exif, 0xFE, "hello"), 0xE2, "ICC")), 6);
+    EXPECT_EQ(orientation_of(with_segment(exif, 0xE1, "")), 6);  // an APP1 too short for an id
+    // The first EXIF segment counts.
+    EXPECT_EQ(orientation_of(test::with_exif_orientation(exif, 3, false)), 3);
+}
+
+TEST(ReadOrientation, TheSegmentWalkIsBounded) {
+    const std::vector<uint8_t> exif = test::with_exif_orientation(small_jpeg(), 6, false);
+    // Another kind of marker ends the walk: tables before the EXIF segment hide it.
+    EXPECT_EQ(orientation_of(with_segment(exif, 0xDB, std::string(65, '\0'))), 1);
+    // A segment length below 2, or one running past the end of the file.
+    std::vector<uint8_t> short_length = with_segment(exif, 0xE0, "JFIF");
+    short_length[5] = 1;
+    EXPECT_EQ(orientation_of(short_length), 1);
+    std::vector<uint8_t> long_length = with_segment(std::vector<uint8_t>{0xFF, 0xD8}, 0xE0, "");
+    long_length[4] = 0xFF;
+    EXPECT_EQ(orientation_of(long_length), 1);
+    // Many segments before it: the walk gives up rather than read on.
+    std::vector<uint8_t> crowded = exif;
+    for (int i = 0; i < 40; ++i)
+        crowded = with_segment(crowded, 0xEA, "filler");
+    EXPECT_EQ(orientation_of(crowded), 1);
+    std::vector<uint8_t> some = exif;
+    for (int i = 0; i < 20; ++i)
+        some = with_segment(some, 0xEA, "filler");
+    EXPECT_EQ(orientation_of(some), 6);
+    // Or a megabyte of them.
+    std::vector<uint8_t> heavy = exif;
+    for (int i = 0; i < 20; ++i)
+        heavy = with_segment(heavy, 0xED, std::string(60000, 'x'));
+    EXPECT_EQ(orientation_of(heavy), 1);
+}
+
+TEST(ReadOrientation, TheOrientationPhotosReadAsTheirNamesSay) {
+    VISTREL_REQUIRE_PHOTOS();
+    const auto photos = test::photo_files("orientation");
+    ASSERT_EQ(photos.size(), 18u);
+    for (const auto& photo : photos) {
+        const std::string name = photo.stem().string();  // Landscape_6, Portrait_0, ...
+        EXPECT_EQ(orientation_of(test::read_bytes(photo.string())), name.back() - '0') << name;
+    }
 }
 
 }  // namespace
