@@ -169,6 +169,40 @@ std::string large_picture_file(int megapixels) {
     return file.string();
 }
 
+std::vector<uint8_t> cropped_decode(const std::vector<uint8_t>& jpeg, int x, int y, int width,
+                                    int height) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    JDIMENSION first = JDIMENSION(x), count = JDIMENSION(width);
+    jpeg_crop_scanline(&cinfo, &first, &count);
+    jpeg_skip_scanlines(&cinfo, JDIMENSION(y));
+    std::vector<uint8_t> row(size_t(count) * 3), out(size_t(width) * height * 3);
+    for (int r = 0; r < height; ++r) {
+        JSAMPROW rows = row.data();
+        jpeg_read_scanlines(&cinfo, &rows, 1);
+        std::copy_n(row.data() + size_t(x - int(first)) * 3, size_t(width) * 3,
+                    out.data() + size_t(r) * width * 3);
+    }
+    jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+std::vector<uint8_t> encode_picture(const std::vector<uint8_t>& rgb, int width, int height) {
+    Rgb picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels = rgb;
+    return encode(picture);
+}
+
 void full_decode(const std::vector<uint8_t>& jpeg) {
     std::vector<uint8_t> row;
     int width = 0, height = 0;

@@ -16,4 +16,13 @@ std::string large_picture_file(int megapixels);
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);
 
+// libjpeg-turbo's decode of the region [x, x + width) x [y, y + height) alone, with the
+// fast integer IDCT: jpeg_crop_scanline to the region's columns, jpeg_skip_scanlines to its
+// first row. Returns the region's RGB pixels.
+std::vector<uint8_t> cropped_decode(const std::vector<uint8_t>& jpeg, int x, int y, int width,
+                                    int height);
+
+// A baseline JPEG (2 x 2 sampling) of RGB pixels, at the benchmark pictures' quality.
+std::vector<uint8_t> encode_picture(const std::vector<uint8_t>& rgb, int width, int height);
+
 }  // namespace vistrel::bench

@@ -109,7 +109,10 @@ std::u16string cache_file_name(const std::u16string& picture, const std::u16stri
 }
 
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive) {
-    const std::u16string name = cache_file_name(picture, drive);
+    return is_cache_file_valid(cache_file_name(picture, drive));
+}
+
+bool is_cache_file_valid(const std::u16string& name) {
     if (name.empty()) return false;
     FileStream file(name, OpenMode::Read);
     uint8_t tag[4];

@@ -59,6 +59,8 @@ std::u16string cache_file_name(const std::u16string& picture, const std::u16stri
 
 // The cache file opens and begins with the format tag.
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive);
+// The same for a cache file known by its name.
+bool is_cache_file_valid(const std::u16string& cache_file);
 
 // The file exists and is empty: the marker of a picture whose cache could not be built.
 bool is_failed_thumbnail(const std::u16string& path);

@@ -36,20 +36,9 @@ public:
     bool active() const { return m_recorder && m_recorder->ok(); }
     void stop() { m_recorder.reset(); }
 
-    // Whether libjpeg read the same picture as our parser: a guard against any difference
-    // in how the two read a damaged header.
+    // Whether libjpeg read the same picture as our parser.
     bool agrees_with(const JpegReader& reader) const {
-        if (!active() || !reader.is_sequential_huffman()) return false;
-        if (reader.width() != m_layout.width || reader.height() != m_layout.height ||
-            reader.components() != static_cast<int>(m_layout.components.size()) ||
-            reader.restart_interval() != m_layout.restart_interval ||
-            reader.header_size() != m_layout.data_offset)
-            return false;
-        for (int c = 0; c < reader.components(); ++c)
-            if (reader.horizontal_sampling(c) != m_layout.components[c].h ||
-                reader.vertical_sampling(c) != m_layout.components[c].v)
-                return false;
-        return true;
+        return active() && layout_matches(m_layout, reader);
     }
 
     // libjpeg clears the blocks before it asks for an MCU, as its own decoder expects.

@@ -177,6 +177,11 @@ uint64_t JpegReader::header_size() const {
     return m_state->header_size;
 }
 
+bool JpegReader::is_ycc_or_grey() const {
+    const J_COLOR_SPACE space = m_state->cinfo.jpeg_color_space;
+    return space == JCS_YCbCr || space == JCS_GRAYSCALE;
+}
+
 bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     if (!m_ok || m_started) return false;
     State& s = *m_state;
@@ -217,6 +222,34 @@ bool JpegReader::read_row(uint8_t* rgb) {
     return true;
 }
 
+bool JpegReader::crop(int& x, int& width) {
+    if (!m_started || x < 0 || width < 1 || output_row() != 0) return false;
+    State& s = *m_state;
+    if (uint64_t(x) + uint64_t(width) > s.cinfo.output_width) return false;
+    auto first = static_cast<JDIMENSION>(x);
+    auto count = static_cast<JDIMENSION>(width);
+    if (!guarded_crop_scanline(&s.cinfo, &first, &count)) {
+        m_started = m_ok = false;
+        return false;
+    }
+    x = static_cast<int>(first);
+    width = static_cast<int>(count);
+    return true;
+}
+
+bool JpegReader::skip_rows(int count) {
+    if (!m_started || count < 0) return false;
+    State& s = *m_state;
+    if (uint64_t(count) > s.cinfo.output_height - s.cinfo.output_scanline) return false;
+    JDIMENSION skipped = 0;
+    if (!guarded_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count), &skipped) ||
+        skipped != static_cast<JDIMENSION>(count)) {
+        m_started = m_ok = false;
+        return false;
+    }
+    return true;
+}
+
 bool JpegReader::take_mcus_from(McuSource& source) {
     if (!m_started || !is_sequential_huffman()) return false;
     jpeg_decompress_struct& c = m_state->cinfo;
@@ -239,6 +272,20 @@ uint64_t JpegReader::unconsumed() const {
 
 jpeg_decompress_struct* JpegReader::handle() {
     return &m_state->cinfo;
+}
+
+bool layout_matches(const JpegLayout& layout, const JpegReader& reader) {
+    if (!layout.ok() || !reader.ok() || !reader.is_sequential_huffman()) return false;
+    if (reader.width() != layout.width || reader.height() != layout.height ||
+        reader.components() != static_cast<int>(layout.components.size()) ||
+        reader.restart_interval() != layout.restart_interval ||
+        reader.header_size() != layout.data_offset)
+        return false;
+    for (int c = 0; c < reader.components(); ++c)
+        if (reader.horizontal_sampling(c) != layout.components[c].h ||
+            reader.vertical_sampling(c) != layout.components[c].v)
+            return false;
+    return true;
 }
 
 }  // namespace vistrel

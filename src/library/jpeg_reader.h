@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "library/jpeg_layout.h"
 #include "platform/file_stream.h"
 
 struct jpeg_decompress_struct;
@@ -50,6 +51,8 @@ public:
     bool is_sequential_huffman() const;
     // Bytes the header took: where the entropy-coded data of the first scan begins.
     uint64_t header_size() const;
+    // Whether the colours are YCbCr or grey, the two our own decoder converts.
+    bool is_ycc_or_grey() const;
 
     // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
     // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
@@ -61,6 +64,11 @@ public:
     // Decodes the next row into `rgb` (3 bytes per pixel of the output width). False when
     // the library fails or the input ends.
     bool read_row(uint8_t* rgb);
+    // Before the first row: narrows every row to the columns [x, x + width), which the
+    // library widens to whole MCUs; `x` and `width` come back as what each row then holds.
+    bool crop(int& x, int& width);
+    // Passes over the next `count` rows without converting them.
+    bool skip_rows(int count);
     // After start: the library takes every MCU from `source` instead of decoding it itself;
     // the source must follow the picture's one scan. False (nothing changed) for pictures
     // of more than one scan or not Huffman-coded.
@@ -79,5 +87,10 @@ private:
     bool m_ok = false;
     bool m_started = false;
 };
+
+// Whether libjpeg read the same picture as our layout parser: size, components, sampling,
+// restart interval and where the data begins, for a single sequential Huffman-coded scan.
+// A guard against any difference in how the two read a damaged header.
+bool layout_matches(const JpegLayout& layout, const JpegReader& reader);
 
 }  // namespace vistrel

@@ -46,4 +46,24 @@ ResumeRecord ResumeRecord::load(const uint8_t* in) {
     return record;
 }
 
+uint32_t bit_buffer_before(const uint8_t* begin, const uint8_t* position) {
+    uint32_t bits = 0;
+    int found = 0;
+    const uint8_t* at = position;
+    while (found < 4 && at > begin) {
+        const uint8_t byte = at[-1];
+        const bool after_ff = at - begin >= 2 && at[-2] == 0xFF;
+        if (after_ff && byte == 0x00) {
+            bits |= uint32_t(0xFF) << (8 * found++);
+            at -= 2;
+        } else if (after_ff && byte >= 0xD0 && byte <= 0xD9) {
+            at -= 2;
+        } else {
+            bits |= uint32_t(byte) << (8 * found++);
+            at -= 1;
+        }
+    }
+    return bits;
+}
+
 }  // namespace vistrel

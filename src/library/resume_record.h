@@ -12,6 +12,7 @@
 // position (see BitReader).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vistrel {
@@ -36,5 +37,15 @@ struct ResumeRecord {
 inline int record_step(int mcu_width) {
     return mcu_width > 8 ? 16 : 32;
 }
+
+// The bit buffer at a record's position, rebuilt from the entropy-coded bytes before it:
+// the last 4 data bytes, walking back from `position` (not before `begin`) over stuffed
+// zeros (FF 00 is the data byte FF) and over restart, start and end markers, as a
+// big-endian number whose low byte is the one nearest the position.
+uint32_t bit_buffer_before(const uint8_t* begin, const uint8_t* position);
+
+// Enough bytes before a position for bit_buffer_before: 4 data bytes, each possibly
+// stuffed, with a marker among them.
+inline constexpr size_t kBitBufferLookBack = 10;
 
 }  // namespace vistrel

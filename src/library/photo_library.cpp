@@ -1,0 +1,383 @@
+#include "library/photo_library.h"
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+
+#include "library/cache_builder.h"
+#include "library/cache_cleanup.h"
+#include "library/cache_file.h"
+#include "library/drives.h"
+#include "library/file_walker.h"
+#include "library/path_parts.h"
+#include "platform/trace.h"
+
+namespace vistrel {
+
+namespace {
+
+std::atomic<PhotoLibrary*> g_instance{nullptr};
+
+constexpr char16_t kDocumentsDrive[] = u"%my_documents%/";
+
+// One locked section of an operation, traced as "<operation> <lock> start" once the lock
+// is held and "<operation> <lock> end" before it is released.
+class TracedSection {
+public:
+    TracedSection(RecursiveMutex& mutex, const char* operation, const char* lock)
+        : m_lock(mutex), m_operation(operation), m_name(lock) {
+        trace() << m_operation << " " << m_name << " start\n";
+    }
+    ~TracedSection() { trace() << m_operation << " " << m_name << " end\n"; }
+    TracedSection(const TracedSection&) = delete;
+    TracedSection& operator=(const TracedSection&) = delete;
+
+private:
+    std::unique_lock<RecursiveMutex> m_lock;
+    const char* m_operation;
+    const char* m_name;
+};
+
+bool is_separator(char16_t c) {
+    return c == u'/' || c == u'\\';
+}
+
+std::u16string with_separator(const std::u16string& path) {
+    return !path.empty() && is_separator(path.back()) ? path : path + u"/";
+}
+
+LibraryEvent folders_changed_event() {
+    LibraryEvent event;
+    event.folders_changed = true;
+    return event;
+}
+
+// The folder record of `folder_path`, trying `hint` first (pictures of a folder mostly
+// come one after another); null when there is none.
+Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_path, size_t& hint) {
+    if (hint < folders.size() && folders[hint].folder_path == folder_path) return &folders[hint];
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (folders[i].folder_path == folder_path) {
+            hint = i;
+            return &folders[i];
+        }
+    return nullptr;
+}
+
+}  // namespace
+
+PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(options)) {
+    if (!m_options.build_cache) m_options.build_cache = build_cache_file;
+    {
+        TracedSection folders(m_folders_mutex, "PhotoLibrary", "m_folders_mutex");
+        trace() << "ini load start\n";
+        load_folders(m_options.folder_list, m_folders);
+        trace() << "ini load end\n";
+    }
+    g_instance.store(this);
+    notify(folders_changed_event());
+    start();
+}
+
+PhotoLibrary::~PhotoLibrary() {
+    request_stop();
+    {
+        // The worker resets the wake event only under this lock and only while no stop is
+        // asked, so the signal below cannot be lost.
+        std::scoped_lock lock(m_map_mutex);
+        m_wake.set();
+    }
+    join();
+    PhotoLibrary* self = this;
+    g_instance.compare_exchange_strong(self, nullptr);
+}
+
+PhotoLibrary* PhotoLibrary::instance() {
+    return g_instance.load();
+}
+
+void PhotoLibrary::add_listener(LibraryListener* listener) {
+    std::scoped_lock lock(m_listeners_mutex);
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void PhotoLibrary::remove_listener(LibraryListener* listener) {
+    std::scoped_lock lock(m_listeners_mutex);
+    std::erase(m_listeners, listener);
+}
+
+void PhotoLibrary::notify(const LibraryEvent& event) {
+    std::vector<LibraryListener*> listeners;
+    {
+        std::scoped_lock lock(m_listeners_mutex);
+        listeners = m_listeners;
+    }
+    for (LibraryListener* listener : listeners) {
+        {
+            // A listener may have removed another (or itself) meanwhile.
+            std::scoped_lock lock(m_listeners_mutex);
+            if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+                continue;
+        }
+        listener->on_library_event(event);
+    }
+}
+
+void PhotoLibrary::need_search() {
+    TracedSection section(m_need_search_mutex, "need_search", "m_need_search_mutex");
+    if (m_need_search) return;
+    m_need_search = true;
+    m_wake.set();
+}
+
+int PhotoLibrary::get_folders_size() {
+    TracedSection section(m_folders_mutex, "get_folders_size", "m_folders_mutex");
+    return static_cast<int>(m_folders.size());
+}
+
+Folder PhotoLibrary::get_folder(int i) {
+    TracedSection section(m_folders_mutex, "get_folder", "m_folders_mutex");
+    trace() << "get_folder count=" << m_folders.size() << " i=" << i << "\n";
+    if (i < 0 || i >= static_cast<int>(m_folders.size())) return {};
+    return m_folders[size_t(i)];
+}
+
+int PhotoLibrary::search_folder_num(const std::u16string& picture) {
+    TracedSection section(m_folders_mutex, "search_folder_num", "m_folders_mutex");
+    for (size_t i = 0; i < m_folders.size(); ++i)
+        if (m_folders[i].key_picture == picture) return static_cast<int>(i);
+    return -1;
+}
+
+void PhotoLibrary::set_key_picture(const std::u16string& picture, const std::u16string& key) {
+    {
+        TracedSection section(m_folders_mutex, "set_key_picture", "m_folders_mutex");
+        const std::u16string folder = directory_part(picture);
+        for (Folder& record : m_folders)
+            if (record.folder_path == folder) {
+                record.key_picture = key;
+                break;
+            }
+        save_folders(m_options.folder_list, m_folders);
+    }
+    notify(folders_changed_event());
+}
+
+void PhotoLibrary::set_folder_size(const std::u16string& picture, int size) {
+    {
+        TracedSection section(m_folders_mutex, "set_folder_size", "m_folders_mutex");
+        const std::u16string folder = directory_part(picture);
+        const auto record = std::find_if(m_folders.begin(), m_folders.end(),
+                                         [&](const Folder& f) { return f.folder_path == folder; });
+        if (record != m_folders.end()) {
+            if (size == 0)
+                m_folders.erase(record);
+            else
+                record->size = size;
+        }
+        save_folders(m_options.folder_list, m_folders);
+    }
+    notify(folders_changed_event());
+}
+
+std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
+    size_t end = folder.size();
+    while (end > 0 && !is_separator(folder[end - 1]))
+        --end;
+    if (end == 0) return folder;
+    size_t begin = end - 1;
+    while (begin > 0 && !is_separator(folder[begin - 1]))
+        --begin;
+    const std::u16string name = folder.substr(begin, end - 1 - begin);
+    return name == u"%my_documents%" ? u"My documents" : name;
+}
+
+void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string folder = directory_part(picture);
+    {
+        TracedSection map(m_map_mutex, "add_picture", "m_map_mutex");
+        if (!m_pending.add(folder, drive, picture)) return;
+        TracedSection progress(m_progress_mutex, "add_picture", "m_progress_max_mutex");
+        ++m_progress_max;
+        TracedSection current(m_current_folder_mutex, "add_picture", "m_current_folder_mutex");
+        m_current_folder = folder;
+    }
+    m_wake.set();
+}
+
+void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
+    const std::u16string folder = directory_part(picture);
+    Priority priority;
+    {
+        TracedSection map(m_map_mutex, "prioritize_picture", "m_map_mutex");
+        priority = m_pending.prioritize(folder, picture);
+    }
+    if (priority == Priority::Ordered) {
+        set_current_folder(folder);
+    } else if (priority == Priority::NotQueued) {
+        LibraryEvent event;
+        event.path = picture;
+        notify(event);
+    }
+}
+
+void PhotoLibrary::set_current_folder(const std::u16string& folder) {
+    TracedSection section(m_current_folder_mutex, "set_current_folder", "m_current_folder_mutex");
+    m_current_folder = folder;
+}
+
+std::u16string PhotoLibrary::current_folder() {
+    TracedSection section(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
+    return m_current_folder;
+}
+
+void PhotoLibrary::poll_events() {
+    std::vector<LibraryEvent> events;
+    {
+        TracedSection section(m_progress_mutex, "poll_events", "m_progress_value_mutex");
+        if (m_search_complete) {
+            events.emplace_back().search_complete = true;
+            m_search_complete = false;
+        }
+        for (; !m_completed_pictures.empty(); m_completed_pictures.pop_front())
+            events.emplace_back().path = m_completed_pictures.front();
+        if (m_progress_max > 0) {
+            const int value = m_progress_value;
+            if (value < m_progress_max && value != m_last_reported_value) {
+                m_last_reported_value = value;
+                LibraryEvent& event = events.emplace_back();
+                event.progress = true;
+                event.fraction = double(value) / m_progress_max;
+            }
+            if (m_progress_max == m_progress_value) {
+                events.emplace_back().cache_complete = true;
+                m_progress_max = m_progress_value = m_last_reported_value = 0;
+            }
+        }
+    }
+    // Outside the lock, so that a listener may call anything without meeting the worker.
+    for (const LibraryEvent& event : events)
+        notify(event);
+}
+
+LibraryProgress PhotoLibrary::progress() {
+    TracedSection section(m_progress_mutex, "progress", "m_progress_value_mutex");
+    return {m_progress_value, m_progress_max};
+}
+
+void PhotoLibrary::save_folder_list() {
+    TracedSection section(m_folders_mutex, "run", "m_folders_mutex");
+    save_folders(m_options.folder_list, m_folders);
+}
+
+void PhotoLibrary::run() {
+    set_priority(-1);
+    m_wake.wait();
+    while (!stop_requested()) {
+        {
+            TracedSection section(m_need_search_mutex, "run", "m_need_search_mutex");
+            if (m_need_search) {
+                const bool finished = search();
+                m_need_search = false;
+                // A search cut short leaves the list of the last whole search on file.
+                if (finished) {
+                    save_folder_list();
+                    TracedSection progress(m_progress_mutex, "run", "m_search_complete_mutex");
+                    m_search_complete = true;
+                    m_progress_value = 0;
+                }
+            }
+        }
+        if (stop_requested()) break;
+        create_cache();
+        {
+            TracedSection search(m_need_search_mutex, "run", "m_need_search_mutex");
+            TracedSection map(m_map_mutex, "run", "m_map_mutex");
+            if (m_pending.empty() && !m_need_search && !stop_requested()) m_wake.reset();
+        }
+        m_wake.wait();
+    }
+}
+
+bool PhotoLibrary::search() {
+    FileCollector drives;
+    find_drives(drives);
+    {
+        TracedSection folders(m_folders_mutex, "search", "m_folders_mutex");
+        TracedSection progress(m_progress_mutex, "search", "m_progress_max_mutex");
+        m_folders.clear();
+        m_progress_max = 0;
+    }
+    for (const std::u16string& card : drives.directories)
+        if (!check_drive(with_separator(card))) return false;
+    return check_drive(kDocumentsDrive);
+}
+
+bool PhotoLibrary::check_drive(const std::u16string& drive) {
+    StoppableCollector pictures(this);
+    find_files(pictures, drive, u"*.jpg", u"*", true);
+    find_files(pictures, drive, u"*.jpeg", u"*", true);
+    if (stop_requested()) return false;
+    std::erase_if(pictures.files, [](const std::u16string& p) { return is_excluded_picture(p); });
+    FileCollector listing;
+    find_files(listing, cache_folder(drive), u"*", u"*", false);
+    std::set<std::u16string> listed, used;
+    for (const auto* paths : {&listing.files, &listing.directories})
+        for (const std::u16string& path : *paths)
+            listed.insert(file_name_part(path));
+
+    TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
+    size_t hint = 0;
+    for (const std::u16string& picture : pictures.files) {
+        if (stop_requested()) return false;
+        const std::u16string name = cache_file_name(picture, drive);
+        if (name.empty()) continue;  // gone meanwhile
+        const std::u16string file = file_name_part(name);
+        const std::u16string folder = directory_part(picture);
+        bool queued = false;
+        if (listed.count(file) && is_cache_file_valid(name))
+            used.insert(file);
+        else
+            queued = m_pending.add(folder, drive, picture);
+        {
+            TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+            if (Folder* record = find_folder(m_folders, folder, hint))
+                ++record->size;
+            else
+                m_folders.push_back({drive, folder, picture, 1});
+        }
+        if (queued) {
+            TracedSection progress(m_progress_mutex, "check_drive", "m_progress_max_mutex");
+            ++m_progress_max;
+        }
+    }
+    remove_stale_cache_files(drive, used);
+    TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+    std::erase_if(m_folders, [](const Folder& f) { return f.size == 0; });
+    return true;
+}
+
+void PhotoLibrary::create_cache() {
+    std::optional<PendingBuild> next;
+    {
+        TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
+        if (m_pending.empty()) return;
+        next = m_pending.next(current_folder());
+    }
+    if (!next) return;
+    m_options.build_cache(next->picture, next->drive_path, [this] { return stop_requested(); });
+    // The picture built leaves the queue by its path: the list may have been re-ordered
+    // while it was being built.
+    bool removed;
+    {
+        TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
+        removed = m_pending.remove(directory_part(next->picture), next->picture);
+    }
+    if (!removed) return;
+    TracedSection progress(m_progress_mutex, "create_cache", "m_picture_complete_mutex");
+    m_completed_pictures.push_back(next->picture);
+    ++m_progress_value;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,126 @@
+#pragma once
+// The photo library: the list of picture folders, the search for pictures on a worker
+// thread of its own, the building of cache files one picture at a time, and the events
+// that tell the screens about it. One instance lives for the whole run.
+//
+// The screens call it from the user-interface thread; the worker never calls into a
+// screen. It queues events as flags and counters, and poll_events (called by every screen
+// on each frame) delivers them to the listeners, after releasing its lock.
+//
+// Locks, always taken in this order: m_need_search_mutex (held by the worker for a whole
+// search), m_map_mutex (the pending pictures), m_folders_mutex (the folder list), the
+// progress lock (counters and flags), m_current_folder_mutex. All are re-entrant. Every
+// locked section is traced as "<operation> <lock> start" and "... end".
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "library/folder_list.h"
+#include "library/jpeg_reader.h"
+#include "library/library_event.h"
+#include "library/pending_pictures.h"
+#include "platform/threads.h"
+
+namespace vistrel {
+
+// Builds the cache file of a picture found under a storage root; asks the stop test
+// while it works. build_cache_file by default.
+using CacheBuildFunction = std::function<bool(const std::u16string& picture,
+                                              const std::u16string& drive, const StopTest& stop)>;
+
+struct PhotoLibraryOptions {
+    std::u16string folder_list = u"%app_path%/folders.ini";
+    CacheBuildFunction build_cache;  // empty: build_cache_file
+};
+
+// The build counters as poll_events sees them.
+struct LibraryProgress {
+    int value = 0;  // pictures built
+    int max = 0;    // pictures queued
+};
+
+class PhotoLibrary final : public WorkerThread, public Singleton<PhotoLibrary> {
+public:
+    // Loads the folder list, announces it and starts the worker; no search is started.
+    explicit PhotoLibrary(PhotoLibraryOptions options = {});
+    // Stops the worker (ending a search or build at once) and waits for it.
+    ~PhotoLibrary() override;
+
+    // The one instance, or null.
+    static PhotoLibrary* instance();
+
+    void add_listener(LibraryListener* listener);
+    void remove_listener(LibraryListener* listener);
+    // Calls every listener in registration order.
+    void notify(const LibraryEvent& event);
+
+    // Asks the worker for a search; waits while a search is running.
+    void need_search();
+    int get_folders_size();
+    // A copy of folder i; an empty record when i is out of range.
+    Folder get_folder(int i);
+    // The index of the first folder whose key picture is `picture`, or -1.
+    int search_folder_num(const std::u16string& picture);
+    // The folder holding `picture` gets `key` as its key picture.
+    void set_key_picture(const std::u16string& picture, const std::u16string& key);
+    // The folder holding `picture` gets `size` pictures, or is removed when that is 0.
+    void set_folder_size(const std::u16string& picture, int size);
+    // The name shown for a folder: its last path element, "My documents" for the
+    // documents folder.
+    static std::u16string folder_display_name(const std::u16string& folder);
+
+    // Queues a picture ahead of the search (one shown without a thumbnail); its folder's
+    // pictures are built first from now on.
+    void add_picture(const std::u16string& picture, const std::u16string& drive);
+    // Builds the pictures around `picture` first, it first of all; when it is already
+    // built, tells the listeners at once.
+    void prioritize_picture(const std::u16string& picture);
+    void set_current_folder(const std::u16string& folder);
+    // Delivers the events gathered since the last call.
+    void poll_events();
+
+    LibraryProgress progress();
+    const std::u16string& folder_list_path() const { return m_options.folder_list; }
+
+protected:
+    void run() override;
+
+private:
+    // Searches every storage card and the documents folder; false when it was stopped.
+    bool search();
+    bool check_drive(const std::u16string& drive);
+    // Builds the next pending picture, if any.
+    void create_cache();
+    void save_folder_list();
+    std::u16string current_folder();
+
+    PhotoLibraryOptions m_options;
+
+    RecursiveMutex m_need_search_mutex;
+    bool m_need_search = false;
+
+    RecursiveMutex m_map_mutex;
+    PendingPictures m_pending;
+
+    RecursiveMutex m_folders_mutex;
+    std::vector<Folder> m_folders;
+
+    RecursiveMutex m_progress_mutex;
+    int m_progress_max = 0;
+    int m_progress_value = 0;
+    int m_last_reported_value = 0;
+    bool m_search_complete = false;
+    std::deque<std::u16string> m_completed_pictures;
+
+    RecursiveMutex m_current_folder_mutex;
+    std::u16string m_current_folder;
+
+    ManualResetEvent m_wake;
+
+    Mutex m_listeners_mutex;  // outside the order: held only to copy or change the list
+    std::vector<LibraryListener*> m_listeners;
+};
+
+}  // namespace vistrel

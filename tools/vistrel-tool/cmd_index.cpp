@@ -1,0 +1,173 @@
+// vistrel-tool index: searches the storage for pictures and builds every missing cache
+// file, as the program's photo library does, with progress on the terminal.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "library/cache_file.h"
+#include "library/path_parts.h"
+#include "library/photo_library.h"
+#include "platform/text.h"
+#include "platform/threads.h"
+#include "tool_command.h"
+
+namespace vistrel::tool {
+namespace {
+
+int run_index(const std::vector<std::string>& args);
+
+const ToolCommand kCommand{
+    "index", "[--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
+    "searches the documents folder and the storage cards (or the folders given) for pictures, "
+    "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
+    "default folders.ini beside the program) and prints the albums found",
+    run_index};
+const ToolCommandRegistration kRegistration(kCommand);
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int) {
+    g_interrupted = 1;
+}
+
+// What the library has told us so far.
+class IndexListener final : public LibraryListener {
+public:
+    void on_library_event(const LibraryEvent& event) override {
+        if (event.search_complete) search_complete = true;
+        if (event.cache_complete) cache_complete = true;
+        if (!event.path.empty()) built.push_back(event.path);
+    }
+
+    bool search_complete = false;
+    bool cache_complete = false;
+    std::vector<std::u16string> built;
+};
+
+class ProgressLine {
+public:
+    explicit ProgressLine(bool terminal) : m_terminal(terminal) {}
+
+    void show(const std::string& text) {
+        if (m_terminal) {
+            std::printf("\r%-78s", text.c_str());
+            std::fflush(stdout);
+        } else if (text != m_last) {
+            // Without a terminal, a line now and then.
+            const uint32_t now = tick_count();
+            if (now - m_last_tick < 5000 && !m_last.empty()) return;
+            std::printf("%s\n", text.c_str());
+            m_last_tick = now;
+        }
+        m_last = text;
+    }
+    void end() {
+        if (m_terminal && !m_last.empty()) std::printf("\n");
+    }
+
+private:
+    bool m_terminal;
+    std::string m_last;
+    uint32_t m_last_tick = 0;
+};
+
+std::string bar(int value, int max) {
+    constexpr int kWidth = 30;
+    const int filled = max > 0 ? std::min(kWidth, int(int64_t(value) * kWidth / max)) : 0;
+    return "[" + std::string(size_t(filled), '#') + std::string(size_t(kWidth - filled), '-') + "]";
+}
+
+std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_t start_us) {
+    char text[160];
+    const LibraryProgress progress = library.progress();
+    if (!listener.search_complete) {
+        std::snprintf(text, sizeof text, "searching: %d albums, %d pictures to build",
+                      library.get_folders_size(), progress.max);
+        return text;
+    }
+    const double seconds = double(micro_ticks() - start_us) / 1e6;
+    const double rate = seconds > 0 ? double(listener.built.size()) / seconds : 0;
+    std::snprintf(text, sizeof text, "%s %d/%d pictures, %.1f pictures/s",
+                  bar(progress.value, progress.max).c_str(), progress.value, progress.max, rate);
+    return text;
+}
+
+void print_albums(PhotoLibrary& library, const IndexListener& listener) {
+    const int count = library.get_folders_size();
+    std::map<std::u16string, std::u16string> drives;  // folder -> storage root
+    int pictures = 0;
+    std::printf("%d albums:\n", count);
+    for (int i = 0; i < count; ++i) {
+        const Folder folder = library.get_folder(i);
+        drives[folder.folder_path] = folder.drive_path;
+        pictures += folder.size;
+        std::printf("  %-30s %6d pictures  %s\n",
+                    to_utf8(PhotoLibrary::folder_display_name(folder.folder_path)).c_str(),
+                    folder.size, to_utf8(folder.folder_path).c_str());
+    }
+    int failed = 0;
+    for (const std::u16string& picture : listener.built) {
+        const auto drive = drives.find(directory_part(picture));
+        if (drive == drives.end() || !is_failed_thumbnail(cache_file_name(picture, drive->second)))
+            continue;
+        if (failed++ < 20) std::printf("  could not be cached: %s\n", to_utf8(picture).c_str());
+    }
+    std::printf("%d pictures, %zu cache files built, %d pictures could not be cached\n", pictures,
+                listener.built.size() - size_t(failed), failed);
+}
+
+int run_index(const std::vector<std::string>& raw) {
+    Options options(raw);
+    const std::string documents = options.value("documents");
+    const std::string cards = options.value("cards");
+    const std::string folders = options.value("folders");
+    std::vector<std::string> args;
+    if (!options.positional(args) || !args.empty()) return usage_error(kCommand);
+    if (!documents.empty()) setenv("VISTREL_DOCUMENTS", documents.c_str(), 1);
+    // Only the cards given: an empty list when documents alone are asked for.
+    if (!cards.empty() || !documents.empty()) setenv("VISTREL_CARDS", cards.c_str(), 1);
+
+    PhotoLibraryOptions library_options;
+    if (!folders.empty()) library_options.folder_list = from_utf8(folders);
+    std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
+    ProgressLine line(isatty(STDOUT_FILENO));
+    IndexListener listener;
+    const uint64_t start_us = micro_ticks();
+    bool interrupted = false;
+    {
+        PhotoLibrary library(library_options);
+        library.add_listener(&listener);
+        library.need_search();
+        uint64_t builds_start_us = start_us;
+        for (;;) {
+            library.poll_events();
+            if (g_interrupted) {
+                interrupted = true;
+                break;
+            }
+            if (listener.search_complete && builds_start_us == start_us)
+                builds_start_us = micro_ticks();
+            line.show(status(library, listener, builds_start_us));
+            if (listener.cache_complete ||
+                (listener.search_complete && library.progress().max == 0))
+                break;
+            sleep_ms(100);
+        }
+        line.end();
+        if (!interrupted) print_albums(library, listener);
+        library.remove_listener(&listener);
+    }
+    std::printf("%s after %.1f s; folder list: %s\n", interrupted ? "interrupted" : "done",
+                double(micro_ticks() - start_us) / 1e6,
+                folders.empty() ? "folders.ini beside the program" : folders.c_str());
+    return interrupted ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+}  // namespace vistrel::tool
