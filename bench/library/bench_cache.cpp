@@ -1,5 +1,8 @@
 // Building a cache file against one plain full decode of the same picture, in the same
-// run; loading a thumbnail; reading the orientation.
+// run; loading a thumbnail; reading the orientation. The pictures are real photos scaled
+// up (or synthesised) and encoded at quality 90, or $VISTREL_BENCH_QUALITY. The build uses
+// a second thread for the halved levels, so it reports two ratios: of wall time
+// ("x_decode") and of CPU time over all threads ("cpu_x_decode").
 
 #include <benchmark/benchmark.h>
 

@@ -153,13 +153,28 @@ std::vector<uint8_t> large_picture(int megapixels) {
     return bytes;
 }
 
-std::string large_picture_file(int megapixels) {
-    static const std::filesystem::path dir = [] {
+// A temporary folder for the run, removed with everything in it at exit.
+class BenchFolder {
+public:
+    BenchFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "vistrel-bench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
-        return std::filesystem::path(pattern);
-    }();
+        m_path = pattern;
+    }
+    ~BenchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string large_picture_file(int megapixels) {
+    static const BenchFolder folder;
+    const std::filesystem::path& dir = folder.path();
     const std::filesystem::path file = dir / ("picture-" + std::to_string(megapixels) + ".jpg");
     if (!std::filesystem::exists(file)) {
         const std::vector<uint8_t> bytes = large_picture(megapixels);

@@ -1,5 +1,7 @@
 #include "library/cache_builder.h"
 
+#include <algorithm>
+
 #include "library/cache_file.h"
 #include "library/file_walker.h"
 #include "library/orientation.h"
@@ -69,8 +71,9 @@ bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32
 bool CacheBuild::make_levels(int halvings) {
     FileStream input(m_picture, OpenMode::Read);
     if (!input.is_open()) return false;
-    m_header.orientation = read_orientation(input);
-    if (m_header.orientation == 0) return false;
+    // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
+    // as stored rather than dropped from the collection.
+    m_header.orientation = std::max(read_orientation(input), 1);
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
         m_levels.assign(size_t(halvings), MemoryStream{});
         std::vector<OutputStream*> outputs;

@@ -15,7 +15,7 @@ public:
     static constexpr int kLookBits = 10;
     static constexpr int kSkipBits = 12;
 
-    // Builds the table; false when the spec does not describe a valid prefix code (or, for
+    // Builds the table; false when the stored table is not a valid prefix code (or, for
     // DC tables, holds a symbol above 15).
     bool build(const HuffmanSpec& spec, bool is_dc);
 

@@ -84,8 +84,13 @@ std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std:
     if (!file.seek(header.thumbnail_offset) ||
         file.read(thumbnail.bytes().data(), header.thumbnail_size) != header.thumbnail_size)
         return nullptr;
+    // Our thumbnails are 64 x 64; a damaged file claiming a huge one must not make us
+    // allocate for it.
+    constexpr int kMaxSide = 4 * kThumbnailSize;
     JpegReader reader(thumbnail, thumbnail.size());
-    if (!reader.ok() || !reader.start(1, nullptr, false)) return nullptr;
+    if (!reader.ok() || reader.width() > kMaxSide || reader.height() > kMaxSide ||
+        !reader.start(1, nullptr, false))
+        return nullptr;
     const int width = reader.output_width(), height = reader.output_height();
     std::unique_ptr<Bitmap> bitmap = Bitmap::create(width, height);
     if (!bitmap) return nullptr;

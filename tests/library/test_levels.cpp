@@ -113,11 +113,14 @@ TEST(Levels, CutAndGarbledPicturesFailCleanly) {
     options.height = 80;
     options.restart_mcus = 4;
     const std::vector<uint8_t> jpeg = test::make_jpeg(options);
-    for (size_t cut = 0; cut < jpeg.size(); cut += 7) {
+    // Cut at every byte: the data ends without an end of image, and every such file fails.
+    for (size_t cut = 0; cut < jpeg.size(); ++cut) {
         std::vector<uint8_t> bytes(jpeg.begin(), jpeg.begin() + cut);
+        const RecordingMode mode = cut % 2 ? RecordingMode::InStep : RecordingMode::OwnPass;
         MemoryStream input(bytes), output;
         std::vector<ResumeRecord> records;
-        EXPECT_FALSE(half_pass(input, bytes.size(), output, {}, &records)) << "cut at " << cut;
+        EXPECT_FALSE(half_pass(input, bytes.size(), output, {}, &records, mode))
+            << "cut at " << cut;
     }
     MemoryStream layout_stream(jpeg);
     const size_t data = read_jpeg_layout(layout_stream).data_offset;
