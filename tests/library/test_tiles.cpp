@@ -53,7 +53,6 @@ protected:
             EXPECT_EQ(tiles.width, reference.width);
             EXPECT_EQ(tiles.height, reference.height);
             const double psnr = test::psnr(tiles.rgb, reference.rgb);
-                        tiles.height, psnr, test::max_difference(tiles, reference));
             EXPECT_GE(psnr, 40.0) << "level " << level;
             lowest = std::min(lowest, psnr);
         }
