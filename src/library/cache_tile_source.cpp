@@ -60,6 +60,11 @@ bool CacheTileSource::save_version(const std::u16string& file, int level) {
     return copy_to_file(*m_cache, stored.jpeg_offset, stored.jpeg_size, file);
 }
 
+bool CacheTileSource::uses_records(int level) {
+    return m_open && level >= 0 && level <= m_levels && select(m_levels - level) &&
+           m_level->through_records;
+}
+
 size_t CacheTileSource::held_bytes() const {
     if (!m_level) return 0;
     return sizeof(Level) - sizeof(RegionDecoder) + m_level->records.held_bytes() +

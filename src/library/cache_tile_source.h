@@ -31,6 +31,9 @@ public:
     VersionSizes version_sizes() const override;
     bool save_version(const std::u16string& file, int level) override;
 
+    // Whether tiles of a zoom level come from resume records (else through libjpeg); makes
+    // the level current.
+    bool uses_records(int level);
     // Bytes held for the current level: its records, layout, decoding tables and buffers.
     size_t held_bytes() const;
     const std::u16string& cache_path() const { return m_cache_path; }

@@ -80,5 +80,61 @@ TEST(LibraryTool, Folders) {
     EXPECT_EQ(tool({"folders", dir.file("none.ini")}).status, 1);
 }
 
+TEST(LibraryTool, Tile) {
+    test::TempDir dir;
+    test::JpegOptions options;
+    options.width = 600;
+    options.height = 400;
+    test::write_bytes(dir.file("p.jpg"),
+                      test::with_exif_orientation(test::make_jpeg(options), 6, false));
+    // No cache file yet: from the picture itself; turned, so 400 x 600 at full size.
+    Result direct = tool({"tile", dir.file("p.jpg"), dir.str(), "2", "1", "2", dir.file("a.png")});
+    EXPECT_EQ(direct.status, 0) << direct.out;
+    EXPECT_NE(direct.out.find("144 x 88, tile 1,2 of 2 x 3 at level 2 of 2 (400 x 600"),
+              std::string::npos)
+        << direct.out;
+    EXPECT_NE(direct.out.find("from the picture"), std::string::npos) << direct.out;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("a.png")));
+
+    ASSERT_EQ(tool({"cache", dir.file("p.jpg"), dir.str()}).status, 0);
+    Result cached = tool({"tile", dir.file("p.jpg"), dir.str(), "1", "0", "0", dir.file("b.png")});
+    EXPECT_EQ(cached.status, 0) << cached.out;
+    EXPECT_NE(cached.out.find("200 x 256, tile 0,0 of 1 x 2 at level 1"), std::string::npos)
+        << cached.out;
+    EXPECT_NE(cached.out.find("from the cache file"), std::string::npos) << cached.out;
+
+    EXPECT_EQ(tool({"tile", dir.file("p.jpg"), dir.str(), "1", "1", "0", dir.file("c.png")}).status,
+              1);
+    EXPECT_EQ(tool({"tile", dir.file("p.jpg"), dir.str(), "3", "0", "0", dir.file("c.png")}).status,
+              1);
+    EXPECT_EQ(
+        tool({"tile", dir.file("no.jpg"), dir.str(), "0", "0", "0", dir.file("c.png")}).status, 1);
+    EXPECT_EQ(tool({"tile", dir.file("p.jpg"), dir.str(), "x", "0", "0", dir.file("c.png")}).status,
+              2);
+}
+
+TEST(LibraryTool, Index) {
+    test::TempDir dir;
+    for (const char* name : {"docs/a/1.jpg", "docs/a/2.jpg", "docs/b/3.jpg", "card/DCIM/4.jpg"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
+        test::write_bytes(dir.file(name), test::make_jpeg({}));
+    }
+    test::write_file(dir.file("docs/b/bad.jpg"), "not a picture");
+    Result indexed = tool({"index", "--documents", dir.file("docs"), "--cards", dir.file("card"),
+                           "--folders", dir.file("folders.ini")});
+    EXPECT_EQ(indexed.status, 0) << indexed.out;
+    EXPECT_NE(indexed.out.find("3 albums:"), std::string::npos) << indexed.out;
+    EXPECT_NE(indexed.out.find("DCIM"), std::string::npos) << indexed.out;
+    EXPECT_NE(indexed.out.find("could not be cached: %my_documents%/b/bad.jpg"), std::string::npos)
+        << indexed.out;
+    EXPECT_NE(indexed.out.find("5 pictures, 4 cache files built, 1 pictures could not be cached"),
+              std::string::npos)
+        << indexed.out;
+    std::vector<Folder> folders;
+    load_folders(from_utf8(dir.file("folders.ini")), folders);
+    EXPECT_EQ(folders.size(), 3u);
+    EXPECT_EQ(tool({"index", "extra"}).status, 2);
+}
+
 }  // namespace
 }  // namespace vistrel

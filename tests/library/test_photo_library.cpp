@@ -1,0 +1,420 @@
+// The photo library and its worker: search, folder records, the folder list file, cache
+// builds with their priorities and progress, stale cache files, listeners, and stopping
+// during a search and during a build.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+#include "jpeg_samples.h"
+#include "library/cache_builder.h"
+#include "library/cache_file.h"
+#include "library/path_parts.h"
+#include "library/photo_library.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char16_t kDocuments[] = u"%my_documents%/";
+
+// Everything the listeners were told, in order.
+class EventLog final : public LibraryListener {
+public:
+    void on_library_event(const LibraryEvent& event) override { events.push_back(event); }
+    int count(bool LibraryEvent::*flag) const {
+        return int(std::count_if(events.begin(), events.end(),
+                                 [&](const LibraryEvent& e) { return e.*flag; }));
+    }
+    std::vector<std::u16string> paths() const {
+        std::vector<std::u16string> out;
+        for (const LibraryEvent& e : events)
+            if (!e.path.empty()) out.push_back(e.path);
+        return out;
+    }
+    std::vector<double> fractions() const {
+        std::vector<double> out;
+        for (const LibraryEvent& e : events)
+            if (e.progress) out.push_back(e.fraction);
+        return out;
+    }
+    std::vector<LibraryEvent> events;
+};
+
+// A cache builder that builds only as many pictures as it is allowed to, in the order the
+// worker asks, and records that order.
+class GatedBuilder {
+public:
+    CacheBuildFunction function() {
+        return [this](const std::u16string& picture, const std::u16string& drive,
+                      const StopTest& stop) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_order.push_back(picture);
+                m_changed.notify_all();
+                while (m_allowed == 0 && !stop())
+                    m_changed.wait_for(lock, std::chrono::milliseconds(1));
+                if (m_allowed > 0) --m_allowed;
+            }
+            return build_cache_file(picture, drive, stop);
+        };
+    }
+    void allow(int count) {
+        std::scoped_lock lock(m_mutex);
+        m_allowed += count;
+        m_changed.notify_all();
+    }
+    std::vector<std::u16string> order() {
+        std::scoped_lock lock(m_mutex);
+        return m_order;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_allowed = 0;
+    std::vector<std::u16string> m_order;
+};
+
+// Waits (a bounded while, as a guard against hangs) until the condition holds.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 20000; ++i) {
+        if (condition()) return true;
+        sleep_ms(1);
+    }
+    return condition();
+}
+
+class PhotoLibraryTest : public ::testing::Test {
+protected:
+    PhotoLibraryTest()
+        : m_documents("VISTREL_DOCUMENTS", (m_root.path() / "docs").string()),
+          m_cards("VISTREL_CARDS", "") {
+        fs::create_directories(m_root.path() / "docs");
+    }
+
+    // A small picture below the documents folder; returns its library path.
+    std::u16string add(const std::string& relative, int pattern = 0) {
+        const fs::path file = m_root.path() / "docs" / relative;
+        fs::create_directories(file.parent_path());
+        test::JpegOptions options;
+        options.width = 40 + pattern % 7;
+        options.height = 30;
+        options.pattern = pattern;
+        test::write_bytes(file.string(), test::make_jpeg(options));
+        return kDocuments + from_utf8(relative);
+    }
+    std::u16string folder_list() const { return from_utf8(m_root.file("folders.ini")); }
+    PhotoLibraryOptions options(CacheBuildFunction build = {}) const {
+        return {folder_list(), std::move(build)};
+    }
+    // Polls until the condition holds.
+    template <typename Condition>
+    bool polled(PhotoLibrary& library, Condition condition) {
+        return eventually([&] {
+            library.poll_events();
+            return condition();
+        });
+    }
+
+    test::TempDir m_root;
+    test::ScopedEnv m_documents;
+    test::ScopedEnv m_cards;
+};
+
+TEST_F(PhotoLibraryTest, SearchFindsTheAlbumsAndBuildsTheirCaches) {
+    const std::vector<std::u16string> pictures{add("top.jpg"), add("a/1.jpg", 1), add("a/2.JPG", 2),
+                                               add("a/sub/3.jpeg", 3), add("b/4.jpg", 4)};
+    add("Windows/hidden.jpg");
+    test::write_file(m_root.file("docs/a/notes.txt"), "not a picture");
+    {
+        PhotoLibrary library(options());
+        EventLog log;
+        library.add_listener(&log);
+        EXPECT_EQ(PhotoLibrary::instance(), &library);
+        EXPECT_EQ(library.get_folders_size(), 0);  // no folder list yet, no search yet
+        library.need_search();
+        ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::cache_complete); }));
+        EXPECT_EQ(log.count(&LibraryEvent::search_complete), 1);
+        const std::vector<std::u16string> paths = log.paths();
+        const std::set<std::u16string> built(paths.begin(), paths.end());
+        EXPECT_EQ(built, std::set<std::u16string>(pictures.begin(), pictures.end()));
+
+        std::map<std::u16string, Folder> folders;
+        for (int i = 0; i < library.get_folders_size(); ++i) {
+            const Folder folder = library.get_folder(i);
+            EXPECT_EQ(folder.drive_path, kDocuments);
+            EXPECT_EQ(directory_part(folder.key_picture), folder.folder_path);
+            folders[folder.folder_path] = folder;
+        }
+        ASSERT_EQ(folders.size(), 4u);
+        EXPECT_EQ(folders[u"%my_documents%/a/"].size, 2);
+        EXPECT_EQ(folders[u"%my_documents%/a/sub/"].size, 1);
+        EXPECT_EQ(folders[u"%my_documents%/"].key_picture, pictures[0]);
+        EXPECT_EQ(library.get_folder(4).folder_path, u"");
+        EXPECT_EQ(library.get_folder(-1).folder_path, u"");
+        for (const std::u16string& picture : pictures)
+            EXPECT_TRUE(is_cache_valid(picture, kDocuments)) << to_utf8(picture);
+        library.remove_listener(&log);
+    }
+    EXPECT_EQ(PhotoLibrary::instance(), nullptr);
+
+    // The next start shows the same albums at once; a search finds every cache valid and
+    // reports no progress and no completion of builds.
+    std::vector<Folder> saved;
+    load_folders(folder_list(), saved);
+    EXPECT_EQ(saved.size(), 4u);
+    PhotoLibrary library(options());
+    EventLog log;
+    library.add_listener(&log);
+    EXPECT_EQ(library.get_folders_size(), 4);
+    library.need_search();
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::search_complete); }));
+    sleep_ms(20);
+    library.poll_events();
+    EXPECT_EQ(log.count(&LibraryEvent::progress), 0);
+    EXPECT_EQ(log.count(&LibraryEvent::cache_complete), 0);
+    EXPECT_EQ(library.get_folders_size(), 4);
+    library.remove_listener(&log);
+}
+
+TEST_F(PhotoLibraryTest, ProgressIsReportedAsPicturesAreBuilt) {
+    for (int i = 0; i < 10; ++i)
+        add("p/" + std::to_string(i) + ".jpg", i);
+    GatedBuilder builder;
+    PhotoLibrary library(options(builder.function()));
+    EventLog log;
+    library.add_listener(&log);
+    library.need_search();
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::search_complete); }));
+    EXPECT_EQ(library.progress().max, 10);
+    for (int built = 1; built <= 10; ++built) {
+        log.events.clear();
+        builder.allow(1);
+        ASSERT_TRUE(eventually([&] { return library.progress().value == built; }));
+        library.poll_events();
+        EXPECT_EQ(log.paths().size(), 1u);
+        if (built < 10) {
+            EXPECT_EQ(log.fractions(), std::vector<double>{built / 10.0});
+            EXPECT_EQ(log.count(&LibraryEvent::cache_complete), 0);
+        } else {
+            EXPECT_TRUE(log.fractions().empty());
+            EXPECT_EQ(log.count(&LibraryEvent::cache_complete), 1);
+        }
+    }
+    EXPECT_EQ(library.progress().max, 0);
+    EXPECT_EQ(library.progress().value, 0);
+    library.remove_listener(&log);
+}
+
+TEST_F(PhotoLibraryTest, PicturesAroundThePrioritizedOneAreBuiltFirst) {
+    std::vector<std::u16string> pictures;
+    for (int i = 0; i < 10; ++i)
+        pictures.push_back(add("p/" + std::to_string(i) + ".jpg", i));
+    GatedBuilder builder;
+    PhotoLibrary library(options(builder.function()));
+    EventLog log;
+    library.add_listener(&log);
+    for (const std::u16string& picture : pictures)
+        library.add_picture(picture, kDocuments);
+    library.add_picture(pictures[3], kDocuments);  // queued once only
+    EXPECT_EQ(library.progress().max, 10);
+    // The worker is building picture 0 when the viewer shows picture 7.
+    ASSERT_TRUE(eventually([&] { return builder.order().size() == 1; }));
+    library.prioritize_picture(pictures[7]);
+    builder.allow(2);
+    ASSERT_TRUE(polled(library, [&] { return log.paths().size() == 2; }));
+    // Picture 0 was built and is reported by its path, though 7 heads the list now.
+    EXPECT_EQ(log.paths(), (std::vector<std::u16string>{pictures[0], pictures[7]}));
+    // A picture already built is ready at once.
+    library.prioritize_picture(pictures[0]);
+    EXPECT_EQ(log.paths().back(), pictures[0]);
+    builder.allow(100);
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::cache_complete); }));
+    std::vector<std::u16string> expected;
+    for (const int i : {0, 7, 6, 8, 5, 9, 4, 3, 2, 1})
+        expected.push_back(pictures[size_t(i)]);
+    EXPECT_EQ(builder.order(), expected);
+    library.remove_listener(&log);
+}
+
+TEST_F(PhotoLibraryTest, StaleCacheEntriesGoAndValidOnesStay) {
+    const std::u16string kept = add("k/keep.jpg");
+    ASSERT_TRUE(build_cache_file(kept, kDocuments, {}));
+    const fs::path cache = m_root.path() / "docs" / "!vistrelcache";
+    test::write_file((cache / "stale").string(), "old");
+    fs::create_directory(cache / "empty");
+    const std::string kept_cache = to_utf8(expand_path(cache_file_name(kept, kDocuments)));
+    const auto kept_time = fs::last_write_time(kept_cache);
+    PhotoLibrary library(options());
+    EventLog log;
+    library.add_listener(&log);
+    library.need_search();
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::search_complete); }));
+    EXPECT_FALSE(fs::exists(cache / "stale"));
+    EXPECT_FALSE(fs::exists(cache / "empty"));
+    EXPECT_EQ(fs::last_write_time(kept_cache), kept_time);
+    EXPECT_EQ(library.progress().max, 0);
+    library.remove_listener(&log);
+}
+
+TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
+    const std::u16string a1 = add("a/1.jpg"), a2 = add("a/2.jpg", 1), b1 = add("b/1.jpg", 2);
+    PhotoLibrary library(options());
+    EventLog log;
+    library.add_listener(&log);
+    library.need_search();
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::search_complete); }));
+    ASSERT_EQ(library.get_folders_size(), 2);
+    const int a = library.get_folder(0).folder_path == u"%my_documents%/a/" ? 0 : 1;
+    const std::u16string old_key = library.get_folder(a).key_picture;
+    const std::u16string new_key = old_key == a1 ? a2 : a1;
+    EXPECT_EQ(library.search_folder_num(old_key), a);
+    EXPECT_EQ(library.search_folder_num(u"%my_documents%/none.jpg"), -1);
+
+    log.events.clear();
+    library.set_key_picture(a1, new_key);
+    EXPECT_EQ(library.get_folder(a).key_picture, new_key);
+    EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 1);
+    library.set_folder_size(a1, 7);
+    EXPECT_EQ(library.get_folder(a).size, 7);
+    library.set_folder_size(b1, 0);
+    EXPECT_EQ(library.get_folders_size(), 1);
+    std::vector<Folder> saved;
+    load_folders(folder_list(), saved);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].key_picture, new_key);
+    EXPECT_EQ(saved[0].size, 7);
+    library.set_folder_size(u"%my_documents%/elsewhere/x.jpg", 3);  // no such folder
+    EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 4);
+    library.remove_listener(&log);
+
+    EXPECT_EQ(PhotoLibrary::folder_display_name(u"%my_documents%/"), u"My documents");
+    EXPECT_EQ(PhotoLibrary::folder_display_name(u"%my_documents%/Holiday/"), u"Holiday");
+    EXPECT_EQ(PhotoLibrary::folder_display_name(u"\\Storage Card\\DCIM\\"), u"DCIM");
+    EXPECT_EQ(PhotoLibrary::folder_display_name(u"/media/card/"), u"card");
+}
+
+// Listeners are called outside the library's locks, so they may call it while the worker
+// searches and builds.
+TEST_F(PhotoLibraryTest, ListenersMayCallTheLibraryWhileTheWorkerRuns) {
+    std::vector<std::u16string> pictures;
+    for (int i = 0; i < 30; ++i)
+        pictures.push_back(add("f" + std::to_string(i % 3) + "/" + std::to_string(i) + ".jpg", i));
+    PhotoLibrary library(options());
+    struct Caller final : LibraryListener {
+        PhotoLibrary* library = nullptr;
+        std::u16string extra;
+        bool complete = false;
+        void on_library_event(const LibraryEvent& event) override {
+            for (int i = 0; i < library->get_folders_size(); ++i)
+                library->search_folder_num(library->get_folder(i).key_picture);
+            if (!event.path.empty()) library->add_picture(extra, kDocuments);
+            complete = complete || event.cache_complete;
+        }
+    } caller;
+    caller.library = &library;
+    caller.extra = add("late/extra.jpg");
+    library.add_listener(&caller);
+    library.need_search();
+    ASSERT_TRUE(polled(library, [&] { return caller.complete; }));
+    EXPECT_TRUE(is_cache_valid(caller.extra, kDocuments));
+    library.remove_listener(&caller);
+}
+
+// Stopping in the middle of a search ends it at the next entry and keeps the folder list
+// of the last whole search on file.
+TEST_F(PhotoLibraryTest, StopsCleanlyDuringASearch) {
+    for (int folder = 0; folder < 80; ++folder) {
+        const fs::path dir = m_root.path() / "docs" / ("f" + std::to_string(folder));
+        fs::create_directories(dir);
+        for (int i = 0; i < 50; ++i)
+            test::write_file((dir / (std::to_string(i) + ".jpg")).string(), "x");
+    }
+    const std::vector<Folder> before{
+        {kDocuments, u"%my_documents%/old/", u"%my_documents%/old/a.jpg", 3}};
+    ASSERT_TRUE(save_folders(folder_list(), before));
+    const std::vector<uint8_t> old_file = test::read_bytes(to_utf8(folder_list()));
+    {
+        PhotoLibrary library(options());
+        library.need_search();
+        ASSERT_TRUE(eventually([&] { return library.get_folders_size() > 0; }));
+    }
+    // Either the search was cut short and the old list stays, or it had just ended and
+    // the whole new list was written; never part of it.
+    std::vector<Folder> after;
+    load_folders(folder_list(), after);
+    if (test::read_bytes(to_utf8(folder_list())) != old_file) {
+        EXPECT_EQ(after.size(), 80u);
+    }
+}
+
+// Stopping in the middle of a build ends the decode at its next row; the half-built file
+// becomes the failure marker, to be built again at the next search.
+TEST_F(PhotoLibraryTest, StopsCleanlyDuringABuild) {
+    test::JpegOptions options;
+    options.width = 1200;
+    options.height = 900;
+    test::write_bytes(m_root.file("docs/big.jpg"), test::make_jpeg(options));
+    const std::u16string picture = u"%my_documents%/big.jpg";
+    std::atomic<int> rows{0};
+    const CacheBuildFunction build = [&](const std::u16string& p, const std::u16string& drive,
+                                         const StopTest& stop) {
+        return build_cache_file(p, drive, [&] {
+            if (++rows == 100)
+                while (!stop())
+                    sleep_ms(1);
+            return stop();
+        });
+    };
+    {
+        PhotoLibrary library(this->options(build));
+        library.add_picture(picture, kDocuments);
+        ASSERT_TRUE(eventually([&] { return rows >= 100; }));
+    }
+    EXPECT_EQ(rows, 101);
+    EXPECT_FALSE(is_cache_valid(picture, kDocuments));
+    EXPECT_TRUE(is_failed_thumbnail(cache_file_name(picture, kDocuments)));
+}
+
+TEST(PendingPictures, QueuesEachPictureOnceAndOrdersAroundOne) {
+    PendingPictures pending;
+    EXPECT_TRUE(pending.empty());
+    EXPECT_FALSE(pending.next(u""));
+    for (const char16_t* name : {u"/a/0", u"/a/1", u"/a/2", u"/a/3", u"/a/4"})
+        EXPECT_TRUE(pending.add(u"/a/", u"/", name));
+    EXPECT_FALSE(pending.add(u"/a/", u"/", u"/a/2"));
+    EXPECT_TRUE(pending.add(u"/b/", u"/card/", u"/b/0"));
+    EXPECT_EQ(pending.picture_count(), 6u);
+    EXPECT_EQ(pending.next(u"/b/")->picture, u"/b/0");
+    EXPECT_EQ(pending.next(u"/b/")->drive_path, u"/card/");
+    EXPECT_EQ(pending.next(u"/nothing/")->picture, u"/a/0");
+
+    EXPECT_EQ(pending.prioritize(u"/a/", u"/a/3"), Priority::Ordered);
+    std::vector<std::u16string> order;
+    while (auto next = pending.next(u"/a/")) {
+        order.push_back(next->picture);
+        EXPECT_TRUE(pending.remove(directory_part(next->picture), next->picture));
+        if (order.size() == 1) {
+            EXPECT_EQ(pending.prioritize(u"/a/", u"/a/3"), Priority::NotQueued);
+            EXPECT_EQ(pending.prioritize(u"/c/", u"/c/1"), Priority::NoFolder);
+        }
+    }
+    EXPECT_EQ(order,
+              (std::vector<std::u16string>{u"/a/3", u"/a/2", u"/a/4", u"/a/1", u"/a/0", u"/b/0"}));
+    EXPECT_TRUE(pending.empty());
+    EXPECT_FALSE(pending.remove(u"/a/", u"/a/3"));
+    EXPECT_TRUE(pending.add(u"/a/", u"/", u"/a/3"));  // may be queued again once built
+}
+
+}  // namespace
+}  // namespace vistrel
