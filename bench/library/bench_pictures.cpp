@@ -21,11 +21,9 @@ struct Rgb {
     std::vector<uint8_t> pixels;
 };
 
-// libjpeg's decode with the fast integer IDCT; each row goes to `row_for(y)`.
-template <typename RowFor>
-void decode_rows(const std::vector<uint8_t>& jpeg, int& width, int& height, RowFor row_for) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
+// Starts libjpeg's decode of a JPEG in memory into RGB with the fast integer IDCT.
+void start_decode(jpeg_decompress_struct& cinfo, jpeg_error_mgr& errors,
+                  const std::vector<uint8_t>& jpeg) {
     cinfo.err = jpeg_std_error(&errors);
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
@@ -33,6 +31,14 @@ void decode_rows(const std::vector<uint8_t>& jpeg, int& width, int& height, RowF
     cinfo.dct_method = JDCT_IFAST;
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
+}
+
+// libjpeg's decode with the fast integer IDCT; each row goes to `row_for(y)`.
+template <typename RowFor>
+void decode_rows(const std::vector<uint8_t>& jpeg, int& width, int& height, RowFor row_for) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    start_decode(cinfo, errors, jpeg);
     width = int(cinfo.output_width);
     height = int(cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -188,13 +194,7 @@ std::vector<uint8_t> cropped_decode(const std::vector<uint8_t>& jpeg, int x, int
                                     int height) {
     jpeg_decompress_struct cinfo{};
     jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.dct_method = JDCT_IFAST;
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
+    start_decode(cinfo, errors, jpeg);
     JDIMENSION first = JDIMENSION(x), count = JDIMENSION(width);
     jpeg_crop_scanline(&cinfo, &first, &count);
     jpeg_skip_scanlines(&cinfo, JDIMENSION(y));

@@ -13,6 +13,9 @@ namespace {
 // Read with the bytes an MCU row needs, in case its last MCU runs past the next record
 // (the decoder reads on in 4096-byte chunks should even this not suffice).
 constexpr size_t kReadMargin = 512;
+// The most read at once: far more than the MCUs of one tile row take, so that records
+// that are damaged but inside the level cannot make us hold much.
+constexpr size_t kMaxFirstRead = size_t(64) << 10;
 
 }  // namespace
 

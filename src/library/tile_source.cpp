@@ -46,7 +46,7 @@ std::unique_ptr<Bitmap> TileSource::make_tile(int column, int row, int level) {
     const Rect stored = stored_region(shown, stored_level_size(level), m_orientation);
     std::unique_ptr<Bitmap> tile = Bitmap::create(kTileSize, kTileSize);
     if (!tile) return nullptr;
-    tile->clear();
+    if (size.w < kTileSize || size.h < kTileSize) tile->clear();  // black around the pixels
     if (m_orientation < 2 || m_orientation > 8)
         return decode_region(level, stored, tile->pixels(), tile->pitch()) ? std::move(tile)
                                                                            : nullptr;

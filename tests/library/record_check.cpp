@@ -10,27 +10,6 @@ namespace vistrel::test {
 
 namespace {
 
-// The bit buffer a resume needs: the last 4 data bytes before `position`, passing back over
-// stuffed zeros and markers.
-uint32_t rebuild_bits(const std::vector<uint8_t>& bytes, size_t position) {
-    uint32_t bits = 0;
-    int found = 0;
-    size_t i = position;
-    while (found < 4 && i > 0) {
-        const uint8_t byte = bytes[i - 1];
-        if (i >= 2 && bytes[i - 2] == 0xFF && byte == 0x00) {
-            bits |= uint32_t(0xFF) << (8 * found++);
-            i -= 2;
-        } else if (i >= 2 && bytes[i - 2] == 0xFF && byte >= 0xD0 && byte <= 0xD9) {
-            i -= 2;
-        } else {
-            bits |= uint32_t(byte) << (8 * found++);
-            i -= 1;
-        }
-    }
-    return bits;
-}
-
 // Where block b of MCU (column, row) lies in its component's block grid.
 struct BlockPlace {
     int component, row, column;
@@ -68,7 +47,8 @@ void expect_records_resume(const std::vector<uint8_t>& bytes,
         const size_t position = bytes.size() - record.bytes_to_end;
         SpanSource source(bytes.data(), bytes.size(), position);
         BitReader reader(source, position);
-        reader.resume(rebuild_bits(bytes, position), record.bit_count, record.marker);
+        reader.resume(bit_buffer_before(bytes.data(), bytes.data() + position), record.bit_count,
+                      record.marker);
         decoder.set_state({record.dc, record.restarts_to_go, record.next_restart});
         const int row = int(i) / per_row;
         for (int column = int(i) % per_row * step; column < layout.mcus_per_row; ++column) {

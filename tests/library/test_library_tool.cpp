@@ -36,13 +36,17 @@ Result tool(const std::vector<std::string>& args) {
     return r;
 }
 
-TEST(LibraryTool, OrientationCacheAndThumb) {
-    test::TempDir dir;
+// A 600 x 400 picture with EXIF orientation 6.
+void write_turned_picture(const std::string& path) {
     test::JpegOptions options;
     options.width = 600;
     options.height = 400;
-    test::write_bytes(dir.file("p.jpg"),
-                      test::with_exif_orientation(test::make_jpeg(options), 6, false));
+    test::write_bytes(path, test::with_exif_orientation(test::make_jpeg(options), 6, false));
+}
+
+TEST(LibraryTool, OrientationCacheAndThumb) {
+    test::TempDir dir;
+    write_turned_picture(dir.file("p.jpg"));
     test::write_file(dir.file("bad.jpg"), "not a picture");
 
     EXPECT_EQ(tool({"orientation", dir.file("p.jpg")}).out, "6\n");
@@ -82,11 +86,7 @@ TEST(LibraryTool, Folders) {
 
 TEST(LibraryTool, Tile) {
     test::TempDir dir;
-    test::JpegOptions options;
-    options.width = 600;
-    options.height = 400;
-    test::write_bytes(dir.file("p.jpg"),
-                      test::with_exif_orientation(test::make_jpeg(options), 6, false));
+    write_turned_picture(dir.file("p.jpg"));
     // No cache file yet: from the picture itself; turned, so 400 x 600 at full size.
     Result direct = tool({"tile", dir.file("p.jpg"), dir.str(), "2", "1", "2", dir.file("a.png")});
     EXPECT_EQ(direct.status, 0) << direct.out;

@@ -307,27 +307,35 @@ TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
 // Listeners are called outside the library's locks, so they may call it while the worker
 // searches and builds.
 TEST_F(PhotoLibraryTest, ListenersMayCallTheLibraryWhileTheWorkerRuns) {
-    std::vector<std::u16string> pictures;
     for (int i = 0; i < 30; ++i)
-        pictures.push_back(add("f" + std::to_string(i % 3) + "/" + std::to_string(i) + ".jpg", i));
+        add("f" + std::to_string(i % 3) + "/" + std::to_string(i) + ".jpg", i);
+    // A picture the search does not find, queued by the listener on the first event.
+    const fs::path other = m_root.path() / "other";
+    fs::create_directories(other);
+    test::write_bytes((other / "extra.jpg").string(), test::make_jpeg({}));
+    const std::u16string other_drive = from_utf8(other.string()) + u"/";
     PhotoLibrary library(options());
     struct Caller final : LibraryListener {
         PhotoLibrary* library = nullptr;
-        std::u16string extra;
-        bool complete = false;
+        std::u16string extra, drive;
+        bool extra_queued = false, extra_built = false;
         void on_library_event(const LibraryEvent& event) override {
             for (int i = 0; i < library->get_folders_size(); ++i)
                 library->search_folder_num(library->get_folder(i).key_picture);
-            if (!event.path.empty()) library->add_picture(extra, kDocuments);
-            complete = complete || event.cache_complete;
+            if (!event.path.empty() && !extra_queued) {
+                library->add_picture(extra, drive);
+                extra_queued = true;
+            }
+            extra_built = extra_built || event.path == extra;
         }
     } caller;
     caller.library = &library;
-    caller.extra = add("late/extra.jpg");
+    caller.extra = other_drive + u"extra.jpg";
+    caller.drive = other_drive;
     library.add_listener(&caller);
     library.need_search();
-    ASSERT_TRUE(polled(library, [&] { return caller.complete; }));
-    EXPECT_TRUE(is_cache_valid(caller.extra, kDocuments));
+    ASSERT_TRUE(polled(library, [&] { return caller.extra_built; }));
+    EXPECT_TRUE(is_cache_valid(caller.extra, other_drive));
     library.remove_listener(&caller);
 }
 
