@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <optional>
 #include <string_view>
 
 #include "platform/settings_store.h"
@@ -50,47 +51,51 @@ SplitKey split_root(const std::u16string& path) {
     return {};
 }
 
-bool read_string(const std::u16string& path, const std::u16string& name, std::u16string& out) {
+namespace {
+
+// A value of `type` under the key, as a read of the registry finds it: a key that does not
+// exist is created (empty) and the read fails; a value of another type is no value.
+std::optional<RegValue> read_value(const std::u16string& path, const std::u16string& name,
+                                   RegValue::Type type) {
     std::u16string section;
-    if (!section_for(path, section)) return false;
+    if (!section_for(path, section)) return std::nullopt;
     SettingsStore& store = SettingsStore::global();
     if (!store.has_key(section)) {
         store.create_key(section);
-        return false;
+        return std::nullopt;
     }
-    const auto value = store.get(section, name);
-    if (!value || value->type != RegValue::Type::String) return false;
-    out = value->text;
-    return true;
+    auto value = store.get(section, name);
+    if (!value || value->type != type) return std::nullopt;
+    return value;
+}
+
+bool write_value(const std::u16string& path, const std::u16string& name, const RegValue& value) {
+    std::u16string section;
+    return section_for(path, section) && SettingsStore::global().set(section, name, value);
+}
+
+}  // namespace
+
+bool read_string(const std::u16string& path, const std::u16string& name, std::u16string& out) {
+    const auto value = read_value(path, name, RegValue::Type::String);
+    if (value) out = value->text;
+    return value.has_value();
 }
 
 bool write_string(const std::u16string& path, const std::u16string& name,
                   const std::u16string& text) {
-    std::u16string section;
-    if (!section_for(path, section)) return false;
     // The stored text ends at its first zero, as a registry string does.
-    return SettingsStore::global().set(section, name,
-                                       RegValue::string(text.substr(0, text.find(u'\0'))));
+    return write_value(path, name, RegValue::string(text.substr(0, text.find(u'\0'))));
 }
 
 bool read_dword(const std::u16string& path, const std::u16string& name, uint32_t& out) {
-    std::u16string section;
-    if (!section_for(path, section)) return false;
-    SettingsStore& store = SettingsStore::global();
-    if (!store.has_key(section)) {
-        store.create_key(section);
-        return false;
-    }
-    const auto value = store.get(section, name);
-    if (!value || value->type != RegValue::Type::Dword) return false;
-    out = value->dword;
-    return true;
+    const auto value = read_value(path, name, RegValue::Type::Dword);
+    if (value) out = value->dword;
+    return value.has_value();
 }
 
 bool write_dword(const std::u16string& path, const std::u16string& name, uint32_t value) {
-    std::u16string section;
-    if (!section_for(path, section)) return false;
-    return SettingsStore::global().set(section, name, RegValue::number(value));
+    return write_value(path, name, RegValue::number(value));
 }
 
 }  // namespace vistrel
