@@ -16,10 +16,7 @@ namespace vistrel::bench {
 
 namespace {
 
-struct Rgb {
-    int width = 0, height = 0;
-    std::vector<uint8_t> pixels;
-};
+using Rgb = RgbPicture;
 
 // Starts libjpeg's decode of a JPEG in memory into RGB with the fast integer IDCT.
 void start_decode(jpeg_decompress_struct& cinfo, jpeg_error_mgr& errors,
@@ -178,16 +175,22 @@ private:
     std::filesystem::path m_path;
 };
 
-std::string large_picture_file(int megapixels) {
+std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes) {
     static const BenchFolder folder;
-    const std::filesystem::path& dir = folder.path();
-    const std::filesystem::path file = dir / ("picture-" + std::to_string(megapixels) + ".jpg");
+    const std::filesystem::path file = folder.path() / name;
     if (!std::filesystem::exists(file)) {
-        const std::vector<uint8_t> bytes = large_picture(megapixels);
         std::ofstream out(file, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
     return file.string();
+}
+
+std::string large_picture_file(int megapixels) {
+    return bench_file("picture-" + std::to_string(megapixels) + ".jpg", large_picture(megapixels));
+}
+
+RgbPicture decode_picture(const std::vector<uint8_t>& jpeg) {
+    return decode(jpeg);
 }
 
 std::vector<uint8_t> cropped_decode(const std::vector<uint8_t>& jpeg, int x, int y, int width,

@@ -8,10 +8,21 @@
 
 namespace vistrel::bench {
 
+struct RgbPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;  // 3 bytes per pixel, row by row
+};
+
 // A baseline JPEG (2 x 2 sampling, quality 90) of about `megapixels`, 3:2 landscape.
 std::vector<uint8_t> large_picture(int megapixels);
 // The same written to a file in a temporary folder; returns its path.
 std::string large_picture_file(int megapixels);
+// Bytes written to a file of that name in the same folder (once); returns its path.
+std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes);
+
+// libjpeg-turbo's decode with the fast integer IDCT.
+RgbPicture decode_picture(const std::vector<uint8_t>& jpeg);
 
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);

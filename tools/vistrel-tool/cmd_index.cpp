@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "library/cache_file.h"
@@ -90,10 +91,15 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_
                       library.get_folders_size(), progress.max);
         return text;
     }
+    // Once every picture is built the library's counters start again from 0.
+    int value = progress.value, max = progress.max;
+    if (listener.cache_complete || max == 0) value = max = int(listener.built.size());
     const double seconds = double(micro_ticks() - start_us) / 1e6;
-    const double rate = seconds > 0 ? double(listener.built.size()) / seconds : 0;
-    std::snprintf(text, sizeof text, "%s %d/%d pictures, %.1f pictures/s",
-                  bar(progress.value, progress.max).c_str(), progress.value, progress.max, rate);
+    std::snprintf(text, sizeof text, "%s %d/%d pictures", bar(value, max).c_str(), value, max);
+    // The rate once it means something.
+    if (seconds >= 0.5)
+        std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text),
+                      ", %.1f pictures/s", value / seconds);
     return text;
 }
 
