@@ -151,9 +151,14 @@ std::vector<uint8_t> large_picture(int megapixels) {
     if (bytes.empty()) {
         const int height = int(std::sqrt(megapixels * 1e6 / 1.5));
         const int width = height * 3 / 2;
-        bytes = encode(scale(source_scene(), width, height));
+        bytes = encode(scene_pixels(width, height));
     }
     return bytes;
+}
+
+RgbPicture scene_pixels(int width, int height) {
+    static const Rgb scene = source_scene();
+    return scale(scene, width, height);
 }
 
 // A temporary folder for the run, removed with everything in it at exit.

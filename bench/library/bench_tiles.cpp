@@ -7,9 +7,11 @@
 
 #include <malloc.h>
 #include <algorithm>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -25,9 +27,10 @@ namespace {
 
 constexpr int kTile = 256;
 
-// A large picture with its cache file, made once per size. Its bottom-right whole tile
-// holds the same pixels as its top-left one, so that the two cost the same to decode
-// wherever the tile lies, and comparing them measures what the position costs.
+// A large picture with its cache file, made once per size: 3:2, with sides that are whole
+// numbers of tiles, so that the bottom-right tile is a whole one. Its bottom-right tile and
+// the one diagonally before it hold the same pixels as the top-left tile, so that comparing
+// them measures what the position costs rather than what the content does.
 struct CachedPicture {
     std::u16string path;
     std::u16string drive;
@@ -36,14 +39,17 @@ struct CachedPicture {
     int height = 0;
 };
 
-std::vector<uint8_t> with_corners_alike(const std::vector<uint8_t>& jpeg) {
-    bench::RgbPicture picture = bench::decode_picture(jpeg);
+std::vector<uint8_t> picture_with_tiles_alike(int megapixels) {
+    const int rows = int(std::lround(std::sqrt(megapixels * 1e6 / 1.5) / kTile));
+    const int columns = rows * 3 / 2;
+    bench::RgbPicture picture = bench::scene_pixels(columns * kTile, rows * kTile);
     const size_t row_bytes = size_t(picture.width) * 3;
-    const size_t x = size_t(picture.width / kTile - 1) * kTile;
-    const size_t y = size_t(picture.height / kTile - 1) * kTile;
-    for (size_t row = 0; row < kTile; ++row)
-        std::copy_n(&picture.pixels[row * row_bytes], size_t(kTile) * 3,
-                    &picture.pixels[(y + row) * row_bytes + x * 3]);
+    for (const int back : {1, 2}) {
+        const size_t x = size_t(columns - back) * kTile, y = size_t(rows - back) * kTile;
+        for (size_t row = 0; row < kTile; ++row)
+            std::copy_n(&picture.pixels[row * row_bytes], size_t(kTile) * 3,
+                        &picture.pixels[(y + row) * row_bytes + x * 3]);
+    }
     return bench::encode_picture(picture.pixels, picture.width, picture.height);
 }
 
@@ -51,9 +57,9 @@ const CachedPicture& cached_picture(int megapixels) {
     static std::map<int, CachedPicture> made;
     CachedPicture& picture = made[megapixels];
     if (picture.path.empty()) {
-        picture.jpeg = with_corners_alike(bench::large_picture(megapixels));
+        picture.jpeg = picture_with_tiles_alike(megapixels);
         const std::string file =
-            bench::bench_file("corners-" + std::to_string(megapixels) + ".jpg", picture.jpeg);
+            bench::bench_file("tiles-" + std::to_string(megapixels) + ".jpg", picture.jpeg);
         picture.path = from_utf8(file);
         picture.drive = from_utf8(std::filesystem::path(file).parent_path().string());
         if (!is_cache_valid(picture.path, picture.drive))
@@ -66,9 +72,8 @@ const CachedPicture& cached_picture(int megapixels) {
     return picture;
 }
 
-// The full-size tile at a position: 0 top-left, 1 middle, 2 the bottom-right whole tile,
-// 3 the bottom-right corner tile (narrower and shorter when the picture's sides are not
-// multiples of 256).
+// The full-size tile at a position: 0 top-left, 1 middle, 2 bottom-right, 3 the one
+// diagonally before the bottom-right one (with neighbours on all sides).
 struct TilePlace {
     int column, row;
     int x, y, width, height;  // its pixels
@@ -77,10 +82,9 @@ struct TilePlace {
 TilePlace place(const CachedPicture& picture, int position) {
     const int columns = (picture.width + kTile - 1) / kTile;
     const int rows = (picture.height + kTile - 1) / kTile;
+    const int column_at[4] = {0, columns / 2, columns - 1, columns - 2};
+    const int row_at[4] = {0, rows / 2, rows - 1, rows - 2};
     TilePlace p{};
-    const int whole_columns = picture.width / kTile, whole_rows = picture.height / kTile;
-    const int column_at[4] = {0, columns / 2, whole_columns - 1, columns - 1};
-    const int row_at[4] = {0, rows / 2, whole_rows - 1, rows - 1};
     p.column = column_at[position];
     p.row = row_at[position];
     p.x = p.column * kTile;
@@ -90,22 +94,32 @@ TilePlace place(const CachedPicture& picture, int position) {
     return p;
 }
 
-double seconds_now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// CPU time of this thread: what a piece of work costs, whatever else the machine runs.
+double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// The median time of `repeats` runs.
-template <typename Work>
-double median_seconds(Work work, int repeats) {
-    std::vector<double> times;
-    for (int i = 0; i < repeats; ++i) {
-        const double start = seconds_now();
-        work();
-        times.push_back(seconds_now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The median CPU times of several pieces of work, run in turn `rounds` times so that they
+// all see the same conditions.
+std::vector<double> median_seconds(const std::vector<std::function<void()>>& works, int rounds) {
+    std::vector<std::vector<double>> times(works.size());
+    for (int round = 0; round < rounds; ++round)
+        for (size_t i = 0; i < works.size(); ++i) {
+            const double start = cpu_seconds();
+            works[i]();
+            times[i].push_back(cpu_seconds() - start);
+        }
+    std::vector<double> medians;
+    for (auto& t : times)
+        medians.push_back(median(std::move(t)));
+    return medians;
 }
 
 void BM_CacheTile(benchmark::State& state) {
@@ -139,36 +153,40 @@ void BM_LibjpegStandaloneTile(benchmark::State& state) {
         bench::full_decode(jpeg);
 }
 
-// All of the above in one run, as ratios of median times: the bottom-right whole tile
-// against the top-left one, libjpeg's cropped decoding of the bottom-right region against
-// our tile, and our middle tile against the stand-alone JPEG.
+// All of the above in one run, as ratios of median CPU times, the tiles and the stand-alone
+// JPEG measured in turn: the bottom-right tile (and the one diagonally before it) against
+// the top-left one, libjpeg's cropped decoding of the bottom-right region against our
+// tile, and our middle tile against the stand-alone JPEG.
 void BM_TileRatios(benchmark::State& state) {
     const CachedPicture& picture = cached_picture(int(state.range(0)));
     CacheTileSource source(picture.path, picture.drive);
     if (!source.open()) return state.SkipWithError("no source");
     const int full = source.levels();
     const std::vector<uint8_t> standalone = standalone_tile(picture);
+    std::vector<std::function<void()>> works;
+    for (int position = 0; position < 4; ++position)
+        works.push_back([&source, p = place(picture, position), full] {
+            benchmark::DoNotOptimize(source.make_tile(p.column, p.row, full));
+        });
+    works.push_back([&] { bench::full_decode(standalone); });
+    const TilePlace last = place(picture, 2);
     for (auto _ : state) {
-        double tile[3];
-        for (int position = 0; position < 3; ++position) {
-            const TilePlace p = place(picture, position);
-            tile[position] = median_seconds(
-                [&] { benchmark::DoNotOptimize(source.make_tile(p.column, p.row, full)); }, 31);
-        }
-        const TilePlace last = place(picture, 2);
+        const std::vector<double> times = median_seconds(works, 201);
         const double cropped = median_seconds(
-            [&] { bench::cropped_decode(picture.jpeg, last.x, last.y, last.width, last.height); },
-            5);
-        const double alone = median_seconds([&] { bench::full_decode(standalone); }, 31);
-        state.SetIterationTime(tile[2]);
-        state.counters["tl_ms"] = tile[0] * 1e3;
-        state.counters["mid_ms"] = tile[1] * 1e3;
-        state.counters["br_ms"] = tile[2] * 1e3;
+            {[&] { bench::cropped_decode(picture.jpeg, last.x, last.y, last.width, last.height); }},
+            5)[0];
+        const double top_left = times[0], middle = times[1], bottom_right = times[2];
+        const double inner = times[3], alone = times[4];
+        state.SetIterationTime(bottom_right);
+        state.counters["tl_ms"] = top_left * 1e3;
+        state.counters["mid_ms"] = middle * 1e3;
+        state.counters["br_ms"] = bottom_right * 1e3;
         state.counters["crop_ms"] = cropped * 1e3;
         state.counters["alone_ms"] = alone * 1e3;
-        state.counters["br_over_tl"] = tile[2] / tile[0];
-        state.counters["crop_over_br"] = cropped / tile[2];
-        state.counters["mid_over_alone"] = tile[1] / alone;
+        state.counters["br_over_tl"] = bottom_right / top_left;
+        state.counters["inner_over_tl"] = inner / top_left;
+        state.counters["crop_over_br"] = cropped / bottom_right;
+        state.counters["mid_over_alone"] = middle / alone;
     }
 }
 

@@ -173,10 +173,14 @@ bool EntropyDecoder::decode_mcu(BitReader& committed, McuBlocks blocks, bool zer
     for (size_t b = 0; b < m_blocks.size(); ++b) {
         const BlockTables& block = m_blocks[b];
         int16_t* out = blocks[b];
-        if (!zeroed) std::fill(out, out + 64, int16_t(0));
         int difference = 0;
         if (!decode_dc(w, reader, *block.dc, difference)) return false;
         state.dc[block.component] = static_cast<int16_t>(state.dc[block.component] + difference);
+        if (!out) {
+            if (!skip_ac(w, reader, *block.ac)) return false;
+            continue;
+        }
+        if (!zeroed) std::fill(out, out + 64, int16_t(0));
         out[0] = state.dc[block.component];
         if (!decode_ac(w, reader, *block.ac, out)) return false;
     }

@@ -37,8 +37,9 @@ public:
     bool begin_mcu(BitReader& reader);
     // Decodes one MCU and forgets its coefficients. False when the data is broken or ends.
     bool skip_mcu(BitReader& reader);
-    // Decodes one MCU into `blocks` (as many as the MCU has blocks, in decoding order);
-    // coefficients not coded are set to 0, unless the caller gives blocks already zeroed.
+    // Decodes one MCU into `blocks` (as many as the MCU has blocks, in decoding order; a
+    // null block is passed over); coefficients not coded are set to 0, unless the caller
+    // gives blocks already zeroed.
     bool decode_mcu(BitReader& reader, McuBlocks blocks, bool zeroed = false);
 
     const EntropyState& state() const { return m_state; }

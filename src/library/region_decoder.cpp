@@ -75,10 +75,8 @@ RegionDecoder::McuSpan RegionDecoder::span_of(const Rect& region) const {
     return span;
 }
 
-void RegionDecoder::place_blocks(const McuSpan& span, int mcu_column, int mcu_row) {
+void RegionDecoder::place_blocks(int mcu_column, int mcu_row, bool luma) {
     const JpegLayout& layout = *m_layout;
-    const bool luma = mcu_column >= span.luma_first_column && mcu_column <= span.luma_last_column &&
-                      mcu_row >= span.luma_first_row && mcu_row <= span.luma_last_row;
     for (int b = 0; b < static_cast<int>(m_blocks.size()); ++b) {
         const int component = layout.block_components[b];
         if (component == 0 && !luma) continue;
@@ -107,8 +105,8 @@ bool RegionDecoder::decode_row(const LevelRecords& records, const LevelBytes& le
     const size_t next = index + size_t(span.last_column / step - record_column) + 1;
     const uint64_t reach =
         next < records.count() ? level.end - records.at(next).bytes_to_end : level.end;
-    const size_t first_chunk =
-        static_cast<size_t>(std::max(reach, position) - position) + kReadMargin;
+    const size_t first_chunk = static_cast<size_t>(
+        std::min<uint64_t>(std::max(reach, position) - position + kReadMargin, kMaxFirstRead));
 
     const uint64_t look_back =
         position - std::min<uint64_t>(position - data_start, kBitBufferLookBack);
@@ -119,17 +117,24 @@ bool RegionDecoder::decode_row(const LevelRecords& records, const LevelBytes& le
                   record.bit_count, record.marker);
     m_entropy.set_state({record.dc, record.restarts_to_go, record.next_restart});
 
-    int16_t* blocks[EntropyDecoder::kMaxBlocksInMcu];
-    for (size_t b = 0; b < m_blocks.size(); ++b)
-        blocks[b] = m_blocks[b].data();
+    // The luminance of the MCUs around the region is passed over: only their chroma is used.
+    int16_t* all_blocks[EntropyDecoder::kMaxBlocksInMcu];
+    int16_t* chroma_blocks[EntropyDecoder::kMaxBlocksInMcu];
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        all_blocks[b] = m_blocks[b].data();
+        chroma_blocks[b] = m_layout->block_components[b] == 0 ? nullptr : m_blocks[b].data();
+    }
+    const bool luma_row = mcu_row >= span.luma_first_row && mcu_row <= span.luma_last_row;
     for (int column = record_column * step; column <= span.last_column; ++column) {
         if (!m_entropy.begin_mcu(reader)) return false;
         if (column < span.first_column) {
             if (!m_entropy.skip_mcu(reader)) return false;
             continue;
         }
-        if (!m_entropy.decode_mcu(reader, blocks)) return false;
-        place_blocks(span, column, mcu_row);
+        const bool luma =
+            luma_row && column >= span.luma_first_column && column <= span.luma_last_column;
+        if (!m_entropy.decode_mcu(reader, luma ? all_blocks : chroma_blocks)) return false;
+        place_blocks(column, mcu_row, luma);
     }
     return true;
 }
