@@ -16,24 +16,8 @@
 namespace vistrel {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-Result tool(const std::vector<std::string>& args) {
-    std::string command = VISTREL_TOOL;
-    for (const auto& a : args)
-        command += " '" + a + "'";
-    command += " 2>&1";
-    Result r;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe.get()))
-        r.out.append(buffer.data(), n);
-    const int status = pclose(pipe.release());
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+test::CommandResult tool(const std::vector<std::string>& args) {
+    return test::run_program(VISTREL_TOOL, args);
 }
 
 // A 600 x 400 picture with EXIF orientation 6.
@@ -54,19 +38,19 @@ TEST(LibraryTool, OrientationCacheAndThumb) {
     EXPECT_EQ(tool({"orientation", dir.file("missing.jpg")}).status, 1);
     EXPECT_EQ(tool({"orientation"}).status, 2);
 
-    Result built = tool({"cache", dir.file("p.jpg"), dir.str()});
+    test::CommandResult built = tool({"cache", dir.file("p.jpg"), dir.str()});
     EXPECT_EQ(built.status, 0) << built.out;
     EXPECT_NE(built.out.find("!vistrelcache/"), std::string::npos);
-    Result check = tool({"cache", dir.file("p.jpg"), dir.str(), "--check"});
+    test::CommandResult check = tool({"cache", dir.file("p.jpg"), dir.str(), "--check"});
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_NE(check.out.find("level 1: 300 x 200"), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("thumbnail: 64 x 64"), std::string::npos) << check.out;
     EXPECT_EQ(tool({"cache", dir.file("bad.jpg"), dir.str()}).status, 1);
-    Result marker = tool({"cache", dir.file("bad.jpg"), dir.str(), "--check"});
+    test::CommandResult marker = tool({"cache", dir.file("bad.jpg"), dir.str(), "--check"});
     EXPECT_EQ(marker.status, 1);
     EXPECT_NE(marker.out.find("failure marker"), std::string::npos);
 
-    Result thumb = tool({"thumb", dir.file("p.jpg"), dir.str(), dir.file("t.png")});
+    test::CommandResult thumb = tool({"thumb", dir.file("p.jpg"), dir.str(), dir.file("t.png")});
     EXPECT_EQ(thumb.status, 0) << thumb.out;
     EXPECT_TRUE(std::filesystem::exists(dir.file("t.png")));
     EXPECT_EQ(tool({"thumb", dir.file("bad.jpg"), dir.str(), dir.file("u.png")}).status, 1);
@@ -76,7 +60,7 @@ TEST(LibraryTool, Folders) {
     test::TempDir dir;
     ASSERT_TRUE(save_folders(from_utf8(dir.file("folders.ini")),
                              {{u"/card/", u"/card/DCIM/", u"/card/DCIM/a.jpg", 3}}));
-    Result listed = tool({"folders", dir.file("folders.ini")});
+    test::CommandResult listed = tool({"folders", dir.file("folders.ini")});
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out,
               "folder 0: /card/DCIM/\n  key picture: /card/DCIM/a.jpg\n  drive: /card/\n"
@@ -88,7 +72,8 @@ TEST(LibraryTool, Tile) {
     test::TempDir dir;
     write_turned_picture(dir.file("p.jpg"));
     // No cache file yet: from the picture itself; turned, so 400 x 600 at full size.
-    Result direct = tool({"tile", dir.file("p.jpg"), dir.str(), "2", "1", "2", dir.file("a.png")});
+    test::CommandResult direct =
+        tool({"tile", dir.file("p.jpg"), dir.str(), "2", "1", "2", dir.file("a.png")});
     EXPECT_EQ(direct.status, 0) << direct.out;
     EXPECT_NE(direct.out.find("144 x 88, tile 1,2 of 2 x 3 at level 2 of 2 (400 x 600"),
               std::string::npos)
@@ -97,7 +82,8 @@ TEST(LibraryTool, Tile) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("a.png")));
 
     ASSERT_EQ(tool({"cache", dir.file("p.jpg"), dir.str()}).status, 0);
-    Result cached = tool({"tile", dir.file("p.jpg"), dir.str(), "1", "0", "0", dir.file("b.png")});
+    test::CommandResult cached =
+        tool({"tile", dir.file("p.jpg"), dir.str(), "1", "0", "0", dir.file("b.png")});
     EXPECT_EQ(cached.status, 0) << cached.out;
     EXPECT_NE(cached.out.find("200 x 256, tile 0,0 of 1 x 2 at level 1"), std::string::npos)
         << cached.out;
@@ -120,8 +106,8 @@ TEST(LibraryTool, Index) {
         test::write_bytes(dir.file(name), test::make_jpeg({}));
     }
     test::write_file(dir.file("docs/b/bad.jpg"), "not a picture");
-    Result indexed = tool({"index", "--documents", dir.file("docs"), "--cards", dir.file("card"),
-                           "--folders", dir.file("folders.ini")});
+    test::CommandResult indexed = tool({"index", "--documents", dir.file("docs"), "--cards",
+                                        dir.file("card"), "--folders", dir.file("folders.ini")});
     EXPECT_EQ(indexed.status, 0) << indexed.out;
     EXPECT_NE(indexed.out.find("3 albums:"), std::string::npos) << indexed.out;
     EXPECT_NE(indexed.out.find("DCIM"), std::string::npos) << indexed.out;

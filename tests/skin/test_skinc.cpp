@@ -151,20 +151,8 @@ void write_rgba_png(const std::string& path, int w, int h, const std::vector<uin
     ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr));
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
-
-Outcome run(const std::string& command) {
-    Outcome r;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe.get()))
-        r.out.append(buffer.data(), n);
-    const int status = pclose(pipe.release());
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+test::CommandResult run(const std::string& command) {
+    return test::run_command(command);
 }
 
 TEST(SkinTools, CompilePrintRecompileAndCheck) {
@@ -178,7 +166,7 @@ TEST(SkinTools, CompilePrintRecompileAndCheck) {
                      "  font f \"10 0 0 0 DejaVu Sans\"\n  string text Cancel\n}\n");
     const std::string skinc = SKINC_PROGRAM;
     const std::string tool = VISTREL_TOOL_PROGRAM;
-    Outcome compiled =
+    test::CommandResult compiled =
         run(skinc + " " + dir.file("src/demo.skinsrc") + " -o " + dir.file("bin/demo.skin"));
     ASSERT_EQ(compiled.status, 0) << compiled.out;
 
@@ -190,17 +178,18 @@ TEST(SkinTools, CompilePrintRecompileAndCheck) {
     EXPECT_EQ(bitmap->row(1)[0], skinc::art_pixel(255, 255, 255, 128));
     EXPECT_EQ(bitmap->row(1)[1], 0x001F | kOpaqueFlag);
 
-    Outcome printed = run(tool + " skin " + dir.file("bin/demo.skin"));
+    test::CommandResult printed = run(tool + " skin " + dir.file("bin/demo.skin"));
     ASSERT_EQ(printed.status, 0) << printed.out;
     test::write_file(dir.file("printed.skinsrc"), printed.out);
     // The printed form compiles to the same bytes, with the converted art as its art.
-    Outcome again = run(skinc + " " + dir.file("printed.skinsrc") + " -o " +
-                        dir.file("again/demo.skin") + " --art " + dir.file("bin"));
+    test::CommandResult again = run(skinc + " " + dir.file("printed.skinsrc") + " -o " +
+                                    dir.file("again/demo.skin") + " --art " + dir.file("bin"));
     ASSERT_EQ(again.status, 0) << again.out;
     EXPECT_EQ(test::read_file_bytes(dir.file("again/demo.skin")),
               test::read_file_bytes(dir.file("bin/demo.skin")));
 
-    Outcome check = run(tool + " skin " + dir.file("bin/demo.skin") + " --check --dpi 192");
+    test::CommandResult check =
+        run(tool + " skin " + dir.file("bin/demo.skin") + " --check --dpi 192");
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_NE(check.out.find("scale shift 1"), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("picture 0: icons/dot (2 x 2)"), std::string::npos) << check.out;
@@ -208,7 +197,7 @@ TEST(SkinTools, CompilePrintRecompileAndCheck) {
     std::filesystem::remove(dir.path() / "bin" / "icons" / "dot.bmp");
     EXPECT_EQ(run(tool + " skin " + dir.file("bin/demo.skin") + " --check").status, 1);
     test::write_file(dir.file("bad.skin"), std::string(100, 'x'));
-    Outcome bad = run(tool + " skin " + dir.file("bad.skin"));
+    test::CommandResult bad = run(tool + " skin " + dir.file("bad.skin"));
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("magic"), std::string::npos) << bad.out;
     EXPECT_EQ(run(tool + " skin").status, 2);
@@ -227,7 +216,7 @@ TEST(SkinTools, LanguageTables) {
                                                     "b\0=\0B\0\n\0a\0 \0A\0",
                                                     16));
     const std::string tool = VISTREL_TOOL_PROGRAM;
-    Outcome table = run(tool + " lang " + dir.file("x.lng"));
+    test::CommandResult table = run(tool + " lang " + dir.file("x.lng"));
     EXPECT_EQ(table.status, 0);
     EXPECT_EQ(table.out, "a=A\nb=B\n");
     EXPECT_EQ(run(tool + " lang " + dir.file("x.lng") + " a").out, "A\n");

@@ -1,6 +1,9 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,7 +26,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-std::u16string TempDir::u16() const { return from_utf8(m_path.string()); }
+std::u16string TempDir::u16() const {
+    return from_utf8(m_path.string());
+}
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : m_name(std::move(name)) {
     if (const char* old = std::getenv(m_name.c_str())) m_old = old;
@@ -61,6 +66,29 @@ std::vector<std::filesystem::path> photo_files(const std::string& subfolder) {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+CommandResult run_command(const std::string& command_line) {
+    CommandResult result;
+    FILE* pipe = popen((command_line + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        result.out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+CommandResult run_program(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = program;
+    for (const auto& arg : args) {
+        line += " '";
+        for (char c : arg)
+            line += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+        line += "'";
+    }
+    return run_command(line);
 }
 
 void write_file(const std::string& path, const std::string& bytes) {

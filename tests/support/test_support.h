@@ -43,13 +43,24 @@ std::optional<std::filesystem::path> photos_dir();
 // All JPEG files below the corpus, sorted; empty when there is no corpus.
 std::vector<std::filesystem::path> photo_files(const std::string& subfolder = {});
 
+// What a command printed (standard output and error together) and its exit status (-1 when
+// it did not exit normally).
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+// Runs a shell command line.
+CommandResult run_command(const std::string& command_line);
+// Runs a program with arguments, each quoted for the shell.
+CommandResult run_program(const std::string& program, const std::vector<std::string>& args);
+
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file_bytes(const std::string& path);
 
 }  // namespace vistrel::test
 
 // Skips the current test with a message when the photo corpus is missing.
-#define VISTREL_REQUIRE_PHOTOS()                                                          \
-    do {                                                                                  \
+#define VISTREL_REQUIRE_PHOTOS()                                                                  \
+    do {                                                                                          \
         if (!::vistrel::test::photos_dir()) GTEST_SKIP() << "no photo corpus (../shared/photos)"; \
     } while (0)

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <memory>
-
 #include "support/test_support.h"
 
 namespace vistrel {
@@ -12,36 +8,17 @@ namespace {
 using test::ScopedEnv;
 using test::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs vistrel-tool with the arguments (each single-quoted for the shell).
-Result tool(const std::vector<std::string>& args) {
-    std::string command = VISTREL_TOOL;
-    for (const auto& a : args) {
-        command += " '";
-        for (char c : a) command += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-        command += "'";
-    }
-    command += " 2>&1";
-    Result r;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe.get())) r.out.append(buffer.data(), n);
-    const int status = pclose(pipe.release());
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+test::CommandResult tool(const std::vector<std::string>& args) {
+    return test::run_program(VISTREL_TOOL, args);
 }
 
 TEST(VistrelTool, UsageAndUnknownCommands) {
-    Result help = tool({"--help"});
+    test::CommandResult help = tool({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("settings"), std::string::npos);
     EXPECT_NE(help.out.find("expand"), std::string::npos);
     EXPECT_EQ(tool({}).status, 2);
-    Result unknown = tool({"frobnicate"});
+    test::CommandResult unknown = tool({"frobnicate"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.out.find("unknown command"), std::string::npos);
     EXPECT_EQ(tool({"settings", "get", "only-one"}).status, 2);
@@ -55,7 +32,7 @@ TEST(VistrelTool, SettingsSetAndGet) {
     const std::string key = "HKEY_CURRENT_USER\\Software\\TEKU";
     EXPECT_EQ(tool({"settings", "set", key, "Log", "1", "--dword"}).status, 0);
     EXPECT_EQ(tool({"settings", "set", key + "\\Vistrel", "Skin", "night sky"}).status, 0);
-    Result log = tool({"settings", "get", key, "Log"});
+    test::CommandResult log = tool({"settings", "get", key, "Log"});
     EXPECT_EQ(log.status, 0);
     EXPECT_EQ(log.out, "1\n");
     EXPECT_EQ(tool({"settings", "get", key + "\\Vistrel", "Skin"}).out, "night sky\n");
@@ -68,10 +45,10 @@ TEST(VistrelTool, SettingsSetAndGet) {
 TEST(VistrelTool, ExpandShowsWhatAMacroStandsFor) {
     TempDir dir;
     ScopedEnv docs("VISTREL_DOCUMENTS", dir.str());
-    Result r = tool({"expand", "%my_documents%\\DCIM\\a.jpg"});
+    test::CommandResult r = tool({"expand", "%my_documents%\\DCIM\\a.jpg"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, dir.str() + "/DCIM/a.jpg\n");
-    Result app = tool({"expand", "%app_name%"});
+    test::CommandResult app = tool({"expand", "%app_name%"});
     EXPECT_EQ(app.out, "vistrel-tool\n");
     EXPECT_EQ(tool({"expand"}).status, 2);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/text.h"
@@ -10,23 +9,8 @@
 namespace vistrel {
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    std::string out;
-};
-
-ToolRun run(const std::string& arguments) {
-    ToolRun r;
-    const std::string command = std::string(VISTREL_TOOL_PROGRAM) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+test::CommandResult run(const std::string& arguments) {
+    return test::run_command(std::string(VISTREL_TOOL_PROGRAM) + " " + arguments);
 }
 
 TEST(LayoutTool, LaysOutAndRendersASkinMadeWithTheSkinCompiler) {
@@ -47,30 +31,30 @@ node Screen { string type node
     test::write_file(dir.file("screen.skin"), std::string(bytes.begin(), bytes.end()));
     const std::string skin = dir.file("screen.skin");
 
-    ToolRun layout = run("layout " + skin + " Screen 40 20");
-    EXPECT_EQ(layout.code, 0) << layout.out;
+    test::CommandResult layout = run("layout " + skin + " Screen 40 20");
+    EXPECT_EQ(layout.status, 0) << layout.out;
     EXPECT_EQ(layout.out,
               "{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0\n"
               "\t{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0\n"
               "\t\t{left} position=0 0 size=10 20 design_size=10 0 rs.size=0 0\n"
               "\t\t{right} position=12 3 size=28 17 design_size=0 0 rs.size=0 0\n");
     // At 192 dpi every point doubles.
-    ToolRun doubled = run("layout " + skin + " Screen 40 20 --dpi 192");
+    test::CommandResult doubled = run("layout " + skin + " Screen 40 20 --dpi 192");
     EXPECT_NE(doubled.out.find("{left} position=0 0 size=20 20 design_size=20 0"),
               std::string::npos)
         << doubled.out;
 
     const std::string png = dir.file("screen.png");
-    ToolRun render = run("render " + skin + " Screen 40 20 " + png);
-    EXPECT_EQ(render.code, 0) << render.out;
+    test::CommandResult render = run("render " + skin + " Screen 40 20 " + png);
+    EXPECT_EQ(render.status, 0) << render.out;
     const std::string written = test::read_file_bytes(png);
     ASSERT_GT(written.size(), 8u);
     EXPECT_EQ(written.substr(1, 3), "PNG");
 
-    EXPECT_EQ(run("layout " + skin + " Missing 40 20").code, 1);
-    EXPECT_EQ(run("layout " + dir.file("none.skin") + " Screen 40 20").code, 1);
-    EXPECT_EQ(run("layout " + skin + " Screen 40").code, 2);
-    EXPECT_EQ(run("render " + skin + " Screen 0 20 " + png).code, 2);
+    EXPECT_EQ(run("layout " + skin + " Missing 40 20").status, 1);
+    EXPECT_EQ(run("layout " + dir.file("none.skin") + " Screen 40 20").status, 1);
+    EXPECT_EQ(run("layout " + skin + " Screen 40").status, 2);
+    EXPECT_EQ(run("render " + skin + " Screen 0 20 " + png).status, 2);
 }
 
 }  // namespace
