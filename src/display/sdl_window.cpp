@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 #include <algorithm>
 
 #include "platform/text.h"
@@ -52,6 +54,14 @@ std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock
         return nullptr;
     }
     native->sdl_started = true;
+    // Without a desktop SDL falls back to drawing nowhere; unless that was asked for, there
+    // is no window a user could see.
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
+        trace() << "SdlWindow: no desktop: only the " << driver << " video driver\n";
+        return nullptr;
+    }
     int width = 0, height = 0;
     window_size(profile.screen, width, height);
     native->window = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_CENTERED,
