@@ -17,21 +17,21 @@ int16_t coefficient_entry(uint32_t rest, int spare, int length, uint8_t symbol, 
 
 }  // namespace
 
-bool HuffmanTable::build(const HuffmanSpec& spec, bool is_dc) {
-    if (!spec.defined) return false;
+bool HuffmanTable::build(const HuffmanCodes& codes, bool is_dc) {
+    if (!codes.defined) return false;
     m_look.fill(0);
     m_coefficient.fill(0);
-    m_symbols = spec.symbols;
+    m_symbols = codes.symbols;
     int32_t code = 0;
     int index = 0;
     for (int length = 1; length <= 16; ++length) {
-        const int count = spec.counts[length];
+        const int count = codes.counts[length];
         m_offset[length] = index - code;
         for (int i = 0; i < count; ++i, ++index, ++code) {
             // The codes of one length must fit in that many bits, leaving the all-ones code
             // free; a table that breaks this is refused before any code is used.
-            if (index >= spec.symbol_count || code >= (int32_t(1) << length) - 1) return false;
-            const uint8_t symbol = spec.symbols[index];
+            if (index >= codes.symbol_count || code >= (int32_t(1) << length) - 1) return false;
+            const uint8_t symbol = codes.symbols[index];
             if (is_dc && symbol > 15) return false;
             if (length > kLookBits) continue;
             // Every look-up value that starts with this code.

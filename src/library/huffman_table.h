@@ -17,7 +17,7 @@ public:
 
     // Builds the table; false when the stored table is not a valid prefix code (or, for
     // DC tables, holds a symbol above 15).
-    bool build(const HuffmanSpec& spec, bool is_dc);
+    bool build(const HuffmanCodes& codes, bool is_dc);
 
     // Look-up of the next kLookBits bits: code length in the high byte (0 when the code is
     // longer) and the symbol in the low byte.

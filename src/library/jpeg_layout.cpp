@@ -90,20 +90,20 @@ LayoutStatus LayoutParser::huffman_tables(const std::vector<uint8_t>& body) {
         const int kind = body[at] >> 4;
         const int index = body[at] & 15;
         if (kind > 1 || index > 3 || body.size() - at < 17) return LayoutStatus::Damaged;
-        HuffmanSpec spec;
+        HuffmanCodes codes;
         int total = 0;
         for (int l = 1; l <= 16; ++l) {
-            spec.counts[l] = body[at + l];
-            total += spec.counts[l];
+            codes.counts[l] = body[at + l];
+            total += codes.counts[l];
         }
         at += 17;
         if (total > 256 || body.size() - at < size_t(total)) return LayoutStatus::Damaged;
         for (int i = 0; i < total; ++i)
-            spec.symbols[i] = body[at + i];
+            codes.symbols[i] = body[at + i];
         at += total;
-        spec.symbol_count = total;
-        spec.defined = true;
-        (kind == 0 ? m_layout.dc_tables : m_layout.ac_tables)[index] = spec;
+        codes.symbol_count = total;
+        codes.defined = true;
+        (kind == 0 ? m_layout.dc_tables : m_layout.ac_tables)[index] = codes;
     }
     return LayoutStatus::Ok;
 }

@@ -12,7 +12,7 @@
 namespace vistrel {
 
 // One Huffman table as stored: how many codes of each length 1..16, and the symbols.
-struct HuffmanSpec {
+struct HuffmanCodes {
     bool defined = false;
     std::array<uint8_t, 17> counts{};  // counts[l]: codes of length l; counts[0] unused
     std::array<uint8_t, 256> symbols{};
@@ -45,8 +45,8 @@ struct JpegLayout {
     int width = 0;
     int height = 0;
     std::vector<LayoutComponent> components;  // frame order; the scan covers all of them
-    std::array<HuffmanSpec, 4> dc_tables;
-    std::array<HuffmanSpec, 4> ac_tables;
+    std::array<HuffmanCodes, 4> dc_tables;
+    std::array<HuffmanCodes, 4> ac_tables;
     std::array<QuantTable, 4> quant_tables;
     int restart_interval = 0;  // MCUs per restart interval; 0 for none
     uint64_t data_offset = 0;  // first byte of the entropy-coded data, from the start

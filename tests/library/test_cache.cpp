@@ -13,7 +13,7 @@
 #include "library/cache_builder.h"
 #include "library/cache_cleanup.h"
 #include "library/cache_file.h"
-#include "library/cache_inspector.h"
+#include "library/cache_check.h"
 #include "library/orientation.h"
 #include "library/path_parts.h"
 #include "library/thumbnail.h"

@@ -184,23 +184,23 @@ TEST(EntropyDecoder, MatchesLibjpegOnEveryRealPhotoItFollows) {
 }
 
 TEST(HuffmanTable, RefusesCodesThatDoNotFit) {
-    HuffmanSpec spec;
-    spec.defined = true;
-    spec.counts[2] = 3;  // 00, 01, 10: valid, 11 left free
-    spec.symbol_count = 3;
+    HuffmanCodes codes;
+    codes.defined = true;
+    codes.counts[2] = 3;  // 00, 01, 10: valid, 11 left free
+    codes.symbol_count = 3;
     HuffmanTable table;
-    EXPECT_TRUE(table.build(spec, true));
-    spec.counts[2] = 4;  // would use the all-ones code
-    spec.symbol_count = 4;
-    EXPECT_FALSE(table.build(spec, true));
-    spec.counts[2] = 200;  // far more codes than two bits hold
-    spec.symbol_count = 200;
-    EXPECT_FALSE(table.build(spec, false));
-    spec.counts[2] = 1;
-    spec.symbols[0] = 16;  // no DC difference has 16 bits
-    spec.symbol_count = 1;
-    EXPECT_FALSE(table.build(spec, true));
-    EXPECT_TRUE(table.build(spec, false));
+    EXPECT_TRUE(table.build(codes, true));
+    codes.counts[2] = 4;  // would use the all-ones code
+    codes.symbol_count = 4;
+    EXPECT_FALSE(table.build(codes, true));
+    codes.counts[2] = 200;  // far more codes than two bits hold
+    codes.symbol_count = 200;
+    EXPECT_FALSE(table.build(codes, false));
+    codes.counts[2] = 1;
+    codes.symbols[0] = 16;  // no DC difference has 16 bits
+    codes.symbol_count = 1;
+    EXPECT_FALSE(table.build(codes, true));
+    EXPECT_TRUE(table.build(codes, false));
 }
 
 TEST(EntropyDecoder, LayoutRefusesWhatItDoesNotFollow) {

@@ -10,7 +10,7 @@
 
 namespace vistrel::test {
 
-struct BmpSpec {
+struct BmpFields {
     int32_t width = 0;
     int32_t height = 0;  // negative: top-down
     uint16_t bits = 16;
@@ -24,18 +24,18 @@ inline void put_le(std::string& s, size_t at, uint64_t v, int bytes) {
         s[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
-inline std::string bmp_bytes(const BmpSpec& spec) {
+inline std::string bmp_bytes(const BmpFields& fields) {
     std::string s(54, '\0');
     s[0] = 'B';
     s[1] = 'M';
-    put_le(s, 10, spec.offset, 4);
+    put_le(s, 10, fields.offset, 4);
     put_le(s, 14, 40, 4);
-    put_le(s, 18, uint32_t(spec.width), 4);
-    put_le(s, 22, uint32_t(spec.height), 4);
+    put_le(s, 18, uint32_t(fields.width), 4);
+    put_le(s, 22, uint32_t(fields.height), 4);
     put_le(s, 26, 1, 2);
-    put_le(s, 28, spec.bits, 2);
-    if (spec.offset > 54) s.append(spec.offset - 54, char(0xEE));
-    for (const auto& row : spec.rows)
+    put_le(s, 28, fields.bits, 2);
+    if (fields.offset > 54) s.append(fields.offset - 54, char(0xEE));
+    for (const auto& row : fields.rows)
         s.append(row.begin(), row.end());
     put_le(s, 2, s.size(), 4);
     return s;

@@ -18,7 +18,7 @@ namespace {
 
 using test::bmp_bytes;
 using test::bmp_row;
-using test::BmpSpec;
+using test::BmpFields;
 
 std::unique_ptr<Bitmap> read(const std::string& bytes) {
     MemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
@@ -30,9 +30,9 @@ std::vector<Pixel> row_of(const Bitmap& b, int y) {
 }
 
 TEST(ReadBmp565, BottomUpRowsSkipTheirPadding) {
-    BmpSpec spec{3, 2, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6})}};
-    ASSERT_EQ(spec.rows[0].size(), 8u);
-    auto b = read(bmp_bytes(spec));
+    BmpFields fields{3, 2, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6})}};
+    ASSERT_EQ(fields.rows[0].size(), 8u);
+    auto b = read(bmp_bytes(fields));
     ASSERT_TRUE(b);
     EXPECT_EQ(b->size(), (Size{3, 2}));
     EXPECT_EQ(row_of(*b, 0), (std::vector<Pixel>{4, 5, 6}));  // last stored row is the top
@@ -40,16 +40,16 @@ TEST(ReadBmp565, BottomUpRowsSkipTheirPadding) {
 }
 
 TEST(ReadBmp565, NegativeHeightIsTopDownWithTheSamePadding) {
-    BmpSpec spec{3, -2, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6})}};
-    auto b = read(bmp_bytes(spec));
+    BmpFields fields{3, -2, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6})}};
+    auto b = read(bmp_bytes(fields));
     ASSERT_TRUE(b);
     EXPECT_EQ(row_of(*b, 0), (std::vector<Pixel>{1, 2, 3}));
     EXPECT_EQ(row_of(*b, 1), (std::vector<Pixel>{4, 5, 6}));
 }
 
 TEST(ReadBmp565, MaskBytesBeforeThePixelsAreSkippedAndValuesKept) {
-    BmpSpec spec{2, 1, 16, 66, {bmp_row({kColourKey, 0xFFFF})}};
-    auto b = read(bmp_bytes(spec));
+    BmpFields fields{2, 1, 16, 66, {bmp_row({kColourKey, 0xFFFF})}};
+    auto b = read(bmp_bytes(fields));
     ASSERT_TRUE(b);
     EXPECT_EQ(row_of(*b, 0), (std::vector<Pixel>{kColourKey, 0xFFFF}));
 }
@@ -71,8 +71,8 @@ TEST(ReadBmp565, OtherDepthsAndBrokenHeadersAreRefused) {
 }
 
 TEST(ReadBmp565, RowsMissingFromAShortFileAreBlack) {
-    BmpSpec spec{3, 3, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6}), bmp_row({7, 8, 9})}};
-    std::string bytes = bmp_bytes(spec);
+    BmpFields fields{3, 3, 16, 54, {bmp_row({1, 2, 3}), bmp_row({4, 5, 6}), bmp_row({7, 8, 9})}};
+    std::string bytes = bmp_bytes(fields);
     bytes.resize(54 + 8 + 3);  // one whole row and one and a half pixels of the next
     auto b = read(bytes);
     ASSERT_TRUE(b);

@@ -4,7 +4,7 @@
 
 #include "library/cache_builder.h"
 #include "library/cache_file.h"
-#include "library/cache_inspector.h"
+#include "library/cache_check.h"
 #include "platform/text.h"
 #include "tool_command.h"
 

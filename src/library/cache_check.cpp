@@ -1,4 +1,4 @@
-#include "library/cache_inspector.h"
+#include "library/cache_check.h"
 
 #include "library/jpeg_layout.h"
 #include "library/jpeg_reader.h"
