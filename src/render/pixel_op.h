@@ -106,13 +106,18 @@ public:
     static Pixel combine(Pixel dst, Pixel src) { return src == kColourKey ? dst : src; }
 };
 
+// The blend levels' common rule: the key keeps dst, a flagged (opaque) src is drawn as is,
+// any other src is drawn as `blended`.
+inline Pixel keyed_blend(Pixel dst, Pixel src, Pixel blended) {
+    return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
+}
+
 // Level 1: key keeps dst; flagged src is drawn as is; other src gets a quarter of dst.
 class Blend75Op final : public CombiningOp<Blend75Op> {
 public:
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
-        const Pixel blended = static_cast<Pixel>(src + quarter(dst));
-        return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
+        return keyed_blend(dst, src, static_cast<Pixel>(src + quarter(dst)));
     }
 };
 
@@ -121,8 +126,7 @@ class Blend50Op final : public CombiningOp<Blend50Op> {
 public:
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
-        const Pixel blended = static_cast<Pixel>(src + half(dst));
-        return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
+        return keyed_blend(dst, src, static_cast<Pixel>(src + half(dst)));
     }
 };
 
@@ -131,8 +135,7 @@ class Blend25Op final : public CombiningOp<Blend25Op> {
 public:
     void copy_span(Pixel* dst_begin, Pixel* dst_end, const Pixel* src) const override;
     static Pixel combine(Pixel dst, Pixel src) {
-        const Pixel blended = static_cast<Pixel>(src + quarter(dst) + half(dst));
-        return src == kColourKey ? dst : (src & kOpaqueFlag) ? src : blended;
+        return keyed_blend(dst, src, static_cast<Pixel>(src + quarter(dst) + half(dst)));
     }
 };
 

@@ -120,17 +120,17 @@ TEST(Display, HookRemapsPointerAndArrowsAndFollowsActivation) {
     EXPECT_EQ(recorder.seen[1].code, 38u);
 
     ASSERT_TRUE(display->begin_frame());
-    WindowMessage deactivate;
-    deactivate.kind = MessageKind::Activate;
-    deactivate.code = 0;
-    window.dispatch(deactivate);
+    const auto activate = [&](bool on) {
+        WindowMessage message;
+        message.kind = MessageKind::Activate;
+        message.code = on ? 1 : 0;
+        window.dispatch(message);
+    };
+    activate(false);
     EXPECT_FALSE(display->active());
     EXPECT_FALSE(display->back_buffer());
     EXPECT_FALSE(display->begin_frame());
-    WindowMessage activate;
-    activate.kind = MessageKind::Activate;
-    activate.code = 1;
-    window.dispatch(activate);
+    activate(true);
     EXPECT_TRUE(display->begin_frame());
     EXPECT_TRUE(display->back_buffer());
 }
