@@ -11,12 +11,11 @@ int g_live_buttons = 0;
 
 Button::Button(Element* parent) : Element(parent) {
     ++g_live_buttons;
-    if (root()) root()->add_interactive(this);
+    take_input();
 }
 
 Button::~Button() {
     --g_live_buttons;
-    if (root()) root()->remove_interactive(this);
 }
 
 int Button::live_count() {
@@ -60,7 +59,21 @@ void Button::update_states() {
 
 void Button::on_enabled_changed(bool enabled) {
     Element::on_enabled_changed(enabled);
+    if (!enabled) drop_press();
     update_states();
+}
+
+void Button::on_visibility_changed(bool visible) {
+    Element::on_visibility_changed(visible);
+    if (!visible) drop_press();
+}
+
+void Button::drop_press() {
+    if (!m_pointer_down && !m_key_down) return;
+    const bool was = pressed();
+    m_pointer_down = false;
+    m_key_down = false;
+    press_changed(was, true, m_last_pos);
 }
 
 void Button::set_held(bool held) {

@@ -38,7 +38,9 @@ public:
     explicit Button(Element* parent);
     ~Button() override;
     void load(Properties& properties, NodeHandle node) override;
+    // Hidden or disabled, the button lets go of its press (the release would never come).
     void on_enabled_changed(bool enabled) override;
+    void on_visibility_changed(bool visible) override;
     void on_pointer_move(const PointerEvent& event) override;
     bool on_pointer_button(const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
@@ -61,6 +63,7 @@ public:
 private:
     void update_states();
     void press_changed(bool was, bool cancelled, Point position);
+    void drop_press();
 
     ButtonListener* m_listener = nullptr;
     Element* m_normal = nullptr;

@@ -55,9 +55,13 @@ public:
     virtual void dump(int depth);
     // Text kinds whose id equals `id` take `text`; then every child is asked.
     virtual void set_text_by_id(std::u16string_view id, const std::u16string& text);
-    // Takes ownership of `child` (appended last); the layout is worked out again.
+    // Takes ownership of `child` (appended last); the layout is worked out again. A child
+    // owned by another element moves here; its subtree takes on this element's root (its
+    // elements that take input register there), visibility and enabled state. Adding an
+    // element to itself or to one of its descendants does nothing.
     virtual void add_child(Element* child);
-    // Gives up every occurrence of `child` without destroying it.
+    // Gives up every occurrence of `child` without destroying it; its subtree leaves the
+    // root (it no longer takes input until it is added somewhere again).
     virtual void remove_child(Element* child);
     // Reads the element's attributes from `node` and creates its children.
     virtual void load(Properties& properties, NodeHandle node);
@@ -131,6 +135,8 @@ public:
     void show_animated(bool show);
     VisibilityAnimation* animation() const { return m_animation.get(); }
     bool animation_running() const;
+    // Ends a running visibility animation at once (the element keeps its own flag).
+    void stop_animation();
     const RenderSurface& cache_surface() const { return m_cache_surface; }
     bool cached() const { return m_cache; }
 
@@ -188,6 +194,10 @@ protected:
     // The child's outer length for the axis at its preferred length.
     static int outer_length(Element& child, Axis axis, int length);
 
+    // Marks the element as one that takes input: it registers with its root, now and
+    // whenever its subtree joins another tree. Kinds call it from their constructor.
+    void take_input();
+
     // Clears the dirty flag of this element only.
     void clear_dirty() { m_dirty = false; }
     void set_parent_visible(bool visible) { m_parent_visible = visible; }
@@ -195,6 +205,9 @@ protected:
 private:
     friend class Container;
     void apply_extent(Axis axis, int position, int length);
+    // Takes on the root, visibility and enabled state of a new parent.
+    void join_tree(const Element& parent);
+    void adopt_root(Container* root);
 
     std::unique_ptr<VisibilityAnimation> m_animation;
     std::u16string m_id;
@@ -222,6 +235,7 @@ private:
     int m_height = 0;
     std::vector<std::unique_ptr<Element>> m_children;
     int m_table_ratio = 0;
+    bool m_takes_input = false;
 };
 
 // Creates the element of `node`'s "type" under `parent` and loads it. With a null parent

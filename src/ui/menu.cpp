@@ -120,9 +120,16 @@ void Menu::open_menu(const std::u16string& id, const std::u16string& text, bool 
     if (m_caption && !m_entries.empty()) m_caption->set_text_by_id(m_caption->id(), title);
 
     if (same) {
+        // A row whose look changed is built again; the others only take the new entry.
+        for (size_t i = 0; i < old.size(); ++i)
+            if (m_entries[i].enabled != old[i].enabled ||
+                m_entries[i].element_node != old[i].element_node)
+                m_list->rebuild_item(static_cast<int>(i));
         m_list->rebind();
         return;
     }
+    // A new menu shows itself from the start, even while the last one is still opening.
+    m_panel->stop_animation();
     m_panel->set_visible(false);
     m_list->reset(static_cast<int>(m_entries.size()));
     if (m_entries.empty()) {

@@ -109,6 +109,7 @@ private:
     int m_laid_height = 0;
     int m_natural_width = 0;
     int m_natural_height = 0;
+    int m_widest_word = 0;
     int m_scroll_x = 0;
     double m_scroll_y = 0;
     bool m_dragging = false;

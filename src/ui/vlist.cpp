@@ -37,11 +37,10 @@ private:
 };
 
 VList::VList(Element* parent) : Element(parent) {
-    if (root()) root()->add_interactive(this);
+    take_input();
 }
 
 VList::~VList() {
-    if (root()) root()->remove_interactive(this);
     m_pressed = nullptr;
     m_items.clear();
     m_graveyard.clear();
@@ -238,6 +237,26 @@ void VList::rebind() {
     mark_dirty();
 }
 
+bool VList::rebuild_item(int index) {
+    if (index < 0 || index >= m_item_count) return false;
+    for (Item& item : m_items) {
+        if (item.index != index) continue;
+        Item fresh;
+        if (!make_item(index, fresh)) {
+            item_removed(index);
+            return true;
+        }
+        discard(item);
+        item.element = std::move(fresh.element);
+        item.pressed = false;
+        item.reported = false;
+        update_states(item);
+        mark_dirty();
+        return true;
+    }
+    return false;
+}
+
 void VList::set_selected(int index) {
     if (index == m_selected) return;
     m_selected = index;
@@ -265,6 +284,8 @@ double VList::bottom_gap() const {
 }
 
 void VList::fill_window() {
+    // Without a source there is nothing to fill with (and nothing is gone).
+    if (!m_source) return;
     const double view = view_height();
     const auto fill_above = [&] {
         while (m_above >= 0 && m_offset > 0 && m_items.size() < kMaxLiveItems) {

@@ -58,6 +58,11 @@ public:
     void item_removed(int index);
     // Binds every live item again (their content changed).
     void rebind();
+    // Builds item `index` again through the source when it is live, in its place; its
+    // state marks are set anew and its shown height follows the new element's height. An
+    // item the source no longer makes is removed. False when the item is not live (it is
+    // built when it comes into the window).
+    bool rebuild_item(int index);
     void set_selected(int index);
     int selected() const { return m_selected; }
 

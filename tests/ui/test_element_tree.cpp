@@ -93,6 +93,20 @@ TEST_F(UiTest, TreesAreOwnedAndRebuiltFromTheSkin) {
     EXPECT_EQ(Element::live_count(), live + 1);
 }
 
+TEST_F(UiTest, AddingAnElementOwnedElsewhereMovesIt) {
+    build(kTree, u"Screen");
+    Element& a = get(u"a");
+    Element& d = get(u"d");
+    Element& x = *root.children().back();
+    x.add_child(&d);
+    EXPECT_EQ(d.parent(), &x);
+    EXPECT_EQ(a.find_child(u"d"), nullptr);
+    EXPECT_EQ(x.find_child(u"d"), &d);
+    const int live = Element::live_count();
+    root.destroy_children();
+    EXPECT_EQ(Element::live_count(), live - 6);
+}
+
 TEST_F(UiTest, UnknownKindsAreReportedWithTheirName) {
     test::use_source(properties, R"(
 node Bad { string type node

@@ -95,6 +95,32 @@ TEST_F(UiTest, AButtonWithoutPressedStateKeepsItsNormalOneAndClicksByKey) {
     EXPECT_EQ(one.shown_state()->id(), u"#normal");
 }
 
+TEST_F(UiTest, AKeyPressLostToHidingOrDisablingDoesNotLeaveTheButtonPressed) {
+    build(kButtons, u"Screen", {100, 100});
+    auto& one = get<Button>(u"one");
+    Clicks listener;
+    one.set_listener(&listener);
+    for (const bool hide : {true, false}) {
+        // The bound key goes down; the button goes away before the key comes up.
+        EXPECT_TRUE(root.on_key({key::Enter, true, true}));
+        EXPECT_TRUE(one.pressed());
+        if (hide)
+            one.set_visible(false);
+        else
+            one.set_enabled(false);
+        EXPECT_FALSE(root.on_key({key::Enter, false, true}));
+        EXPECT_FALSE(one.pressed());
+        one.set_visible(true);
+        one.set_enabled(true);
+        EXPECT_EQ(listener.clicks, 0);
+        // The next press and release click.
+        root.on_pointer_button(press_at(10, 10));
+        root.on_pointer_button(release_at(10, 10));
+        EXPECT_EQ(listener.clicks, 1);
+        listener.clicks = 0;
+    }
+}
+
 TEST_F(UiTest, OverlappingElementsTheFirstThatTakesThePressGetsTheRelease) {
     build(kButtons, u"Screen", {100, 100});
     // Registered after the buttons.

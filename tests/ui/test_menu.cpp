@@ -43,7 +43,8 @@ struct Owner : MenuListener {
             if (id == u"Sound") sound = !sound;
             entries.push_back({u"Settings"});
             entries.push_back({u"Sound", u"", u"", u"", true, false, sound});
-            entries.push_back({u"Locked", u"", u"", u"", false});
+            // "Locked" can be chosen once the sound is on.
+            entries.push_back({u"Locked", u"", u"", u"", sound});
             entries.push_back({u"Cancel"});
         } else if (id == u"Settings") {
             entries.push_back({u"Language"});
@@ -126,6 +127,31 @@ TEST_F(MenuTest, TheSameEntriesAgainOnlyRedrawTheRows) {
     EXPECT_EQ(menu.list()->live_element(1), row);
     EXPECT_TRUE(row->find_child(u"checked")->visible());
     EXPECT_TRUE(menu.is_open());
+}
+
+TEST_F(MenuTest, ARowWhoseEntryChangedItsNodeIsBuiltAgain) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    Element* locked = menu.list()->live_element(2);
+    EXPECT_EQ(dynamic_cast<Button*>(locked->children().front().get()), nullptr);
+    menu.choose(1);  // the same ids; "Locked" is enabled now and drawn from "MenuElement"
+    locked = menu.list()->live_element(2);
+    ASSERT_NE(locked, nullptr);
+    EXPECT_NE(dynamic_cast<Button*>(locked->children().front().get()), nullptr);
+    EXPECT_EQ(menu.list()->live_element(1)->find_child(u"checked")->visible(), true);
+}
+
+TEST_F(MenuTest, ChoosingWhileTheMenuOpensStartsItsAnimationAgain) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    ASSERT_TRUE(menu.panel()->animation_running());
+    menu.choose(0);  // "Settings": another menu in the same place
+    ASSERT_TRUE(menu.panel()->animation_running());
+    EXPECT_EQ(menu.panel()->animation()->direction(), 1);
+    EXPECT_LT(menu.panel()->animation()->progress(), 0.1);
+    EXPECT_TRUE(menu.panel()->visible());
 }
 
 TEST_F(MenuTest, AMenuNeedsItsNodesAndPanel) {

@@ -111,6 +111,18 @@ TEST_F(VListTest, OnlyTheItemsInTheWindowExist) {
     EXPECT_EQ(list->item_count(), 0);
 }
 
+TEST_F(VListTest, AResetBeforeTheSourceKeepsTheCount) {
+    build(kList, u"Screen", {50, 100});
+    list = &get<VList>(u"list");
+    list->reset(7);
+    EXPECT_EQ(list->item_count(), 7);
+    source = std::make_unique<Source>(7);
+    list->set_source(source.get());
+    frame({50, 100});
+    EXPECT_EQ(list->item_count(), 7);
+    EXPECT_EQ(live(), (std::vector<int>{0, 1, 2, 3}));
+}
+
 TEST_F(VListTest, AnEntryGoneFromTheSourceShrinksTheCountWithoutAGap) {
     start(10);
     source->gone = 5;
