@@ -89,6 +89,7 @@ void Menu::build() {
     if (!m_list) throw dovado::NodeNotFound(m_menu_node, u"vlist");
     m_caption = m_container.find_child(u"caption");
     m_list->set_source(this);
+    m_list->set_key_control(true);
 }
 
 void Menu::reload_skin() {
@@ -132,6 +133,7 @@ void Menu::open_menu(const std::u16string& id, const std::u16string& text, bool 
     m_panel->stop_animation();
     m_panel->set_visible(false);
     m_list->reset(static_cast<int>(m_entries.size()));
+    m_list->set_selected(-1);
     if (m_entries.empty()) {
         close();
         return;
@@ -155,6 +157,26 @@ void Menu::choose(int row) {
     const MenuItem entry = m_entries[static_cast<size_t>(row)];
     if (!entry.enabled) return;
     open_menu(entry.id, entry.text, false);
+}
+
+void Menu::cancel() {
+    close();
+}
+
+bool Menu::on_key(const KeyEvent& event) {
+    switch (event.code) {
+        case key::Esc:
+        case key::Backspace:
+        case key::SoftRight:
+            if (event.down && event.first) cancel();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MenuScreen::on_key(const KeyEvent& event) {
+    return Container::on_key(event) || m_menu.on_key(event);
 }
 
 void Menu::item_clicked(VList&, int index) {

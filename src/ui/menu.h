@@ -35,6 +35,18 @@ public:
                               std::vector<MenuItem>& entries) = 0;
 };
 
+// The menu's screen: keys its elements leave go to the menu.
+class MenuScreen final : public Container {
+public:
+    explicit MenuScreen(Menu& menu) : m_menu(menu) {}
+    bool on_key(const KeyEvent& event) override;
+
+private:
+    Menu& m_menu;
+};
+
+// Keys alone drive a menu: Up and Down move the selection, Enter chooses it, and Escape,
+// Back (Backspace) or the right soft key closes the menu without choosing.
 class Menu : private VListSource {
 public:
     // Builds the menu's screen from the top-level node `menu_node`; rows come from
@@ -51,6 +63,10 @@ public:
     void open_menu(const std::u16string& id, const std::u16string& text, bool first);
     // Chooses row `row` as a click on it does (disabled entries do nothing).
     void choose(int row);
+    // Closes the menu without choosing anything.
+    void cancel();
+    // The menu's own keys (move, choose, cancel); true when the key was one of them.
+    bool on_key(const KeyEvent& event);
     // Builds the screen again from the current skin.
     void reload_skin();
 
@@ -71,7 +87,7 @@ private:
 
     Properties& m_properties;
     MenuListener& m_listener;
-    Container m_container;
+    MenuScreen m_container{*this};
     std::u16string m_menu_node;
     std::u16string m_element_node;
     VList* m_list = nullptr;

@@ -49,6 +49,9 @@ public:
     void measure_y(Extent& extent) override;
     void on_pointer_move(const PointerEvent& event) override;
     bool on_pointer_button(const PointerEvent& event) override;
+    // With key control on: Up and Down move the selection and bring it into view, Enter
+    // (on its release) reports the selected item as clicked.
+    bool on_key(const KeyEvent& event) override;
 
     void set_source(VListSource* source);
     VListSource* source() const { return m_source; }
@@ -65,6 +68,15 @@ public:
     bool rebuild_item(int index);
     void set_selected(int index);
     int selected() const { return m_selected; }
+    // Moves the selection by `step` items (kept within the list) and brings it into view;
+    // with nothing selected, the first item wholly in view is selected.
+    void move_selection(int step);
+    // Scrolls the least that shows item `index` whole (its top when it is taller than the
+    // list); the motion stops.
+    void scroll_to(int index);
+    // Whether the list takes keys itself (off: screens move the selection).
+    void set_key_control(bool on) { m_key_control = on; }
+    bool key_control() const { return m_key_control; }
 
     int item_count() const { return m_item_count; }
     double offset() const { return m_offset; }
@@ -110,6 +122,8 @@ private:
     void fill_window();
     void pin_ends();
     void cancel_press();
+    void clear_items();
+    int first_in_view() const;
     Item* find_item(const Element* element);
     double item_top(const Item& item) const;
     PointerEvent to_item(const PointerEvent& event, const Item& item) const;
@@ -135,6 +149,8 @@ private:
     bool m_refill = true;
     int m_last_height = 0;
     bool m_pointer_down = false;
+    bool m_key_control = false;
+    bool m_enter_down = false;
     Point m_last_pointer;
     PointerTracker m_tracker;
     // Items thrown away while an item is handling input die when that has finished.

@@ -3,6 +3,7 @@
 #include "render/render_surface.h"
 #include "skin/skin_errors.h"
 #include "ui/basic_kinds.h"
+#include "ui/button.h"
 #include "ui/preview.h"
 #include "ui/visibility_animation.h"
 #include "ui_test_support.h"
@@ -105,6 +106,35 @@ TEST_F(UiTest, AddingAnElementOwnedElsewhereMovesIt) {
     const int live = Element::live_count();
     root.destroy_children();
     EXPECT_EQ(Element::live_count(), live - 6);
+}
+
+TEST_F(UiTest, ASubtreeBuiltApartTakesOnItsNewParentsRootAndState) {
+    build(R"(node Screen { string type node node { string type node string id holder } }
+node Part { string type node node { string type button string id b string bind_key Enter
+    node { string type node string id "#normal" } } })",
+          u"Screen");
+    std::unique_ptr<Element> part = create_element_tree(properties, properties.find_node(u"Part"));
+    auto* button = dynamic_cast<Button*>(part->find_child(u"b"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->root(), nullptr);
+    Element& holder = get(u"holder");
+    holder.set_visible(false);
+    holder.set_enabled(false);
+    holder.add_child(part.release());
+    EXPECT_EQ(button->root(), &root);
+    EXPECT_FALSE(button->effectively_visible());
+    EXPECT_FALSE(button->effectively_enabled());
+    EXPECT_EQ(button->shown_state()->id(), u"#normal");
+    holder.set_visible(true);
+    holder.set_enabled(true);
+    EXPECT_TRUE(root.on_key({key::Enter, true, true}));
+    EXPECT_TRUE(button->pressed());
+    // Taken out again, it no longer takes input from the screen.
+    Element* taken = button->parent();
+    holder.remove_child(taken);
+    std::unique_ptr<Element> owned(taken);
+    EXPECT_EQ(button->root(), nullptr);
+    EXPECT_FALSE(root.on_key({key::Enter, false, true}));
 }
 
 TEST_F(UiTest, UnknownKindsAreReportedWithTheirName) {

@@ -154,6 +154,35 @@ TEST_F(MenuTest, ChoosingWhileTheMenuOpensStartsItsAnimationAgain) {
     EXPECT_TRUE(menu.panel()->visible());
 }
 
+TEST_F(MenuTest, KeysAloneMoveChooseAndCancel) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    const auto key = [&](KeyCode code) {
+        app.dispatch_key({code, true, true});
+        app.dispatch_key({code, false, true});
+    };
+    key(key::Down);
+    key(key::Down);
+    EXPECT_EQ(menu.list()->selected(), 1);
+    key(key::Enter);  // "Sound": the same menu again
+    EXPECT_EQ(owner.asked.back(), u"Sound");
+    EXPECT_TRUE(owner.sound);
+    key(key::Up);
+    key(key::Enter);  // "Settings": a new menu, nothing selected in it
+    EXPECT_EQ(owner.asked.back(), u"Settings");
+    EXPECT_EQ(menu.list()->selected(), -1);
+    key(key::Esc);
+    EXPECT_FALSE(menu.is_open());
+    EXPECT_EQ(app.top_screen(), &base);
+    for (const KeyCode back : {key::Backspace, key::SoftRight}) {
+        menu.open_menu(u"MainMenu", u"", true);
+        key(back);
+        EXPECT_FALSE(menu.is_open());
+    }
+    EXPECT_EQ(owner.asked.back(), u"MainMenu");
+}
+
 TEST_F(MenuTest, AMenuNeedsItsNodesAndPanel) {
     EXPECT_THROW(Menu(properties, owner, u"Absent", u"MenuElement"), dovado::NodeNotFoundInSkin);
     try {
