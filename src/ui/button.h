@@ -2,6 +2,10 @@
 // "button": shows its child "#normal", "#pressed" or "#disabled" as it is released,
 // pressed or disabled, and reports clicks (a release inside it, or the release of its
 // bound key) to a listener. It takes input from its root container.
+//
+// Its pointer node (the first descendant whose id begins with "ptr", such as "ptrBack") is
+// its focus mark: hidden, and shown only while key navigation has put the key focus on the
+// button (see `Container::move_focus`). Enter then presses and clicks it like its own key.
 
 #include <string>
 
@@ -58,6 +62,17 @@ public:
     // The state child on show (null when none).
     Element* shown_state() const;
 
+    // --- Key focus ---
+    // The focus mark: found at load, or given (a check box gives each state button its
+    // own). It is hidden at once and shown only while the button has the key focus.
+    Element* focus_mark() const { return m_focus_mark; }
+    void set_focus_mark(Element* mark);
+    bool focused() const { return m_focused; }
+    // Called by the root container as the key focus comes and goes.
+    void set_focused(bool focused);
+    // Presses (`down`) or releases the button as its bound key does.
+    void press_by_key(bool down);
+
     static int live_count();
 
 private:
@@ -69,6 +84,8 @@ private:
     Element* m_normal = nullptr;
     Element* m_pressed = nullptr;
     Element* m_disabled = nullptr;
+    Element* m_focus_mark = nullptr;
+    bool m_focused = false;
     KeyCode m_bind_key = key::None;
     std::u16string m_text;
     bool m_pointer_down = false;

@@ -1,6 +1,8 @@
 #pragma once
 // "checkbox": one state button per state ("#state_0", "#state_1", ...), of which only the
 // current one is shown; clicking it moves to the next state unless a listener decides.
+// The pointer nodes "ptr_state_0", "ptr_state_1", ... are the focus marks of the state
+// buttons; the key focus follows the shown state button.
 
 #include <string>
 #include <vector>

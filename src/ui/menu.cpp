@@ -163,7 +163,24 @@ void Menu::cancel() {
     close();
 }
 
+bool Menu::row_key(const KeyEvent& event) {
+    Container* row = nullptr;
+    for (int i = 0; i < m_list->live_count() && !row; ++i)
+        if (m_list->live_index(i) == m_list->selected())
+            row = dynamic_cast<Container*>(m_list->live_element(i));
+    if (!row) return false;
+    if (event.code == key::Up || event.code == key::Down) {
+        row->set_focus(nullptr);  // the selection leaves the row
+        return false;
+    }
+    if (event.code == key::Enter && !(row->focused() && row->focused()->focused())) return false;
+    // A press may rebuild the menu: the row lives until its button has finished.
+    VList::DispatchScope scope(*m_list);
+    return row->focus_key(event);
+}
+
 bool Menu::on_key(const KeyEvent& event) {
+    if (row_key(event) || m_container.Container::on_key(event)) return true;
     switch (event.code) {
         case key::Esc:
         case key::Backspace:
@@ -176,7 +193,7 @@ bool Menu::on_key(const KeyEvent& event) {
 }
 
 bool MenuScreen::on_key(const KeyEvent& event) {
-    return Container::on_key(event) || m_menu.on_key(event);
+    return m_menu.on_key(event);
 }
 
 void Menu::item_clicked(VList&, int index) {

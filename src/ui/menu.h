@@ -46,7 +46,9 @@ private:
 };
 
 // Keys alone drive a menu: Up and Down move the selection, Enter chooses it, and Escape,
-// Back (Backspace) or the right soft key closes the menu without choosing.
+// Back (Backspace) or the right soft key closes the menu without choosing. In a selected
+// row with buttons of its own (the four-button row) Left and Right move the key focus
+// between them and Enter presses the focused one.
 class Menu : private VListSource {
 public:
     // Builds the menu's screen from the top-level node `menu_node`; rows come from
@@ -65,7 +67,8 @@ public:
     void choose(int row);
     // Closes the menu without choosing anything.
     void cancel();
-    // The menu's own keys (move, choose, cancel); true when the key was one of them.
+    // The menu's keys: those of the selected row's buttons, then the list's (move,
+    // choose), then cancel. True when the key was one of them.
     bool on_key(const KeyEvent& event);
     // Builds the screen again from the current skin.
     void reload_skin();
@@ -84,6 +87,8 @@ private:
     std::unique_ptr<Element> create_item(VList& list, int index) override;
     void build();
     void close();
+    // The keys of the buttons inside the selected row; true when taken.
+    bool row_key(const KeyEvent& event);
 
     Properties& m_properties;
     MenuListener& m_listener;

@@ -23,19 +23,6 @@ double move_toward(double value, double target, double step) {
 
 }  // namespace
 
-// Counts how deep the list is in handing input to an item; items thrown away meanwhile
-// wait in the graveyard until the outermost call has returned.
-class VList::DispatchScope {
-public:
-    explicit DispatchScope(VList& list) : m_list(list) { ++m_list.m_dispatch_depth; }
-    ~DispatchScope() {
-        if (--m_list.m_dispatch_depth == 0) m_list.m_graveyard.clear();
-    }
-
-private:
-    VList& m_list;
-};
-
 VList::VList(Element* parent) : Element(parent) {
     take_input();
 }

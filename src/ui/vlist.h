@@ -33,6 +33,10 @@ public:
 
 class VList : public Element {
 public:
+    // While one lives, items the list throws away are kept alive until the outermost scope
+    // ends: for handing input to an item whose handling may reset the list.
+    class DispatchScope;
+
     // Pixels per second at which an item's shown height follows its real height.
     static constexpr double kHeightSpeed = 200;
     static constexpr double kMaxVelocity = 2000;
@@ -113,8 +117,6 @@ private:
         // drawn, and must not keep the list drawing every frame).
         bool reported = false;
     };
-    class DispatchScope;
-
     bool make_item(int index, Item& out);
     void lay_out_item(Item& item);
     void update_states(Item& item);
@@ -156,6 +158,19 @@ private:
     // Items thrown away while an item is handling input die when that has finished.
     int m_dispatch_depth = 0;
     std::vector<std::unique_ptr<Element>> m_graveyard;
+};
+
+// Counts how deep the list is in handing input to an item; items thrown away meanwhile
+// wait in the graveyard until the outermost call has returned.
+class VList::DispatchScope {
+public:
+    explicit DispatchScope(VList& list) : m_list(list) { ++m_list.m_dispatch_depth; }
+    ~DispatchScope() {
+        if (--m_list.m_dispatch_depth == 0) m_list.m_graveyard.clear();
+    }
+
+private:
+    VList& m_list;
 };
 
 }  // namespace vistrel

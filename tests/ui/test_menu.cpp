@@ -28,6 +28,12 @@ node MenuElement { string type button point design_size 0 20
 node MenuElementDisabled { string type node point design_size 0 20
     node { string type oldtext string id "#text" }
 }
+node FourButtons { string type htable point design_size 0 20
+    node { string type button string id About point design_size 20 20
+        node { string type node string id "#normal" } node { string type node string id ptrAbout } }
+    node { string type button string id Exit point design_size 20 20
+        node { string type node string id "#normal" } }
+}
 node NoPanel { string type node node { string type vlist string id vlist } }
 )";
 
@@ -45,6 +51,9 @@ struct Owner : MenuListener {
             entries.push_back({u"Sound", u"", u"", u"", true, false, sound});
             // "Locked" can be chosen once the sound is on.
             entries.push_back({u"Locked", u"", u"", u"", sound});
+            entries.push_back({u"Cancel"});
+        } else if (id == u"Tools") {
+            entries.push_back({u"Magic4Buttons", u"", u"", u"FourButtons"});
             entries.push_back({u"Cancel"});
         } else if (id == u"Settings") {
             entries.push_back({u"Language"});
@@ -181,6 +190,18 @@ TEST_F(MenuTest, KeysAloneMoveChooseAndCancel) {
         EXPECT_FALSE(menu.is_open());
     }
     EXPECT_EQ(owner.asked.back(), u"MainMenu");
+
+    // The buttons of the four-button row: Left and Right move between them, Enter presses.
+    menu.open_menu(u"Tools", u"", true);
+    frame();
+    key(key::Down);
+    key(key::Right);
+    EXPECT_TRUE(menu.list()->live_element(0)->find_child(u"ptrAbout")->visible());
+    key(key::Right);
+    EXPECT_FALSE(menu.list()->live_element(0)->find_child(u"ptrAbout")->visible());
+    key(key::Enter);
+    EXPECT_EQ(owner.asked.back(), u"Exit");
+    EXPECT_FALSE(menu.is_open());
 }
 
 TEST_F(MenuTest, AMenuNeedsItsNodesAndPanel) {
