@@ -52,6 +52,7 @@ public:
     void set_listener(ButtonListener* listener) { m_listener = listener; }
     ButtonListener* listener() const { return m_listener; }
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     // Shows the caption through a descendant "#text".
     void set_text(const std::u16string& text);
     KeyCode bind_key() const { return m_bind_key; }

@@ -35,6 +35,7 @@ public:
     void next_state();
     void set_listener(CheckboxListener* listener) { m_listener = listener; }
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     Button* state_button(int index) const;
 
 private:

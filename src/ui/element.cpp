@@ -77,6 +77,22 @@ std::u16string Element::dump_line(int depth) const {
 
 void Element::dump_to(std::u16string& out, int depth) const {
     out += dump_line(depth);
+    out += u" kind=";
+    out += m_kind;
+    out += effectively_visible() ? u" visible=1" : u" visible=0";
+    out += effectively_enabled() ? u" enabled=1" : u" enabled=0";
+    if (const std::u16string_view text = shown_text(); !text.empty()) {
+        out += u" text=\"";
+        for (const char16_t c : text) {
+            if (c == u'\n') {
+                out += u"\\n";
+                continue;
+            }
+            if (c == u'"' || c == u'\\') out += u'\\';
+            if (c != u'\r') out += c;
+        }
+        out += u'"';
+    }
     out += u"\n";
     for (const auto& child : m_children)
         child->dump_to(out, depth + 1);
@@ -156,6 +172,7 @@ void Element::remove_child(Element* child) {
 
 void Element::load(Properties& properties, NodeHandle node) {
     m_id = std::u16string(properties.get_string(node, attr::kId));
+    m_kind = std::u16string(properties.get_string(node, attr::kType));
     m_anchor[0] = parse_anchor_mode(properties.get_string(node, u"anchor_x"));
     m_anchor[1] = parse_anchor_mode(properties.get_string(node, u"anchor_y"));
     if (properties.attribute_count(node, skin_format::AttributeKind::Point) > 0) {

@@ -88,6 +88,8 @@ public:
     virtual void pointer_hook();
     virtual bool on_key(const KeyEvent& event);
     virtual bool on_text(const std::u16string& text);
+    // The text an element shows, for the dump (empty for kinds without one).
+    virtual std::u16string_view shown_text() const { return {}; }
 
     Element(const Element&) = delete;
     Element& operator=(const Element&) = delete;
@@ -121,9 +123,15 @@ public:
     const std::vector<std::unique_ptr<Element>>& children() const { return m_children; }
     // Destroys every child.
     void destroy_children();
-    // One line of the dump, without the line feed; and the lines of the whole subtree.
+    // One line of the dump, without the line feed.
     std::u16string dump_line(int depth) const;
+    // The subtree for screen tests: per element the line of the dump followed by
+    // " kind=" its skin type, " visible=" and " enabled=" its effective state (0 or 1) and,
+    // when it shows a text, " text=" the text in double quotes (line feeds as \n, quotes
+    // and backslashes escaped), then a line feed.
     void dump_to(std::u16string& out, int depth = 0) const;
+    // The skin type the element was loaded as (empty for elements made in code).
+    const std::u16string& kind() const { return m_kind; }
 
     // --- Drawing ---
 
@@ -211,6 +219,7 @@ private:
 
     std::unique_ptr<VisibilityAnimation> m_animation;
     std::u16string m_id;
+    std::u16string m_kind;
     Element* m_parent = nullptr;
     ExtentObserver* m_observer = nullptr;
     AnchorMode m_anchor[2] = {AnchorMode::BothSide, AnchorMode::BothSide};

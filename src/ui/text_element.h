@@ -28,6 +28,7 @@ public:
     bool on_pointer_button(const PointerEvent& event) override;
 
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     // Stores a new text and lays its lines out again at once; the parent is measured again
     // when the element grows with its text.
     virtual void set_text(const std::u16string& text);

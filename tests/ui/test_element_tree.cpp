@@ -34,16 +34,27 @@ TEST_F(UiTest, FindChildPrefersADirectChildAndDumpIndentsByDepth) {
     EXPECT_EQ(get(u"a").find_child(u"x"), get(u"b").find_child(u"x"));
     EXPECT_EQ(root.find_child(u"nothing"), nullptr);
 
+    EXPECT_EQ(get(u"b").dump_line(2),
+              u"\t\t{b} position=0 0 size=20 10 design_size=0 0 rs.size=0 0");
+    get(u"b").set_visible(false);
+    get(u"a").set_enabled(false);
     std::u16string dump;
     root.dump_to(dump);
-    EXPECT_EQ(dump,
-              u"{} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t{a} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t{b} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t\t{c} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t\t{x} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t{d} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0\n");
+    const std::u16string tail = u" position=0 0 size=20 10 design_size=0 0 rs.size=0 0 kind=node";
+    EXPECT_EQ(dump, u"{}" + tail + u" visible=1 enabled=1\n"
+                    u"\t{a}" + tail + u" visible=1 enabled=0\n"
+                    u"\t\t{b}" + tail + u" visible=0 enabled=0\n"
+                    u"\t\t\t{c}" + tail + u" visible=0 enabled=0\n"
+                    u"\t\t\t{x}" + tail + u" visible=0 enabled=0\n"
+                    u"\t\t{d}" + tail + u" visible=1 enabled=0\n"
+                    u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0 kind=node"
+                    u" visible=1 enabled=1\n");
+    // Texts are quoted on their line.
+    auto* label = new Button(&root);
+    label->set_text(u"Say \"hi\"\nnow");
+    dump.clear();
+    label->dump_to(dump);
+    EXPECT_NE(dump.find(u" text=\"Say \\\"hi\\\"\\nnow\"\n"), std::u16string::npos);
 }
 
 TEST_F(UiTest, HidingAndDisablingReachEveryDescendantWithoutTouchingTheirFlags) {
