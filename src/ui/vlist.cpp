@@ -492,21 +492,39 @@ void VList::animate(double dt) {
     if (m_dispatch_depth == 0) m_graveyard.clear();
     const double old_offset = m_offset;
     const double old_content = m_content_height;
-    bool items_changed = false;
 
-    // Shown heights follow the real ones; removed items shrink away.
-    Element* anchor = m_pressed;
-    if (!anchor)
-        for (Item& item : m_items)
-            if (item.index >= 0 && item.index == m_selected) anchor = item.element.get();
+    const bool items_changed = animate_items(dt);
+    drift(dt);
+    apply_friction(dt);
+    brake_past_ends(dt);
+    spring_back(dt, old_offset);
+    drop_press_left_behind();
+
+    if (m_grow && m_content_height != old_content) invalidate_layout();
+    if (effectively_visible() && (m_offset != old_offset || items_changed)) mark_dirty();
+}
+
+Element* VList::anchor_item() const {
+    if (m_pressed) return m_pressed;
+    Element* anchor = nullptr;
+    for (const Item& item : m_items)
+        if (item.index >= 0 && item.index == m_selected) anchor = item.element.get();
     if (!anchor && !m_items.empty()) anchor = m_items.front().element.get();
+    return anchor;
+}
+
+bool VList::animate_items(double dt) {
+    bool changed = false;
+    // Shown heights follow the real ones; removed items shrink away. The anchor item stays
+    // in place: what changes above it moves the content, and its own change half of that.
+    Element* anchor = anchor_item();
     bool above_anchor = true;
     for (Item& item : m_items) {
         Element& e = *item.element;
         e.animate(dt);
         if (e.layout_pending()) lay_out_item(item);
         if (e.dirty() && !item.reported) {
-            items_changed = true;
+            changed = true;
             item.reported = true;
         }
         const double target = item.index < 0 ? 0.0 : double(e.height());
@@ -516,7 +534,7 @@ void VList::animate(double dt) {
         const double shown = move_toward(item.height, target, kHeightSpeed * dt);
         const double delta = shown - item.height;
         item.height = shown;
-        items_changed = true;
+        changed = true;
         if (is_anchor)
             m_offset -= delta / 2;
         else if (above_anchor)
@@ -533,7 +551,10 @@ void VList::animate(double dt) {
     m_content_height = 0;
     for (const Item& item : m_items)
         m_content_height += item.height;
+    return changed;
+}
 
+void VList::drift(double dt) {
     m_offset += m_velocity * dt;
     pin_ends();
     fill_window();
@@ -541,44 +562,46 @@ void VList::animate(double dt) {
         m_velocity = 0;
         m_offset = m_scroll_border_min;
     }
+}
 
-    // Friction, five times stronger while the pointer holds the content.
+void VList::apply_friction(double dt) {
+    // Five times stronger while the pointer holds the content.
     double friction = 2 * std::abs(m_velocity) + 9;
     if (m_pointer_down && !m_pressed) friction *= 5;
     if (m_velocity < 0)
         m_velocity = std::min(m_velocity + friction * dt, 0.0);
     else if (m_velocity > 0)
         m_velocity = std::max(m_velocity - friction * dt, 0.0);
+}
 
-    // Past an end the content is braked harder.
+void VList::brake_past_ends(double dt) {
     const double gap_below = bottom_gap();
     if (m_velocity < 0 && last_live() && gap_below > 0)
         m_velocity = std::min(m_velocity + (gap_below + 1) * dt * 50, 0.0);
     const double gap_above = m_offset - m_scroll_border_min;
     if (m_velocity > 0 && first_live() && gap_above > 0)
         m_velocity = std::max(m_velocity - (gap_above + 1) * dt * 50, 0.0);
+}
 
-    // Spring back to the ends once the content has come to rest.
-    if (!m_pointer_down && m_velocity == 0 && !m_items.empty()) {
-        if (first_live() && m_offset >= m_scroll_border_min) {
-            m_offset = move_toward(m_offset, m_scroll_border_min, kSpringSpeed * dt);
-        } else if (last_live() && bottom_gap() > 0) {
-            double target = height() - m_scroll_border_max - m_content_height;
-            // Content shorter than the list rests at the top, not at the bottom.
-            if (first_live()) target = std::min(target, double(m_scroll_border_min));
-            m_offset = move_toward(m_offset, target, kSpringSpeed * dt);
-        }
-        if (m_offset != old_offset) fill_window();
+void VList::spring_back(double dt, double old_offset) {
+    // Only once the content has come to rest and the pointer has let go.
+    if (m_pointer_down || m_velocity != 0 || m_items.empty()) return;
+    if (first_live() && m_offset >= m_scroll_border_min) {
+        m_offset = move_toward(m_offset, m_scroll_border_min, kSpringSpeed * dt);
+    } else if (last_live() && bottom_gap() > 0) {
+        double target = height() - m_scroll_border_max - m_content_height;
+        // Content shorter than the list rests at the top, not at the bottom.
+        if (first_live()) target = std::min(target, double(m_scroll_border_min));
+        m_offset = move_toward(m_offset, target, kSpringSpeed * dt);
     }
+    if (m_offset != old_offset) fill_window();
+}
 
-    if (m_pointer_down && m_pressed) {
-        const int under = live_at(m_last_pointer);
-        if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed)
-            cancel_press();
-    }
-
-    if (m_grow && m_content_height != old_content) invalidate_layout();
-    if (effectively_visible() && (m_offset != old_offset || items_changed)) mark_dirty();
+void VList::drop_press_left_behind() {
+    if (!m_pointer_down || !m_pressed) return;
+    const int under = live_at(m_last_pointer);
+    if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed)
+        cancel_press();
 }
 
 // --- Pointer ---

@@ -122,6 +122,14 @@ private:
     void update_states(Item& item);
     void discard(Item& item);
     void fill_window();
+    // The steps of a frame's motion, in order.
+    Element* anchor_item() const;
+    bool animate_items(double dt);  // true when an item changed
+    void drift(double dt);
+    void apply_friction(double dt);
+    void brake_past_ends(double dt);
+    void spring_back(double dt, double old_offset);
+    void drop_press_left_behind();
     void pin_ends();
     void cancel_press();
     void clear_items();
