@@ -142,7 +142,7 @@ void Button::press_by_key(bool down) {
 }
 
 void Button::set_focus_mark(Element* mark) {
-    if (m_focus_mark && m_focus_mark != mark) m_focus_mark->set_visible(true);
+    if (m_focus_mark && m_focus_mark != mark) m_focus_mark->set_visible(false);
     m_focus_mark = mark;
     if (m_focus_mark) m_focus_mark->set_visible(m_focused);
 }

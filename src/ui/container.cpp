@@ -15,9 +15,25 @@ Container::~Container() {
     destroy_children();
 }
 
+namespace {
+
+// Pointer nodes ("ptr..." ids) are focus marks: hidden until key navigation shows the one of
+// the focused button. Those of elements that take no focus (spacers) stay hidden.
+void hide_pointer_nodes(Element& element) {
+    for (const auto& child : element.children()) {
+        if (child->id().starts_with(u"ptr"))
+            child->set_visible(false);
+        else
+            hide_pointer_nodes(*child);
+    }
+}
+
+}  // namespace
+
 void Container::load(Properties& properties, NodeHandle node) {
     Element::load(properties, node);
     m_outside_color = properties.get_color(node, u"outside_color", Colour{0, 0, 0, 255});
+    hide_pointer_nodes(*this);
 }
 
 void Container::set_visible(bool visible) {

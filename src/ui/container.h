@@ -56,7 +56,8 @@ public:
     // --- Key focus ---
     // Key navigation for screens without a pointer: the focus moves between the buttons of
     // the tree that take input (in registration order, going round at the ends) and shows
-    // the focused one's focus mark. Screens call `focus_key` from their `on_key` with the
+    // the focused one's focus mark. Every pointer node of the tree (an id beginning with
+    // "ptr") is hidden when the container loads; spacers' pointer nodes stay hidden. Screens call `focus_key` from their `on_key` with the
     // keys they give to it. A pointer press hides the mark; the next move starts from the
     // button that had the focus.
     Button* focused() const { return m_focus; }

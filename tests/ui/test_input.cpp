@@ -134,6 +134,7 @@ node Screen { string type htable
         node { string type node string id ptr_state_1 } }
     node { string type button string id plain point design_size 20 20
         node { string type node string id "#normal" } }
+    node { string type node string id btngap1 node { string type node string id ptrgap } }
 }
 )";
 
@@ -146,6 +147,7 @@ TEST_F(UiTest, KeyNavigationMovesTheFocusMarkBetweenControlsAndEnterClicks) {
     const auto mark = [&](const char16_t* id) { return get(id).effectively_visible(); };
     // No key navigation yet: every mark is hidden.
     EXPECT_FALSE(mark(u"ptrBack") || mark(u"ptr_state_0") || mark(u"ptr_state_1"));
+    EXPECT_FALSE(mark(u"ptrgap"));  // a spacer's pointer node is never shown
     EXPECT_EQ(root.focused(), nullptr);
 
     EXPECT_TRUE(root.focus_key({key::Right, true, true}));
