@@ -57,9 +57,9 @@ public:
     // Key navigation for screens without a pointer: the focus moves between the buttons of
     // the tree that take input (in registration order, going round at the ends) and shows
     // the focused one's focus mark. Every pointer node of the tree (an id beginning with
-    // "ptr") is hidden when the container loads; spacers' pointer nodes stay hidden. Screens call `focus_key` from their `on_key` with the
-    // keys they give to it. A pointer press hides the mark; the next move starts from the
-    // button that had the focus.
+    // "ptr") is hidden when the container loads; spacers' pointer nodes stay hidden.
+    // Screens call `focus_key` from their `on_key` with the keys they give to it. A pointer
+    // press hides the mark; the next move starts from the button that had the focus.
     Button* focused() const { return m_focus; }
     // Gives the focus to `button` (null takes it away).
     void set_focus(Button* button);
@@ -67,8 +67,7 @@ public:
     bool move_focus(int step);
     // `previous` and `next` move the focus on their press; Enter presses and releases the
     // focused button (a release clicks it). True when the key was one of them.
-    bool focus_key(const KeyEvent& event, KeyCode previous = key::Left,
-                   KeyCode next = key::Right);
+    bool focus_key(const KeyEvent& event, KeyCode previous = key::Left, KeyCode next = key::Right);
 
 private:
     bool takes_input(Element* element) const;

@@ -600,8 +600,7 @@ void VList::spring_back(double dt, double old_offset) {
 void VList::drop_press_left_behind() {
     if (!m_pointer_down || !m_pressed) return;
     const int under = live_at(m_last_pointer);
-    if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed)
-        cancel_press();
+    if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed) cancel_press();
 }
 
 // --- Pointer ---

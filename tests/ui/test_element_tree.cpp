@@ -41,14 +41,25 @@ TEST_F(UiTest, FindChildPrefersADirectChildAndDumpIndentsByDepth) {
     std::u16string dump;
     root.dump_to(dump);
     const std::u16string tail = u" position=0 0 size=20 10 design_size=0 0 rs.size=0 0 kind=node";
-    EXPECT_EQ(dump, u"{}" + tail + u" visible=1 enabled=1\n"
-                    u"\t{a}" + tail + u" visible=1 enabled=0\n"
-                    u"\t\t{b}" + tail + u" visible=0 enabled=0\n"
-                    u"\t\t\t{c}" + tail + u" visible=0 enabled=0\n"
-                    u"\t\t\t{x}" + tail + u" visible=0 enabled=0\n"
-                    u"\t\t{d}" + tail + u" visible=1 enabled=0\n"
-                    u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0 kind=node"
-                    u" visible=1 enabled=1\n");
+    EXPECT_EQ(dump, u"{}" + tail +
+                        u" visible=1 enabled=1\n"
+                        u"\t{a}" +
+                        tail +
+                        u" visible=1 enabled=0\n"
+                        u"\t\t{b}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t\t{c}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t\t{x}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t{d}" +
+                        tail +
+                        u" visible=1 enabled=0\n"
+                        u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0 kind=node"
+                        u" visible=1 enabled=1\n");
     // Texts are quoted on their line.
     auto* label = new Button(&root);
     label->set_text(u"Say \"hi\"\nnow");
