@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "library/cache/cache_file.h"
+#include "platform/file_descriptor.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -16,22 +17,6 @@
 namespace vistrel {
 
 namespace {
-
-// An open folder; closes itself.
-class FolderHandle {
-public:
-    explicit FolderHandle(const std::string& path)
-        : m_fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
-    ~FolderHandle() {
-        if (m_fd >= 0) close(m_fd);
-    }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::vector<std::string> entry_names(int folder_fd) {
     std::vector<std::string> names;
@@ -54,18 +39,19 @@ std::vector<std::string> entry_names(int folder_fd) {
 
 int remove_stale_cache_files(const std::u16string& drive, const std::set<std::u16string>& keep) {
     const std::u16string folder = cache_folder(drive);
-    FolderHandle handle(to_utf8(expand_path(folder)));
-    if (handle.fd() < 0) return 0;
+    const FileDescriptor handle(open(to_utf8(expand_path(folder)).c_str(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!handle.is_open()) return 0;
     int removed = 0;
-    for (const std::string& name : entry_names(handle.fd())) {
+    for (const std::string& name : entry_names(handle.get())) {
         if (keep.count(from_utf8(name))) continue;
         struct stat st {};
-        if (fstatat(handle.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (fstatat(handle.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         int result = -1;
         if (S_ISREG(st.st_mode))
-            result = unlinkat(handle.fd(), name.c_str(), 0);
+            result = unlinkat(handle.get(), name.c_str(), 0);
         else if (S_ISDIR(st.st_mode))
-            result = unlinkat(handle.fd(), name.c_str(), AT_REMOVEDIR);  // empty ones only
+            result = unlinkat(handle.get(), name.c_str(), AT_REMOVEDIR);  // empty ones only
         else
             continue;
         trace() << "remove stale cache entry {" << from_utf8(name) << "} result=" << (result == 0)
