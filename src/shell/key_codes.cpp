@@ -38,7 +38,7 @@ constexpr KeyRow kKeyRows[] = {
     {63, "VOLUME_UP", nullptr}, {64, "VOLUME_DOWN", nullptr}, {0, nullptr, nullptr},
 };
 
-// Virtual keys of the original platform to key codes; 0 where unmapped.
+// Virtual-key numbers to key codes; 0 where unmapped.
 constexpr std::array<KeyCode, 256> make_virtual_key_table() {
     std::array<KeyCode, 256> t{};
     t[8] = t[27] = key::Backspace;
