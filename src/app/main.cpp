@@ -12,6 +12,9 @@
 #include "display/sdl_window.h"
 #include "home_screen.h"
 #include "options.h"
+#include "platform/app_folders.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
 #include "shell/script.h"
@@ -55,6 +58,14 @@ private:
 };
 
 int run(const AppOptions& options) {
+    // A broken installation is named at once; the program goes on with what it has.
+    if (const std::string problem = data_folder_problem(); !problem.empty())
+        std::fprintf(stderr, "vistrel: %s\n", problem.c_str());
+    if (!options.slideshow.empty() && !file_info(from_utf8(options.slideshow)).exists) {
+        std::fprintf(stderr, "vistrel: cannot find %s to show as a slide show\n",
+                     options.slideshow.c_str());
+        return 1;
+    }
     std::unique_ptr<ScriptPlayer> player;
     if (!options.script.empty()) {
         Script script;

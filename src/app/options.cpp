@@ -31,6 +31,9 @@ const char* options_usage() {
            "  --headless          no window: draw off-screen (for scripts and tests)\n"
            "  --script FILE       run the steps of FILE on a simulated clock, then end\n"
            "  --framebuffer DEV   show frames on a Linux frame buffer such as /dev/fb0\n"
+           "  --slideshow PATH    show the pictures of the folder PATH (or from the picture PATH\n"
+           "                      on) as a slide show\n"
+           "  --loop              with --slideshow: start over after the last picture\n"
            "  --help              this text\n";
 }
 
@@ -74,10 +77,22 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             if (!value(options.script)) return false;
         } else if (a == "--framebuffer") {
             if (!value(options.profile.framebuffer)) return false;
+        } else if (a == "--slideshow") {
+            if (!value(options.slideshow)) return false;
+            if (options.slideshow.empty()) {
+                error = "--slideshow needs a folder or a picture";
+                return false;
+            }
+        } else if (a == "--loop") {
+            options.loop = true;
         } else {
             error = "unknown option " + a;
             return false;
         }
+    }
+    if (options.loop && options.slideshow.empty()) {
+        error = "--loop goes with --slideshow";
+        return false;
     }
     return true;
 }

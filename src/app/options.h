@@ -12,6 +12,10 @@ struct AppOptions {
     DeviceProfile profile;
     bool headless = false;
     std::string script;
+    // A folder or picture to show as a slide show from the start; `loop` starts it over
+    // after the last picture.
+    std::string slideshow;
+    bool loop = false;
     bool help = false;
 };
 

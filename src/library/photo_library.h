@@ -31,7 +31,7 @@ using CacheBuildFunction = std::function<bool(const std::u16string& picture,
                                               const std::u16string& drive, const StopTest& stop)>;
 
 struct PhotoLibraryOptions {
-    std::u16string folder_list = u"%app_path%/folders.ini";
+    std::u16string folder_list = u"%state_path%/folders.ini";
     CacheBuildFunction build_cache;  // empty: build_cache_file
 };
 

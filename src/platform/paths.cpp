@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/app_folders.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -152,6 +153,8 @@ std::u16string expand_path(const std::u16string& path) {
         {u"%app_full_name%", [] { return app_paths().full; }},
         {u"%app_path%", [] { return app_paths().folder; }},
         {u"%app_name%", [] { return app_paths().name; }},
+        {u"%data_path%", [] { return data_folder(); }},
+        {u"%state_path%", [] { return state_folder(); }},
         {u"%my_documents%", [] { return special_folder(SpecialFolder::Documents); }},
         {u"%windows%", [] { return special_folder(SpecialFolder::System); }},
         {u"%startup%", [] { return special_folder(SpecialFolder::Startup); }},

@@ -13,9 +13,9 @@ namespace vistrel {
 std::u16string get_app_path();
 
 // Expands a leading path macro ("%app_path%", "%app_name%", "%app_full_name%",
-// "%my_documents%", "%windows%", "%startup%", "%programs%", "%start_menu%",
-// "%program_files%") and turns every "\" and "/" of the rest into "/".
-// A macro anywhere but at the start is plain text.
+// "%data_path%" and "%state_path%" (platform/app_folders.h), "%my_documents%", "%windows%",
+// "%startup%", "%programs%", "%start_menu%", "%program_files%") and turns every "\" and "/"
+// of the rest into "/". A macro anywhere but at the start is plain text.
 std::u16string expand_path(const std::u16string& path);
 
 // Creates every missing folder along the expanded path; traces each attempt.

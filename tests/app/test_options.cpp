@@ -31,5 +31,25 @@ TEST(Options, DeviceProfileFromTheCommandLine) {
     }
 }
 
+TEST(Options, SlideShowFromTheCommandLine) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse_options({"--framebuffer", "/dev/fb0", "--slideshow", "/srv/photos", "--loop"},
+                              o, error))
+        << error;
+    EXPECT_EQ(o.slideshow, "/srv/photos");
+    EXPECT_TRUE(o.loop);
+    EXPECT_EQ(o.profile.framebuffer, "/dev/fb0");
+    AppOptions once;
+    ASSERT_TRUE(parse_options({"--slideshow", "a.jpg"}, once, error)) << error;
+    EXPECT_FALSE(once.loop);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--loop"}, {"--slideshow"}, {"--slideshow", ""}, {"--loop", "--headless"}}) {
+        AppOptions other;
+        EXPECT_FALSE(parse_options(bad, other, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -1,8 +1,12 @@
-// vistrel-tool expand: shows what a path with a path macro stands for.
+// vistrel-tool expand: shows what a path with a path macro stands for, and where each of
+// the program's files lives.
 
 #include <cstdio>
+#include <string>
 
+#include "platform/app_folders.h"
 #include "platform/paths.h"
+#include "platform/settings_store.h"
 #include "platform/text.h"
 #include "tool_command.h"
 
@@ -11,13 +15,38 @@ namespace {
 
 int run_expand(const std::vector<std::string>& args);
 
-const ToolCommand kCommand{"expand", "PATH",
-                           "expands a leading path macro such as %app_path% or %my_documents%",
-                           run_expand};
+const ToolCommand kCommand{
+    "expand", "PATH | --files",
+    "expands a leading path macro such as %app_path%, %data_path% (language files, help, "
+    "skins), %state_path% (the folder list) or %my_documents%; --files lists where each of "
+    "the program's files lives",
+    run_expand};
 const ToolCommandRegistration kRegistration(kCommand);
+
+void show(const char* what, const std::u16string& where, const char* macro) {
+    std::printf("%-14s %s%s%s\n", what, where.empty() ? "(none)" : to_utf8(where).c_str(),
+                macro[0] ? "  " : "", macro);
+}
+
+int list_files() {
+    show("program", expand_path(u"%app_full_name%"), "%app_full_name%");
+    show("program folder", expand_path(u"%app_path%"), "%app_path%");
+    show("data folder", expand_path(u"%data_path%"), "%data_path%");
+    show("languages", expand_path(u"%data_path%/*.lng"), "");
+    show("skins", expand_path(u"%data_path%/skins/bin/*.skin"), "");
+    show("state folder", expand_path(u"%state_path%"), "%state_path%");
+    show("folder list", expand_path(u"%state_path%/folders.ini"), "");
+    show("settings", from_utf8(SettingsStore::global().file()), "");
+    show("trace log", temp_folder() + u"/vistrel.txt", "");
+    show("documents", expand_path(u"%my_documents%"), "%my_documents%");
+    const std::string problem = data_folder_problem();
+    if (!problem.empty()) std::printf("problem: %s\n", problem.c_str());
+    return problem.empty() ? kExitOk : kExitFailure;
+}
 
 int run_expand(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage_error(kCommand);
+    if (args[0] == "--files") return list_files();
     std::printf("%s\n", to_utf8(expand_path(from_utf8(args[0]))).c_str());
     return kExitOk;
 }

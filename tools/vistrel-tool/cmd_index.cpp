@@ -12,6 +12,7 @@
 
 #include "library/cache/cache_file.h"
 #include "library/photo_library.h"
+#include "platform/app_folders.h"
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -26,7 +27,7 @@ const ToolCommand kCommand{
     "index", "[--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
     "searches the documents folder and the storage cards (or the folders given) for pictures, "
     "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
-    "default folders.ini beside the program) and prints the albums found",
+    "default the one the program reads, see 'expand --files') and prints the albums found",
     run_index};
 const ToolCommandRegistration kRegistration(kCommand);
 
@@ -139,7 +140,7 @@ int run_index(const std::vector<std::string>& raw) {
     if (!cards.empty() || !documents.empty()) setenv("VISTREL_CARDS", cards.c_str(), 1);
 
     PhotoLibraryOptions library_options;
-    if (!folders.empty()) library_options.folder_list = from_utf8(folders);
+    library_options.folder_list = folders.empty() ? folder_list_path() : from_utf8(folders);
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
     ProgressLine line(isatty(STDOUT_FILENO));
@@ -171,7 +172,7 @@ int run_index(const std::vector<std::string>& raw) {
     }
     std::printf("%s after %.1f s; folder list: %s\n", interrupted ? "interrupted" : "done",
                 double(micro_ticks() - start_us) / 1e6,
-                folders.empty() ? "folders.ini beside the program" : folders.c_str());
+                to_utf8(library_options.folder_list).c_str());
     return interrupted ? kExitFailure : kExitOk;
 }
 
