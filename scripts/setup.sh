@@ -11,6 +11,7 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   clang libclang-rt-14-dev
   xvfb xauth
+  librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do
