@@ -122,8 +122,8 @@ std::u16string folder_list_path() {
         if (!is_file(native(list)) && is_file(native(beside))) {
             fs::copy_file(native(beside), native(list), ec);
             if (ec)
-                warn("cannot copy the folder list " + to_utf8(beside) + " to " + list_text +
-                     " (" + ec.message() + ")");
+                warn("cannot copy the folder list " + to_utf8(beside) + " to " + list_text + " (" +
+                     ec.message() + ")");
         }
     }
     if (is_file(native(list)) && !writable(native(list)))
