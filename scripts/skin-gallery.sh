@@ -9,7 +9,8 @@
 # Writes OUT_DIR/<screen>/<node>.png for the screens 176x220@96, 240x320@96, 800x480@96 and
 # 480x640@192, one sheet per screen (OUT_DIR/sheet-<screen>.png) and all of them on one
 # contact sheet (OUT_DIR/contact-sheet.png). List rows and menu entries are drawn at the
-# height they ask for, with sample texts where a screen would fill them in. Builds the
+# height they ask for, with sample texts where a screen would fill them in, and the menu
+# is shown opened on each of the program's menus (Menu-<which>.png). Builds the
 # program first when vistrel-tool or the skin is missing (build folder: VISTREL_BUILD_DIR,
 # default build).
 set -euo pipefail
@@ -36,43 +37,57 @@ out=$2
 mkdir -p "$out"
 
 text() { "$tool" lang "$language" "$1"; }
-properties="$(text Name) : IMG_2041.jpg\\n$(text Folder) : ~/Pictures/2024 Bretagne\\n$(text Resolution) : 4000x3000\\n$(text Size) : 3.4 $(text mbyte)\\n$(text Date) : 12.06.2024\\n$(text Time) : 18:42"
 
-# Sample texts, as the screens fill them in.
+# Sample texts and menu entries, as the screens fill them in: sets the array `extra` for
+# picture $1 (a top-level node, or "Menu-<what>" for the menu node opened on other entries).
 samples() {
+  local size
+  size=$(text mbyte)
   case $1 in
-    Menu) echo "--set caption=MainMenu" ;;
-    AlbumElement) echo "--set name=Holidays_in_Brittany_2024 --set count=128" ;;
-    MenuElement) echo "--set #text=Language" ;;
-    MenuElementDisabled) echo "--set #text=Skin" ;;
-    MenuElementRed) echo "--set #text=DeleteYes" ;;
-    Folder) echo "--set btnText=Holidays_in_Brittany_2024" ;;
-    Image) echo "--set btnNumText=7_/_120" ;;
-    Message) echo "--set text=NoMailClient" ;;
+    Menu) extra=(--menu "MainMenu=Magic4Buttons@MenuElement4Buttons,Language,Skin,Cancel") ;;
+    Menu-language) extra=(--menu "Language=Language#English~English*,Language#German~German,Language#Russian~Russian,Cancel") ;;
+    Menu-skin) extra=(--menu "Skin=Skin#default*,Skin#light,Cancel") ;;
+    Menu-options) extra=(--menu "Options=Delete,Send,Properties,Cancel") ;;
+    Menu-send) extra=(--menu "Send=Original~$(text Original) (3.4 $size),Large~$(text Large) (812.3 $(text kbyte)),Medium~$(text Medium) (240.8 $(text kbyte)),Small~$(text Small) (71.5 $(text kbyte)),Cancel") ;;
+    Menu-delete) extra=(--menu "Delete=DeleteYes@MenuElementRed,Cancel") ;;
+    AlbumElement) extra=(--set "name=Holidays in Brittany 2024" --set count=128) ;;
+    MenuElement) extra=(--set "#text=Language") ;;
+    MenuElementDisabled) extra=(--set "#text=Skin") ;;
+    MenuElementRed) extra=(--set "#text=DeleteYes") ;;
+    Folder) extra=(--set "btnText=Holidays in Brittany 2024") ;;
+    Image) extra=(--set "btnNumText=7 / 120" --set "btnProperties=$(text Name) : IMG_2041.jpg\n$(text Folder) : ~/Pictures/2024 Bretagne\n$(text Resolution) : 4000x3000\n$(text Size) : 3.4 $size\n$(text Date) : 12.06.2024\n$(text Time) : 18:42") ;;
+    Message) extra=(--set text=NoMailClient) ;;
+    *) extra=() ;;
   esac
 }
 
 nodes=$("$tool" skin "$skin" | sed -n 's/^node \([^ {]*\) {.*/\1/p')
 [ -n "$nodes" ] || { echo "$0: $skin has no top-level nodes" >&2; exit 1; }
+pictures=$nodes
+if grep -qx Menu <<< "$nodes"; then
+  pictures="$pictures Menu-language Menu-skin Menu-options Menu-send Menu-delete"
+fi
 sheet_rows=()
 for profile in 176x220@96 240x320@96 800x480@96 480x640@192; do
   size=${profile%@*} dpi=${profile#*@}
   w=${size%x*} h=${size#*x}
   dir=$out/$profile
   mkdir -p "$dir"
-  screens=() rows=()
-  for node in $nodes; do
+  screens=() menus=() rows=()
+  for picture in $pictures; do
+    node=${picture%%-*}
     height=$h
     case $node in *Element*) height=0 ;; esac
-    # Samples are single words with "_" for spaces, so that they pass through the shell.
-    read -r -a extra <<< "$(samples "$node")"
-    for i in "${!extra[@]}"; do extra[$i]=${extra[$i]//_/ }; done
-    [ "$node" = Image ] && extra+=(--set "btnProperties=$properties")
-    "$tool" render "$skin" "$node" "$w" "$height" "$dir/$node.png" --dpi "$dpi" \
+    samples "$picture"
+    "$tool" render "$skin" "$node" "$w" "$height" "$dir/$picture.png" --dpi "$dpi" \
       --lang "$language" "${extra[@]}" >/dev/null
-    if [ "$height" = 0 ]; then rows+=("$dir/$node.png"); else screens+=("$dir/$node.png"); fi
+    case $picture in
+      *Element*) rows+=("$dir/$picture.png") ;;
+      Menu*) menus+=("$dir/$picture.png") ;;
+      *) screens+=("$dir/$picture.png") ;;
+    esac
   done
-  "$tool" sheet "$out/sheet-$profile.png" "${screens[@]}" / "${rows[@]}" >/dev/null
-  sheet_rows+=("${screens[@]}" / "${rows[@]}" /)
+  "$tool" sheet "$out/sheet-$profile.png" "${screens[@]}" / "${menus[@]}" / "${rows[@]}" >/dev/null
+  sheet_rows+=("${screens[@]}" / "${menus[@]}" / "${rows[@]}" /)
 done
 "$tool" sheet "$out/contact-sheet.png" --gap 16 "${sheet_rows[@]}"

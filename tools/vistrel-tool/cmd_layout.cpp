@@ -9,6 +9,7 @@
 
 #include "platform/text.h"
 #include "skin/element_registry.h"
+#include "menu_preview.h"
 #include "tool_command.h"
 #include "ui/basic_kinds.h"
 #include "ui/button.h"
@@ -88,7 +89,8 @@ std::unique_ptr<KindRegistration> picture_stand_in() {
 // screen and hands it, with the `extra` arguments after HEIGHT, to `use`. HEIGHT 0 gives
 // the node the height it asks for at that width (a list row, a menu entry); each
 // "--set ID=TEXT" shows TEXT (translated when it is a key) in the element ID, as a screen
-// would. List rows are shown at rest, neither pressed nor selected.
+// would. List rows are shown at rest, neither pressed nor selected. "--menu SPEC" opens NODE
+// as a menu on sample entries (see menu_preview.h).
 int run_preview_command(
     const ToolCommand& command, const std::vector<std::string>& args, size_t extra,
     const std::function<int(Container&, const std::vector<std::string>&)>& use) {
@@ -99,6 +101,7 @@ int run_preview_command(
     long long dpi = 0, width = 0, height = 0;
     const std::string dpi_text = options.value("dpi", "96");
     const std::string language = options.value("lang");
+    const std::string menu = options.value("menu");
     std::vector<std::string> p;
     if (options.bad() || !options.positional(p) || p.size() != 4 + extra ||
         !parse_int(dpi_text, dpi) || dpi < 1 || dpi > 10000 || !parse_int(p[2], width) ||
@@ -112,8 +115,29 @@ int run_preview_command(
         std::fprintf(stderr, "vistrel-tool %s: cannot open %s\n", command.name, language.c_str());
         return kExitFailure;
     }
-    Container root;
     std::string error;
+    if (!menu.empty()) {
+        // A menu builds its own screen from the node.
+        ScreenInfo screen;
+        screen.width = static_cast<int>(width);
+        screen.height = static_cast<int>(height);
+        screen.dpi = static_cast<int>(dpi);
+        if (height == 0 || !properties.load_skin(from_utf8(p[0]), screen)) {
+            std::fprintf(stderr, "vistrel-tool %s: %s: %s\n", command.name, p[0].c_str(),
+                         height == 0 ? "a menu needs a height" : "the skin does not load");
+            return kExitFailure;
+        }
+        const auto preview = open_menu_preview(properties, from_utf8(p[1]), menu,
+                                               static_cast<int>(width), static_cast<int>(height),
+                                               error);
+        if (!preview) {
+            std::fprintf(stderr, "vistrel-tool %s: %s: %s\n", command.name, p[0].c_str(),
+                         error.c_str());
+            return kExitFailure;
+        }
+        return use(menu_container(*preview), {p.begin() + 4, p.end()});
+    }
+    Container root;
     if (!open_preview(properties, root, from_utf8(p[0]), static_cast<int>(dpi), from_utf8(p[1]),
                       {static_cast<int>(width), height == 0 ? 1 : static_cast<int>(height)},
                       error)) {
@@ -135,7 +159,7 @@ namespace {
 
 int run_layout(const std::vector<std::string>& args);
 
-const ToolCommand kCommand{"layout", "FILE.skin NODE WIDTH HEIGHT [--dpi N] [--lang FILE.lng] [--set ID=TEXT]...",
+const ToolCommand kCommand{"layout", "FILE.skin NODE WIDTH HEIGHT [--dpi N] [--lang FILE.lng] [--set ID=TEXT]... [--menu TITLE=ENTRY,...]",
                            "lays out the element tree of a top-level skin node at a size and "
                            "prints its elements",
                            run_layout};
