@@ -58,6 +58,31 @@ TEST(ShippedSkins, HoldEveryNodeTheScreensLookUpAtBothDensities) {
     }
 }
 
+TEST(ShippedSkins, PassTheToolsCheckAtBothDensities) {
+    const std::string tool = VISTREL_TOOL_PROGRAM;
+    const std::string english = (kApp / "English.lng").string();
+    for (const fs::path& path : shipped(kApp / "skins" / "bin", ".skin"))
+        for (const char* dpi : {"96", "192"}) {
+            const test::CommandResult check = test::run_program(
+                tool, {"skin", path.string(), "--check", "--dpi", dpi, "--lang", english});
+            EXPECT_EQ(check.status, 0) << path << " at " << dpi << " dpi:\n" << check.out;
+            EXPECT_NE(check.out.find("\ncomplete\n"), std::string::npos) << check.out;
+        }
+}
+
+TEST(SkinGallery, DrawsEveryNodeOnEveryScreenAndOneContactSheet) {
+    const std::string source = VISTREL_SOURCE_DIR;
+    test::TempDir out;
+    const test::CommandResult gallery =
+        test::run_command("VISTREL_BUILD_DIR='" + kApp.parent_path().string() + "' '" + source +
+                          "/scripts/skin-gallery.sh' default '" + out.str() + "' German");
+    ASSERT_EQ(gallery.status, 0) << gallery.out;
+    EXPECT_TRUE(fs::is_regular_file(out.path() / "contact-sheet.png"));
+    for (const char* screen : {"176x220@96", "240x320@96", "800x480@96", "480x640@192"})
+        for (const char* picture : {"Splash.png", "Image.png", "AlbumElement.png", "Menu-send.png"})
+            EXPECT_TRUE(fs::is_regular_file(out.path() / screen / picture)) << screen << picture;
+}
+
 TEST(ShippedLanguages, HoldEveryKeyOfTheProgramAndTheSkins) {
     std::vector<std::u16string> keys(kProgramLanguageKeys.begin(), kProgramLanguageKeys.end());
     for (const fs::path& path : shipped(kApp / "skins" / "bin", ".skin")) {
