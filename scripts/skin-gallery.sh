@@ -48,7 +48,7 @@ samples() {
     Menu-language) extra=(--menu "Language=Language#English~English*,Language#German~German,Language#Russian~Russian,Cancel") ;;
     Menu-skin) extra=(--menu "Skin=Skin#default*,Skin#light,Cancel") ;;
     Menu-options) extra=(--menu "Options=Delete,Send,Properties,Cancel") ;;
-    Menu-send) extra=(--menu "Send=Original~$(text Original) (3.4 $size),Large~$(text Large) (812.3 $(text kbyte)),Medium~$(text Medium) (240.8 $(text kbyte)),Small~$(text Small) (71.5 $(text kbyte)),Cancel") ;;
+    Menu-send) extra=(--menu "Send=Original~$(text Original) (3.4 $size),Large~$(text Large) (812 $(text kbyte)),Medium~$(text Medium) (240 $(text kbyte)),Small~$(text Small) (71.5 $(text kbyte)),Cancel") ;;
     Menu-delete) extra=(--menu "Delete=DeleteYes@MenuElementRed,Cancel") ;;
     AlbumElement) extra=(--set "name=Holidays in Brittany 2024" --set count=128) ;;
     MenuElement) extra=(--set "#text=Language") ;;
