@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "display/window.h"
+#include "platform/file_descriptor.h"
 #include "platform/trace.h"
 
 namespace vistrel {
@@ -15,25 +18,6 @@ namespace vistrel {
 namespace {
 
 constexpr int kMaxSide = 8192;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 bool is_rgb565(const fb_var_screeninfo& var) {
     return var.bits_per_pixel == 16 && var.red.offset == 11 && var.red.length == 5 &&
@@ -96,7 +80,6 @@ bool probe_framebuffer(const std::string& path, Size file_size, FrameBufferGeome
 FrameBufferDriver::~FrameBufferDriver() {
     m_view.reset();
     if (m_map) munmap(m_map, m_map_length);
-    if (m_fd >= 0) ::close(m_fd);
 }
 
 bool FrameBufferDriver::initialise(Window& window, const DisplayParams& requested,
@@ -112,7 +95,7 @@ bool FrameBufferDriver::initialise(Window& window, const DisplayParams& requeste
     }
     m_map = map;
     m_map_length = g.length;
-    m_fd = fd.release();
+    m_fd = std::move(fd);
     auto* first = reinterpret_cast<Pixel*>(static_cast<uint8_t*>(map) + g.offset);
     m_view = std::make_unique<Bitmap>(first, g.width, g.height, g.pitch);
     m_width = g.width;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "display/driver.h"
+#include "platform/file_descriptor.h"
 
 namespace vistrel {
 
@@ -32,7 +33,7 @@ public:
     const Bitmap* frame() const override { return m_view.get(); }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_fd;
     void* m_map = nullptr;
     size_t m_map_length = 0;
     std::unique_ptr<Bitmap> m_view;

@@ -7,7 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "library/path_parts.h"
+#include "library/cache/cache_file.h"
+#include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -49,7 +50,7 @@ bool holds_documents(const std::u16string& card, const std::u16string& documents
     if (documents.size() == card.size() || card.empty()) return true;
     const char16_t next = documents[card.size()];
     const char16_t last = card.back();
-    return next == u'/' || next == u'\\' || last == u'/' || last == u'\\';
+    return is_separator(next) || is_separator(last);
 }
 
 }  // namespace
@@ -109,6 +110,15 @@ bool find_drives(FileVisitor& visitor) {
         if (!visitor.on_directory(card)) break;
     }
     return true;
+}
+
+bool is_excluded_picture(std::u16string_view path) {
+    for (std::u16string_view word :
+         {std::u16string_view(u"Program Files"), std::u16string_view(u"Windows"),
+          std::u16string_view(kCacheFolderName)}) {
+        if (path.find(word) != std::u16string_view::npos) return true;
+    }
+    return false;
 }
 
 }  // namespace vistrel

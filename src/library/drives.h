@@ -2,6 +2,7 @@
 // Which storage is searched for pictures.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library/file_walker.h"
@@ -17,6 +18,10 @@ std::vector<std::u16string> storage_cards();
 // more than 1,000,000 bytes that do not hold the documents folder (which is searched on its
 // own). A false answer from the visitor ends the enumeration. Always returns true.
 bool find_drives(FileVisitor& visitor);
+
+// Whether a picture lies in a place that is never shown: its path contains, with exact case,
+// "Program Files", "Windows" or the cache folder's name.
+bool is_excluded_picture(std::u16string_view path);
 
 // The mount points listed in a mounts table (the text of /proc/self/mounts) that lie below
 // one of `roots`, with the table's octal escapes decoded.

@@ -1,9 +1,7 @@
 #include "library/file_walker.h"
 
-#include <sys/stat.h>
-
-#include "library/path_parts.h"
 #include "platform/directory.h"
+#include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -46,11 +44,6 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
 }
 
 }  // namespace
-
-bool is_regular_file(const std::u16string& path) {
-    struct stat st {};
-    return stat(to_utf8(expand_path(path)).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 bool FileCollector::on_file(const std::u16string& path) {
     files.push_back(path);

@@ -49,8 +49,4 @@ private:
 bool find_files(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
                 const std::u16string& directory_pattern, bool recursive);
 
-// Whether the path names a regular file, through any symbolic link. Only such files are
-// ever opened as pictures: devices, pipes and sockets could block or never end.
-bool is_regular_file(const std::u16string& path);
-
 }  // namespace vistrel

@@ -3,8 +3,8 @@
 #include <climits>
 #include <map>
 
-#include "library/path_parts.h"
 #include "platform/file_stream.h"
+#include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 

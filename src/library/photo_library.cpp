@@ -4,12 +4,12 @@
 #include <atomic>
 #include <set>
 
-#include "library/cache_builder.h"
-#include "library/cache_cleanup.h"
-#include "library/cache_file.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_cleanup.h"
+#include "library/cache/cache_file.h"
 #include "library/drives.h"
 #include "library/file_walker.h"
-#include "library/path_parts.h"
+#include "platform/path_parts.h"
 #include "platform/trace.h"
 
 namespace vistrel {
@@ -37,10 +37,6 @@ private:
     const char* m_operation;
     const char* m_name;
 };
-
-bool is_separator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
 
 std::u16string with_separator(const std::u16string& path) {
     return !path.empty() && is_separator(path.back()) ? path : path + u"/";

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "library/folder_list.h"
-#include "library/jpeg_reader.h"
+#include "library/jpeg/jpeg_reader.h"
 #include "library/library_event.h"
 #include "library/pending_pictures.h"
 #include "platform/threads.h"

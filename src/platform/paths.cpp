@@ -220,6 +220,11 @@ FileInfo file_info(const std::u16string& path) {
     return info;
 }
 
+bool is_regular_file(const std::u16string& path) {
+    struct stat st {};
+    return stat(to_utf8(expand_path(path)).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool delete_file(const std::u16string& path) {
     const std::string native = to_utf8(native_string(path));
     struct stat st {};

@@ -49,6 +49,10 @@ struct FileInfo {
 };
 FileInfo file_info(const std::u16string& path);
 
+// Whether the path names a regular file, through any symbolic link. Only such files are
+// ever opened as pictures: devices, pipes and sockets could block or never end.
+bool is_regular_file(const std::u16string& path);
+
 // Deletes a file (not a folder). False when it does not exist or cannot be deleted.
 bool delete_file(const std::u16string& path);
 // Renames atomically, replacing the target.

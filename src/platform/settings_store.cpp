@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 namespace vistrel {
 
 namespace {
@@ -36,12 +38,12 @@ std::mutex g_global_mutex;
 std::unique_ptr<SettingsStore> g_global;
 
 bool read_bytes(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.is_open()) return false;
     out.clear();
     char buffer[8192];
     ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+    while ((n = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
         if (n < 0) {
             if (errno == EINTR) continue;
             break;
@@ -52,7 +54,6 @@ bool read_bytes(const std::string& path, std::string& out) {
             break;
         }
     }
-    ::close(fd);
     return true;
 }
 
@@ -75,22 +76,17 @@ void make_parent_folders(const std::string& file) {
 // An exclusive advisory lock on "<file>.lock" for the life of the object.
 class FileLock {
 public:
-    explicit FileLock(const std::string& file) {
-        m_fd = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0) {
-            while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    explicit FileLock(const std::string& file)
+        : m_fd(::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_fd.is_open()) {
+            while (flock(m_fd.get(), LOCK_EX) != 0 && errno == EINTR) {
             }
         }
     }
-    ~FileLock() {
-        if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    bool held() const { return m_fd >= 0; }
+    bool held() const { return m_fd.is_open(); }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_fd;  // closing it releases the lock
 };
 
 }  // namespace
@@ -137,10 +133,10 @@ bool SettingsStore::modify_locked(Change&& change) {
     refresh_locked();
     change(m_document);
     const std::string temp = m_file + ".tmp." + std::to_string(getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const bool written = write_all(fd, m_document.serialize()) && fsync(fd) == 0;
-    ::close(fd);
+    FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd.is_open()) return false;
+    const bool written = write_all(fd.get(), m_document.serialize()) && fsync(fd.get()) == 0;
+    fd.reset();
     if (!written || std::rename(temp.c_str(), m_file.c_str()) != 0) {
         unlink(temp.c_str());
         m_identity = Identity{};

@@ -34,7 +34,7 @@ public:
     int height() const { return m_height; }
     Size size() const { return {m_width, m_height}; }
     int pitch() const { return m_pitch; }
-    bool owns_pixels() const { return m_owns_pixels; }
+    bool owns_pixels() const { return m_owned != nullptr; }
 
     Pixel* pixels() { return m_pixels; }
     const Pixel* pixels() const { return m_pixels; }
@@ -52,17 +52,22 @@ public:
     static constexpr int64_t kMaxBytes = int64_t(1) << 30;
 
 protected:
-    // Takes over `pixels` (allocated by allocate_pixels) as an owning bitmap.
-    Bitmap(Pixel* pixels, int width, int height, int pitch, bool owns_pixels);
+    struct FreePixels {
+        void operator()(Pixel* pixels) const;
+    };
+    using PixelMemory = std::unique_ptr<Pixel[], FreePixels>;
+
+    // Takes over `pixels` (from allocate_pixels) as an owning bitmap of pitch_for(width).
+    Bitmap(PixelMemory&& pixels, int width, int height);
     // Pixel memory for an owning bitmap of width x height under the pitch rule, or null.
-    static Pixel* allocate_pixels(int width, int height);
+    static PixelMemory allocate_pixels(int width, int height);
 
 private:
+    PixelMemory m_owned;  // null for a view of foreign pixels
     Pixel* m_pixels = nullptr;
     int m_width = 0;
     int m_height = 0;
     int m_pitch = 0;
-    bool m_owns_pixels = false;
 };
 
 }  // namespace vistrel

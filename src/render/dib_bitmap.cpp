@@ -1,6 +1,5 @@
 #include "render/dib_bitmap.h"
 
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -14,15 +13,14 @@ DibBitmap::ScreenSource& screen_source() {
 
 }  // namespace
 
-DibBitmap::DibBitmap(Pixel* pixels, int width, int height)
-    : Bitmap(pixels, width, height, pitch_for(width), true) {}
+DibBitmap::DibBitmap(PixelMemory&& pixels, int width, int height)
+    : Bitmap(std::move(pixels), width, height) {}
 
 std::unique_ptr<DibBitmap> DibBitmap::create(int width, int height) {
-    Pixel* pixels = allocate_pixels(width, height);
+    PixelMemory pixels = allocate_pixels(width, height);
     if (!pixels) return nullptr;
-    std::unique_ptr<DibBitmap> bitmap(new (std::nothrow) DibBitmap(pixels, width, height));
-    if (!bitmap) std::free(pixels);
-    return bitmap;
+    return std::unique_ptr<DibBitmap>(new (std::nothrow)
+                                          DibBitmap(std::move(pixels), width, height));
 }
 
 bool DibBitmap::copy_from_screen() {

@@ -27,7 +27,7 @@ public:
     static void set_screen_source(ScreenSource source);
 
 private:
-    DibBitmap(Pixel* pixels, int width, int height);
+    DibBitmap(PixelMemory&& pixels, int width, int height);
 };
 
 }  // namespace vistrel

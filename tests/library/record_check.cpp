@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "jpeg_samples.h"
-#include "library/entropy_decoder.h"
-#include "library/jpeg_layout.h"
+#include "library/jpeg/entropy_decoder.h"
+#include "library/jpeg/jpeg_layout.h"
 
 namespace vistrel::test {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/resume_record.h"
+#include "library/jpeg/resume_record.h"
 
 namespace vistrel::test {
 

@@ -9,7 +9,7 @@
 
 #include "library/drives.h"
 #include "library/file_walker.h"
-#include "library/path_parts.h"
+#include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 #include "support/test_support.h"

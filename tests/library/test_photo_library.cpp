@@ -11,10 +11,10 @@
 #include <set>
 
 #include "jpeg_samples.h"
-#include "library/cache_builder.h"
-#include "library/cache_file.h"
-#include "library/path_parts.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_file.h"
 #include "library/photo_library.h"
+#include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/test_support.h"

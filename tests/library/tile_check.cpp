@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "library/cache_file.h"
-#include "library/shown_region.h"
+#include "library/cache/cache_file.h"
+#include "library/tiles/shown_region.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "jpeg_samples.h"
-#include "library/tile_source.h"
+#include "library/tiles/tile_source.h"
 
 namespace vistrel::test {
 

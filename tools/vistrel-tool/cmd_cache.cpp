@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "library/cache_builder.h"
-#include "library/cache_file.h"
-#include "library/cache_check.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_check.h"
+#include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "tool_command.h"
 

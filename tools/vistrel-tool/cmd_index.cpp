@@ -10,9 +10,9 @@
 #include <cstring>
 #include <map>
 
-#include "library/cache_file.h"
-#include "library/path_parts.h"
+#include "library/cache/cache_file.h"
 #include "library/photo_library.h"
+#include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 #include "tool_command.h"

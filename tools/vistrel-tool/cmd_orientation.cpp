@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "library/orientation.h"
+#include "library/jpeg/orientation.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "tool_command.h"

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "library/cache_builder.h"
-#include "library/cache_file.h"
-#include "library/thumbnail.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_file.h"
+#include "library/cache/thumbnail.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
 #include "render/png_file.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "library/cache_file.h"
-#include "library/cache_tile_source.h"
-#include "library/direct_tile_source.h"
+#include "library/cache/cache_file.h"
+#include "library/tiles/cache_tile_source.h"
+#include "library/tiles/direct_tile_source.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
 #include "render/png_file.h"

@@ -1,0 +1,137 @@
+// Building a cache file against one plain full decode of the same picture, in the same
+// run; loading a thumbnail; reading the orientation. The pictures are real photos scaled
+// up (or synthesised) and encoded at quality 90, or $VISTREL_BENCH_QUALITY. The build uses
+// a second thread for the halved levels, so it reports two ratios: of wall time
+// ("x_decode") and of CPU time over all threads ("cpu_x_decode").
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
+#include "bench_pictures.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_file.h"
+#include "library/cache/thumbnail.h"
+#include "library/jpeg/orientation.h"
+#include "platform/file_stream.h"
+#include "platform/text.h"
+#include "render/bitmap.h"
+
+namespace vistrel {
+namespace {
+
+double wall_seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// CPU time of the whole process (the cache build uses a second thread for the levels).
+double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+struct Cost {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The median wall and CPU time of `repeats` runs.
+template <typename Work>
+Cost cost_of(Work work, int repeats) {
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < repeats; ++i) {
+        const double w = wall_seconds(), c = cpu_seconds();
+        work();
+        wall.push_back(wall_seconds() - w);
+        cpu.push_back(cpu_seconds() - c);
+    }
+    return {median(wall), median(cpu)};
+}
+
+void BM_FullDecode(benchmark::State& state) {
+    const std::vector<uint8_t> jpeg = bench::large_picture(int(state.range(0)));
+    for (auto _ : state)
+        bench::full_decode(jpeg);
+    state.counters["MB"] = double(jpeg.size()) / 1e6;
+}
+
+// The cache build against full decodes of the same picture in the same run: "x_decode" is
+// the ratio of the median wall times, "cpu_x_decode" that of the CPU times (all threads).
+void cache_build(benchmark::State& state, RecordingMode mode) {
+    const int megapixels = int(state.range(0));
+    const std::string file = bench::large_picture_file(megapixels);
+    const std::vector<uint8_t> jpeg = bench::large_picture(megapixels);
+    const std::u16string picture = from_utf8(file);
+    const std::u16string drive = from_utf8(std::filesystem::path(file).parent_path().string());
+    std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    bool built = true;
+    for (auto _ : state) {
+        // Alternate the two so that both see the same load on the machine.
+        const Cost decode = cost_of([&] { bench::full_decode(jpeg); }, 3);
+        const Cost build =
+            cost_of([&] { built = built && build_cache(picture, drive, {}, mode); }, 3);
+        state.SetIterationTime(build.wall);
+        state.counters["decode_ms"] = decode.wall * 1e3;
+        state.counters["x_decode"] = build.wall / decode.wall;
+        state.counters["cpu_x_decode"] = build.cpu / decode.cpu;
+    }
+    if (!built) state.SkipWithError("cache build failed");
+}
+
+void BM_CacheBuildOwnPass(benchmark::State& state) {
+    cache_build(state, RecordingMode::OwnPass);
+}
+
+void BM_CacheBuildInStep(benchmark::State& state) {
+    cache_build(state, RecordingMode::InStep);
+}
+
+void BM_LoadThumbnail(benchmark::State& state) {
+    const std::string file = bench::large_picture_file(3);
+    const std::u16string picture = from_utf8(file);
+    const std::u16string drive = from_utf8(std::filesystem::path(file).parent_path().string());
+    if (!is_cache_valid(picture, drive)) build_cache_file(picture, drive, {});
+    for (auto _ : state) {
+        auto bitmap = load_thumbnail(picture, drive);
+        if (!bitmap) state.SkipWithError("no thumbnail");
+        benchmark::DoNotOptimize(bitmap.get());
+    }
+}
+
+void BM_ReadOrientation(benchmark::State& state) {
+    const std::u16string picture = from_utf8(bench::large_picture_file(3));
+    for (auto _ : state) {
+        FileStream file(picture, OpenMode::Read);
+        benchmark::DoNotOptimize(read_orientation(file));
+    }
+}
+
+BENCHMARK(BM_FullDecode)->Arg(3)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheBuildOwnPass)
+    ->Arg(3)
+    ->Arg(12)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheBuildInStep)
+    ->Arg(3)
+    ->Arg(12)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadOrientation)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,165 @@
+#include "library/cache/cache_builder.h"
+
+#include <algorithm>
+
+#include "library/cache/cache_file.h"
+#include "library/cache/thumbnail.h"
+#include "library/jpeg/orientation.h"
+#include "platform/paths.h"
+#include "platform/threads.h"
+#include "platform/trace.h"
+
+namespace vistrel {
+
+namespace {
+
+double seconds_since(uint64_t start_us) {
+    return static_cast<double>(micro_ticks() - start_us) / 1e6;
+}
+
+// Offsets and sizes are stored in 32 bits.
+bool fits32(uint64_t value) {
+    return value <= UINT32_MAX;
+}
+
+class CacheBuild {
+public:
+    CacheBuild(const std::u16string& picture, const std::u16string& drive,
+               const std::u16string& name, const StopTest& stop, RecordingMode mode)
+        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode) {}
+
+    bool run();
+
+private:
+    bool make_levels(int halvings);
+    bool append(const uint8_t* bytes, size_t size);
+    bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
+    bool finish_header();
+
+    const std::u16string& m_picture;
+    const std::u16string& m_drive;
+    const std::u16string& m_name;
+    const StopTest& m_stop;
+    RecordingMode m_mode;
+    FileStream m_file;
+    uint64_t m_end = 0;  // bytes written so far
+    CacheHeader m_header;
+    std::vector<ResumeRecord> m_picture_records;
+    std::vector<MemoryStream> m_levels;  // levels 1..L
+    uint64_t m_started_us = micro_ticks();
+};
+
+bool CacheBuild::append(const uint8_t* bytes, size_t size) {
+    if (!fits32(m_end + size) || !m_file.seek(m_end)) return false;
+    if (size && m_file.write(bytes, size) != size) return false;
+    m_end += size;
+    return true;
+}
+
+bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32_t& size) {
+    std::vector<uint8_t> bytes(records.size() * kResumeRecordSize);
+    for (size_t i = 0; i < records.size(); ++i)
+        records[i].store(&bytes[i * kResumeRecordSize]);
+    size = static_cast<uint32_t>(bytes.size());
+    return append(bytes.data(), bytes.size());
+}
+
+// One decode of the picture makes every level: each is halved from the pixels of the one
+// above as the rows go by. Should our decoder fail where libjpeg's own would not, the
+// picture is decoded once more by libjpeg alone.
+bool CacheBuild::make_levels(int halvings) {
+    FileStream input(m_picture, OpenMode::Read);
+    if (!input.is_open()) return false;
+    // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
+    // as stored rather than dropped from the collection.
+    m_header.orientation = std::max(read_orientation(input), 1);
+    for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
+        m_levels.assign(size_t(halvings), MemoryStream{});
+        std::vector<OutputStream*> outputs;
+        for (MemoryStream& level : m_levels)
+            outputs.push_back(&level);
+        if (!input.seek(0)) return false;
+        if (decode_levels(input, input.size(), outputs, m_stop, &m_picture_records, mode))
+            return true;
+        if (mode == RecordingMode::OwnPass || (m_stop && m_stop())) break;
+    }
+    return false;
+}
+
+bool CacheBuild::finish_header() {
+    // Everything but the tag first, the tag last: a file cut short is never valid.
+    m_header.tag = 0;
+    std::vector<uint8_t> bytes = m_header.bytes();
+    if (!m_file.seek(0) || m_file.write(bytes.data(), bytes.size()) != bytes.size()) return false;
+    m_header.tag = kCacheFormatTag;
+    bytes = m_header.bytes();
+    return m_file.seek(0) && m_file.write(bytes.data(), 4) == 4;
+}
+
+bool CacheBuild::run() {
+    if (m_name.empty() || !is_regular_file(m_picture)) return false;
+    int halvings = 0;
+    {
+        FileStream input(m_picture, OpenMode::Read);
+        JpegReader reader(input, input.size());
+        if (!reader.ok()) return false;
+        halvings = levels_for(reader.width(), reader.height());
+    }
+    if (!m_file.open(m_name, OpenMode::Write)) return false;
+    m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
+    const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
+    if (!append(zeros.data(), zeros.size())) return false;
+
+    if (!make_levels(halvings)) return false;
+    trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
+    m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
+    if (!append_records(m_picture_records, m_header.levels[0].records_size)) return false;
+    for (int k = 1; k <= halvings; ++k) {
+        MemoryStream& level = m_levels[k - 1];
+        CacheLevel& entry = m_header.levels[k];
+        entry.records_offset = static_cast<uint32_t>(m_end);
+        entry.jpeg_size = static_cast<uint32_t>(level.size());
+        level.rewind();
+        if (!append_records(record_level(level, level.size()), entry.records_size)) return false;
+        entry.jpeg_offset = static_cast<uint32_t>(m_end);
+        if (!append(level.bytes().data(), level.bytes().size())) return false;
+        trace() << "create cache time " << k << " " << seconds_since(m_started_us) << "\n";
+    }
+
+    MemoryStream thumbnail;
+    if (halvings > 0) {
+        m_levels.back().rewind();
+        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return false;
+    } else {
+        FileStream input(m_picture, OpenMode::Read);
+        if (!make_thumbnail(input, thumbnail, m_stop)) return false;
+    }
+    m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
+    m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
+    if (!append(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
+    // A picture that changed while we read it would leave a cache of something else.
+    if (cache_file_name(m_picture, m_drive) != m_name) return false;
+    return finish_header();
+}
+
+}  // namespace
+
+bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
+                 RecordingMode mode) {
+    return CacheBuild(picture, drive, cache_file_name(picture, drive), stop, mode).run();
+}
+
+bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
+                      const StopTest& stop) {
+    const std::u16string folder = cache_folder(drive);
+    if (!file_info(folder).is_directory) create_directory(folder);
+    const uint64_t started = micro_ticks();
+    trace() << "Time for create cache begin " << seconds_since(started) << "\n";
+    const std::u16string name = cache_file_name(picture, drive);
+    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::InStep).run();
+    if (!built && !name.empty()) FileStream marker(name, OpenMode::Write);
+    trace() << "Time for create cache end " << seconds_since(started) << "\n";
+    return built;
+}
+
+}  // namespace vistrel

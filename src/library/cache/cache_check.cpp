@@ -1,0 +1,102 @@
+#include "library/cache/cache_check.h"
+
+#include "library/jpeg/jpeg_layout.h"
+#include "library/jpeg/jpeg_reader.h"
+#include "library/jpeg/resume_record.h"
+
+namespace vistrel {
+
+namespace {
+
+// The size of a JPEG and how many records its scan yields.
+bool read_level(InputStream& stream, uint64_t size, CacheLevelReport& out) {
+    const uint64_t origin = stream.position();
+    const JpegLayout layout = read_jpeg_layout(stream);
+    stream.seek(origin);
+    JpegReader reader(stream, size);
+    if (!reader.ok()) return false;
+    out.width = reader.width();
+    out.height = reader.height();
+    if (layout.ok()) {
+        const int step = record_step(layout.mcu_width);
+        out.expected_records =
+            size_t((layout.mcus_per_row + step - 1) / step) * size_t(layout.mcu_rows);
+    }
+    return true;
+}
+
+bool fail(CacheReport& report, std::string problem) {
+    report.problem = std::move(problem);
+    return false;
+}
+
+bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
+    if (!report.header.read(file, file.size())) return fail(report, "bad header");
+    const CacheHeader& header = report.header;
+    const int halvings = header.level_count();
+    uint64_t expected_offset = header.size();
+    for (int k = 0; k <= halvings; ++k) {
+        const CacheLevel& level = header.levels[k];
+        const std::string name = "level " + std::to_string(k);
+        if (level.records_offset != expected_offset)
+            return fail(report, name + ": gap before records");
+        if (level.records_size % kResumeRecordSize)
+            return fail(report, name + ": records size not a multiple of 17");
+        CacheLevelReport info;
+        info.records = level.records_size / kResumeRecordSize;
+        expected_offset += level.records_size;
+        bool read;
+        if (k == 0) {
+            read = picture.seek(0) && read_level(picture, picture.size(), info);
+        } else {
+            if (level.jpeg_offset != expected_offset)
+                return fail(report, name + ": gap before JPEG");
+            expected_offset += level.jpeg_size;
+            read = file.seek(level.jpeg_offset) && read_level(file, level.jpeg_size, info);
+        }
+        if (!read) return fail(report, name + ": not a readable JPEG");
+        if (k > 0) {
+            const CacheLevelReport& above = report.levels.back();
+            if (info.width != above.width / 2 || info.height != above.height / 2)
+                return fail(report, name + ": not half the size of the level above");
+        }
+        if (info.records != 0 && info.records != info.expected_records)
+            return fail(report, name + ": record count does not fit the level");
+        if (k > 0 && info.records != info.expected_records)
+            return fail(report, name + ": records missing");
+        report.levels.push_back(info);
+    }
+    if (levels_for(report.levels[0].width, report.levels[0].height) != halvings)
+        return fail(report, "wrong number of levels for the picture");
+    if (header.thumbnail_offset != expected_offset) return fail(report, "gap before thumbnail");
+    if (uint64_t(header.thumbnail_offset) + header.thumbnail_size != file.size())
+        return fail(report, "data after the thumbnail");
+    CacheLevelReport thumbnail;
+    if (!file.seek(header.thumbnail_offset) || !read_level(file, header.thumbnail_size, thumbnail))
+        return fail(report, "thumbnail not a readable JPEG");
+    report.thumbnail_width = thumbnail.width;
+    report.thumbnail_height = thumbnail.height;
+    if (thumbnail.width != 64 || thumbnail.height != 64)
+        return fail(report, "thumbnail not 64 x 64");
+    return true;
+}
+
+}  // namespace
+
+CacheReport inspect_cache_file(const std::u16string& cache, const std::u16string& picture) {
+    CacheReport report;
+    FileStream file(cache, OpenMode::Read);
+    FileStream source(picture, OpenMode::Read);
+    if (!file.is_open()) {
+        report.problem = "cannot open the cache file";
+    } else if (file.size() == 0) {
+        report.problem = "failure marker (empty file)";
+    } else if (!source.is_open()) {
+        report.problem = "cannot open the picture";
+    } else {
+        report.valid = inspect(file, source, report);
+    }
+    return report;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,127 @@
+#include "library/cache/cache_file.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <ctime>
+
+#include "platform/path_parts.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace vistrel {
+
+namespace {
+
+void put32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+uint32_t get32(const uint8_t* in) {
+    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
+}
+
+bool block_inside(uint64_t offset, uint64_t size, uint64_t file_size) {
+    return offset <= file_size && size <= file_size - offset;
+}
+
+// "%f" of a number, whatever the process's locale says about decimal points.
+std::u16string six_decimals(double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return from_utf8(std::string_view(text, result.ptr - text));
+}
+
+}  // namespace
+
+int levels_for(int width, int height) {
+    const int64_t longer = std::max(width, height);
+    int levels = 0;
+    while (longer > (int64_t(256) << levels))
+        ++levels;
+    return levels;
+}
+
+std::vector<uint8_t> CacheHeader::bytes() const {
+    std::vector<uint8_t> out;
+    put32(out, tag);
+    out.push_back(static_cast<uint8_t>(level_count()));
+    out.push_back(static_cast<uint8_t>(orientation));
+    put32(out, levels.empty() ? 0 : levels[0].records_offset);
+    put32(out, levels.empty() ? 0 : levels[0].records_size);
+    for (size_t k = 1; k < levels.size(); ++k) {
+        put32(out, levels[k].records_offset);
+        put32(out, levels[k].records_size);
+        put32(out, levels[k].jpeg_offset);
+        put32(out, levels[k].jpeg_size);
+    }
+    put32(out, thumbnail_offset);
+    put32(out, thumbnail_size);
+    return out;
+}
+
+bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
+    uint8_t start[6];
+    if (!stream.seek(0) || stream.read(start, 6) != 6) return false;
+    tag = get32(start);
+    const int halvings = start[4];
+    orientation = start[5];
+    if (tag != kCacheFormatTag || orientation < 1 || orientation > 8) return false;
+    std::vector<uint8_t> rest(size_for(halvings) - 6);
+    if (stream.read(rest.data(), rest.size()) != rest.size()) return false;
+    levels.assign(size_t(halvings) + 1, CacheLevel{});
+    levels[0].records_offset = get32(&rest[0]);
+    levels[0].records_size = get32(&rest[4]);
+    for (int k = 1; k <= halvings; ++k) {
+        const uint8_t* at = &rest[8 + 16 * (k - 1)];
+        levels[k] = {get32(at), get32(at + 4), get32(at + 8), get32(at + 12)};
+    }
+    const uint8_t* tail = &rest[8 + 16 * halvings];
+    thumbnail_offset = get32(tail);
+    thumbnail_size = get32(tail + 4);
+    for (const CacheLevel& level : levels)
+        if (!block_inside(level.records_offset, level.records_size, file_size) ||
+            !block_inside(level.jpeg_offset, level.jpeg_size, file_size))
+            return false;
+    return block_inside(thumbnail_offset, thumbnail_size, file_size);
+}
+
+std::u16string cache_folder(const std::u16string& drive) {
+    return join(drive, kCacheFolderName);
+}
+
+std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive) {
+    // The picture's own size and time, through any symbolic link.
+    struct stat st {};
+    if (stat(to_utf8(expand_path(picture)).c_str(), &st) != 0) return {};
+    const time_t seconds = st.st_mtim.tv_sec;
+    tm local{};
+    if (!localtime_r(&seconds, &local)) return {};
+    const int milliseconds = static_cast<int>(st.st_mtim.tv_nsec / 1000000);
+    std::u16string name = to_u16(static_cast<int64_t>(st.st_size));
+    name += to_u16(local.tm_mon + 1);
+    name += to_u16(local.tm_mday);
+    name += to_u16(local.tm_hour);
+    name += to_u16(local.tm_min);
+    name += six_decimals(local.tm_sec + milliseconds / 1000.0);
+    return join(cache_folder(drive), name);
+}
+
+bool is_cache_valid(const std::u16string& picture, const std::u16string& drive) {
+    return is_cache_file_valid(cache_file_name(picture, drive));
+}
+
+bool is_cache_file_valid(const std::u16string& name) {
+    if (name.empty()) return false;
+    FileStream file(name, OpenMode::Read);
+    uint8_t tag[4];
+    return file.is_open() && file.read(tag, 4) == 4 && get32(tag) == kCacheFormatTag;
+}
+
+bool is_failed_thumbnail(const std::u16string& path) {
+    const FileInfo info = file_info(path);
+    return info.exists && !info.is_directory && info.size == 0;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,40 @@
+#pragma once
+// The halved levels of a picture, made as its rows go by: each level's rows are the 2 x 2
+// means of the rows of the level above, encoded as JPEG as soon as they are made.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "library/jpeg/jpeg_writer.h"
+#include "platform/file_stream.h"
+
+namespace vistrel {
+
+// Each output pixel j is the rounded mean (a + b + c + d + 2) >> 2 of the pixels 2j and
+// 2j + 1 of two rows, per channel; `out_width` pixels are made.
+void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out_width);
+
+class LevelChain {
+public:
+    // Levels 1..outputs.size() of a width x height picture, level k written to
+    // outputs[k - 1] as a JPEG of `quality`. An odd last row or column is dropped.
+    LevelChain(int width, int height, const std::vector<OutputStream*>& outputs, int quality);
+    ~LevelChain();
+
+    // False when a level would be empty or its writer could not start.
+    bool ok() const { return m_ok; }
+    // The next row of the picture (3 bytes per pixel).
+    bool add_row(const uint8_t* rgb);
+    // Ends every level; false when one of them is short of rows or could not be written.
+    bool finish();
+
+private:
+    struct Stage;
+    bool add_row(size_t stage, const uint8_t* rgb);
+
+    std::vector<std::unique_ptr<Stage>> m_stages;
+    bool m_ok = true;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,111 @@
+#include "library/cache/level_pipeline.h"
+
+namespace vistrel {
+
+LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
+                             int quality)
+    : m_chain(width, height, outputs, quality),
+      m_row_bytes(3 * size_t(width > 0 ? width : 0)),
+      m_threaded(!outputs.empty()),
+      m_batches(m_threaded ? kBatches : 1) {
+    for (Batch& batch : m_batches) {
+        batch.pixels.resize(m_row_bytes * (m_threaded ? kBatchRows : 1));
+        m_free.push_back(&batch);
+    }
+    if (!m_chain.ok())
+        m_failed = true;
+    else if (m_threaded)
+        m_thread = std::thread(&LevelPipeline::run, this);
+}
+
+LevelPipeline::~LevelPipeline() {
+    stop();
+}
+
+void LevelPipeline::stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_failed = m_failed || !m_full.empty();  // rows left over: the levels are unfinished
+        m_full.clear();
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+uint8_t* LevelPipeline::next_row() {
+    if (!m_filling) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_free.empty() || m_failed; });
+        if (m_free.empty()) return m_batches.front().pixels.data();  // failed: rows go nowhere
+        m_filling = m_free.front();
+        m_free.pop_front();
+        m_filling->rows = 0;
+    }
+    return m_filling->pixels.data() + m_row_bytes * size_t(m_filling->rows);
+}
+
+bool LevelPipeline::commit_row() {
+    if (!m_filling) return false;
+    if (!m_threaded) {
+        m_filling = nullptr;
+        m_free.push_back(&m_batches.front());
+        return true;
+    }
+    if (++m_filling->rows == kBatchRows) hand_over();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_failed;
+}
+
+void LevelPipeline::hand_over() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_full.push_back(m_filling);
+    }
+    m_filling = nullptr;
+    m_changed.notify_all();
+}
+
+void LevelPipeline::run() {
+    for (;;) {
+        Batch* batch = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_full.empty() || m_closed; });
+            if (m_full.empty()) break;
+            batch = m_full.front();
+            m_full.pop_front();
+        }
+        bool ok = true;
+        for (int r = 0; r < batch->rows && ok; ++r)
+            ok = m_chain.add_row(batch->pixels.data() + m_row_bytes * size_t(r));
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_free.push_back(batch);
+            if (!ok) m_failed = true;
+        }
+        m_changed.notify_all();
+        if (!ok) break;
+    }
+}
+
+bool LevelPipeline::finish() {
+    if (!m_threaded) return m_chain.ok();
+    {
+        // The worker writes the flag under the lock; read it there too.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_failed && !m_thread.joinable()) return false;
+    }
+    if (m_filling && m_filling->rows > 0) hand_over();
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_full.empty() || m_failed; });
+        m_closed = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+    if (m_failed) return false;
+    return m_chain.finish();
+}
+
+}  // namespace vistrel

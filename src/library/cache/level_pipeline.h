@@ -1,0 +1,60 @@
+#pragma once
+// A LevelChain on a thread of its own, fed with rows in batches, so that halving and
+// encoding the levels overlaps decoding the picture.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "library/cache/level_chain.h"
+
+namespace vistrel {
+
+class LevelPipeline {
+public:
+    // As LevelChain. With no outputs nothing runs and rows are only passed over.
+    LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs, int quality);
+    // Stops the thread (abandoning unfinished levels) and waits for it.
+    ~LevelPipeline();
+    LevelPipeline(const LevelPipeline&) = delete;
+    LevelPipeline& operator=(const LevelPipeline&) = delete;
+
+    bool ok() const { return m_chain.ok(); }
+    // Where the caller puts the next row (3 bytes per pixel); valid until commit_row.
+    uint8_t* next_row();
+    // Hands the row on; false once the chain has failed.
+    bool commit_row();
+    // Waits until every row is through; false when the chain failed or is short of rows.
+    bool finish();
+
+private:
+    struct Batch {
+        std::vector<uint8_t> pixels;
+        int rows = 0;
+    };
+    static constexpr int kBatchRows = 16;
+    static constexpr int kBatches = 4;
+
+    void run();
+    void hand_over();  // the current batch to the thread
+    void stop();
+
+    LevelChain m_chain;
+    size_t m_row_bytes;
+    bool m_threaded;
+    std::vector<Batch> m_batches;
+    Batch* m_filling = nullptr;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch*> m_full;  // waiting for the thread
+    std::deque<Batch*> m_free;  // ready for the caller
+    bool m_closed = false;      // no more batches will come
+    bool m_failed = false;      // the chain failed
+    std::thread m_thread;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,44 @@
+#include "library/jpeg/colour_conversion.h"
+
+#include <algorithm>
+
+#include "render/vector_clones.h"
+
+namespace vistrel {
+
+namespace {
+
+// The conversion's factors in 16-bit fixed point: round(factor * 65536).
+constexpr int32_t kRedFromCr = 91881;    // 1.40200
+constexpr int32_t kGreenFromCb = 22554;  // 0.34414
+constexpr int32_t kGreenFromCr = 46802;  // 0.71414
+constexpr int32_t kBlueFromCb = 116130;  // 1.77200
+constexpr int32_t kHalf = 1 << 15;
+
+inline uint16_t pack(int32_t red, int32_t green, int32_t blue) {
+    red = std::clamp(red, 0, 255);
+    green = std::clamp(green, 0, 255);
+    blue = std::clamp(blue, 0, 255);
+    return static_cast<uint16_t>((red >> 3) << 11 | (green >> 2) << 5 | (blue >> 3));
+}
+
+}  // namespace
+
+VISTREL_VECTOR_CLONES void ycc_to_pixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                                         Pixel* out, int count) {
+    for (int i = 0; i < count; ++i) {
+        const int32_t luma = y[i];
+        const int32_t b = cb[i] - 128;
+        const int32_t r = cr[i] - 128;
+        out[i] = pack(luma + ((kRedFromCr * r + kHalf) >> 16),
+                      luma + ((-kGreenFromCb * b - kGreenFromCr * r + kHalf) >> 16),
+                      luma + ((kBlueFromCb * b + kHalf) >> 16));
+    }
+}
+
+VISTREL_VECTOR_CLONES void grey_to_pixels(const uint8_t* grey, Pixel* out, int count) {
+    for (int i = 0; i < count; ++i)
+        out[i] = to_pixel(grey[i], grey[i], grey[i]);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,291 @@
+#include "library/jpeg/jpeg_reader.h"
+
+#include <jerror.h>
+
+#include "library/jpeg/jpeg_guard.h"
+
+// libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
+// interface has had this shape since version 6, and we only replace its MCU method.
+struct jpeg_entropy_decoder {
+    void (*start_pass)(j_decompress_ptr cinfo);
+    boolean (*decode_mcu)(j_decompress_ptr cinfo, JBLOCKROW* MCU_data);
+    boolean insufficient_data;
+};
+
+namespace vistrel {
+
+namespace {
+
+constexpr size_t kBufferSize = 4096;
+// More scans than any encoder writes; hostile files with thousands of tiny scans would
+// otherwise keep us busy for minutes.
+constexpr int kMaxScans = 1000;
+// Coefficient memory for multi-scan pictures (a 100-megapixel progressive picture needs
+// about 300 MB).
+constexpr long kMaxMemory = 512L << 20;
+
+// The data source: reads the stream through a 4096-byte buffer, from a position of its
+// own so that others may read the same stream in between.
+struct StreamSource {
+    jpeg_source_mgr pub;
+    InputStream* stream;
+    uint64_t next_read;  // stream position of the next refill
+    int64_t unread;      // input bytes not yet delivered to the library
+    JOCTET buffer[kBufferSize];
+};
+
+StreamSource& source_of(j_decompress_ptr cinfo) {
+    return *reinterpret_cast<StreamSource*>(cinfo->src);
+}
+
+void init_source(j_decompress_ptr cinfo) {
+    source_of(cinfo).pub.bytes_in_buffer = 0;
+}
+
+boolean fill_input_buffer(j_decompress_ptr cinfo) {
+    StreamSource& src = source_of(cinfo);
+    size_t got = 0;
+    if (src.stream->seek(src.next_read)) got = src.stream->read(src.buffer, kBufferSize);
+    if (got == 0) return FALSE;  // suspension: the caller sees a failed step
+    src.next_read += got;
+    src.unread -= static_cast<int64_t>(got);
+    src.pub.next_input_byte = src.buffer;
+    src.pub.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void skip_input_data(j_decompress_ptr cinfo, long count) {
+    StreamSource& src = source_of(cinfo);
+    if (count <= 0) return;
+    const auto n = static_cast<uint64_t>(count);
+    if (n <= src.pub.bytes_in_buffer) {
+        src.pub.next_input_byte += n;
+        src.pub.bytes_in_buffer -= n;
+        return;
+    }
+    const uint64_t rest = n - src.pub.bytes_in_buffer;
+    src.next_read += rest;
+    src.unread -= static_cast<int64_t>(rest);
+    src.pub.bytes_in_buffer = 0;
+}
+
+void term_source(j_decompress_ptr) {}
+
+struct Progress {
+    jpeg_progress_mgr pub;
+    const StopTest* stop;
+};
+
+void on_progress(j_common_ptr cinfo) {
+    auto* progress = reinterpret_cast<Progress*>(cinfo->progress);
+    const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->input_scan_number > kMaxScans) {
+        std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
+        abandon_jpeg_call(cinfo);
+    }
+    if (progress->stop && *progress->stop && (*progress->stop)()) abandon_jpeg_call(cinfo);
+}
+
+static_assert(sizeof(JCOEF) == sizeof(int16_t));
+
+// The library asks with no blocks when it only wants to pass over an MCU.
+boolean decode_mcu_from_source(j_decompress_ptr cinfo, JBLOCKROW* data) {
+    auto* source = static_cast<McuSource*>(cinfo->client_data);
+    if (!data) return source->decode_mcu(nullptr) ? TRUE : FALSE;
+    int16_t* blocks[D_MAX_BLOCKS_IN_MCU];
+    for (int b = 0; b < cinfo->blocks_in_MCU && b < D_MAX_BLOCKS_IN_MCU; ++b)
+        blocks[b] = data[b][0];
+    return source->decode_mcu(blocks) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+struct JpegReader::State {
+    jpeg_decompress_struct cinfo{};
+    JpegErrorManager errors;
+    StreamSource source{};
+    Progress progress{};
+    uint64_t input_size = 0;
+    uint64_t header_size = 0;
+    bool created = false;
+
+    ~State() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+JpegReader::JpegReader(InputStream& input, uint64_t input_size)
+    : m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    install_error_manager(s.errors, *reinterpret_cast<jpeg_common_struct*>(&s.cinfo));
+    if (!guarded_create_decompress(&s.cinfo)) return;
+    s.created = true;
+    if (!input.is_open()) return;
+    s.cinfo.mem->max_memory_to_use = kMaxMemory;
+    s.source.pub.init_source = init_source;
+    s.source.pub.fill_input_buffer = fill_input_buffer;
+    s.source.pub.skip_input_data = skip_input_data;
+    s.source.pub.resync_to_restart = jpeg_resync_to_restart;
+    s.source.pub.term_source = term_source;
+    s.source.stream = &input;
+    s.source.next_read = input.position();
+    s.source.unread = static_cast<int64_t>(input_size);
+    s.input_size = input_size;
+    s.cinfo.src = &s.source.pub;
+    s.progress.pub.progress_monitor = on_progress;
+    s.cinfo.progress = &s.progress.pub;
+    int result = 0;
+    if (!guarded_read_header(&s.cinfo, true, &result) || result != JPEG_HEADER_OK) return;
+    const uint64_t pixels = uint64_t(s.cinfo.image_width) * s.cinfo.image_height;
+    if (pixels == 0 || pixels > kMaxPixels) return;
+    s.header_size = input_size - unconsumed();
+    m_ok = true;
+}
+
+JpegReader::~JpegReader() = default;
+
+int JpegReader::width() const {
+    return static_cast<int>(m_state->cinfo.image_width);
+}
+int JpegReader::height() const {
+    return static_cast<int>(m_state->cinfo.image_height);
+}
+int JpegReader::components() const {
+    return m_state->cinfo.num_components;
+}
+
+int JpegReader::horizontal_sampling(int component) const {
+    if (component < 0 || component >= components()) return 0;
+    return m_state->cinfo.comp_info[component].h_samp_factor;
+}
+
+int JpegReader::vertical_sampling(int component) const {
+    if (component < 0 || component >= components()) return 0;
+    return m_state->cinfo.comp_info[component].v_samp_factor;
+}
+
+int JpegReader::restart_interval() const {
+    return static_cast<int>(m_state->cinfo.restart_interval);
+}
+
+bool JpegReader::is_sequential_huffman() const {
+    const jpeg_decompress_struct& c = m_state->cinfo;
+    return !c.progressive_mode && !c.arith_code && c.data_precision == 8;
+}
+
+uint64_t JpegReader::header_size() const {
+    return m_state->header_size;
+}
+
+bool JpegReader::is_ycc_or_grey() const {
+    const J_COLOR_SPACE space = m_state->cinfo.jpeg_color_space;
+    return space == JCS_YCbCr || space == JCS_GRAYSCALE;
+}
+
+bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
+    if (!m_ok || m_started) return false;
+    State& s = *m_state;
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = static_cast<unsigned>(scale);
+    if (fast) s.cinfo.dct_method = JDCT_IFAST;
+    s.cinfo.out_color_space = JCS_RGB;
+    s.progress.stop = stop;
+    bool started = false;
+    m_started =
+        guarded_start_decompress(&s.cinfo, &started) && started && s.cinfo.output_components == 3;
+    s.progress.stop = nullptr;
+    if (!m_started) m_ok = false;
+    return m_started;
+}
+
+int JpegReader::output_width() const {
+    return static_cast<int>(m_state->cinfo.output_width);
+}
+int JpegReader::output_height() const {
+    return static_cast<int>(m_state->cinfo.output_height);
+}
+int JpegReader::output_row() const {
+    return static_cast<int>(m_state->cinfo.output_scanline);
+}
+
+bool JpegReader::read_row(uint8_t* rgb) {
+    if (!m_started) return false;
+    State& s = *m_state;
+    if (s.cinfo.output_scanline >= s.cinfo.output_height) return false;
+    JSAMPROW row = rgb;
+    JDIMENSION done = 0;
+    if (!guarded_read_scanlines(&s.cinfo, &row, 1, &done) || done != 1) {
+        m_started = false;
+        m_ok = false;
+        return false;
+    }
+    return true;
+}
+
+bool JpegReader::crop(int& x, int& width) {
+    if (!m_started || x < 0 || width < 1 || output_row() != 0) return false;
+    State& s = *m_state;
+    if (uint64_t(x) + uint64_t(width) > s.cinfo.output_width) return false;
+    auto first = static_cast<JDIMENSION>(x);
+    auto count = static_cast<JDIMENSION>(width);
+    if (!guarded_crop_scanline(&s.cinfo, &first, &count)) {
+        m_started = m_ok = false;
+        return false;
+    }
+    x = static_cast<int>(first);
+    width = static_cast<int>(count);
+    return true;
+}
+
+bool JpegReader::skip_rows(int count) {
+    if (!m_started || count < 0) return false;
+    State& s = *m_state;
+    if (uint64_t(count) > s.cinfo.output_height - s.cinfo.output_scanline) return false;
+    JDIMENSION skipped = 0;
+    if (!guarded_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count), &skipped) ||
+        skipped != static_cast<JDIMENSION>(count)) {
+        m_started = m_ok = false;
+        return false;
+    }
+    return true;
+}
+
+bool JpegReader::take_mcus_from(McuSource& source) {
+    if (!m_started || !is_sequential_huffman()) return false;
+    jpeg_decompress_struct& c = m_state->cinfo;
+    if (c.comps_in_scan != c.num_components || c.inputctl == nullptr || !c.entropy ||
+        !c.entropy->decode_mcu || c.blocks_in_MCU > D_MAX_BLOCKS_IN_MCU)
+        return false;
+    c.client_data = &source;
+    c.entropy->decode_mcu = decode_mcu_from_source;
+    return true;
+}
+
+bool JpegReader::data_damaged() const {
+    return m_state->errors.data_damaged;
+}
+
+uint64_t JpegReader::unconsumed() const {
+    const StreamSource& src = m_state->source;
+    return src.pub.bytes_in_buffer + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
+}
+
+jpeg_decompress_struct* JpegReader::handle() {
+    return &m_state->cinfo;
+}
+
+bool layout_matches(const JpegLayout& layout, const JpegReader& reader) {
+    if (!layout.ok() || !reader.ok() || !reader.is_sequential_huffman()) return false;
+    if (reader.width() != layout.width || reader.height() != layout.height ||
+        reader.components() != static_cast<int>(layout.components.size()) ||
+        reader.restart_interval() != layout.restart_interval ||
+        reader.header_size() != layout.data_offset)
+        return false;
+    for (int c = 0; c < reader.components(); ++c)
+        if (reader.horizontal_sampling(c) != layout.components[c].h ||
+            reader.vertical_sampling(c) != layout.components[c].v)
+            return false;
+    return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,96 @@
+#pragma once
+// Decoding a JPEG from one of the program's streams through libjpeg, row by row, as RGB.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "library/jpeg/jpeg_layout.h"
+#include "platform/file_stream.h"
+
+struct jpeg_decompress_struct;
+
+namespace vistrel {
+
+// Asked before each step of a long decode; true ends it with failure.
+using StopTest = std::function<bool()>;
+
+// Decodes a picture's MCUs for libjpeg, in place of libjpeg's own Huffman decoder.
+class McuSource {
+public:
+    virtual ~McuSource() = default;
+    // The next MCU's coefficients in natural order, one block of 64 per pointer, in
+    // decoding order (null: the MCU is to be passed over). False ends the decode with
+    // failure.
+    virtual bool decode_mcu(int16_t* const* blocks) = 0;
+};
+
+class JpegReader {
+public:
+    // Pictures of more pixels than this are refused: no camera makes them, and a damaged
+    // header must not make us decode for minutes.
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 29;
+
+    // Reads the header from the stream's current position through a 4096-byte buffer;
+    // `input_size` is the number of bytes from there to the end of the picture.
+    JpegReader(InputStream& input, uint64_t input_size);
+    ~JpegReader();
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    // False when the stream is not open, the header cannot be read or the picture is refused.
+    bool ok() const { return m_ok; }
+    int width() const;
+    int height() const;
+    // Sampling factors of a component, and the number of components in the file.
+    int components() const;
+    int horizontal_sampling(int component) const;
+    int vertical_sampling(int component) const;
+    int restart_interval() const;
+    // Whether the picture is one baseline-style scan: sequential, Huffman-coded, 8-bit.
+    bool is_sequential_huffman() const;
+    // Bytes the header took: where the entropy-coded data of the first scan begins.
+    uint64_t header_size() const;
+    // Whether the colours are YCbCr or grey, the two our own decoder converts.
+    bool is_ycc_or_grey() const;
+
+    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
+    // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
+    // while multi-scan pictures are gathered.
+    bool start(int scale = 1, const StopTest* stop = nullptr, bool fast = true);
+    int output_width() const;
+    int output_height() const;
+    int output_row() const;
+    // Decodes the next row into `rgb` (3 bytes per pixel of the output width). False when
+    // the library fails or the input ends.
+    bool read_row(uint8_t* rgb);
+    // Before the first row: narrows every row to the columns [x, x + width), which the
+    // library widens to whole MCUs; `x` and `width` come back as what each row then holds.
+    bool crop(int& x, int& width);
+    // Passes over the next `count` rows without converting them.
+    bool skip_rows(int count);
+    // After start: the library takes every MCU from `source` instead of decoding it itself;
+    // the source must follow the picture's one scan. False (nothing changed) for pictures
+    // of more than one scan or not Huffman-coded.
+    bool take_mcus_from(McuSource& source);
+    // Whether the library has warned that the entropy-coded data is broken.
+    bool data_damaged() const;
+    // Input bytes not yet consumed by the library: its buffer and what is left unread.
+    uint64_t unconsumed() const;
+
+    // The library object, for the few callers that need more of it (tile decoding).
+    jpeg_decompress_struct* handle();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+    bool m_ok = false;
+    bool m_started = false;
+};
+
+// Whether libjpeg read the same picture as our layout parser: size, components, sampling,
+// restart interval and where the data begins, for a single sequential Huffman-coded scan.
+// A guard against any difference in how the two read a damaged header.
+bool layout_matches(const JpegLayout& layout, const JpegReader& reader);
+
+}  // namespace vistrel

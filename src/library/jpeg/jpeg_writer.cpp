@@ -1,0 +1,93 @@
+#include "library/jpeg/jpeg_writer.h"
+
+#include <jerror.h>
+
+#include "library/jpeg/jpeg_guard.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr size_t kBufferSize = 4096;
+
+struct StreamDestination {
+    jpeg_destination_mgr pub;
+    OutputStream* stream;
+    JOCTET buffer[kBufferSize];
+};
+
+StreamDestination& destination_of(j_compress_ptr cinfo) {
+    return *reinterpret_cast<StreamDestination*>(cinfo->dest);
+}
+
+void init_destination(j_compress_ptr cinfo) {
+    StreamDestination& dest = destination_of(cinfo);
+    dest.pub.next_output_byte = dest.buffer;
+    dest.pub.free_in_buffer = kBufferSize;
+}
+
+boolean empty_output_buffer(j_compress_ptr cinfo) {
+    StreamDestination& dest = destination_of(cinfo);
+    if (dest.stream->write(dest.buffer, kBufferSize) != kBufferSize)
+        raise_jpeg_error(reinterpret_cast<j_common_ptr>(cinfo), JERR_FILE_WRITE);
+    dest.pub.next_output_byte = dest.buffer;
+    dest.pub.free_in_buffer = kBufferSize;
+    return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo) {
+    StreamDestination& dest = destination_of(cinfo);
+    const size_t used = kBufferSize - dest.pub.free_in_buffer;
+    if (used > 0 && dest.stream->write(dest.buffer, used) != used)
+        raise_jpeg_error(reinterpret_cast<j_common_ptr>(cinfo), JERR_FILE_WRITE);
+}
+
+}  // namespace
+
+struct JpegWriter::State {
+    jpeg_compress_struct cinfo{};
+    JpegErrorManager errors;
+    StreamDestination destination{};
+    bool created = false;
+
+    ~State() {
+        if (created) jpeg_destroy_compress(&cinfo);
+    }
+};
+
+JpegWriter::JpegWriter(OutputStream& output, int width, int height, int quality)
+    : m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    install_error_manager(s.errors, *reinterpret_cast<jpeg_common_struct*>(&s.cinfo));
+    if (!guarded_create_compress(&s.cinfo)) return;
+    s.created = true;
+    if (!output.is_open() || width <= 0 || height <= 0) return;
+    s.destination.pub.init_destination = init_destination;
+    s.destination.pub.empty_output_buffer = empty_output_buffer;
+    s.destination.pub.term_destination = term_destination;
+    s.destination.stream = &output;
+    s.cinfo.dest = &s.destination.pub;
+    m_ok = guarded_set_defaults(&s.cinfo, static_cast<JDIMENSION>(width),
+                                static_cast<JDIMENSION>(height), quality) &&
+           guarded_start_compress(&s.cinfo);
+}
+
+JpegWriter::~JpegWriter() = default;
+
+bool JpegWriter::write_row(const uint8_t* rgb) {
+    if (!m_ok) return false;
+    State& s = *m_state;
+    JSAMPROW row = const_cast<uint8_t*>(rgb);
+    JDIMENSION done = 0;
+    if (!guarded_write_scanlines(&s.cinfo, &row, 1, &done) || done != 1) m_ok = false;
+    return m_ok;
+}
+
+bool JpegWriter::finish() {
+    if (!m_ok) return false;
+    State& s = *m_state;
+    m_ok = s.cinfo.next_scanline == s.cinfo.image_height && guarded_finish_compress(&s.cinfo);
+    return m_ok;
+}
+
+}  // namespace vistrel

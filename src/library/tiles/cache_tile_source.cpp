@@ -1,0 +1,145 @@
+#include "library/tiles/cache_tile_source.h"
+
+#include "library/jpeg/cropped_decode.h"
+#include "library/jpeg/jpeg_reader.h"
+#include "platform/stream_window.h"
+
+namespace vistrel {
+
+// The current level: where its JPEG lies and how its tiles are made.
+struct CacheTileSource::Level {
+    int e = -1;  // cache level
+    bool usable = false;
+    bool through_records = false;  // else cropped decoding through libjpeg
+    LevelBytes bytes;
+    JpegLayout layout;
+    LevelRecords records;
+    RegionDecoder decoder;
+};
+
+CacheTileSource::CacheTileSource(std::u16string picture, std::u16string drive)
+    : m_picture_path(std::move(picture)), m_drive(std::move(drive)) {}
+
+CacheTileSource::CacheTileSource(std::unique_ptr<InputStream> picture,
+                                 std::unique_ptr<InputStream> cache)
+    : m_picture(std::move(picture)), m_cache(std::move(cache)) {}
+
+CacheTileSource::~CacheTileSource() = default;
+
+bool CacheTileSource::open() {
+    m_open = false;
+    m_level.reset();
+    if (!m_picture_path.empty()) {
+        m_cache_path = cache_file_name(m_picture_path, m_drive);
+        if (m_cache_path.empty()) return false;
+        m_picture = std::make_unique<FileStream>(m_picture_path, OpenMode::Read);
+        m_cache = std::make_unique<FileStream>(m_cache_path, OpenMode::Read);
+    }
+    if (!m_picture || !m_cache || !m_cache->is_open() || !read_picture(*m_picture) ||
+        !m_header.read(*m_cache, m_cache->size()) || m_header.level_count() != m_levels)
+        return false;
+    m_orientation = m_header.orientation;
+    m_open = true;
+    return true;
+}
+
+VersionSizes CacheTileSource::version_sizes() const {
+    VersionSizes sizes;
+    if (!m_open) return sizes;
+    sizes.full = m_file_size;
+    uint64_t* reduced[3] = {&sizes.large, &sizes.medium, &sizes.small};
+    for (int k = 1; k <= 3 && k <= m_levels; ++k)
+        *reduced[k - 1] = m_header.levels[k].jpeg_size;
+    return sizes;
+}
+
+bool CacheTileSource::save_version(const std::u16string& file, int level) {
+    if (!m_open || level < 0 || level > m_levels) return false;
+    if (level == 0) return copy_to_file(*m_picture, 0, m_file_size, file);
+    const CacheLevel& stored = m_header.levels[level];
+    return copy_to_file(*m_cache, stored.jpeg_offset, stored.jpeg_size, file);
+}
+
+bool CacheTileSource::uses_records(int level) {
+    return m_open && level >= 0 && level <= m_levels && select(m_levels - level) &&
+           m_level->through_records;
+}
+
+size_t CacheTileSource::held_bytes() const {
+    if (!m_level) return 0;
+    return sizeof(Level) - sizeof(RegionDecoder) + m_level->records.held_bytes() +
+           m_level->decoder.held_bytes();
+}
+
+Size CacheTileSource::stored_level_size(int level) const {
+    if (!m_open || level < 0 || level > m_levels) return {};
+    const int e = m_levels - level;
+    return {m_stored_width >> e, m_stored_height >> e};
+}
+
+bool CacheTileSource::load(Level& level) {
+    const int e = level.e;
+    InputStream& stream = e == 0 ? *m_picture : *m_cache;
+    level.bytes = {&stream, 0, m_file_size};
+    if (e > 0)
+        level.bytes = {&stream, m_header.levels[e].jpeg_offset,
+                       uint64_t(m_header.levels[e].jpeg_offset) + m_header.levels[e].jpeg_size};
+    const uint64_t size = level.bytes.end - level.bytes.start;
+    const Size expected = stored_level_size(m_levels - e);
+    StreamWindow window(stream, level.bytes.start, size);
+    level.layout = read_jpeg_layout(window);
+    if (level.layout.status == LayoutStatus::Damaged || level.layout.width != expected.w ||
+        level.layout.height != expected.h)
+        return false;
+
+    // libjpeg must read the level as our parser does, and its colours must be ones our
+    // decoder converts; otherwise (and when there are no records) libjpeg decodes it.
+    window.seek(0);
+    JpegReader reader(window, size);
+    if (!reader.ok() || reader.width() != expected.w || reader.height() != expected.h) return false;
+    const uint32_t records_size = m_header.levels[e].records_size;
+    const bool followed =
+        level.layout.ok() && layout_matches(level.layout, reader) && reader.is_ycc_or_grey();
+    if (records_size == 0 || !followed) {
+        level.through_records = false;
+        return true;
+    }
+    // Records are read only when their count fits the level, so a damaged header cannot
+    // make us allocate much.
+    const int step = record_step(level.layout.mcu_width);
+    const uint64_t expected_size = uint64_t((level.layout.mcus_per_row + step - 1) / step) *
+                                   uint64_t(level.layout.mcu_rows) * kResumeRecordSize;
+    if (records_size != expected_size || size < level.layout.data_offset) return false;
+    std::vector<uint8_t> bytes(records_size);
+    if (!m_cache->seek(m_header.levels[e].records_offset) ||
+        m_cache->read(bytes.data(), bytes.size()) != bytes.size())
+        return false;
+    if (!level.records.assign(std::move(bytes), level.layout, size - level.layout.data_offset) ||
+        !level.decoder.init(level.layout))
+        return false;
+    level.through_records = true;
+    return true;
+}
+
+bool CacheTileSource::select(int e) {
+    if (m_level && m_level->e == e) return m_level->usable;
+    m_level.reset();  // the old level's records go before the new ones are read
+    auto level = std::make_unique<Level>();
+    level->e = e;
+    level->usable = load(*level);
+    if (!level->usable) level->records = LevelRecords{};
+    m_level = std::move(level);
+    return m_level->usable;
+}
+
+bool CacheTileSource::decode_region(int level, const Rect& region, Pixel* out, int pitch) {
+    if (!m_open || level < 0 || level > m_levels || !select(m_levels - level)) return false;
+    Level& current = *m_level;
+    if (current.through_records)
+        return current.decoder.decode(current.records, current.bytes, region, out, pitch);
+    const uint64_t size = current.bytes.end - current.bytes.start;
+    StreamWindow window(*current.bytes.stream, current.bytes.start, size);
+    return decode_cropped(window, size, 1, region, out, pitch);
+}
+
+}  // namespace vistrel

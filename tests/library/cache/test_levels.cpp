@@ -1,0 +1,192 @@
+// Halving: the pixels of each level, the records taken on the way in both recording
+// modes, and what happens to damaged, cut and unusual pictures.
+
+#include <gtest/gtest.h>
+
+#include "jpeg_samples.h"
+#include "library/cache/half_pass.h"
+#include "library/cache/level_chain.h"
+#include "library/jpeg/jpeg_layout.h"
+#include "record_check.h"
+
+namespace vistrel {
+namespace {
+
+using test::JpegOptions;
+
+// 2 x 2 means of a decoded picture, dropping an odd last row and column.
+test::DecodedPicture halve(const test::DecodedPicture& in) {
+    test::DecodedPicture out;
+    out.width = in.width / 2;
+    out.height = in.height / 2;
+    out.rgb.resize(size_t(out.width) * out.height * 3);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int xx, int yy) {
+                    return int(in.rgb[(size_t(yy) * in.width + xx) * 3 + c]);
+                };
+                out.rgb[(size_t(y) * out.width + x) * 3 + c] =
+                    uint8_t((at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
+                             at(2 * x + 1, 2 * y + 1) + 2) >>
+                            2);
+            }
+    return out;
+}
+
+TEST(Levels, AverageRowsIsTheRoundedMeanOfEachBlock) {
+    std::vector<uint8_t> even(3 * 1001), odd(3 * 1001), out(3 * 500);
+    for (size_t i = 0; i < even.size(); ++i) {
+        even[i] = uint8_t(i * 37 + 11);
+        odd[i] = uint8_t(i * 91 + 200);
+    }
+    average_rows(even.data(), odd.data(), out.data(), 500);
+    for (int j = 0; j < 500; ++j)
+        for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(out[3 * j + c], (even[6 * j + c] + even[6 * j + 3 + c] + odd[6 * j + c] +
+                                       odd[6 * j + 3 + c] + 2) >>
+                                          2);
+}
+
+TEST(Levels, EachLevelIsHalfTheOneAbove) {
+    JpegOptions options;
+    options.width = 301;
+    options.height = 203;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    MemoryStream input(jpeg);
+    MemoryStream one, two, three;
+    std::vector<ResumeRecord> records;
+    ASSERT_TRUE(decode_levels(input, jpeg.size(), {&one, &two, &three}, {}, &records));
+    // Each level is exactly the library's encoding (quality 75, defaults) of the means of
+    // the level above, starting from libjpeg's fast-IDCT decode of the picture.
+    test::DecodedPicture expected = test::decode_jpeg(jpeg);
+    for (MemoryStream* level : {&one, &two, &three}) {
+        expected = halve(expected);
+        EXPECT_EQ(level->bytes(),
+                  test::encode_rgb(expected.rgb, expected.width, expected.height, 75));
+    }
+    test::expect_records_resume(jpeg, records);
+}
+
+TEST(Levels, BothRecordingModesGiveRecordsThatResume) {
+    for (const auto& [h, v, restart] : {std::tuple{2, 2, 0}, {2, 1, 3}, {1, 2, 0}, {1, 1, 5}}) {
+        JpegOptions options;
+        options.width = 530;
+        options.height = 90;
+        options.h = h;
+        options.v = v;
+        options.restart_mcus = restart;
+        const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        std::vector<uint8_t> level_bytes[2];
+        for (const RecordingMode mode : {RecordingMode::InStep, RecordingMode::OwnPass}) {
+            MemoryStream input(jpeg), output;
+            std::vector<ResumeRecord> records;
+            ASSERT_TRUE(half_pass(input, jpeg.size(), output, {}, &records, mode));
+            test::expect_records_resume(jpeg, records);
+            level_bytes[mode == RecordingMode::InStep] = output.bytes();
+        }
+        // Our decoder hands libjpeg exactly the coefficients its own decoder would.
+        EXPECT_EQ(level_bytes[0], level_bytes[1]);
+    }
+}
+
+TEST(Levels, PicturesOurDecoderDoesNotFollowStillHalveWithoutRecords) {
+    JpegOptions progressive;
+    progressive.progressive = true;
+    JpegOptions arithmetic;
+    arithmetic.arithmetic = true;
+    JpegOptions grey;
+    grey.components = 1;
+    for (const JpegOptions& options : {progressive, arithmetic, grey}) {
+        const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        MemoryStream input(jpeg), output;
+        std::vector<ResumeRecord> records;
+        ASSERT_TRUE(half_pass(input, jpeg.size(), output, {}, &records));
+        EXPECT_EQ(test::decode_jpeg(output.bytes()).width, options.width / 2);
+        EXPECT_EQ(records.empty(), options.components == 3);
+    }
+}
+
+TEST(Levels, CutAndGarbledPicturesFailCleanly) {
+    JpegOptions options;
+    options.width = 120;
+    options.height = 80;
+    options.restart_mcus = 4;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    // Cut at every byte: the data ends without an end of image, and every such file fails.
+    for (size_t cut = 0; cut < jpeg.size(); ++cut) {
+        std::vector<uint8_t> bytes(jpeg.begin(), jpeg.begin() + cut);
+        const RecordingMode mode = cut % 2 ? RecordingMode::InStep : RecordingMode::OwnPass;
+        MemoryStream input(bytes), output;
+        std::vector<ResumeRecord> records;
+        EXPECT_FALSE(half_pass(input, bytes.size(), output, {}, &records, mode))
+            << "cut at " << cut;
+    }
+    MemoryStream layout_stream(jpeg);
+    const size_t data = read_jpeg_layout(layout_stream).data_offset;
+    uint32_t noise = 7;
+    for (int trial = 0; trial < 40; ++trial) {
+        std::vector<uint8_t> bytes = jpeg;
+        for (int i = 0; i < 8; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            bytes[data + (noise >> 8) % (bytes.size() - data - 2)] = uint8_t(noise >> 24);
+        }
+        for (const RecordingMode mode : {RecordingMode::InStep, RecordingMode::OwnPass}) {
+            MemoryStream input(bytes), output;
+            std::vector<ResumeRecord> records;
+            if (half_pass(input, bytes.size(), output, {}, &records, mode) && !records.empty())
+                test::expect_records_resume(bytes, records);
+        }
+    }
+}
+
+TEST(Levels, AnEarlyEndOfImageFailsWhoeverDecodes) {
+    for (const bool arithmetic : {false, true}) {
+        JpegOptions options;
+        options.width = 400;
+        options.height = 300;
+        options.arithmetic = arithmetic;
+        std::vector<uint8_t> bytes = test::make_jpeg(options);
+        bytes.resize(bytes.size() / 3);
+        bytes.push_back(0xFF);
+        bytes.push_back(0xD9);
+        for (const RecordingMode mode : {RecordingMode::InStep, RecordingMode::OwnPass}) {
+            MemoryStream input(bytes), output;
+            std::vector<ResumeRecord> records;
+            EXPECT_FALSE(half_pass(input, bytes.size(), output, {}, &records, mode))
+                << "arithmetic " << arithmetic;
+        }
+    }
+}
+
+class RefusingStream final : public OutputStream {
+public:
+    size_t write(const void*, size_t count) override { return count > 100 ? 0 : count; }
+    bool is_open() const override { return true; }
+    uint64_t size() const override { return 0; }
+    bool seek(uint64_t) override { return true; }
+    uint64_t position() const override { return 0; }
+};
+
+TEST(Levels, StopsWriteFailuresAndEmptyLevelsFail) {
+    JpegOptions options;
+    options.width = 600;
+    options.height = 400;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    MemoryStream input(jpeg), output;
+    int rows = 0;
+    EXPECT_FALSE(half_pass(
+        input, jpeg.size(), output, [&] { return ++rows > 100; }, nullptr));
+    EXPECT_EQ(rows, 101);
+    input.rewind();
+    RefusingStream refusing;
+    EXPECT_FALSE(half_pass(input, jpeg.size(), refusing, {}, nullptr));
+    // A 3-pixel-wide picture has no third level.
+    options.width = 3;
+    const std::vector<uint8_t> narrow = test::make_jpeg(options);
+    MemoryStream narrow_input(narrow), a, b;
+    EXPECT_FALSE(decode_levels(narrow_input, narrow.size(), {&a, &b}, {}, nullptr));
+}
+
+}  // namespace
+}  // namespace vistrel
