@@ -1,6 +1,7 @@
 #include "library/drives.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -110,6 +111,12 @@ bool find_drives(FileVisitor& visitor) {
         if (!visitor.on_directory(card)) break;
     }
     return true;
+}
+
+bool documents_folder_exists() {
+    const std::u16string documents = expand_path(u"%my_documents%");
+    struct stat st {};
+    return !documents.empty() && stat(to_utf8(documents).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool is_excluded_picture(std::u16string_view path) {
