@@ -83,7 +83,7 @@ std::vector<std::u16string> storage_cards() {
         std::istringstream parts{std::string(listed)};
         std::string part;
         while (std::getline(parts, part, ':'))
-            if (!part.empty()) cards.push_back(from_utf8(part));
+            if (!part.empty()) cards.push_back(from_file_name(part));
         return cards;
     }
     std::ifstream in("/proc/self/mounts");
@@ -93,7 +93,7 @@ std::vector<std::u16string> storage_cards() {
     const std::string user = user_name();
     if (!user.empty()) roots.push_back("/run/media/" + user);
     for (const auto& point : removable_mount_points(table.str(), roots))
-        cards.push_back(from_utf8(point));
+        cards.push_back(from_file_name(point));
     return cards;
 }
 
