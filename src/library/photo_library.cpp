@@ -10,6 +10,7 @@
 #include "library/drives.h"
 #include "library/file_walker.h"
 #include "platform/path_parts.h"
+#include "platform/text.h"
 #include "platform/trace.h"
 
 namespace vistrel {
@@ -192,7 +193,7 @@ std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
     while (begin > 0 && !is_separator(folder[begin - 1]))
         --begin;
     const std::u16string name = folder.substr(begin, end - 1 - begin);
-    return name == u"%my_documents%" ? u"My documents" : name;
+    return name == u"%my_documents%" ? u"My documents" : readable_name(name);
 }
 
 void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16string& drive) {
@@ -235,7 +236,8 @@ void PhotoLibrary::set_current_folder(const std::u16string& folder) {
 bool PhotoLibrary::failed_unchanged(const std::u16string& picture,
                                     const std::u16string& name) const {
     const auto failed = m_failed.find(picture);
-    return failed != m_failed.end() && !name.empty() && failed->second.cache_name == name;
+    // A missing picture (empty name) stays failed until it is back.
+    return failed != m_failed.end() && failed->second.cache_name == name;
 }
 
 bool PhotoLibrary::is_failed_picture(const std::u16string& picture) {
@@ -351,7 +353,7 @@ bool PhotoLibrary::search() {
         if (!check_drive(with_separator(card))) return false;
     if (documents_folder_exists()) return check_drive(kDocumentsDrive);
     if (!m_told_no_documents) {
-        trace() << tick_count() << " search: no documents folder, "
+        trace() << tick_count() << "search: no documents folder, "
                 << "%my_documents% is not searched\n";
         m_told_no_documents = true;
     }
@@ -431,7 +433,7 @@ void PhotoLibrary::create_cache() {
     {
         TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
         removed = m_pending.remove(directory_part(next->picture), next->picture);
-        if (failed && !name.empty())
+        if (failed)
             m_failed[next->picture] = {name, next->drive_path};
         else
             m_failed.erase(next->picture);

@@ -85,8 +85,8 @@ public:
     // The folder holding `picture` gets `size` pictures, or is removed when that is 0;
     // saved as set_key_picture saves.
     void set_folder_size(const std::u16string& picture, int size);
-    // The name shown for a folder: its last path element, "My documents" for the
-    // documents folder.
+    // The name shown for a folder: its last path element as readable_name shows it,
+    // "My documents" for the documents folder.
     static std::u16string folder_display_name(const std::u16string& folder);
 
     // Queues a picture ahead of the search (one shown without a thumbnail); its folder's

@@ -176,6 +176,17 @@ TEST_F(LibrarySearchTest, PicturesThatCannotBeCachedAreBuiltOnce) {
     add("a.jpg", 3);
     library.add_picture(picture, kDocuments);
     ASSERT_TRUE(eventually([&] { return builds == 2; }));
+
+    // A picture gone behind the library's back fails once too, until it is back.
+    const std::u16string gone = kDocuments + std::u16string(u"gone.jpg");
+    library.add_picture(gone, kDocuments);
+    ASSERT_TRUE(polled(library, [&] { return screen.failures == 3; }));
+    for (int i = 0; i < 20; ++i) {
+        sleep_ms(2);
+        library.poll_events();
+    }
+    EXPECT_EQ(builds, 3);
+    EXPECT_TRUE(library.is_failed_picture(gone));
     library.remove_listener(&log);
     library.remove_listener(&screen);
 }

@@ -201,6 +201,8 @@ TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
     EXPECT_EQ(PhotoLibrary::folder_display_name(u"%my_documents%/Holiday/"), u"Holiday");
     EXPECT_EQ(PhotoLibrary::folder_display_name(u"\\Storage Card\\DCIM\\"), u"DCIM");
     EXPECT_EQ(PhotoLibrary::folder_display_name(u"/media/card/"), u"card");
+    EXPECT_EQ(PhotoLibrary::folder_display_name(from_file_name("/media/caf\xE9\\s/")),
+              u"caf\u00e9\\s");
 }
 
 // Listeners are called outside the library's locks, so they may call it while the worker
