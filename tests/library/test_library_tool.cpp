@@ -158,8 +158,16 @@ TEST(LibraryTool, IndexKeepsNamesByteForByte) {
     EXPECT_EQ(indexed.status, 0) << indexed.out;
     EXPECT_NE(indexed.out.find("2 pictures, 2 cache files built"), std::string::npos)
         << indexed.out;
-    EXPECT_NE(indexed.out.find("caf\xE9.jpg"), std::string::npos) << indexed.out;
-    EXPECT_NE(indexed.out.find("we\\ird.jpg"), std::string::npos) << indexed.out;
+    EXPECT_NE(indexed.out.find("built: %my_documents%/old/caf\xE9.jpg\n"), std::string::npos)
+        << indexed.out;
+    EXPECT_NE(indexed.out.find("built: %my_documents%/old/we\\ird.jpg\n"), std::string::npos)
+        << indexed.out;
+    // The other commands take such names too.
+    for (const char* name : {"docs/old/caf\xE9.jpg", "docs/old/we\\ird.jpg"}) {
+        test::CommandResult thumb =
+            tool({"thumb", dir.file(name), dir.file("docs"), dir.file("t.png")});
+        EXPECT_EQ(thumb.status, 0) << thumb.out;
+    }
 }
 
 }  // namespace
