@@ -65,6 +65,7 @@ Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_p
 
 PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(options)) {
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
+    if (!m_options.check_cache) m_options.check_cache = is_cache_file_valid;
     {
         TracedSection folders(m_folders_mutex, "PhotoLibrary", "m_folders_mutex");
         trace() << "ini load start\n";
@@ -383,7 +384,7 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         const std::u16string file = file_name_part(name);
         const std::u16string folder = directory_part(picture);
         const bool listed_file = listed.count(file) != 0;
-        const bool valid = listed_file && is_cache_file_valid(name);
+        const bool valid = listed_file && m_options.check_cache(name);
         TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
         bool queued = false;
         if (valid) {

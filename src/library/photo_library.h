@@ -44,9 +44,13 @@ namespace vistrel {
 using CacheBuildFunction = std::function<bool(const std::u16string& picture,
                                               const std::u16string& drive, const StopTest& stop)>;
 
+// Tells whether a search found a picture's cache file valid. is_cache_file_valid by default.
+using CacheCheckFunction = std::function<bool(const std::u16string& cache_file)>;
+
 struct PhotoLibraryOptions {
     std::u16string folder_list = u"%app_path%/folders.ini";
     CacheBuildFunction build_cache;  // empty: build_cache_file
+    CacheCheckFunction check_cache;  // empty: is_cache_file_valid
 };
 
 // The build counters as poll_events sees them.

@@ -37,8 +37,8 @@ std::vector<size_t> positions(const EventLog& log, bool LibraryEvent::*flag) {
 
 class LibrarySearchTest : public PhotoLibraryTest {
 protected:
-    // `folders` folders of `each` tiny pictures, every one with a cache file that passes
-    // the validity test, so a search reads a cache file for each picture and queues none.
+    // `folders` folders of `each` tiny pictures, every one with a cache file, so a search
+    // checks a cache file for each picture.
     void make_cached_tree(int folders, int each) {
         fs::create_directories(m_root.path() / "docs" / "!vistrelcache");
         for (int f = 0; f < folders; ++f) {
@@ -54,11 +54,33 @@ protected:
     }
 };
 
-// need_search, add_picture and the folder record changes return while a search runs, and a
-// change made meanwhile never writes the half-built list.
+// A cache check that holds the search at its `at`-th picture until it is let go.
+class HeldCheck {
+public:
+    explicit HeldCheck(int at) : m_at(at) {}
+    CacheCheckFunction function() {
+        return [this](const std::u16string& cache_file) {
+            if (++m_calls == m_at)
+                while (!m_released)
+                    sleep_ms(1);
+            return is_cache_file_valid(cache_file);
+        };
+    }
+    bool holding() const { return m_calls >= m_at && !m_released; }
+    void release() { m_released = true; }
+
+private:
+    const int m_at;
+    std::atomic<int> m_calls{0};
+    std::atomic<bool> m_released{false};
+};
+
+// need_search, add_picture and the folder record changes return while a search is in the
+// middle of reading cache files, and a change made meanwhile never writes the half-built
+// list.
 TEST_F(LibrarySearchTest, InterfaceCallsDoNotWaitForASearch) {
-    constexpr int kFolders = 120;
-    make_cached_tree(kFolders, 25);
+    constexpr int kFolders = 6;
+    make_cached_tree(kFolders, 4);
     const fs::path other = m_root.path() / "other";
     fs::create_directories(other);
     test::write_bytes((other / "extra.jpg").string(), test::make_jpeg({}));
@@ -67,20 +89,23 @@ TEST_F(LibrarySearchTest, InterfaceCallsDoNotWaitForASearch) {
         {kDocuments, u"%my_documents%/old/", u"%my_documents%/old/a.jpg", 3}};
     ASSERT_TRUE(save_folders(folder_list(), before));
 
-    PhotoLibrary library(options());
+    HeldCheck check(10);  // in the third folder
+    PhotoLibraryOptions held = options();
+    held.check_cache = check.function();
+    PhotoLibrary library(held);
     EventLog log;
     library.add_listener(&log);
     library.need_search();
-    ASSERT_TRUE(eventually([&] { return library.get_folders_size() > 1; }));
+    ASSERT_TRUE(eventually([&] { return check.holding(); }));
     library.need_search();  // returns at once and asks for one more search
-    EXPECT_LT(library.get_folders_size(), kFolders);
     library.add_picture(other_drive + u"extra.jpg", other_drive);
-    EXPECT_LT(library.get_folders_size(), kFolders);
     library.set_folder_size(u"%my_documents%/f0/0.jpg", 7);
     library.set_key_picture(u"%my_documents%/f0/0.jpg", u"%my_documents%/f0/1.jpg");
+    EXPECT_EQ(library.get_folders_size(), 3);
     std::vector<Folder> saved;
     load_folders(folder_list(), saved);
     EXPECT_EQ(saved.size(), 1u) << "a list of " << saved.size() << " folders was saved";
+    check.release();
 
     ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::search_complete) == 2; }));
     EXPECT_GE(log.count(&LibraryEvent::cache_complete), 1);
