@@ -234,6 +234,11 @@ TEST_F(LibrarySearchTest, MissingDocumentsFolderIsNotSearched) {
     ASSERT_EQ(library.get_folders_size(), 1);
     EXPECT_EQ(library.get_folder(0).drive_path, from_utf8(card.string()) + u"/");
     EXPECT_EQ(library.progress().max, 1);
+    builder.allow(1);
+    // A documents picture from an older folder list is not built below the root.
+    library.add_picture(u"%my_documents%/old.jpg", kDocuments);
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::failed) == 1; }));
+    EXPECT_EQ(builder.order().size(), 1u);
     library.remove_listener(&log);
 }
 
