@@ -75,7 +75,7 @@ std::u16string locate_data_folder(const std::u16string& app_folder) {
         std::string text = shared.string();
         while (text.size() > 1 && text.back() == '/')
             text.pop_back();
-        return from_utf8(text);
+        return from_file_name(text);
     }
     return app_folder;
 }
@@ -92,9 +92,9 @@ std::u16string locate_state_folder(const std::u16string& app_folder,
         return app_folder;
     // Only an absolute XDG_STATE_HOME counts; a relative one is ignored.
     const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/') return from_utf8(std::string(state) + "/vistrel");
+    if (state && state[0] == '/') return from_file_name(std::string(state) + "/vistrel");
     const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return from_utf8(std::string(home) + "/.local/state/vistrel");
+    if (home && home[0] == '/') return from_file_name(std::string(home) + "/.local/state/vistrel");
     return app_folder;
 }
 
