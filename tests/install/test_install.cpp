@@ -58,6 +58,8 @@ protected:
     test::ScopedEnv m_state{"XDG_STATE_HOME", m_dir.file("state")};
     test::ScopedEnv m_home{"HOME", m_dir.file("home")};
     test::ScopedEnv m_settings{"VISTREL_SETTINGS", m_dir.file("settings.reg")};
+    // A program of its own, not one handing its command line to another test's instance.
+    test::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", m_dir.str()};
 };
 
 TEST_F(Installed, FindsItsDataAndKeepsTheFolderListInTheStateFolder) {
