@@ -83,7 +83,7 @@ TEST_F(Installed, FindsItsDataAndKeepsTheFolderListInTheStateFolder) {
     const test::CommandResult second = index();
     ASSERT_EQ(second.status, 0) << second.out;
 
-    const test::CommandResult listed = tool({"folders", state() + "/folders.ini"});
+    const test::CommandResult listed = tool({"folders"});
     EXPECT_EQ(listed.status, 0) << listed.out;
     EXPECT_EQ(count_of(listed.out, "Holiday"), 2u) << listed.out;  // folder and key picture
     std::vector<std::string> in_bin;
@@ -91,6 +91,24 @@ TEST_F(Installed, FindsItsDataAndKeepsTheFolderListInTheStateFolder) {
         in_bin.push_back(entry.path().filename().string());
     std::sort(in_bin.begin(), in_bin.end());
     EXPECT_EQ(in_bin, (std::vector<std::string>{"vistrel", "vistrel-tool"}));
+}
+
+TEST_F(Installed, ReadsAListLeftBesideTheProgram) {
+    fs::permissions(prefix() + "/bin", fs::perms::owner_write, fs::perm_options::add);
+    const std::string beside = prefix() + "/bin/folders.ini";
+    // Written as UTF-16 with its byte-order mark, as the program writes it.
+    std::string bytes = "\xff\xfe";
+    for (char c : std::string("KeyPicturePath0\t/old/Trip/1.jpg\nFolderSize0\t7\n")) {
+        bytes += c;
+        bytes += '\0';
+    }
+    test::write_file(beside, bytes);
+    const test::CommandResult listed = tool({"folders"});
+    EXPECT_EQ(listed.status, 0) << listed.out;
+    EXPECT_NE(listed.out.find("folder 0: /old/Trip/"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("pictures: 7"), std::string::npos) << listed.out;
+    EXPECT_EQ(test::read_file_bytes(state() + "/folders.ini"), bytes);
+    EXPECT_EQ(test::read_file_bytes(beside), bytes);
 }
 
 TEST_F(Installed, SaysWhichFileItCannotWriteOrFindAndGoesOn) {

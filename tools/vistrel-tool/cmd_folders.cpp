@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "library/folder_list.h"
+#include "platform/app_folders.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "tool_command.h"
@@ -12,18 +13,19 @@ namespace {
 
 int run_folders(const std::vector<std::string>& args);
 
-const ToolCommand kCommand{"folders", "FILE",
-                           "prints the records of a folder list file (folders.ini), in the "
-                           "order the program reads them",
+const ToolCommand kCommand{"folders", "[FILE]",
+                           "prints the records of a folder list file (folders.ini; without "
+                           "FILE the one the program reads), in the order the program reads "
+                           "them",
                            run_folders};
 const ToolCommandRegistration kRegistration(kCommand);
 
 int run_folders(const std::vector<std::string>& args) {
-    if (args.size() != 1) return usage_error(kCommand);
-    const std::u16string path = from_file_name(args[0]);
+    if (args.size() > 1) return usage_error(kCommand);
+    const std::u16string path = args.empty() ? folder_list_path() : from_file_name(args[0]);
     std::vector<uint8_t> bytes;
     if (!read_file(path, bytes)) {
-        std::fprintf(stderr, "vistrel-tool folders: cannot read %s\n", args[0].c_str());
+        std::fprintf(stderr, "vistrel-tool folders: cannot read %s\n", to_utf8(path).c_str());
         return kExitFailure;
     }
     std::vector<Folder> folders;
