@@ -318,6 +318,8 @@ void GameBase::bridge_changed() {
 }
 
 void GameBase::windowed_frame_step() {
+    const uint64_t cpu = FrameStats::thread_cpu_us();
+    const uint64_t drawn = m_frames_drawn;
     const uint32_t tick = now();
     const double dt = clamp_step(tick, m_last_frame_tick);
     m_last_frame_tick = tick;
@@ -325,6 +327,7 @@ void GameBase::windowed_frame_step() {
     m_application.update(dt);
     // A still screen is not drawn again.
     if (m_application.needs_redraw(true)) paint();
+    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, m_frames_drawn != drawn);
 }
 
 void GameBase::paint() {
@@ -340,18 +343,25 @@ void GameBase::paint() {
 }
 
 void GameBase::direct_frame_step() {
+    const uint64_t cpu = FrameStats::thread_cpu_us();
+    const bool drawn = direct_frame();
+    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, drawn);
+}
+
+bool GameBase::direct_frame() {
     const uint32_t tick = now();
     const double dt = clamp_step(tick, m_last_frame_tick);
     m_last_frame_tick = tick;
     ++m_frame_steps;
     m_application.update(dt);
-    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return;
+    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return false;
     Bitmap* frame = m_display->back_buffer();
-    if (!frame) return;
+    if (!frame) return false;
     Surface surface(frame);
     m_application.draw_frame(surface);
     ++m_frames_drawn;
     m_display->present(0);
+    return true;
 }
 
 void GameBase::run() {

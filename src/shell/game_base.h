@@ -15,6 +15,7 @@
 #include "platform/threads.h"
 #include "render/render_surface.h"
 #include "shell/active.h"
+#include "shell/frame_stats.h"
 #include "shell/application_listener.h"
 #include "shell/screen.h"
 
@@ -94,6 +95,9 @@ public:
     // Frame steps taken so far (either mode).
     uint64_t frame_steps() const { return m_frame_steps; }
     uint64_t frames_drawn() const { return m_frames_drawn; }
+    // Processor time and frame counts for the script step `stats`.
+    const FrameStats& stats() const { return m_stats; }
+    Application& application() { return m_application; }
 
     void set_windowed_mode(bool task_bar_shown);
     void set_direct_mode(int orientation);
@@ -118,6 +122,8 @@ public:
 private:
     ScreenArea read_screen_info() const;
     void windowed_frame_step();
+    // Update, and draw when needed; true when a frame was drawn.
+    bool direct_frame();
     void paint();
     void handle_key(const WindowMessage& message);
     bool bridge_key(const WindowMessage& message);
@@ -145,6 +151,7 @@ private:
     ScriptPlayer* m_script = nullptr;
     uint64_t m_frame_steps = 0;
     uint64_t m_frames_drawn = 0;
+    FrameStats m_stats;
 };
 
 }  // namespace vistrel

@@ -4,10 +4,13 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "platform/text.h"
 #include "render/png_file.h"
+#include "shell/application.h"
 #include "shell/game_base.h"
+#include "shell/idle_probes.h"
 #include "shell/key_codes.h"
 
 namespace vistrel {
@@ -117,6 +120,20 @@ bool parse_line(const std::string& line, ScriptStep& step, std::string& why) {
         step.file = w[1];
         return true;
     }
+    if (verb == "dump" || verb == "stats") {
+        if (w.size() != 2) return why = verb + " takes one file name", false;
+        step.kind = verb == "dump" ? ScriptStep::Kind::Dump : ScriptStep::Kind::Stats;
+        step.file = w[1];
+        return true;
+    }
+    if (verb == "settle") {
+        step.kind = ScriptStep::Kind::Settle;
+        step.amount = ScriptPlayer::kDefaultSettleMs;
+        if (w.size() == 1) return true;
+        if (!numbers(1, 0, kMaxMilliseconds, n)) return false;
+        step.amount = uint32_t(n[0]);
+        return true;
+    }
     if (verb == "quit") {
         if (w.size() != 1) return why = "quit takes nothing", false;
         step.kind = ScriptStep::Kind::Quit;
@@ -169,10 +186,39 @@ bool load_script(const std::string& path, Script& script, std::string& error) {
 }
 
 bool ScriptPlayer::waiting(GameBase& game, uint32_t now) {
+    if (m_settle_until && settling(game)) return true;
     if (m_wait_until && static_cast<int32_t>(now - *m_wait_until) < 0) return true;
     if (m_frames_until && game.frame_steps() < *m_frames_until) return true;
     m_wait_until.reset();
     m_frames_until.reset();
+    return false;
+}
+
+// Still settling: the background work goes on, or the screen still changes. Idle counts
+// only when seen on a few checks in a row, so that events the work left are delivered.
+bool ScriptPlayer::settling(GameBase& game) {
+    constexpr int kChecksInARow = 3;
+    if (std::chrono::steady_clock::now() >= *m_settle_until) {
+        m_settle_until.reset();
+        return false;
+    }
+    const bool idle = IdleProbes::global().all_idle() && !game.application().needs_redraw(false);
+    m_idle_checks = idle ? m_idle_checks + 1 : 0;
+    if (m_idle_checks >= kChecksInARow) {
+        m_settle_until.reset();
+        return false;
+    }
+    // Leave the processor to the workers for a moment; frames go on meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+bool ScriptPlayer::write_text(const ScriptStep& step, const std::string& text) {
+    std::ofstream out(step.file, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (out.good()) return true;
+    std::fprintf(stderr, "vistrel: line %d: cannot write %s\n", step.line, step.file.c_str());
+    m_failed = true;
     return false;
 }
 
@@ -191,7 +237,9 @@ void ScriptPlayer::pump(GameBase& game) {
         }
         execute(game, m_script.steps[m_cursor++], now);
     }
-    if (m_finished || m_frames_until)
+    if (m_settle_until)
+        m_next_due = window.clock().now();
+    else if (m_finished || m_frames_until)
         m_next_due.reset();
     else
         m_next_due = m_wait_until ? *m_wait_until : window.clock().now();
@@ -251,6 +299,16 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Rotate:
             window.set_system_orientation(int(step.amount));
+            break;
+        case ScriptStep::Kind::Dump:
+            write_text(step, m_dumper ? m_dumper() : std::string());
+            break;
+        case ScriptStep::Kind::Settle:
+            m_settle_until = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.amount);
+            m_idle_checks = 0;
+            break;
+        case ScriptStep::Kind::Stats:
+            write_text(step, game.stats().report());
             break;
         case ScriptStep::Kind::Quit: {
             WindowMessage message;

@@ -1,0 +1,70 @@
+#include "screens/album_element.h"
+
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "screens/folder_names.h"
+#include "skin/skin_errors.h"
+#include "library/cache/cache_file.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr char16_t kNode[] = u"AlbumElement";
+
+Element& required(Element& root, const char16_t* id) {
+    Element* element = root.find_child(id);
+    if (!element) throw dovado::NodeNotFound(kNode, id);
+    return *element;
+}
+
+PictureReference picture_of(Element& root, const char16_t* id) {
+    auto* image = dynamic_cast<ImageElement*>(&required(root, id));
+    if (!image) throw dovado::NodeNotFound(kNode, id);
+    return image->picture();
+}
+
+}  // namespace
+
+AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder)
+    : Element(nullptr), m_properties(properties), m_library(library), m_folder(std::move(folder)) {
+    if (!load_from_skin(*this, properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
+    m_image = dynamic_cast<ImageElement*>(&required(*this, u"image"));
+    if (!m_image) throw dovado::NodeNotFound(kNode, u"image");
+    m_frame = m_image->picture();
+    m_loading = picture_of(*this, u"loading");
+    m_bad = picture_of(*this, u"bad");
+    // Those two only hold their pictures.
+    required(*this, u"loading").set_visible(false);
+    required(*this, u"bad").set_visible(false);
+    required(*this, u"name");
+    required(*this, u"count");
+}
+
+void AlbumElement::bind(VList&, int, bool) {
+    const std::u16string& key = m_folder.key_picture;
+    const std::u16string& drive = m_folder.drive_path;
+    const std::u16string name = cache_file_name(key, drive);
+    trace() << "Name " << key << "\n";
+    trace() << "Drive " << drive << "\n";
+    trace() << "Cache " << name << "\n";
+    PictureReference thumbnail;
+    m_shown = load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame,
+                                    thumbnail);
+    switch (m_shown) {
+        case ThumbnailState::Ready:
+            m_image->set_picture(thumbnail);
+            break;
+        case ThumbnailState::Failed:
+            m_image->set_picture(m_bad);
+            break;
+        case ThumbnailState::Missing:
+            m_image->set_picture(m_loading);
+            m_library.add_picture(key, drive);
+            break;
+    }
+    set_text_by_id(u"name", album_display_name(m_properties, m_folder.folder_path));
+    set_text_by_id(u"count", to_u16(m_folder.size));
+}
+
+}  // namespace vistrel

@@ -1,0 +1,95 @@
+#include "screens/screen_dump.h"
+
+#include "platform/text.h"
+#include "screens/about_panel.h"
+#include "screens/album_element.h"
+#include "screens/album_screen.h"
+#include "screens/folder_element.h"
+#include "screens/folder_screen.h"
+#include "ui/basic_kinds.h"
+#include "ui/button.h"
+#include "ui/checkbox.h"
+#include "ui/edit_field.h"
+#include "ui/image_element.h"
+#include "ui/old_text.h"
+#include "ui/progress.h"
+#include "ui/text_element.h"
+#include "ui/vlist.h"
+
+namespace vistrel {
+
+namespace {
+
+template <typename T>
+bool is(const Element& element) {
+    return dynamic_cast<const T*>(&element) != nullptr;
+}
+
+// The text an element shows, if it is one that shows text.
+bool text_of(const Element& element, std::u16string& text) {
+    if (auto* e = dynamic_cast<const OldTextElement*>(&element)) return text = e->text(), true;
+    if (auto* e = dynamic_cast<const TextElement*>(&element)) return text = e->text(), true;
+    if (auto* e = dynamic_cast<const Button*>(&element)) return text = e->text(), true;
+    if (auto* e = dynamic_cast<const Checkbox*>(&element)) return text = e->text(), true;
+    return false;
+}
+
+void append_quoted(std::string& out, const std::u16string& text) {
+    out += '"';
+    for (char c : to_utf8(text)) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string kind_of(const Element& element) {
+    if (is<AlbumScreen>(element)) return "AlbumScreen";
+    if (is<FolderScreen>(element)) return "FolderScreen";
+    if (is<AboutPanel>(element)) return "AboutPanel";
+    if (is<AlbumElement>(element)) return "AlbumElement";
+    if (is<FolderElement>(element)) return "FolderElement";
+    if (is<EditField>(element)) return "edit";
+    if (is<TextElement>(element)) return "text";
+    if (is<OldTextElement>(element)) return "oldtext";
+    if (is<Button>(element)) return "button";
+    if (is<Checkbox>(element)) return "checkbox";
+    if (is<ImageElement>(element)) return "image";
+    if (is<VList>(element)) return "vlist";
+    if (is<ProgressBar>(element)) return "progress";
+    if (is<ColorElement>(element)) return "color";
+    if (is<ClipElement>(element)) return "clip";
+    if (is<Container>(element)) return "container";
+    return "node";
+}
+
+void dump_tree(const Element& element, std::string& out, int depth) {
+    out.append(static_cast<size_t>(depth) * 2, ' ');
+    out += kind_of(element);
+    out += " id=" + to_utf8(element.id());
+    out += element.effectively_visible() ? " visible=1" : " visible=0";
+    out += element.effectively_enabled() ? " enabled=1" : " enabled=0";
+    out += " rect=" + std::to_string(element.x()) + " " + std::to_string(element.y()) + " " +
+           std::to_string(element.width()) + " " + std::to_string(element.height());
+    std::u16string text;
+    if (text_of(element, text)) {
+        out += " text=";
+        append_quoted(out, text);
+    }
+    out += '\n';
+    for (const auto& child : element.children())
+        dump_tree(*child, out, depth + 1);
+    // A list's items are not its children: they follow it, one level deeper.
+    if (auto* list = dynamic_cast<const VList*>(&element)) {
+        for (int i = 0; i < list->live_count(); ++i)
+            if (const Element* item = list->live_element(i)) dump_tree(*item, out, depth + 1);
+    }
+}
+
+}  // namespace vistrel

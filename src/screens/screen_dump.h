@@ -1,0 +1,22 @@
+#pragma once
+// A readable description of element trees, for scripts and tests: one line per element,
+// parents before children, indented by two spaces per level:
+//
+//   KIND id=ID visible=0|1 enabled=0|1 rect=X Y W H [text="TEXT"]
+//
+// `visible` and `enabled` are the element's effective state (its own and its parents').
+
+#include <string>
+
+#include "ui/element.h"
+
+namespace vistrel {
+
+// The element's kind: the skin's name for it ("button", "vlist", "oldtext" ...), or the
+// screen's or item's own ("AlbumScreen", "FolderElement" ...).
+std::string kind_of(const Element& element);
+
+// Appends the lines of `element` and its subtree.
+void dump_tree(const Element& element, std::string& out, int depth = 0);
+
+}  // namespace vistrel
