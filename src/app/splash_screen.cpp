@@ -5,6 +5,7 @@
 
 #include "platform/trace.h"
 #include "shell/application.h"
+#include "shell/game_base.h"
 #include "skin/skin_errors.h"
 
 namespace vistrel {
@@ -69,6 +70,7 @@ void SplashScreen::hand_over() {
     m_handed_over = true;
     trace() << tick_count() << "WinMain 11\n";
     app->set_listener(m_album.get());
+    app->window_part().deliver_command_lines();
     trace() << tick_count() << "WinMain 12\n";
     m_album->on_resolution_changed();
     app->push_screen(m_album.get(), false);

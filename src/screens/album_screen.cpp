@@ -125,8 +125,8 @@ void AlbumScreen::on_library_event(const LibraryEvent& event) {
         m_search_requested = false;
         const int count = m_library.get_folders_size();
         if (count > 0) {
-            show_albums(count);
             m_searching = false;
+            show_albums(count);
         }
         // A search that found nothing, or queued nothing to build, ends here: nothing
         // else would bring the search button back.

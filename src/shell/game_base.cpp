@@ -259,7 +259,8 @@ void GameBase::window_procedure(WindowMessage& message) {
         }
         case MessageKind::User:
             if (message.code == kCommandLineMessage) {
-                if (m_pending_command_lines.empty()) break;
+                // Without a listener yet (the splash is still up) the text waits for one.
+                if (m_pending_command_lines.empty() || !listener) break;
                 std::u16string text = std::move(m_pending_command_lines.front());
                 m_pending_command_lines.pop_front();
                 if (listener) listener->on_command_line(text);
@@ -269,6 +270,15 @@ void GameBase::window_procedure(WindowMessage& message) {
             break;
         default:
             break;
+    }
+}
+
+void GameBase::deliver_command_lines() {
+    for (size_t i = 0; i < m_pending_command_lines.size(); ++i) {
+        WindowMessage note;
+        note.kind = MessageKind::User;
+        note.code = kCommandLineMessage;
+        window().post_message(std::move(note));
     }
 }
 

@@ -110,6 +110,8 @@ public:
     // Reads the screen again and tells the listeners when it changed.
     void resolution_changed();
     void destroy_window();
+    // Hands the command lines that arrived while there was no listener to the listener.
+    void deliver_command_lines();
 
     // The frame as the user sees it (the output's own orientation).
     const Bitmap& shown_screen() const;
