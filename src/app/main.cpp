@@ -21,7 +21,6 @@
 #include "shell/application.h"
 #include "shell/game_base.h"
 #include "shell/idle_probes.h"
-#include "shell/key_codes.h"
 #include "shell/script.h"
 #include "skin/properties.h"
 #include "splash_screen.h"
@@ -124,7 +123,7 @@ int run(const AppOptions& options) {
 
     std::unique_ptr<Window> window;
     if (!options.headless) {
-        window = SdlWindow::create(options.profile, *clock, u"Vistrel", virtual_key_from_sdl);
+        window = SdlWindow::create(options.profile, *clock, u"Vistrel");
         if (!window) {
             std::fprintf(stderr,
                          "vistrel: no desktop to open a window on (try --headless or "

@@ -50,7 +50,7 @@ bool holds_documents(const std::u16string& card, const std::u16string& documents
     if (documents.size() == card.size() || card.empty()) return true;
     const char16_t next = documents[card.size()];
     const char16_t last = card.back();
-    return next == u'/' || next == u'\\' || last == u'/' || last == u'\\';
+    return is_separator(next) || is_separator(last);
 }
 
 }  // namespace

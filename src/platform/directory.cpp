@@ -10,7 +10,7 @@ namespace vistrel {
 bool matches_pattern(std::u16string_view pattern, std::u16string_view name) {
     // Iterative matcher with one back-tracking point for the last "*": linear in practice,
     // never exponential.
-    if (pattern == u"*.*") return true;  // the original's catch-all, dots or not
+    if (pattern == u"*.*") return true;  // "*.*" matches every name, dots or not
     size_t p = 0, n = 0;
     size_t star = std::u16string_view::npos, resume = 0;
     while (n < name.size()) {

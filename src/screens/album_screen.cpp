@@ -73,6 +73,7 @@ void AlbumScreen::build() {
     // A placeholder entry during a search is as tall as an album entry.
     m_album_size = m_properties.get_point(m_properties.find_node(u"AlbumElement"), u"design_size");
     m_list->set_source(this);
+    m_list->set_key_control(true);
     m_warning_text->set_text_by_id(u"warning_text", m_properties.text_for(u"WARNING_MESSAGE"));
     m_progress->set_visible(false);
     m_list->set_visible(false);

@@ -9,14 +9,7 @@
 #include "screens/album_screen.h"
 #include "screens/folder_element.h"
 #include "screens/folder_screen.h"
-#include "ui/basic_kinds.h"
-#include "ui/button.h"
-#include "ui/checkbox.h"
-#include "ui/edit_field.h"
 #include "ui/image_element.h"
-#include "ui/old_text.h"
-#include "ui/progress.h"
-#include "ui/text_element.h"
 #include "ui/vlist.h"
 
 namespace vistrel {
@@ -28,23 +21,15 @@ bool is(const Element& element) {
     return dynamic_cast<const T*>(&element) != nullptr;
 }
 
-// The text an element shows, if it is one that shows text.
-bool text_of(const Element& element, std::u16string& text) {
-    if (auto* e = dynamic_cast<const OldTextElement*>(&element)) return text = e->text(), true;
-    if (auto* e = dynamic_cast<const TextElement*>(&element)) return text = e->text(), true;
-    if (auto* e = dynamic_cast<const Button*>(&element)) return text = e->text(), true;
-    if (auto* e = dynamic_cast<const Checkbox*>(&element)) return text = e->text(), true;
-    return false;
-}
-
-void append_quoted(std::string& out, const std::u16string& text) {
+void append_quoted(std::string& out, std::u16string_view text) {
     out += '"';
     for (char c : to_utf8(text)) {
-        if (c == '"' || c == '\\') out += '\\';
+        if (c == '\r') continue;
         if (c == '\n') {
             out += "\\n";
             continue;
         }
+        if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
     out += '"';
@@ -58,16 +43,7 @@ std::string kind_of(const Element& element) {
     if (is<AboutPanel>(element)) return "AboutPanel";
     if (is<AlbumElement>(element)) return "AlbumElement";
     if (is<FolderElement>(element)) return "FolderElement";
-    if (is<EditField>(element)) return "edit";
-    if (is<TextElement>(element)) return "text";
-    if (is<OldTextElement>(element)) return "oldtext";
-    if (is<Button>(element)) return "button";
-    if (is<Checkbox>(element)) return "checkbox";
-    if (is<ImageElement>(element)) return "image";
-    if (is<VList>(element)) return "vlist";
-    if (is<ProgressBar>(element)) return "progress";
-    if (is<ColorElement>(element)) return "color";
-    if (is<ClipElement>(element)) return "clip";
+    if (!element.kind().empty()) return to_utf8(element.kind());
     if (is<Container>(element)) return "container";
     return "node";
 }
@@ -81,8 +57,7 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
     out += " rect=" + std::to_string(element.x() + shift.x) + " " +
            std::to_string(element.y() + shift.y) + " " +
            std::to_string(element.width()) + " " + std::to_string(element.height());
-    std::u16string text;
-    if (text_of(element, text)) {
+    if (const std::u16string_view text = element.shown_text(); !text.empty()) {
         out += " text=";
         append_quoted(out, text);
     }

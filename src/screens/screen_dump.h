@@ -15,8 +15,8 @@
 
 namespace vistrel {
 
-// The element's kind: the skin's name for it ("button", "vlist", "oldtext" ...), or the
-// screen's or item's own ("AlbumScreen", "FolderElement" ...).
+// The element's kind: the screen's or item's own ("AlbumScreen", "FolderElement" ...), else
+// the skin type it was loaded as ("button", "vlist", "oldtext" ...).
 std::string kind_of(const Element& element);
 
 // Appends the lines of `element` and its subtree.
