@@ -112,6 +112,7 @@ void FolderScreen::open_folder(const Folder& folder, int flag) {
     m_slots.assign(m_pictures.size(), Slot::Empty);
     m_next_to_load = 0;
     m_remaining = n;
+    m_loading_frames = 0;
     m_viewer_request = -1;
     m_last_width = -1;
     update_columns();
@@ -226,7 +227,12 @@ void FolderScreen::load_some() {
 void FolderScreen::animate(double seconds) {
     Container::animate(seconds);
     m_library.poll_events();
-    if (m_open) load_some();
+    if (!m_open || m_remaining <= 0) return;
+    ++m_loading_frames;
+    load_some();
+    if (m_remaining == 0)
+        trace() << tick_count() << " folder thumbnails loaded " << picture_count() << " in "
+                << m_loading_frames << " frames\n";
 }
 
 void FolderScreen::on_library_event(const LibraryEvent& event) {

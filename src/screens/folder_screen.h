@@ -95,7 +95,8 @@ private:
     std::vector<PictureReference> m_thumbnails;
     std::vector<Slot> m_slots;
     int m_next_to_load = 0;
-    int m_remaining = 0;
+    int m_remaining = 0;       // pictures whose thumbnail is neither loaded nor failed
+    int m_loading_frames = 0;  // frames spent loading since the folder was opened
     int m_columns = 1;
     int m_last_width = -1;
     int m_viewer_request = -1;

@@ -45,10 +45,11 @@ std::string FrameStats::report() const {
                   "frame_cpu_median: %.3f ms\n"
                   "frame_cpu_p95: %.3f ms\n"
                   "frame_cpu_max: %.3f ms\n"
+                  "ui_thread_cpu: %.3f ms\n"
                   "peak_resident: %.1f MB\n",
                   static_cast<unsigned long long>(m_drawn),
                   static_cast<unsigned long long>(m_steps), drawn_quantile_ms(0.5),
-                  drawn_quantile_ms(0.95), max_ms(),
+                  drawn_quantile_ms(0.95), max_ms(), static_cast<double>(thread_cpu_us()) / 1000.0,
                   static_cast<double>(peak_resident_bytes()) / (1024.0 * 1024.0));
     return text;
 }

@@ -24,7 +24,8 @@ public:
     // frames. The maximum covers every step, drawn or not.
     double drawn_quantile_ms(double q) const;
     double max_ms() const { return m_max_us / 1000.0; }
-    // The report: "name: value unit" lines.
+    // The report: "name: value unit" lines; "ui_thread_cpu" is the processor time of the
+    // calling thread (the user-interface thread) since it started.
     std::string report() const;
     void reset();
 
