@@ -252,24 +252,28 @@ void FolderScreen::on_library_event(const LibraryEvent& event) {
         }
     }
     if (event.folder_emptied) {
-        m_open = false;
-        if (Application* app = Application::instance()) app->remove_screen(this);
+        close();
         return;
     }
-    if (event.refresh) {
-        const Folder folder = m_folder;
-        const bool open = m_open;
-        m_open = true;  // stays on the stack
-        open_folder(folder, m_flag);
-        m_open = open;
-    }
+    // Listed again in place: the screen is on the stack already.
+    if (event.refresh) open_folder(Folder(m_folder), m_flag);
 }
 
 bool FolderScreen::clicked(Button& button, const ButtonEvent&) {
-    if (&button == m_back) {
-        m_open = false;
-        if (Application* app = Application::instance()) app->remove_screen(this);
-    }
+    if (&button == m_back) close();
+    return true;
+}
+
+void FolderScreen::close() {
+    m_open = false;
+    if (Application* app = Application::instance()) app->remove_screen(this);
+}
+
+bool FolderScreen::on_key(const KeyEvent& event) {
+    if (Container::on_key(event)) return true;
+    // Escape and Backspace go back as the back button does.
+    if (event.code != key::Esc && event.code != key::Backspace) return false;
+    if (!event.down) close();
     return true;
 }
 

@@ -50,6 +50,9 @@ public:
 
     void animate(double seconds) override;
     void layout_x() override;
+    bool on_key(const KeyEvent& event) override;
+    // Leaves the screen, as "btnBack" does.
+    void close();
     void on_library_event(const LibraryEvent& event) override;
 
     // --- FolderGrid ---

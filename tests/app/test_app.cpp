@@ -90,14 +90,25 @@ TEST(Program, ShotsShowTheScreenInEveryOrientation) {
               test::read_file_bytes(session.file("again.png")));
 }
 
-TEST(Program, StatsReportFramesAndMemory) {
+std::string stat_line(const std::string& stats, const std::string& name) {
+    const size_t at = stats.find(name + ": ");
+    if (at == std::string::npos) return {};
+    return stats.substr(at, stats.find('\n', at) - at);
+}
+
+TEST(Program, StatsReportFramesAndAStillScreenDrawsNothing) {
     AppSession session;
-    ASSERT_EQ(session.run("settle 8000\nstats " + session.file("stats.txt") + "\n"), 0);
-    const std::string stats = test::read_file_bytes(session.file("stats.txt"));
-    for (const char* line : {"frames_drawn: ", "frame_cpu_median: ", "frame_cpu_p95: ",
-                             "frame_cpu_max: ", "peak_resident: "})
-        EXPECT_NE(stats.find(line), std::string::npos) << line;
-    EXPECT_EQ(stats.find("frames_drawn: 0 "), std::string::npos);
+    ASSERT_EQ(session.run("settle 8000\nstats " + session.file("a.txt") + "\nframes 100\nstats " +
+                          session.file("b.txt") + "\n"),
+              0);
+    const std::string a = test::read_file_bytes(session.file("a.txt"));
+    const std::string b = test::read_file_bytes(session.file("b.txt"));
+    for (const char* name : {"frames_drawn", "frame_steps", "frame_cpu_median", "frame_cpu_p95",
+                             "frame_cpu_max", "ui_thread_cpu", "peak_resident"})
+        EXPECT_FALSE(stat_line(b, name).empty()) << name;
+    EXPECT_NE(stat_line(a, "frames_drawn"), "frames_drawn: 0 frames");
+    EXPECT_EQ(stat_line(a, "frames_drawn"), stat_line(b, "frames_drawn"));
+    EXPECT_NE(stat_line(a, "frame_steps"), stat_line(b, "frame_steps"));
 }
 
 TEST(Program, BadCommandLinesAndScriptsFail) {
