@@ -142,10 +142,16 @@ void AlbumScreen::on_library_event(const LibraryEvent& event) {
         m_progress->set_fraction(event.fraction);
     }
     if (event.cache_complete) end_of_work();
-    if (event.picture_ready && !event.path.empty()) {
-        const int i = m_library.search_folder_num(event.path);
-        trace() << event.path << " " << i << "\n";
-        if (i != -1) rebuild_entry(i);
+    // Only the albums on screen show a thumbnail: a picture that is none of their key
+    // pictures changes nothing (and the folder list is not searched for it).
+    if (event.picture_ready && !event.path.empty() && !m_searching) {
+        for (int i = 0; i < m_list->live_count(); ++i) {
+            auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i));
+            if (!album || album->folder().key_picture != event.path) continue;
+            trace() << event.path << " " << m_list->live_index(i) << "\n";
+            album->bind(*m_list, m_list->live_index(i), true);
+            m_list->mark_dirty();
+        }
     }
     if (event.folder_emptied && event.count == 0) m_library.set_folder_size(event.folder, 0);
 }
@@ -154,18 +160,6 @@ void AlbumScreen::end_of_work() {
     m_progress->set_visible(false);
     m_search->set_enabled(true);
     m_searching = false;
-}
-
-void AlbumScreen::rebuild_entry(int index) {
-    if (m_searching) return;
-    for (int i = 0; i < m_list->live_count(); ++i) {
-        if (m_list->live_index(i) != index) continue;
-        auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i));
-        if (!album) return;
-        album->bind(*m_list, index, true);
-        m_list->mark_dirty();
-        return;
-    }
 }
 
 bool AlbumScreen::library_busy() {

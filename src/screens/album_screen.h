@@ -91,7 +91,6 @@ private:
     void build();
     void album_check();
     void show_albums(int count);
-    void rebuild_entry(int index);
     void end_of_work();
     bool clicked(Button& button, const ButtonEvent& event) override;
     void item_clicked(VList& list, int index) override;
