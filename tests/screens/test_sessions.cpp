@@ -127,6 +127,34 @@ TEST(FolderScreen, OpenedAlbumFillsItsGrid) {
     EXPECT_EQ(hidden, 3 * 2);  // buttons 4 and 5 of every row
 }
 
+TEST(FolderScreen, ColumnsFollowTheScreenWidth) {
+    AppSession session;
+    session.add_pictures("Trip", 9);
+    // 320 pixels make rows of 5: two rows, the second with four thumbnails.
+    ASSERT_EQ(session.run(std::string(kStart) + "tap 305 15\nsettle 20000\ntap 160 58\n"
+                          "settle 10000\ndump " + session.file("f.txt"),
+                          {"--screen", "320x240"}),
+              0);
+    const Dump dump = session.dump("f.txt");
+    ASSERT_EQ(dump.top(), "FolderScreen");
+    EXPECT_EQ(dump.visible_count("FolderElement"), 2);
+    int hidden = 0;
+    for (const DumpLine* line : dump.all("button"))
+        hidden += line->id.rfind("button", 0) == 0 && !line->visible;
+    EXPECT_EQ(hidden, 2);  // button5 of each row
+}
+
+TEST(FolderScreen, APictureOnTheCommandLineOpensItsAlbum) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("Trip", 3);
+    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("d.txt"), {pictures[1]}),
+              0);
+    const Dump dump = session.dump("d.txt");
+    ASSERT_EQ(dump.top(), "FolderScreen");
+    EXPECT_EQ(dump.get("btnText").text.value_or(""), "Trip");
+    EXPECT_EQ(dump.visible_count("FolderElement"), 1);
+}
+
 TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {
     AppSession session({"MainMenu=Menu"});
     session.add_language("zz", {"AppName=Vistrel", "WARNING_MESSAGE=Keine Alben",
