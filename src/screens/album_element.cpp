@@ -3,7 +3,7 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "screens/folder_names.h"
-#include "skin/skin_errors.h"
+#include "screens/skin_lookup.h"
 #include "library/cache/cache_file.h"
 
 namespace vistrel {
@@ -13,15 +13,11 @@ namespace {
 constexpr char16_t kNode[] = u"AlbumElement";
 
 Element& required(Element& root, const char16_t* id) {
-    Element* element = root.find_child(id);
-    if (!element) throw dovado::NodeNotFound(kNode, id);
-    return *element;
+    return required_child(root, kNode, id);
 }
 
 PictureReference picture_of(Element& root, const char16_t* id) {
-    auto* image = dynamic_cast<ImageElement*>(&required(root, id));
-    if (!image) throw dovado::NodeNotFound(kNode, id);
-    return image->picture();
+    return required_child<ImageElement>(root, kNode, id).picture();
 }
 
 }  // namespace
@@ -29,8 +25,7 @@ PictureReference picture_of(Element& root, const char16_t* id) {
 AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder)
     : Element(nullptr), m_properties(properties), m_library(library), m_folder(std::move(folder)) {
     if (!load_from_skin(*this, properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
-    m_image = dynamic_cast<ImageElement*>(&required(*this, u"image"));
-    if (!m_image) throw dovado::NodeNotFound(kNode, u"image");
+    m_image = &required_child<ImageElement>(*this, kNode, u"image");
     m_frame = m_image->picture();
     m_loading = picture_of(*this, u"loading");
     m_bad = picture_of(*this, u"bad");

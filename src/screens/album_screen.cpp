@@ -9,20 +9,13 @@
 #include "screens/about_panel.h"
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
-#include "skin/skin_errors.h"
+#include "screens/skin_lookup.h"
 
 namespace vistrel {
 
 namespace {
 
 constexpr char16_t kNode[] = u"Main";
-
-template <typename T>
-T* required(Element& root, const char16_t* id) {
-    T* element = dynamic_cast<T*>(root.find_child(id));
-    if (!element) throw dovado::NodeNotFound(kNode, id);
-    return element;
-}
 
 }  // namespace
 
@@ -61,12 +54,12 @@ AlbumScreen::~AlbumScreen() {
 
 void AlbumScreen::build() {
     if (!load_from_skin(*this, m_properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
-    m_search = required<Button>(*this, u"btnSearch");
-    m_menu_button = required<Button>(*this, u"btnMenu");
-    m_list = required<VList>(*this, u"listApps");
-    m_progress = required<ProgressBar>(*this, u"progress");
-    m_warning_image = required<Element>(*this, u"warning_image");
-    m_warning_text = required<Element>(*this, u"warning_text");
+    m_search = &required_child<Button>(*this, kNode, u"btnSearch");
+    m_menu_button = &required_child<Button>(*this, kNode, u"btnMenu");
+    m_list = &required_child<VList>(*this, kNode, u"listApps");
+    m_progress = &required_child<ProgressBar>(*this, kNode, u"progress");
+    m_warning_image = &required_child<Element>(*this, kNode, u"warning_image");
+    m_warning_text = &required_child<Element>(*this, kNode, u"warning_text");
     m_search->set_listener(this);
     m_menu_button->set_listener(this);
     m_search->set_enabled(!m_searching && !m_search_requested);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "screens/skin_lookup.h"
 #include "skin/skin_errors.h"
 
 namespace vistrel {
@@ -17,10 +18,8 @@ FolderElement::FolderElement(Properties& properties, FolderGrid& grid, int row)
         if (Element* element = find_child(holder)) element->set_visible(false);
     for (int i = 0; i < kMaxColumns; ++i) {
         const std::u16string id = u"button" + std::u16string(1, char16_t(u'0' + i));
-        m_buttons[i] = dynamic_cast<Button*>(find_child(id));
-        if (!m_buttons[i]) throw dovado::NodeNotFound(kNode, id);
-        m_images[i] = dynamic_cast<ImageElement*>(m_buttons[i]->find_child(u"image"));
-        if (!m_images[i]) throw dovado::NodeNotFound(id, u"image");
+        m_buttons[i] = &required_child<Button>(*this, kNode, id);
+        m_images[i] = &required_child<ImageElement>(*m_buttons[i], id, u"image");
         m_buttons[i]->set_listener(this);
     }
 }

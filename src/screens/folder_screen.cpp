@@ -7,20 +7,13 @@
 #include "screens/thumbnails.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "skin/skin_errors.h"
+#include "screens/skin_lookup.h"
 
 namespace vistrel {
 
 namespace {
 
 constexpr char16_t kNode[] = u"Folder";
-
-template <typename T>
-T* required(Element& root, const char16_t* id) {
-    T* element = dynamic_cast<T*>(root.find_child(id));
-    if (!element) throw dovado::NodeNotFound(kNode, id);
-    return element;
-}
 
 // The first node below `node` whose "id" is `id`, depth first.
 NodeHandle find_node_by_id(const Properties& properties, NodeHandle node, std::u16string_view id) {
@@ -51,12 +44,12 @@ FolderScreen::~FolderScreen() {
 
 void FolderScreen::build() {
     if (!load_from_skin(*this, m_properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
-    m_back = required<Button>(*this, u"btnBack");
-    m_list = required<VList>(*this, u"listFolder");
-    m_progress = required<ProgressBar>(*this, u"progress");
-    m_title = required<Button>(*this, u"btnText");
-    auto* bad = required<ImageElement>(*this, u"bad");
-    auto* loading = required<ImageElement>(*this, u"loading");
+    m_back = &required_child<Button>(*this, kNode, u"btnBack");
+    m_list = &required_child<VList>(*this, kNode, u"listFolder");
+    m_progress = &required_child<ProgressBar>(*this, kNode, u"progress");
+    m_title = &required_child<Button>(*this, kNode, u"btnText");
+    auto* bad = &required_child<ImageElement>(*this, kNode, u"bad");
+    auto* loading = &required_child<ImageElement>(*this, kNode, u"loading");
     m_bad = bad->picture();
     m_loading = loading->picture();
     bad->set_visible(false);

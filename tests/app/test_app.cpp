@@ -54,22 +54,20 @@ TEST(Program, StartsInOrderAndEndsInReverse) {
     EXPECT_NE(trace.find("folder form"), std::string::npos);
 }
 
-TEST(Program, WithoutLanguagesItSaysSoAndEnds) {
-    AppSession session;
-    fs::remove(session.app() + "/english.lng");
+// Without the file `missing` of its folder the program shows `message` and ends with 0.
+void expect_message_without(const AppSession& session, const std::string& missing,
+                            const std::string& message) {
+    fs::remove(session.app() + "/" + missing);
     const test::CommandResult result =
         test::run_program(session.app() + "/vistrel", {"--headless"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("No languages, please reinstall"), std::string::npos);
+    EXPECT_NE(result.out.find(message), std::string::npos) << result.out;
 }
 
-TEST(Program, WithoutSkinsItSaysSoInItsLanguage) {
-    AppSession session({"NoSkins=There is no skin"});
-    fs::remove(session.app() + "/skins/bin/default.skin");
-    const test::CommandResult result =
-        test::run_program(session.app() + "/vistrel", {"--headless"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("There is no skin"), std::string::npos);
+TEST(Program, WithoutLanguagesOrSkinsItSaysSoAndEnds) {
+    expect_message_without(AppSession(), "english.lng", "No languages, please reinstall");
+    expect_message_without(AppSession({"NoSkins=There is no skin"}), "skins/bin/default.skin",
+                           "There is no skin");
 }
 
 TEST(Program, ShotsShowTheScreenInEveryOrientation) {
