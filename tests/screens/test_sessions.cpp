@@ -187,6 +187,25 @@ TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {
     EXPECT_NE(next.with_text("Abbrechen"), nullptr);
 }
 
+TEST(AlbumScreen, MenuShowsTheAboutPanelAndExits) {
+    AppSession session;
+    const std::string open_menu = std::string(kStart) + "tap 15 15\nsettle 3000\n";
+    ASSERT_EQ(session.run(open_menu + "dump " + session.file("m.txt")), 0);
+    const Dump menu = session.dump("m.txt");
+    EXPECT_EQ(menu.screens, 2);
+    EXPECT_EQ(menu.with_text("Language"), nullptr);  // one language file: no choice
+    const DumpLine& about = menu.get("About", "button");
+    const DumpLine& exit = menu.get("Exit", "button");
+    ASSERT_EQ(session.run(open_menu + tap_at(about) + "settle 3000\ndump " + session.file("a.txt")),
+              0);
+    const Dump panel = session.dump("a.txt");
+    EXPECT_EQ(panel.top(), "AboutPanel");
+    EXPECT_EQ(panel.get("name").text.value_or(""), "Vistrel");
+    ASSERT_EQ(session.run(open_menu + tap_at(exit) + "settle 3000\ndump " + session.file("e.txt")),
+              0);
+    EXPECT_FALSE(fs::exists(session.file("e.txt")));  // the program ended before the dump
+}
+
 bool wait_for_file(const std::string& path) {
     for (int i = 0; i < 500 && !fs::exists(path); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
