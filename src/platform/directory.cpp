@@ -60,7 +60,7 @@ DirectoryReader::~DirectoryReader() {
 bool DirectoryReader::next(DirectoryEntry& entry) {
     if (!m_dir) return false;
     while (const dirent* d = readdir(m_dir)) {
-        std::u16string name = from_utf8(d->d_name);
+        std::u16string name = from_file_name(d->d_name);
         if (!matches_pattern(m_pattern, name)) continue;
         entry = DirectoryEntry{};
         entry.name = std::move(name);
