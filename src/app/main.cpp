@@ -23,8 +23,9 @@
 #include "shell/idle_probes.h"
 #include "shell/script.h"
 #include "skin/properties.h"
+#include "menu_choices.h"
+#include "skin/skin_choice.h"
 #include "splash_screen.h"
-#include "start_choice.h"
 #include "ui/element_kinds.h"
 #include "viewer_link.h"
 
@@ -146,7 +147,7 @@ int run(const AppOptions& options) {
     });
     SignalBridge signals(w);
 
-    if (!choose_start_language(properties, application.name())) {
+    if (!choose_language(properties, application.name())) {
         show_message(application.name(),
                      u"No languages, please reinstall\n"
                      u"\u041d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d\u044b "
@@ -156,7 +157,7 @@ int run(const AppOptions& options) {
                      on_desktop);
         return 0;
     }
-    if (!choose_start_skin(properties, application.name(), screen_of(w))) {
+    if (!choose_skin(properties, application.name(), screen_of(w))) {
         show_message(application.name(), properties.text_for(u"NoSkins"), on_desktop);
         return 0;
     }
@@ -171,7 +172,7 @@ int run(const AppOptions& options) {
     application.set_direct_input(false);
     trace() << tick_count() << "WinMain 6\n";
 
-    const ChoiceHandlers choices = start_choice_handlers([&w] { return screen_of(w); });
+    const ChoiceHandlers choices = menu_choices([&w] { return screen_of(w); });
     std::unique_ptr<SplashScreen> splash;
     // Background work the script step `settle` waits for: the splash's hand-over, then the
     // library's search and builds.

@@ -54,6 +54,12 @@ void AlbumElement::bind(VList&, int, bool) {
             m_image->set_picture(m_bad);
             break;
         case ThumbnailState::Missing:
+            // A picture whose build failed in this run is not built again.
+            if (m_library.is_failed_picture(key)) {
+                m_shown = ThumbnailState::Failed;
+                m_image->set_picture(m_bad);
+                break;
+            }
             m_image->set_picture(m_loading);
             m_library.add_picture(key, drive);
             break;

@@ -118,22 +118,15 @@ void AlbumScreen::on_library_event(const LibraryEvent& event) {
     if (event.search_complete) {
         m_search_requested = false;
         const int count = m_library.get_folders_size();
-        if (count > 0) {
-            m_searching = false;
-            show_albums(count);
-        }
-        // A search that found nothing, or queued nothing to build, ends here: nothing
-        // else would bring the search button back.
-        const LibraryProgress progress = m_library.progress();
-        if (count == 0 || progress.max == 0 || progress.value >= progress.max) {
-            if (count == 0) show_albums(0);
-            end_of_work();
-        }
+        if (count > 0) m_searching = false;
+        // A search that found nothing takes the albums of the last one away.
+        show_albums(count);
     }
     if (event.progress) {
         m_progress->set_visible(true);
         m_progress->set_fraction(event.fraction);
     }
+    // Also right after a search that left nothing to build.
     if (event.cache_complete) end_of_work();
     // Only the albums on screen show a thumbnail: a picture that is none of their key
     // pictures changes nothing (and the folder list is not searched for it).

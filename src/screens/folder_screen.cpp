@@ -168,6 +168,12 @@ bool FolderScreen::load_thumbnail(int g) {
             return true;
         case ThumbnailState::Missing:
             if (m_slots[g] == Slot::Queued) return false;
+            // A picture whose build failed in this run is not built again.
+            if (m_library.is_failed_picture(m_pictures[g])) {
+                m_slots[g] = Slot::Failed;
+                --m_remaining;
+                return true;
+            }
             m_slots[g] = Slot::Queued;
             m_library.add_picture(m_pictures[g], m_folder.drive_path);
             return false;
@@ -239,6 +245,10 @@ void FolderScreen::on_library_event(const LibraryEvent& event) {
         for (int i = 0; i < picture_count(); ++i) {
             if (m_pictures[i] != event.path) continue;
             if (m_slots[i] == Slot::Queued) m_slots[i] = Slot::Empty;
+            if (event.failed && m_slots[i] == Slot::Empty) {
+                m_slots[i] = Slot::Failed;
+                --m_remaining;
+            }
             load_thumbnail(i);
             refresh_row(i / m_columns);
             trace() << "refresh " << event.path << " num " << i << "\n";
