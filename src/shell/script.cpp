@@ -261,19 +261,26 @@ bool ScriptPlayer::waiting(GameBase& game, uint32_t now) {
     return false;
 }
 
-// Still settling: the background work goes on, or the screen still changes. Idle counts
-// only when seen on a few checks in a row, so that events the work left are delivered.
+// Still settling: the background work goes on, or frames are still drawn. Idle counts
+// only when seen after a few frame steps in a row that drew nothing, so that animations
+// have ended and the events the work left are delivered.
 bool ScriptPlayer::settling(GameBase& game) {
     constexpr int kChecksInARow = 3;
     if (std::chrono::steady_clock::now() >= *m_settle_until) {
         m_settle_until.reset();
         return false;
     }
-    const bool idle = IdleProbes::global().all_idle() && !game.application().needs_redraw(false);
-    m_idle_checks = idle ? m_idle_checks + 1 : 0;
-    if (m_idle_checks >= kChecksInARow) {
-        m_settle_until.reset();
-        return false;
+    if (game.frame_steps() != m_settle_steps) {
+        m_settle_steps = game.frame_steps();
+        const bool still = game.frames_drawn() == m_settle_drawn;
+        m_settle_drawn = game.frames_drawn();
+        const bool idle = still && IdleProbes::global().all_idle() &&
+                          !game.application().needs_redraw(false);
+        m_idle_checks = idle ? m_idle_checks + 1 : 0;
+        if (m_idle_checks >= kChecksInARow) {
+            m_settle_until.reset();
+            return false;
+        }
     }
     // Leave the processor to the workers for a moment; frames go on meanwhile.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -374,6 +381,8 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             m_settle_until =
                 std::chrono::steady_clock::now() + std::chrono::milliseconds(step.amount);
             m_idle_checks = 0;
+            m_settle_steps = game.frame_steps();
+            m_settle_drawn = game.frames_drawn();
             break;
         case ScriptStep::Kind::Stats:
             write_text(step, game.stats().report());

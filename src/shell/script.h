@@ -92,6 +92,8 @@ private:
     // The settle under way: its real-time deadline and the idle checks passed in a row.
     std::optional<std::chrono::steady_clock::time_point> m_settle_until;
     int m_idle_checks = 0;
+    uint64_t m_settle_steps = 0;  // frame steps and frames drawn at the last check
+    uint64_t m_settle_drawn = 0;
     Dumper m_dumper;
     bool m_finished = false;
     bool m_failed = false;
