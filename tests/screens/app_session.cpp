@@ -1,7 +1,9 @@
 #include "app_session.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +90,10 @@ std::vector<std::string> AppSession::add_pictures(const std::string& folder, int
         char name[32];
         std::snprintf(name, sizeof name, "/p%03d.jpg", i);
         write_bytes(path + name, make_jpeg(options));
+        // Cache files are named after size and time: every picture gets a time of its own.
+        const time_t when = 1600000000 + time_t(m_pictures_made++) * 61;
+        const timespec times[2] = {{when, 0}, {when, 0}};
+        utimensat(AT_FDCWD, (path + name).c_str(), times, 0);
         pictures.push_back(path + name);
     }
     return pictures;

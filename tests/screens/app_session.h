@@ -72,6 +72,7 @@ private:
     ScopedEnv m_documents;
     ScopedEnv m_cards;
     ScopedEnv m_runtime;
+    int m_pictures_made = 0;
 };
 
 // Waits for a process started with AppSession::start; its exit status, or -1.
