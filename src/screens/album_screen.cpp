@@ -10,6 +10,7 @@
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
 #include "screens/skin_lookup.h"
+#include "shell/game_base.h"
 
 namespace vistrel {
 
@@ -106,7 +107,12 @@ bool AlbumScreen::on_key(const KeyEvent& event) {
 }
 
 void AlbumScreen::on_resolution_changed() {
-    if (Application* app = Application::instance()) app->fit_to_client(this);
+    if (Application* app = Application::instance()) {
+        // The display follows the orientation the system reports now.
+        if (!app->window_part().windowed())
+            app->set_direct_mode(app->window().system_orientation());
+        app->fit_to_client(this);
+    }
     m_folder_screen->resolution_changed();
     invalidate_layout();
 }

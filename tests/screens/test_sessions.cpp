@@ -142,6 +142,13 @@ TEST(FolderScreen, ColumnsFollowTheScreenWidth) {
     for (const DumpLine* line : dump.all("button"))
         hidden += line->id.rfind("button", 0) == 0 && !line->visible;
     EXPECT_EQ(hidden, 2);  // button5 of each row
+    // Turning a 240 x 320 device on its side makes the same rows.
+    ASSERT_EQ(session.run(std::string(kStart) + "tap 120 58\nsettle 10000\nrotate 1\n"
+                          "settle 10000\ndump " + session.file("r.txt")),
+              0);
+    const Dump turned = session.dump("r.txt");
+    ASSERT_EQ(turned.top(), "FolderScreen");
+    EXPECT_EQ(turned.visible_count("FolderElement"), 2);
 }
 
 TEST(FolderScreen, APictureOnTheCommandLineOpensItsAlbum) {
