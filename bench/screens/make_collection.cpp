@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     fs::create_directories(app + "/skins/bin");
     fs::copy_file(program, app + "/vistrel", fs::copy_options::overwrite_existing);
     std::ifstream in(skin_source, std::ios::binary);
-    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string source((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
     write(app + "/skins/bin/default.skin", test::compile_source(source));
     test::write_picture(app + "/skins/bin/frame", 8, 4, 0xC638 | 0x0020);
     test::write_picture(app + "/skins/bin/loading", 8, 4, 0x52D1 | 0x0020);

@@ -11,6 +11,7 @@
 
 #include "display/sdl_window.h"
 #include "library/photo_library.h"
+#include "menu_choices.h"
 #include "message_box.h"
 #include "options.h"
 #include "platform/single_instance.h"
@@ -23,7 +24,6 @@
 #include "shell/idle_probes.h"
 #include "shell/script.h"
 #include "skin/properties.h"
-#include "menu_choices.h"
 #include "skin/skin_choice.h"
 #include "splash_screen.h"
 #include "ui/element_kinds.h"
@@ -148,13 +148,14 @@ int run(const AppOptions& options) {
     SignalBridge signals(w);
 
     if (!choose_language(properties, application.name())) {
-        show_message(application.name(),
-                     u"No languages, please reinstall\n"
-                     u"\u041d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d\u044b "
-                     u"\u044f\u0437\u044b\u043a\u043e\u0432\u044b\u0435 "
-                     u"\u0444\u0430\u0439\u043b\u044b, \u043d\u0443\u0436\u043d\u0430 "
-                     u"\u043f\u0435\u0440\u0435\u0443\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430\n",
-                     on_desktop);
+        show_message(
+            application.name(),
+            u"No languages, please reinstall\n"
+            u"\u041d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d\u044b "
+            u"\u044f\u0437\u044b\u043a\u043e\u0432\u044b\u0435 "
+            u"\u0444\u0430\u0439\u043b\u044b, \u043d\u0443\u0436\u043d\u0430 "
+            u"\u043f\u0435\u0440\u0435\u0443\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430\n",
+            on_desktop);
         return 0;
     }
     if (!choose_skin(properties, application.name(), screen_of(w))) {

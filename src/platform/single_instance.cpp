@@ -103,8 +103,7 @@ void SingleInstance::stop_listening() {
 }
 
 bool SingleInstance::show_running_instance_open_bracket(const std::u16string& command_line) {
-    trace() << "Application::show_running_instance_open_bracket cmd_line=" << command_line
-            << "\n";
+    trace() << "Application::show_running_instance_open_bracket cmd_line=" << command_line << "\n";
     m_lock.reset(::open(m_lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!m_lock.is_open()) {
         trace() << "Application::show_running_instance_open_bracket mutex==0\n";

@@ -26,8 +26,8 @@ AboutPanel::~AboutPanel() {
 void AboutPanel::reload_skin(Properties& properties) {
     m_built = load_from_skin(*this, properties, u"About");
     if (!m_built) return;
-    const std::u16string name = Application::instance() ? Application::instance()->name()
-                                                         : std::u16string(u"Vistrel");
+    const std::u16string name =
+        Application::instance() ? Application::instance()->name() : std::u16string(u"Vistrel");
     set_text_by_id(u"name", name);
     // The language may word the version and the libraries; without it they are ours.
     if (properties.text_for(u"AboutVersion") == u"AboutVersion")

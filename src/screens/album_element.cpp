@@ -1,10 +1,10 @@
 #include "screens/album_element.h"
 
+#include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "screens/folder_names.h"
 #include "screens/skin_lookup.h"
-#include "library/cache/cache_file.h"
 
 namespace vistrel {
 
@@ -44,8 +44,8 @@ void AlbumElement::bind(VList&, int, bool) {
     trace() << "Drive " << drive << "\n";
     trace() << "Cache " << name << "\n";
     PictureReference thumbnail;
-    m_shown = load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame,
-                                    thumbnail);
+    m_shown =
+        load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame, thumbnail);
     switch (m_shown) {
         case ThumbnailState::Ready:
             m_image->set_picture(thumbnail);

@@ -5,8 +5,8 @@
 // hold the pictures shown while the thumbnail is being built and when there is none.
 
 #include "library/folder_list.h"
-#include "screens/thumbnails.h"
 #include "library/photo_library.h"
+#include "screens/thumbnails.h"
 #include "skin/properties.h"
 #include "ui/element.h"
 #include "ui/image_element.h"

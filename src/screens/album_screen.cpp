@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "platform/paths.h"
 #include "platform/path_parts.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "screens/about_panel.h"
@@ -205,8 +205,10 @@ void AlbumScreen::on_command_line(const std::u16string& text) {
     trace() << tick_count() << " command line " << text << "\n";
     if (Application* app = Application::instance()) app->window().restore();
     std::u16string path = text;
-    while (!path.empty() && (path.back() == u' ' || path.back() == u'"')) path.pop_back();
-    while (!path.empty() && (path.front() == u' ' || path.front() == u'"')) path.erase(0, 1);
+    while (!path.empty() && (path.back() == u' ' || path.back() == u'"'))
+        path.pop_back();
+    while (!path.empty() && (path.front() == u' ' || path.front() == u'"'))
+        path.erase(0, 1);
     if (!path.empty()) open_path(path);
 }
 

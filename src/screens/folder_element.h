@@ -3,8 +3,8 @@
 // buttons "button0".."button5", each with a picture element "image". The grid decides what
 // each button shows and hears which one was clicked.
 
-#include "skin/properties.h"
 #include "skin/picture_reference.h"
+#include "skin/properties.h"
 #include "ui/button.h"
 #include "ui/container.h"
 #include "ui/image_element.h"

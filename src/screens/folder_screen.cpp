@@ -1,13 +1,15 @@
 #include "screens/folder_screen.h"
 
+#include <algorithm>
+
 #include "library/file_walker.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 #include "screens/folder_names.h"
+#include "screens/skin_lookup.h"
 #include "screens/thumbnails.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "screens/skin_lookup.h"
 
 namespace vistrel {
 
@@ -82,11 +84,16 @@ void FolderScreen::reload_skin(Properties&) {
     update_columns();
 }
 
+// The folder's "*.jpg" pictures, then its "*.jpeg" ones, each group by name (the order the
+// storage lists them in means nothing to the user).
 void FolderScreen::list_pictures() {
-    FileCollector found;
-    find_files(found, m_folder.folder_path, u"*.jpg", u"*", false);
-    find_files(found, m_folder.folder_path, u"*.jpeg", u"*", false);
-    m_pictures = std::move(found.files);
+    m_pictures.clear();
+    for (const char16_t* pattern : {u"*.jpg", u"*.jpeg"}) {
+        FileCollector found;
+        find_files(found, m_folder.folder_path, pattern, u"*", false);
+        std::sort(found.files.begin(), found.files.end());
+        m_pictures.insert(m_pictures.end(), found.files.begin(), found.files.end());
+    }
 }
 
 void FolderScreen::open_folder(const Folder& folder, int flag) {
@@ -155,8 +162,8 @@ PictureReference FolderScreen::picture_for(int g) const {
 bool FolderScreen::load_thumbnail(int g) {
     if (m_slots[g] == Slot::Loaded || m_slots[g] == Slot::Failed) return false;
     PictureReference thumbnail;
-    switch (load_framed_thumbnail(m_pictures[g], m_folder.drive_path, m_thumb_size, m_bad,
-                                  thumbnail)) {
+    switch (
+        load_framed_thumbnail(m_pictures[g], m_folder.drive_path, m_thumb_size, m_bad, thumbnail)) {
         case ThumbnailState::Ready:
             m_thumbnails[g] = std::move(thumbnail);
             m_slots[g] = Slot::Loaded;

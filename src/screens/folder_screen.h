@@ -34,8 +34,8 @@ public:
     FolderScreen(Properties& properties, PhotoLibrary& library);
     ~FolderScreen() override;
 
-    // Lists the folder's pictures ("*.jpg" first, then "*.jpeg"), brings the library's
-    // record up to date, and pushes the screen. `flag` is kept for the viewer.
+    // Lists the folder's pictures ("*.jpg" first, then "*.jpeg", each by name), brings the
+    // library's record up to date, and pushes the screen. `flag` is kept for the viewer.
     void open_folder(const Folder& folder, int flag);
     // Opens the viewer on `picture` when it is one of the folder's.
     bool choose_picture(const std::u16string& picture);
@@ -44,7 +44,8 @@ public:
     void resolution_changed();
     // Sets what a thumbnail press does (the viewer); by default it is only traced.
     void set_viewer_opener(std::function<void(const std::vector<std::u16string>& pictures,
-                                              int index, const std::u16string& drive)> opener) {
+                                              int index, const std::u16string& drive)>
+                               opener) {
         m_opener = std::move(opener);
     }
 

@@ -55,8 +55,8 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
     out += element.effectively_visible() ? " visible=1" : " visible=0";
     out += element.effectively_enabled() ? " enabled=1" : " enabled=0";
     out += " rect=" + std::to_string(element.x() + shift.x) + " " +
-           std::to_string(element.y() + shift.y) + " " +
-           std::to_string(element.width()) + " " + std::to_string(element.height());
+           std::to_string(element.y() + shift.y) + " " + std::to_string(element.width()) + " " +
+           std::to_string(element.height());
     if (const std::u16string_view text = element.shown_text(); !text.empty()) {
         out += " text=";
         append_quoted(out, text);

@@ -15,8 +15,8 @@
 #include "platform/threads.h"
 #include "render/render_surface.h"
 #include "shell/active.h"
-#include "shell/frame_stats.h"
 #include "shell/application_listener.h"
+#include "shell/frame_stats.h"
 #include "shell/screen.h"
 
 namespace vistrel {

@@ -274,8 +274,8 @@ bool ScriptPlayer::settling(GameBase& game) {
         m_settle_steps = game.frame_steps();
         const bool still = game.frames_drawn() == m_settle_drawn;
         m_settle_drawn = game.frames_drawn();
-        const bool idle = still && IdleProbes::global().all_idle() &&
-                          !game.application().needs_redraw(false);
+        const bool idle =
+            still && IdleProbes::global().all_idle() && !game.application().needs_redraw(false);
         m_idle_checks = idle ? m_idle_checks + 1 : 0;
         if (m_idle_checks >= kChecksInARow) {
             m_settle_until.reset();

@@ -1,7 +1,7 @@
 #include "app_session.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // The block pictures of the test skin; "frame" lets the photo through (opaque flag).
 void write_skin_pictures(const std::string& folder) {
     write_picture(folder + "/frame", 8, 4, 0xC638 | 0x0020);
@@ -42,7 +41,8 @@ bool flag(const std::string& word, const char* name, bool& out) {
 
 std::string language_file(const std::vector<std::string>& lines) {
     std::u16string text = u"\uFEFF";
-    for (const std::string& line : lines) text += from_utf8(line) + u"\r\n";
+    for (const std::string& line : lines)
+        text += from_utf8(line) + u"\r\n";
     std::string bytes;
     for (char16_t c : text) {
         bytes.push_back(static_cast<char>(c & 0xFF));
@@ -104,8 +104,8 @@ std::vector<std::string> AppSession::command(const std::string& script,
     const std::string script_file =
         file("script-" + std::to_string(std::hash<std::string>()(script)) + ".txt");
     write_file(script_file, script);
-    std::vector<std::string> args = {app() + "/vistrel", "--headless", "--screen", "240x320",
-                                     "--dpi", "96"};
+    std::vector<std::string> args = {app() + "/vistrel", "--headless", "--screen",
+                                     "240x320",          "--dpi",      "96"};
     args.insert(args.end(), {"--script", script_file});
     args.insert(args.end(), options.begin(), options.end());
     return args;
@@ -114,7 +114,8 @@ std::vector<std::string> AppSession::command(const std::string& script,
 int AppSession::start(const std::string& script, const std::vector<std::string>& options) const {
     const std::vector<std::string> args = command(script, options);
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
@@ -215,7 +216,8 @@ std::vector<const DumpLine*> Dump::all(const std::string& kind) const {
 
 int Dump::visible_count(const std::string& kind) const {
     int count = 0;
-    for (const DumpLine& line : lines) count += line.kind == kind && line.visible;
+    for (const DumpLine& line : lines)
+        count += line.kind == kind && line.visible;
     return count;
 }
 

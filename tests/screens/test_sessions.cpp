@@ -64,6 +64,28 @@ TEST(AlbumScreen, StoredFolderListShowsItsAlbumsBeforeAnySearch) {
     EXPECT_TRUE(fs::exists(session.documents() + "/!vistrelcache"));
 }
 
+TEST(AlbumScreen, AnAlbumWhoseKeyPictureIsDamagedShowsBad) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("Broken", 2);
+    write_file(pictures[0], std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    const std::u16string folder = u"%my_documents%/Broken/";
+    ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"),
+                             {{u"%my_documents%/", folder, folder + u"p000.jpg", 2}}));
+    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("a.txt") +
+                          "\ntap 120 58\nsettle 10000\ndump " + session.file("f.txt")),
+              0);
+    const Dump albums = session.dump("a.txt");
+    EXPECT_EQ(albums.get("image").picture, "bad");
+    EXPECT_EQ(albums.get("name").text.value_or(""), "Broken");
+    EXPECT_EQ(albums.get("count").text.value_or(""), "2");
+    const Dump grid = session.dump("f.txt");
+    ASSERT_EQ(grid.top(), "FolderScreen");
+    std::vector<std::string> shown;
+    for (const DumpLine* line : grid.all("image"))
+        if (line->id == "image" && line->visible) shown.push_back(line->picture);
+    EXPECT_EQ(shown, (std::vector<std::string>{"bad", "made"}));
+}
+
 TEST(AlbumScreen, DamagedFolderListAndMissingPathKeepTheProgramRunning) {
     AppSession session;
     write_file(session.app() + "/folders.ini", std::string("\xFF\xFEKeyPic\x00\x00\x01", 11));
@@ -123,7 +145,7 @@ TEST(FolderScreen, OpenedAlbumFillsItsGrid) {
         hidden += !line->visible;
     }
     EXPECT_EQ(thumbnails, 9);
-    EXPECT_EQ(disabled, 3);     // the last row's three empty places
+    EXPECT_EQ(disabled, 3);    // the last row's three empty places
     EXPECT_EQ(hidden, 3 * 2);  // buttons 4 and 5 of every row
 }
 
@@ -131,8 +153,10 @@ TEST(FolderScreen, ColumnsFollowTheScreenWidth) {
     AppSession session;
     session.add_pictures("Trip", 9);
     // 320 pixels make rows of 5: two rows, the second with four thumbnails.
-    ASSERT_EQ(session.run(std::string(kStart) + "tap 305 15\nsettle 20000\ntap 160 58\n"
-                          "settle 10000\ndump " + session.file("f.txt"),
+    ASSERT_EQ(session.run(std::string(kStart) +
+                              "tap 305 15\nsettle 20000\ntap 160 58\n"
+                              "settle 10000\ndump " +
+                              session.file("f.txt"),
                           {"--screen", "320x240"}),
               0);
     const Dump dump = session.dump("f.txt");
@@ -143,8 +167,10 @@ TEST(FolderScreen, ColumnsFollowTheScreenWidth) {
         hidden += line->id.rfind("button", 0) == 0 && !line->visible;
     EXPECT_EQ(hidden, 2);  // button5 of each row
     // Turning a 240 x 320 device on its side makes the same rows.
-    ASSERT_EQ(session.run(std::string(kStart) + "tap 120 58\nsettle 10000\nrotate 1\n"
-                          "settle 10000\ndump " + session.file("r.txt")),
+    ASSERT_EQ(session.run(std::string(kStart) +
+                          "tap 120 58\nsettle 10000\nrotate 1\n"
+                          "settle 10000\ndump " +
+                          session.file("r.txt")),
               0);
     const Dump turned = session.dump("r.txt");
     ASSERT_EQ(turned.top(), "FolderScreen");
@@ -154,8 +180,7 @@ TEST(FolderScreen, ColumnsFollowTheScreenWidth) {
 TEST(FolderScreen, APictureOnTheCommandLineOpensItsAlbum) {
     AppSession session;
     const std::vector<std::string> pictures = session.add_pictures("Trip", 3);
-    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("d.txt"), {pictures[1]}),
-              0);
+    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("d.txt"), {pictures[1]}), 0);
     const Dump dump = session.dump("d.txt");
     ASSERT_EQ(dump.top(), "FolderScreen");
     EXPECT_EQ(dump.get("btnText").text.value_or(""), "Trip");
@@ -164,9 +189,8 @@ TEST(FolderScreen, APictureOnTheCommandLineOpensItsAlbum) {
 
 TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {
     AppSession session({"MainMenu=Menu"});
-    session.add_language("zz", {"AppName=Vistrel", "WARNING_MESSAGE=Keine Alben",
-                                "Albums=Alben", "Cancel=Abbrechen", "Language=Sprache",
-                                "MainMenu=Hauptmenue"});
+    session.add_language("zz", {"AppName=Vistrel", "WARNING_MESSAGE=Keine Alben", "Albums=Alben",
+                                "Cancel=Abbrechen", "Language=Sprache", "MainMenu=Hauptmenue"});
     const std::string open_menu = std::string(kStart) + "tap 15 15\nsettle 3000\n";
     ASSERT_EQ(session.run(open_menu + "dump " + session.file("m1.txt")), 0);
     const DumpLine* language = session.dump("m1.txt").with_text("Language");
@@ -177,17 +201,17 @@ TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {
     const DumpLine* pick = languages.with_text("zz");
     ASSERT_NE(pick, nullptr);
     ASSERT_NE(languages.with_text("english"), nullptr);
-    ASSERT_EQ(session.run(open_languages + tap_at(*pick) + "settle 3000\ndump " +
-                          session.file("m3.txt")),
-              0);
+    ASSERT_EQ(
+        session.run(open_languages + tap_at(*pick) + "settle 3000\ndump " + session.file("m3.txt")),
+        0);
     const Dump after = session.dump("m3.txt");
     EXPECT_EQ(after.top(), "AlbumScreen");
     EXPECT_EQ(after.get("title").text.value_or(""), "Alben");
     EXPECT_EQ(after.get("warning_text").text.value_or(""), "Keine Alben");
     // The pick is remembered for the next start.
-    ASSERT_EQ(session.run(std::string(kStart) + "tap 15 15\nsettle 3000\ndump " +
-                          session.file("m4.txt")),
-              0);
+    ASSERT_EQ(
+        session.run(std::string(kStart) + "tap 15 15\nsettle 3000\ndump " + session.file("m4.txt")),
+        0);
     const Dump next = session.dump("m4.txt");
     EXPECT_EQ(next.get("title").text.value_or(""), "Alben");
     EXPECT_NE(next.with_text("Sprache"), nullptr);
