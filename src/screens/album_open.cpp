@@ -7,6 +7,7 @@
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
+#include "screens/about_panel.h"
 #include "screens/album_screen.h"
 #include "screens/folder_screen.h"
 
@@ -58,11 +59,9 @@ bool AlbumScreen::open_path(const std::u16string& given) {
         trace() << tick_count() << " open_path: not a folder or picture " << path << "\n";
         return false;
     }
-    if (Application* app = Application::instance()) {
-        // Back to the album screen first.
-        while (app->top_screen() && app->top_screen() != this && app->screen_count() > 1)
-            if (!app->remove_screen(app->top_screen())) break;
-    }
+    // What covers the albums closes; an open folder screen shows the new album instead.
+    if (m_menu->is_open()) m_menu->cancel();
+    m_about->close();
     for (int i = 0; i < m_library.get_folders_size(); ++i) {
         const Folder folder = m_library.get_folder(i);
         if (with_separator(expand_path(folder.folder_path)) != folder_path) continue;
