@@ -2,6 +2,7 @@
 // element trees the script step `dump` writes.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <thread>
@@ -256,6 +257,18 @@ TEST(SingleInstance, SecondStartHandsOverItsFolder) {
     const Dump dump = session.dump("d.txt");
     ASSERT_EQ(dump.top(), "FolderScreen");
     EXPECT_EQ(dump.get("btnText").text.value_or(""), "Trip");
+}
+
+TEST(SingleInstance, AKilledInstanceDoesNotKeepTheNextFromStarting) {
+    AppSession session;
+    const int killed = session.start("settle 60000\nsettle 60000\n");
+    ASSERT_GT(killed, 0);
+    ASSERT_TRUE(wait_for_file(session.file("runtime/DezivovClass_Vistrel.socket")));
+    ::kill(killed, SIGKILL);
+    EXPECT_EQ(wait_for(killed), -1);
+    ASSERT_TRUE(fs::exists(session.file("runtime/DezivovClass_Vistrel.socket")));
+    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("d.txt")), 0);
+    EXPECT_EQ(session.dump("d.txt").top(), "AlbumScreen");
 }
 
 TEST(SingleInstance, TwoStartsAtOnceLeaveOneRunning) {
