@@ -17,6 +17,8 @@ struct AppOptions {
     std::string slideshow;
     bool loop = false;
     bool help = false;
+    // A folder to open as its album, or a picture to open in its album; empty for none.
+    std::string path;
 };
 
 // False with a message on a wrong command line.
