@@ -35,7 +35,8 @@ protected:
         fs::create_directories(m_dir.file("photos/Holiday"));
         test::write_bytes(m_dir.file("photos/Holiday/1.jpg"), test::make_jpeg({}));
         test::write_bytes(m_dir.file("photos/Holiday/2.jpg"), test::make_jpeg({}));
-        test::write_file(m_dir.file("quit.txt"), "frames 2\nquit\n");
+        test::write_file(m_dir.file("quit.txt"),
+                         "settle\ndump " + m_dir.file("screens.txt") + "\nquit\n");
     }
     void TearDown() override {
         std::error_code ec;
@@ -80,6 +81,9 @@ TEST_F(Installed, FindsItsDataAndKeepsTheFolderListInTheStateFolder) {
     const test::CommandResult run = vistrel({"--headless", "--script", m_dir.file("quit.txt")});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out.find("vistrel:"), std::string::npos) << run.out;
+    // The album screen, built from the installed skin and language, lists the album.
+    const std::string screens = test::read_file_bytes(m_dir.file("screens.txt"));
+    EXPECT_NE(screens.find("Holiday"), std::string::npos) << screens;
     const test::CommandResult second = index();
     ASSERT_EQ(second.status, 0) << second.out;
 
