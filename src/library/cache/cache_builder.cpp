@@ -4,6 +4,7 @@
 
 #include "library/cache/cache_file.h"
 #include "library/cache/thumbnail.h"
+#include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
 #include "platform/paths.h"
 #include "platform/threads.h"
@@ -22,15 +23,28 @@ bool fits32(uint64_t value) {
     return value <= UINT32_MAX;
 }
 
+// A build writes to a file of its own beside the cache file and renames it when it is
+// whole, so a file under a cache name is always finished (or a failure marker).
+std::u16string building_name(const std::u16string& name) {
+    return name + u".part";
+}
+
 class CacheBuild {
 public:
     CacheBuild(const std::u16string& picture, const std::u16string& drive,
-               const std::u16string& name, const StopTest& stop, RecordingMode mode)
-        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode) {}
+               const std::u16string& name, const StopTest& stop, RecordingMode mode,
+               bool allow_copy)
+        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode),
+          m_allow_copy(allow_copy) {}
 
     bool run();
+    // The baseline copy could not be written (a full disk, say); a build without it may
+    // still succeed.
+    bool copy_failed() const { return m_copy_failed; }
 
 private:
+    bool write();
+    bool make_copy();
     bool make_levels(int halvings);
     bool append(const uint8_t* bytes, size_t size);
     bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
@@ -41,6 +55,9 @@ private:
     const std::u16string& m_name;
     const StopTest& m_stop;
     RecordingMode m_mode;
+    bool m_allow_copy;
+    bool m_copy_failed = false;
+    MemoryStream m_copy;  // the picture as one baseline scan, when it needs one
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
     CacheHeader m_header;
@@ -67,19 +84,34 @@ bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32
 // One decode of the picture makes every level: each is halved from the pixels of the one
 // above as the rows go by. Should our decoder fail where libjpeg's own would not, the
 // picture is decoded once more by libjpeg alone.
-bool CacheBuild::make_levels(int halvings) {
+// A progressive or arithmetic-coded picture is copied losslessly into one baseline scan;
+// false only for a stop request. A picture that cannot be copied (damaged scans, say)
+// goes on without a copy and is decoded as it is.
+bool CacheBuild::make_copy() {
     FileStream input(m_picture, OpenMode::Read);
-    if (!input.is_open()) return false;
+    JpegReader reader(input, input.size());
+    const bool copied = reader.ok() && reader.is_copyable_to_baseline() &&
+                        reader.read_coefficients(&m_stop) && !reader.data_damaged() &&
+                        write_baseline_copy(reader, m_copy);
+    if (!copied) m_copy = MemoryStream{};
+    return !(m_stop && m_stop());
+}
+
+bool CacheBuild::make_levels(int halvings) {
+    FileStream picture(m_picture, OpenMode::Read);
+    if (!picture.is_open()) return false;
     // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
     // as stored rather than dropped from the collection.
-    m_header.orientation = std::max(read_orientation(input), 1);
+    m_header.orientation = std::max(read_orientation(picture), 1);
+    InputStream& input = m_copy.size() > 0 ? static_cast<InputStream&>(m_copy) : picture;
+    const uint64_t size = m_copy.size() > 0 ? m_copy.size() : picture.size();
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
         m_levels.assign(size_t(halvings), MemoryStream{});
         std::vector<OutputStream*> outputs;
         for (MemoryStream& level : m_levels)
             outputs.push_back(&level);
         if (!input.seek(0)) return false;
-        if (decode_levels(input, input.size(), outputs, m_stop, &m_picture_records, mode))
+        if (decode_levels(input, size, outputs, m_stop, &m_picture_records, mode))
             return true;
         if (mode == RecordingMode::OwnPass || (m_stop && m_stop())) break;
     }
@@ -98,14 +130,26 @@ bool CacheBuild::finish_header() {
 
 bool CacheBuild::run() {
     if (m_name.empty() || !is_regular_file(m_picture)) return false;
+    const std::u16string building = building_name(m_name);
+    const bool written = write();
+    m_file.close();
+    if (written && rename_file(building, m_name)) return true;
+    delete_file(building);
+    return false;
+}
+
+bool CacheBuild::write() {
     int halvings = 0;
+    bool copyable = false;
     {
         FileStream input(m_picture, OpenMode::Read);
         JpegReader reader(input, input.size());
         if (!reader.ok()) return false;
         halvings = levels_for(reader.width(), reader.height());
+        copyable = m_allow_copy && reader.is_copyable_to_baseline();
     }
-    if (!m_file.open(m_name, OpenMode::Write)) return false;
+    if (copyable && !make_copy()) return false;
+    if (!m_file.open(building_name(m_name), OpenMode::Write)) return false;
     m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
@@ -137,6 +181,17 @@ bool CacheBuild::run() {
     m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
     m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
     if (!append(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
+    // The copy is kept only when our decoder follows it; it then stands for level 0.
+    if (m_copy.size() > 0 && !m_picture_records.empty()) {
+        m_header.copy_offset = static_cast<uint32_t>(m_end);
+        m_header.copy_size = static_cast<uint32_t>(m_copy.size());
+        const std::vector<uint8_t> trailer = m_header.copy_trailer();
+        if (!append(m_copy.bytes().data(), m_copy.bytes().size()) ||
+            !append(trailer.data(), trailer.size())) {
+            m_copy_failed = true;
+            return false;
+        }
+    }
     // A picture that changed while we read it would leave a cache of something else.
     if (cache_file_name(m_picture, m_drive) != m_name) return false;
     return finish_header();
@@ -146,7 +201,11 @@ bool CacheBuild::run() {
 
 bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
                  RecordingMode mode) {
-    return CacheBuild(picture, drive, cache_file_name(picture, drive), stop, mode).run();
+    const std::u16string name = cache_file_name(picture, drive);
+    CacheBuild build(picture, drive, name, stop, mode, true);
+    if (build.run()) return true;
+    return build.copy_failed() && !(stop && stop()) &&
+           CacheBuild(picture, drive, name, stop, mode, false).run();
 }
 
 bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
@@ -156,8 +215,10 @@ bool build_cache_file(const std::u16string& picture, const std::u16string& drive
     const uint64_t started = micro_ticks();
     trace() << "Time for create cache begin " << seconds_since(started) << "\n";
     const std::u16string name = cache_file_name(picture, drive);
-    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::InStep).run();
-    if (!built && !name.empty()) FileStream marker(name, OpenMode::Write);
+    const bool built = build_cache(picture, drive, stop, RecordingMode::InStep);
+    // A build cut short by a stop request leaves nothing, so the next search queues the
+    // picture again; a failed picture gets the marker, which stands until it changes.
+    if (!built && !name.empty() && !(stop && stop())) FileStream marker(name, OpenMode::Write);
     trace() << "Time for create cache end " << seconds_since(started) << "\n";
     return built;
 }

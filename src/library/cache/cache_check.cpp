@@ -46,7 +46,9 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
         info.records = level.records_size / kResumeRecordSize;
         expected_offset += level.records_size;
         bool read;
-        if (k == 0) {
+        if (k == 0 && header.has_copy()) {
+            read = file.seek(header.copy_offset) && read_level(file, header.copy_size, info);
+        } else if (k == 0) {
             read = picture.seek(0) && read_level(picture, picture.size(), info);
         } else {
             if (level.jpeg_offset != expected_offset)
@@ -69,8 +71,11 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     if (levels_for(report.levels[0].width, report.levels[0].height) != halvings)
         return fail(report, "wrong number of levels for the picture");
     if (header.thumbnail_offset != expected_offset) return fail(report, "gap before thumbnail");
-    if (uint64_t(header.thumbnail_offset) + header.thumbnail_size != file.size())
-        return fail(report, "data after the thumbnail");
+    const uint64_t data_end = uint64_t(header.thumbnail_offset) + header.thumbnail_size;
+    const uint64_t copy_bytes = header.has_copy() ? header.copy_size + kCopyTrailerSize : 0;
+    if (data_end + copy_bytes != file.size()) return fail(report, "data after the thumbnail");
+    if (header.has_copy() && report.levels[0].records == 0)
+        return fail(report, "baseline copy without records");
     CacheLevelReport thumbnail;
     if (!file.seek(header.thumbnail_offset) || !read_level(file, header.thumbnail_size, thumbnail))
         return fail(report, "thumbnail not a readable JPEG");

@@ -61,7 +61,16 @@ std::vector<uint8_t> CacheHeader::bytes() const {
     return out;
 }
 
+std::vector<uint8_t> CacheHeader::copy_trailer() const {
+    std::vector<uint8_t> out;
+    put32(out, copy_offset);
+    put32(out, copy_size);
+    put32(out, kBaselineCopyTag);
+    return out;
+}
+
 bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
+    copy_offset = copy_size = 0;
     uint8_t start[6];
     if (!stream.seek(0) || stream.read(start, 6) != 6) return false;
     tag = get32(start);
@@ -84,7 +93,18 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
         if (!block_inside(level.records_offset, level.records_size, file_size) ||
             !block_inside(level.jpeg_offset, level.jpeg_size, file_size))
             return false;
-    return block_inside(thumbnail_offset, thumbnail_size, file_size);
+    if (!block_inside(thumbnail_offset, thumbnail_size, file_size)) return false;
+    // A copy lies right after the thumbnail and fills the file up to its trailer.
+    const uint64_t data_end = uint64_t(thumbnail_offset) + thumbnail_size;
+    uint8_t trailer[kCopyTrailerSize];
+    if (file_size >= data_end + kCopyTrailerSize && stream.seek(file_size - kCopyTrailerSize) &&
+        stream.read(trailer, kCopyTrailerSize) == kCopyTrailerSize &&
+        get32(trailer + 8) == kBaselineCopyTag && get32(trailer) == data_end &&
+        data_end + get32(trailer + 4) + kCopyTrailerSize == file_size && get32(trailer + 4) > 0) {
+        copy_offset = get32(trailer);
+        copy_size = get32(trailer + 4);
+    }
+    return true;
 }
 
 std::u16string cache_folder(const std::u16string& drive) {

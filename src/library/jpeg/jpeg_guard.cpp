@@ -131,6 +131,10 @@ bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* wi
     return guarded(common(cinfo), [&] { jpeg_crop_scanline(cinfo, x, width); });
 }
 
+bool guarded_read_coefficients(j_decompress_ptr cinfo, jvirt_barray_ptr** coefficients) {
+    return guarded(common(cinfo), [&] { *coefficients = jpeg_read_coefficients(cinfo); });
+}
+
 bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality) {
     return guarded(common(cinfo), [&] {
         cinfo->image_width = width;
@@ -153,6 +157,18 @@ bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION c
 
 bool guarded_finish_compress(j_compress_ptr cinfo) {
     return guarded(common(cinfo), [&] { jpeg_finish_compress(cinfo); });
+}
+
+bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,
+                                jvirt_barray_ptr* coefficients) {
+    return guarded(common(cinfo), [&] {
+        jpeg_copy_critical_parameters(source, cinfo);
+        cinfo->optimize_coding = TRUE;
+        cinfo->arith_code = FALSE;
+        cinfo->restart_interval = 0;
+        cinfo->restart_in_rows = 0;
+        jpeg_write_coefficients(cinfo, coefficients);
+    });
 }
 
 }  // namespace vistrel

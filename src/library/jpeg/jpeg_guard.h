@@ -34,6 +34,8 @@ bool guarded_read_scanlines(j_decompress_ptr cinfo, JSAMPARRAY rows, JDIMENSION 
                             JDIMENSION* done);
 bool guarded_skip_scanlines(j_decompress_ptr cinfo, JDIMENSION count, JDIMENSION* skipped);
 bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* width);
+// jpeg_read_coefficients: every scan of the picture, gathered as quantised coefficients.
+bool guarded_read_coefficients(j_decompress_ptr cinfo, jvirt_barray_ptr** coefficients);
 
 // jpeg_set_defaults and jpeg_set_quality for RGB input of the given size.
 bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality);
@@ -41,6 +43,10 @@ bool guarded_start_compress(j_compress_ptr cinfo);
 bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                              JDIMENSION* done);
 bool guarded_finish_compress(j_compress_ptr cinfo);
+// Sets up `cinfo` to write the coefficients `source` read as one sequential scan coded
+// with Huffman tables made for them (jpeg_copy_critical_parameters, jpeg_write_coefficients).
+bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,
+                                jvirt_barray_ptr* coefficients);
 
 // Raises a library error from inside a callback (a data source or destination); it
 // returns through the guard of the call that is running.

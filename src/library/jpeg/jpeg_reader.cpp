@@ -107,6 +107,7 @@ struct JpegReader::State {
     Progress progress{};
     uint64_t input_size = 0;
     uint64_t header_size = 0;
+    jvirt_barray_ptr* coefficients = nullptr;
     bool created = false;
 
     ~State() {
@@ -171,6 +172,11 @@ int JpegReader::restart_interval() const {
 bool JpegReader::is_sequential_huffman() const {
     const jpeg_decompress_struct& c = m_state->cinfo;
     return !c.progressive_mode && !c.arith_code && c.data_precision == 8;
+}
+
+bool JpegReader::is_copyable_to_baseline() const {
+    const jpeg_decompress_struct& c = m_state->cinfo;
+    return (c.progressive_mode || c.arith_code) && c.data_precision == 8;
 }
 
 uint64_t JpegReader::header_size() const {
@@ -259,6 +265,26 @@ bool JpegReader::take_mcus_from(McuSource& source) {
     c.client_data = &source;
     c.entropy->decode_mcu = decode_mcu_from_source;
     return true;
+}
+
+bool JpegReader::read_coefficients(const StopTest* stop) {
+    if (!m_ok || m_started) return false;
+    State& s = *m_state;
+    s.progress.stop = stop;
+    jvirt_barray_ptr* arrays = nullptr;
+    const bool read = guarded_read_coefficients(&s.cinfo, &arrays) && arrays;
+    s.progress.stop = nullptr;
+    m_started = true;  // the picture is read; no rows follow
+    if (!read) {
+        m_ok = false;
+        return false;
+    }
+    s.coefficients = arrays;
+    return true;
+}
+
+jvirt_barray_control** JpegReader::coefficients() const {
+    return m_state->coefficients;
 }
 
 bool JpegReader::data_damaged() const {

@@ -9,6 +9,7 @@
 #include "platform/file_stream.h"
 
 struct jpeg_decompress_struct;
+struct jvirt_barray_control;
 
 namespace vistrel {
 
@@ -49,6 +50,9 @@ public:
     int restart_interval() const;
     // Whether the picture is one baseline-style scan: sequential, Huffman-coded, 8-bit.
     bool is_sequential_huffman() const;
+    // Whether the picture is progressive or arithmetic-coded with 8 bits per sample: one a
+    // lossless baseline copy (write_baseline_copy) would make followable by our decoder.
+    bool is_copyable_to_baseline() const;
     // Bytes the header took: where the entropy-coded data of the first scan begins.
     uint64_t header_size() const;
     // Whether the colours are YCbCr or grey, the two our own decoder converts.
@@ -73,6 +77,11 @@ public:
     // the source must follow the picture's one scan. False (nothing changed) for pictures
     // of more than one scan or not Huffman-coded.
     bool take_mcus_from(McuSource& source);
+    // In place of start: reads every scan of the picture as quantised coefficients, kept
+    // until the reader goes. `stop` (when given) is asked between scans and rows.
+    bool read_coefficients(const StopTest* stop = nullptr);
+    // What read_coefficients read (libjpeg's arrays, one per component); null before.
+    jvirt_barray_control** coefficients() const;
     // Whether the library has warned that the entropy-coded data is broken.
     bool data_damaged() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.

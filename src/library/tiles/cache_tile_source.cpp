@@ -79,11 +79,16 @@ Size CacheTileSource::stored_level_size(int level) const {
 
 bool CacheTileSource::load(Level& level) {
     const int e = level.e;
-    InputStream& stream = e == 0 ? *m_picture : *m_cache;
+    // Full size is the picture file itself, or its baseline copy when the cache holds one.
+    const bool from_picture = e == 0 && !m_header.has_copy();
+    InputStream& stream = from_picture ? *m_picture : *m_cache;
     level.bytes = {&stream, 0, m_file_size};
     if (e > 0)
         level.bytes = {&stream, m_header.levels[e].jpeg_offset,
                        uint64_t(m_header.levels[e].jpeg_offset) + m_header.levels[e].jpeg_size};
+    else if (!from_picture)
+        level.bytes = {&stream, m_header.copy_offset,
+                       uint64_t(m_header.copy_offset) + m_header.copy_size};
     const uint64_t size = level.bytes.end - level.bytes.start;
     const Size expected = stored_level_size(m_levels - e);
     StreamWindow window(stream, level.bytes.start, size);

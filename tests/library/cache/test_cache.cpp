@@ -106,10 +106,11 @@ TEST_F(CacheTest, FailuresLeaveTheEmptyMarker) {
         EXPECT_TRUE(is_failed_thumbnail(cache_file_name(path, drive())));
         EXPECT_FALSE(load_thumbnail(path, drive()));
     }
-    // A stop request fails the build the same way.
+    // A stop request leaves nothing at all, so the picture is queued again.
     const std::u16string good = picture("good.jpg", jpeg);
     EXPECT_FALSE(build_cache_file(good, drive(), [] { return true; }));
-    EXPECT_TRUE(is_failed_thumbnail(cache_file_name(good, drive())));
+    EXPECT_FALSE(fs::exists(to_utf8(cache_file_name(good, drive()))));
+    EXPECT_FALSE(fs::exists(to_utf8(cache_file_name(good, drive())) + ".part"));
     EXPECT_TRUE(build_cache_file(good, drive(), {}));
     EXPECT_FALSE(is_failed_thumbnail(cache_file_name(good, drive())));
     // A picture that is gone has no cache name, and nothing is made for it.

@@ -178,20 +178,43 @@ TEST_F(TileTest, EveryOrientationShowsThePictureTurned) {
 
 // Pictures our decoder does not follow have no records for the full-size level: its tiles
 // come from libjpeg, cropped, and the reduced levels (which the cache made) from records.
-TEST_F(TileTest, PicturesWithoutRecordsShowThroughLibjpeg) {
-    for (const bool progressive : {true, false}) {
+// Progressive and arithmetic-coded pictures get a baseline copy in their cache file, and
+// their full-size tiles resume from its records with libjpeg's own pixels.
+TEST_F(TileTest, ProgressiveAndArithmeticPicturesResumeFromTheirCopy) {
+    for (const auto& [progressive, arithmetic, components] :
+         {std::tuple{true, false, 3}, {false, true, 3}, {true, true, 3}, {true, false, 1}}) {
+        SCOPED_TRACE(testing::Message() << progressive << arithmetic << components);
         JpegOptions options = sized(900, 530);
         options.progressive = progressive;
-        options.arithmetic = !progressive;
+        options.arithmetic = arithmetic;
+        options.components = components;
         const std::vector<uint8_t> jpeg = test::make_jpeg(options);
-        const std::u16string path = cached(progressive ? "p.jpg" : "a.jpg", jpeg);
+        const std::u16string path = cached("p.jpg", jpeg);
         CacheTileSource source(path, drive());
         ASSERT_TRUE(source.open());
-        EXPECT_FALSE(source.uses_records(source.levels()));
-        EXPECT_TRUE(source.uses_records(0));
+        EXPECT_TRUE(source.uses_records(source.levels()));
         const test::DecodedPicture full = test::assemble_level(source, source.levels());
         EXPECT_EQ(full.rgb, test::as_shown(test::decode_jpeg(jpeg), 1).rgb);
         expect_levels_match(path, jpeg);
+        fs::remove_all(m_dir.path() / "!vistrelcache");
+    }
+}
+
+// The progressive, grey and restart variants of the photo corpus: full-size tiles are
+// libjpeg's decode of the picture, pixel for pixel.
+TEST_F(TileTest, DerivedPhotosAtFullSizeAreLibjpegsPixels) {
+    VISTREL_REQUIRE_PHOTOS();
+    const std::vector<fs::path> files = test::photo_files("derived");
+    if (files.empty()) GTEST_SKIP() << "no derived photos";
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.string());
+        const std::vector<uint8_t> bytes = test::read_bytes(file.string());
+        const std::u16string path = cached(file.filename().string(), bytes);
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        EXPECT_TRUE(source.uses_records(source.levels()));
+        const test::DecodedPicture full = test::assemble_level(source, source.levels());
+        EXPECT_EQ(full.rgb, test::as_shown(test::decode_jpeg(bytes), source.orientation()).rgb);
     }
 }
 
