@@ -2,6 +2,8 @@
 
 #include <jerror.h>
 
+#include <vector>
+
 #include "library/jpeg/jpeg_guard.h"
 
 // libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
@@ -100,6 +102,19 @@ boolean decode_mcu_from_source(j_decompress_ptr cinfo, JBLOCKROW* data) {
 
 }  // namespace
 
+void cmyk_to_rgb(const uint8_t* cmyk, uint8_t* rgb, int count, bool inverted) {
+    // Each channel is (255 - ink) * (255 - black) / 255, rounded; inverted pictures store
+    // 255 - ink already.
+    const int flip = inverted ? 0 : 255;
+    for (int i = 0; i < count; ++i, cmyk += 4, rgb += 3) {
+        const int black = flip ^ cmyk[3];
+        for (int c = 0; c < 3; ++c) {
+            const int product = (flip ^ cmyk[c]) * black + 128;
+            rgb[c] = static_cast<uint8_t>((product + (product >> 8)) >> 8);
+        }
+    }
+}
+
 struct JpegReader::State {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager errors;
@@ -108,6 +123,8 @@ struct JpegReader::State {
     uint64_t input_size = 0;
     uint64_t header_size = 0;
     jvirt_barray_ptr* coefficients = nullptr;
+    std::vector<uint8_t> ink;  // a CMYK row, before it becomes RGB
+    bool inverted = false;     // CMYK stored inverted (pictures with an Adobe marker)
     bool created = false;
 
     ~State() {
@@ -174,6 +191,11 @@ bool JpegReader::is_sequential_huffman() const {
     return !c.progressive_mode && !c.arith_code && c.data_precision == 8;
 }
 
+bool JpegReader::is_cmyk() const {
+    const J_COLOR_SPACE space = m_state->cinfo.jpeg_color_space;
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
 bool JpegReader::is_copyable_to_baseline() const {
     const jpeg_decompress_struct& c = m_state->cinfo;
     return (c.progressive_mode || c.arith_code) && c.data_precision == 8;
@@ -194,11 +216,16 @@ bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = static_cast<unsigned>(scale);
     if (fast) s.cinfo.dct_method = JDCT_IFAST;
-    s.cinfo.out_color_space = JCS_RGB;
+    // libjpeg turns YCCK into CMYK; CMYK becomes RGB here, row by row.
+    const bool cmyk = is_cmyk();
+    s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    s.inverted = cmyk && s.cinfo.saw_Adobe_marker;
     s.progress.stop = stop;
     bool started = false;
-    m_started =
-        guarded_start_decompress(&s.cinfo, &started) && started && s.cinfo.output_components == 3;
+    m_started = guarded_start_decompress(&s.cinfo, &started) && started &&
+                s.cinfo.output_components == (cmyk ? 4 : 3);
+    if (m_started && cmyk) s.ink.resize(4 * size_t(s.cinfo.output_width));
+    m_cropped_width = output_width();
     s.progress.stop = nullptr;
     if (!m_started) m_ok = false;
     return m_started;
@@ -218,13 +245,14 @@ bool JpegReader::read_row(uint8_t* rgb) {
     if (!m_started) return false;
     State& s = *m_state;
     if (s.cinfo.output_scanline >= s.cinfo.output_height) return false;
-    JSAMPROW row = rgb;
+    JSAMPROW row = s.ink.empty() ? rgb : s.ink.data();
     JDIMENSION done = 0;
     if (!guarded_read_scanlines(&s.cinfo, &row, 1, &done) || done != 1) {
         m_started = false;
         m_ok = false;
         return false;
     }
+    if (!s.ink.empty()) cmyk_to_rgb(s.ink.data(), rgb, m_cropped_width, s.inverted);
     return true;
 }
 
@@ -240,6 +268,7 @@ bool JpegReader::crop(int& x, int& width) {
     }
     x = static_cast<int>(first);
     width = static_cast<int>(count);
+    m_cropped_width = width;
     return true;
 }
 

@@ -57,6 +57,8 @@ public:
     uint64_t header_size() const;
     // Whether the colours are YCbCr or grey, the two our own decoder converts.
     bool is_ycc_or_grey() const;
+    // Whether the picture is CMYK or YCCK; its rows still come out as RGB.
+    bool is_cmyk() const;
 
     // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
     // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
@@ -95,7 +97,12 @@ private:
     std::unique_ptr<State> m_state;
     bool m_ok = false;
     bool m_started = false;
+    int m_cropped_width = 0;  // pixels in each row read
 };
+
+// Turns `count` CMYK pixels into RGB; `inverted` when the picture stores 255 - ink (those
+// with an Adobe marker).
+void cmyk_to_rgb(const uint8_t* cmyk, uint8_t* rgb, int count, bool inverted);
 
 // Whether libjpeg read the same picture as our layout parser: size, components, sampling,
 // restart interval and where the data begins, for a single sequential Huffman-coded scan.

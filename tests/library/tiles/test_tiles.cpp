@@ -218,6 +218,46 @@ TEST_F(TileTest, DerivedPhotosAtFullSizeAreLibjpegsPixels) {
     }
 }
 
+// CMYK and YCCK pictures, with and without the Adobe marker that says the ink is stored
+// inverted, show their colours at every level.
+TEST_F(TileTest, CmykPicturesShowTheirColoursAtEveryLevel) {
+    const int width = 640, height = 400;
+    // Ink (C, M, Y, K) of the four quadrants and the colours they make.
+    const std::array<std::array<int, 4>, 4> inks{{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 200, 200, 0},
+                                                  {40, 40, 40, 100}}};
+    auto colour = [](int ink, int black) { return (255 - ink) * (255 - black) / 255; };
+    for (const auto& [ycck, adobe, progressive] : {std::tuple{false, false, false},
+                                                   {false, true, false},
+                                                   {true, true, false},
+                                                   {true, true, true}}) {
+        SCOPED_TRACE(testing::Message() << ycck << adobe << progressive);
+        std::vector<uint8_t> cmyk(size_t(width) * height * 4);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const int ink = inks[(y >= height / 2) * 2 + (x >= width / 2)][c];
+                    cmyk[(size_t(y) * width + x) * 4 + c] = uint8_t(adobe ? 255 - ink : ink);
+                }
+        const std::u16string path =
+            cached("c.jpg", test::encode_cmyk(cmyk, width, height, ycck, adobe, progressive));
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        for (int level = 0; level <= source.levels(); ++level) {
+            const test::DecodedPicture shown = test::assemble_level(source, level);
+            ASSERT_TRUE(shown.ok);
+            for (int q = 0; q < 4; ++q) {
+                const int x = shown.width / 4 + (q % 2) * shown.width / 2;
+                const int y = shown.height / 4 + (q / 2) * shown.height / 2;
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(shown.rgb[(size_t(y) * shown.width + x) * 3 + c],
+                                colour(inks[q][c], inks[q][3]), 12)
+                        << "level " << level << " quadrant " << q << " channel " << c;
+            }
+        }
+        fs::remove_all(m_dir.path() / "!vistrelcache");
+    }
+}
+
 TEST_F(TileTest, DirectSourceCutsTilesFromScaledDecodes) {
     const std::vector<uint8_t> jpeg = test::make_jpeg(sized(2048, 1536));
     DirectTileSource source(picture("d.jpg", jpeg));
