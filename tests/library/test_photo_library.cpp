@@ -367,7 +367,7 @@ TEST_F(PhotoLibraryTest, StopsCleanlyDuringASearch) {
 }
 
 // Stopping in the middle of a build ends the decode at its next row; the half-built file
-// becomes the failure marker, to be built again at the next search.
+// goes and no marker is left, so the picture is built again at the next search.
 TEST_F(PhotoLibraryTest, StopsCleanlyDuringABuild) {
     test::JpegOptions options;
     options.width = 1200;
@@ -391,7 +391,8 @@ TEST_F(PhotoLibraryTest, StopsCleanlyDuringABuild) {
     }
     EXPECT_EQ(rows, 101);
     EXPECT_FALSE(is_cache_valid(picture, kDocuments));
-    EXPECT_TRUE(is_failed_thumbnail(cache_file_name(picture, kDocuments)));
+    EXPECT_FALSE(file_info(cache_file_name(picture, kDocuments)).exists);
+    EXPECT_FALSE(file_info(cache_file_name(picture, kDocuments) + u".part").exists);
 }
 
 TEST(PendingPictures, QueuesEachPictureOnceAndOrdersAroundOne) {

@@ -92,6 +92,7 @@ bool CacheBuild::make_copy() {
     JpegReader reader(input, input.size());
     const bool copied = reader.ok() && reader.is_copyable_to_baseline() &&
                         reader.read_coefficients(&m_stop) && !reader.data_damaged() &&
+                        reader.holds_image_data() &&
                         write_baseline_copy(reader, m_copy);
     if (!copied) m_copy = MemoryStream{};
     return !(m_stop && m_stop());

@@ -31,7 +31,7 @@ void on_emit_message(j_common_ptr cinfo, int level) {
     if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC ||
         code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION ||
         code == JWRN_ARITH_BAD_CODE)
-        manager.data_damaged = true;
+        manager.data_damaged = manager.data_damaged || !manager.cut_short;
     if (manager.warnings++ == 0 && !manager.quiet) (*cinfo->err->output_message)(cinfo);
 }
 

@@ -17,6 +17,8 @@ struct JpegErrorManager {
     void* jump = nullptr;       // the armed guard's jump buffer; null between calls
     int warnings = 0;           // every warning so far
     bool data_damaged = false;  // a warning said the entropy-coded data is broken
+    bool cut_short = false;     // the input ended before the picture did (set by the source);
+                                // what the decoder then warns about is not damage
     bool quiet = false;         // when set, nothing is written to standard error
 };
 

@@ -25,6 +25,8 @@ constexpr int kMaxScans = 1000;
 // Coefficient memory for multi-scan pictures (a 100-megapixel progressive picture needs
 // about 300 MB).
 constexpr long kMaxMemory = 512L << 20;
+// A picture cut short shows when this much of its entropy-coded data is there.
+constexpr uint64_t kLeastData = 16;
 
 // The data source: reads the stream through a 4096-byte buffer, from a position of its
 // own so that others may read the same stream in between.
@@ -33,6 +35,7 @@ struct StreamSource {
     InputStream* stream;
     uint64_t next_read;  // stream position of the next refill
     int64_t unread;      // input bytes not yet delivered to the library
+    bool ended = false;  // the input is used up; the library reads a made-up end marker
     JOCTET buffer[kBufferSize];
 };
 
@@ -44,11 +47,22 @@ void init_source(j_decompress_ptr cinfo) {
     source_of(cinfo).pub.bytes_in_buffer = 0;
 }
 
+// The end of the input before the end of the picture: the library is handed an end of
+// image marker, so that it finishes the picture with what it has (the rest grey).
+constexpr JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
 boolean fill_input_buffer(j_decompress_ptr cinfo) {
     StreamSource& src = source_of(cinfo);
     size_t got = 0;
     if (src.stream->seek(src.next_read)) got = src.stream->read(src.buffer, kBufferSize);
-    if (got == 0) return FALSE;  // suspension: the caller sees a failed step
+    if (got == 0) {
+        reinterpret_cast<JpegErrorManager*>(cinfo->err)->cut_short = true;
+        src.ended = true;
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src.pub.next_input_byte = kEndOfImage;
+        src.pub.bytes_in_buffer = sizeof kEndOfImage;
+        return TRUE;
+    }
     src.next_read += got;
     src.unread -= static_cast<int64_t>(got);
     src.pub.next_input_byte = src.buffer;
@@ -320,9 +334,18 @@ bool JpegReader::data_damaged() const {
     return m_state->errors.data_damaged;
 }
 
+bool JpegReader::cut_short() const {
+    return m_state->errors.cut_short;
+}
+
+bool JpegReader::holds_image_data() const {
+    return m_ok && (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
+}
+
 uint64_t JpegReader::unconsumed() const {
     const StreamSource& src = m_state->source;
-    return src.pub.bytes_in_buffer + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
+    const uint64_t buffered = src.ended ? 0 : src.pub.bytes_in_buffer;
+    return buffered + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
 }
 
 jpeg_decompress_struct* JpegReader::handle() {

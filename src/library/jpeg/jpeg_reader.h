@@ -84,8 +84,14 @@ public:
     bool read_coefficients(const StopTest* stop = nullptr);
     // What read_coefficients read (libjpeg's arrays, one per component); null before.
     jvirt_barray_control** coefficients() const;
-    // Whether the library has warned that the entropy-coded data is broken.
+    // Whether the library has warned that the entropy-coded data is broken (not counting
+    // what it says once the input has ended).
     bool data_damaged() const;
+    // Whether the input ended before the picture did; the library then finishes the
+    // picture with what it has, the rest of it grey.
+    bool cut_short() const;
+    // False for a picture cut short before its image data (or with only a few bytes of it).
+    bool holds_image_data() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.
     uint64_t unconsumed() const;
 

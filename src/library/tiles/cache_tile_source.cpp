@@ -114,7 +114,11 @@ bool CacheTileSource::load(Level& level) {
     const int step = record_step(level.layout.mcu_width);
     const uint64_t expected_size = uint64_t((level.layout.mcus_per_row + step - 1) / step) *
                                    uint64_t(level.layout.mcu_rows) * kResumeRecordSize;
-    if (records_size != expected_size || size < level.layout.data_offset) return false;
+    // The picture itself may be cut short: its records then end after its last whole row.
+    const uint64_t row_size = expected_size / uint64_t(level.layout.mcu_rows);
+    const bool whole = e == 0 ? records_size <= expected_size && records_size % row_size == 0
+                              : records_size == expected_size;
+    if (!whole || size < level.layout.data_offset) return false;
     std::vector<uint8_t> bytes(records_size);
     if (!m_cache->seek(m_header.levels[e].records_offset) ||
         m_cache->read(bytes.data(), bytes.size()) != bytes.size())

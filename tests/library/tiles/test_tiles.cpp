@@ -258,6 +258,48 @@ TEST_F(TileTest, CmykPicturesShowTheirColoursAtEveryLevel) {
     }
 }
 
+// A picture cut short shows what it holds, grey below: its full-size tiles are libjpeg's
+// decode of the cut file except at most the MCU row where the data ends.
+TEST_F(TileTest, CutPicturesShowWhatTheyHold) {
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        JpegOptions options = sized(1000, 700);
+        options.progressive = progressive;
+        const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 5);
+        const std::u16string path = cached("cut.jpg", cut);
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        EXPECT_TRUE(source.uses_records(source.levels()));
+        const test::DecodedPicture tiles = test::assemble_level(source, source.levels());
+        const test::DecodedPicture reference = test::as_shown(test::decode_jpeg(cut), 1);
+        ASSERT_EQ(tiles.rgb.size(), reference.rgb.size());
+        const size_t row_bytes = size_t(tiles.width) * 3;
+        int differing = 0;
+        for (int y = 0; y < tiles.height; ++y)
+            differing += !std::equal(tiles.rgb.begin() + ptrdiff_t(y * row_bytes),
+                                     tiles.rgb.begin() + ptrdiff_t((y + 1) * row_bytes),
+                                     reference.rgb.begin() + ptrdiff_t(y * row_bytes));
+        if (!progressive) {
+            // The MCU row where the data ends, and a pixel row each side that its chroma
+            // reaches.
+            EXPECT_LE(differing, 18);
+            // The last row is grey.
+            const uint8_t* last = &tiles.rgb[(tiles.height - 1) * row_bytes];
+            for (size_t i = 0; i < row_bytes; ++i)
+                EXPECT_EQ(last[i], last[i % 3]);
+        }
+        // The reduced levels are made from libjpeg's pixels of the cut picture.
+        for (int level = 0; level < source.levels(); ++level) {
+            const test::DecodedPicture reduced = test::assemble_level(source, level);
+            const std::vector<uint8_t> bytes =
+                test::cache_level_bytes(cache_of(path), cut, source.levels() - level);
+            EXPECT_EQ(reduced.rgb, test::as_shown(test::decode_jpeg(bytes), 1).rgb);
+        }
+        fs::remove_all(m_dir.path() / "!vistrelcache");
+    }
+}
+
 TEST_F(TileTest, DirectSourceCutsTilesFromScaledDecodes) {
     const std::vector<uint8_t> jpeg = test::make_jpeg(sized(2048, 1536));
     DirectTileSource source(picture("d.jpg", jpeg));
