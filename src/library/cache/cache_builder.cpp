@@ -216,10 +216,13 @@ bool build_cache_file(const std::u16string& picture, const std::u16string& drive
     const uint64_t started = micro_ticks();
     trace() << "Time for create cache begin " << seconds_since(started) << "\n";
     const std::u16string name = cache_file_name(picture, drive);
-    const bool built = build_cache(picture, drive, stop, RecordingMode::InStep);
+    // Once the stop test has said stop, it is not asked again.
+    bool stopped = false;
+    const StopTest watched = [&] { return stopped = stopped || (stop && stop()); };
+    const bool built = build_cache(picture, drive, watched, RecordingMode::InStep);
     // A build cut short by a stop request leaves nothing, so the next search queues the
     // picture again; a failed picture gets the marker, which stands until it changes.
-    if (!built && !name.empty() && !(stop && stop())) FileStream marker(name, OpenMode::Write);
+    if (!built && !name.empty() && !stopped) FileStream marker(name, OpenMode::Write);
     trace() << "Time for create cache end " << seconds_since(started) << "\n";
     return built;
 }
