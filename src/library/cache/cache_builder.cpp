@@ -216,9 +216,13 @@ bool build_cache_file(const std::u16string& picture, const std::u16string& drive
     const uint64_t started = micro_ticks();
     trace() << "Time for create cache begin " << seconds_since(started) << "\n";
     const std::u16string name = cache_file_name(picture, drive);
-    // Once the stop test has said stop, it is not asked again.
+    // Whether the stop test ever said stop.
     bool stopped = false;
-    const StopTest watched = [&] { return stopped = stopped || (stop && stop()); };
+    const StopTest watched = [&] {
+        const bool now = stop && stop();
+        stopped = stopped || now;
+        return now;
+    };
     const bool built = build_cache(picture, drive, watched, RecordingMode::InStep);
     // A build cut short by a stop request leaves nothing, so the next search queues the
     // picture again; a failed picture gets the marker, which stands until it changes.
