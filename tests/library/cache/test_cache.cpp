@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 
@@ -17,6 +19,7 @@
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/orientation.h"
 #include "platform/path_parts.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
 #include "support/test_support.h"
@@ -203,6 +206,70 @@ TEST_F(CacheTest, CleanUpRemovesOnlyStaleFilesInsideARealFolder) {
     fs::create_directory_symlink(other.path(), linked_drive.path() / "!vistrelcache");
     EXPECT_EQ(remove_stale_cache_files(linked_drive.u16(), {}), 0);
     EXPECT_TRUE(fs::exists(other.file("precious")));
+}
+
+// A progressive picture's cache file holds its baseline copy; pictures whose scans are
+// damaged, that change during the build, or whose copy does not fit on the disk never
+// leave a copy that passes as valid.
+TEST_F(CacheTest, BaselineCopiesAreWholeOrAbsent) {
+    JpegOptions options;
+    options.width = 1200;
+    options.height = 800;
+    options.progressive = true;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    const std::u16string path = picture("p.jpg", jpeg);
+    ASSERT_TRUE(build_cache_file(path, drive(), {}));
+    const std::u16string name = cache_file_name(path, drive());
+    CacheReport report = inspect_cache_file(name, path);
+    ASSERT_TRUE(report.valid) << report.problem;
+    ASSERT_TRUE(report.header.has_copy());
+    const uint64_t with_copy = file_info(name).size;
+
+    // The copy does not fit: the file is built without it.
+    fs::remove(to_utf8(name));
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = with_copy - report.header.copy_size / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool built = build_cache_file(path, drive(), {});
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(built);
+    report = inspect_cache_file(name, path);
+    EXPECT_TRUE(report.valid) << report.problem;
+    EXPECT_FALSE(report.header.has_copy());
+
+    // The picture is replaced while it is being copied: nothing valid is left under
+    // either name.
+    fs::remove_all(m_dir.path() / "!vistrelcache");
+    bool replaced = false;
+    EXPECT_FALSE(build_cache_file(path, drive(), [&] {
+        if (!replaced) test::write_bytes(m_dir.file("p.jpg"), test::make_jpeg(JpegOptions{}));
+        replaced = true;
+        return false;
+    }));
+    EXPECT_FALSE(is_cache_file_valid(name));
+    EXPECT_FALSE(is_cache_valid(path, drive()));
+    for (const auto& entry : fs::directory_iterator(m_dir.path() / "!vistrelcache"))
+        EXPECT_EQ(entry.file_size(), 0u) << entry.path();
+
+    // Damaged scans: a valid cache file or the marker, never a crash.
+    uint32_t noise = 11;
+    for (int trial = 0; trial < 12; ++trial) {
+        std::vector<uint8_t> bytes = jpeg;
+        for (int i = 0; i < 6; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            bytes[600 + (noise >> 8) % (bytes.size() - 602)] = uint8_t(noise >> 24);
+        }
+        const std::u16string damaged = picture("d" + std::to_string(trial) + ".jpg", bytes);
+        if (build_cache_file(damaged, drive(), {})) {
+            const CacheReport check = inspect_cache_file(cache_file_name(damaged, drive()), damaged);
+            EXPECT_TRUE(check.valid) << check.problem;
+        } else {
+            EXPECT_TRUE(is_failed_thumbnail(cache_file_name(damaged, drive())));
+        }
+    }
 }
 
 TEST_F(CacheTest, EveryRealPhotoGetsAValidCacheOrTheMarker) {
