@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <set>
+#include <unordered_map>
 
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_cleanup.h"
@@ -48,10 +49,21 @@ LibraryEvent folders_changed_event() {
     return event;
 }
 
+// Where each folder's record was last seen, so that a search over thousands of folders
+// does not scan the list for each of them; every answer is checked against the list.
+using FolderIndex = std::unordered_map<std::u16string, size_t>;
+
 // The folder record of `folder_path`, trying `hint` first (pictures of a folder mostly
-// come one after another); null when there is none.
-Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_path, size_t& hint) {
+// come one after another), then the index; null when there is none.
+Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_path, size_t& hint,
+                    const FolderIndex& index) {
     if (hint < folders.size() && folders[hint].folder_path == folder_path) return &folders[hint];
+    const auto known = index.find(folder_path);
+    if (known == index.end()) return nullptr;
+    if (known->second < folders.size() && folders[known->second].folder_path == folder_path) {
+        hint = known->second;
+        return &folders[hint];
+    }
     for (size_t i = 0; i < folders.size(); ++i)
         if (folders[i].folder_path == folder_path) {
             hint = i;
@@ -325,6 +337,12 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
 
     TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
     size_t hint = 0;
+    FolderIndex index;
+    {
+        TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+        for (size_t i = 0; i < m_folders.size(); ++i)
+            index.emplace(m_folders[i].folder_path, i);
+    }
     for (const std::u16string& picture : pictures.files) {
         if (stop_requested()) return false;
         const std::u16string name = cache_file_name(picture, drive);
@@ -332,16 +350,21 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         const std::u16string file = file_name_part(name);
         const std::u16string folder = directory_part(picture);
         bool queued = false;
-        if (listed.count(file) && is_cache_file_valid(name))
+        // The name holds the picture's size and time, and builds give a file its name only
+        // when it is whole: a listed name is a finished cache file or the marker of a
+        // picture that failed, neither of which needs opening or building again.
+        if (listed.count(file))
             used.insert(file);
         else
             queued = m_pending.add(folder, drive, picture);
         {
             TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
-            if (Folder* record = find_folder(m_folders, folder, hint))
+            if (Folder* record = find_folder(m_folders, folder, hint, index)) {
                 ++record->size;
-            else
+            } else {
+                index[folder] = m_folders.size();
                 m_folders.push_back({drive, folder, picture, 1});
+            }
         }
         if (queued) {
             TracedSection progress(m_progress_mutex, "check_drive", "m_progress_max_mutex");
