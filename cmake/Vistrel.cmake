@@ -41,7 +41,7 @@ function(vistrel_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} vistrel_test_support GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "VISTREL_PHOTOS=${VISTREL_PHOTOS_DIR};VISTREL_SOURCE=${PROJECT_SOURCE_DIR}"
+    PROPERTIES ENVIRONMENT "VISTREL_PHOTOS=${VISTREL_PHOTOS_DIR}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -26,7 +26,8 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
         while (files.next(entry)) {
             if (entry.is_directory) continue;
             const std::u16string path = join(dir, entry.name);
-            if (!is_regular_file(path)) continue;
+            // Only a link needs looking at again: is it one to a regular file?
+            if (!entry.is_regular && !(entry.is_symlink && is_regular_file(path))) continue;
             if (!visitor.on_file(path)) return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "platform/directory.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/paths.h"
@@ -60,16 +61,17 @@ DirectoryReader::~DirectoryReader() {
 bool DirectoryReader::next(DirectoryEntry& entry) {
     if (!m_dir) return false;
     while (const dirent* d = readdir(m_dir)) {
-        std::u16string name = from_utf8(d->d_name);
+        std::u16string name = from_file_name(d->d_name);
         if (!matches_pattern(m_pattern, name)) continue;
         entry = DirectoryEntry{};
         entry.name = std::move(name);
+        // Relative to the open folder: no walk down the whole path for every entry.
         struct stat st {};
-        const std::string full =
-            (m_folder == "/" ? std::string() : m_folder) + "/" + std::string(d->d_name);
-        if (lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
+        if (fstatat(dirfd(m_dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // vanished meanwhile
         entry.is_symlink = S_ISLNK(st.st_mode);
         entry.is_directory = S_ISDIR(st.st_mode);
+        entry.is_regular = S_ISREG(st.st_mode);
         entry.size = static_cast<uint64_t>(st.st_size);
         entry.modified_ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         return true;

@@ -16,6 +16,7 @@ struct DirectoryEntry {
     std::u16string name;
     bool is_directory = false;  // a real folder; a symbolic link to one is not
     bool is_symlink = false;
+    bool is_regular = false;  // a regular file itself, not through a link
     uint64_t size = 0;
     int64_t modified_ns = 0;
 };
