@@ -31,7 +31,8 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
             if (!visitor.on_file(path)) return false;
         }
     }
-    DirectoryReader folders(search_path(dir, directory_pattern));
+    // Only folders are wanted here: the files among the entries need no closer look.
+    DirectoryReader folders(search_path(dir, directory_pattern), EntryDetails::KindOnly);
     DirectoryEntry entry;
     while (folders.next(entry)) {
         if (!entry.is_directory || entry.name == u"." || entry.name == u"..") continue;

@@ -12,6 +12,7 @@
 #include "library/file_walker.h"
 #include "platform/directory.h"
 #include "platform/path_parts.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 
@@ -396,6 +397,7 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
                 listed.emplace(std::move(entry.name), entry.is_regular ? entry.size : kNotAFile);
     }
 
+    const std::u16string expanded_drive = expand_path(drive);
     size_t hint = 0;
     FolderIndex index;
     {
@@ -407,9 +409,12 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         if (stop_requested()) return false;
         // The storage is read with no lock held; each picture's result is then entered
         // under the locks in a short section.
-        const std::u16string name = cache_file_name(picture, drive);
-        if (name.empty()) continue;  // gone meanwhile
-        const std::u16string file = file_name_part(name);
+        // The drive's macro is expanded once, not for every picture.
+        const bool on_drive = picture.compare(0, drive.size(), drive) == 0;
+        const std::u16string file = cache_file_part(
+            on_drive ? expanded_drive + picture.substr(drive.size()) : expand_path(picture));
+        if (file.empty()) continue;  // gone meanwhile
+        const std::u16string name = vistrel::join(cache_folder(drive), file);
         const std::u16string folder = directory_part(picture);
         // The name holds the picture's size and time, and builds give a file its name only
         // when it is whole: a listed name is a finished cache file, or the marker of a
@@ -442,7 +447,8 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
             ++m_progress_max;
         }
     }
-    remove_stale_cache_files(drive, used);
+    // Every entry in use: nothing to delete, and no need to list the folder again.
+    if (used.size() != listed.size()) remove_stale_cache_files(drive, used);
     TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
     std::erase_if(m_folders, [](const Folder& f) { return f.size == 0; });
     return true;

@@ -111,10 +111,10 @@ std::u16string cache_folder(const std::u16string& drive) {
     return join(drive, kCacheFolderName);
 }
 
-std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive) {
+std::u16string cache_file_part(const std::u16string& expanded_picture) {
     // The picture's own size and time, through any symbolic link.
     struct stat st {};
-    if (stat(to_utf8(expand_path(picture)).c_str(), &st) != 0) return {};
+    if (stat(to_utf8(expanded_picture).c_str(), &st) != 0) return {};
     const time_t seconds = st.st_mtim.tv_sec;
     tm local{};
     if (!localtime_r(&seconds, &local)) return {};
@@ -125,7 +125,12 @@ std::u16string cache_file_name(const std::u16string& picture, const std::u16stri
     name += to_u16(local.tm_hour);
     name += to_u16(local.tm_min);
     name += six_decimals(local.tm_sec + milliseconds / 1000.0);
-    return join(cache_folder(drive), name);
+    return name;
+}
+
+std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string name = cache_file_part(expand_path(picture));
+    return name.empty() ? name : join(cache_folder(drive), name);
 }
 
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive) {

@@ -74,6 +74,10 @@ std::u16string cache_folder(const std::u16string& drive);
 // "1234564281357.250000".
 std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive);
 
+// The file name part of cache_file_name for a picture at an expanded path (no macros);
+// empty when the picture does not exist.
+std::u16string cache_file_part(const std::u16string& expanded_picture);
+
 // The cache file opens and begins with the format tag.
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive);
 // The same for a cache file known by its name.
