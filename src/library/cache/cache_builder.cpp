@@ -41,8 +41,14 @@ public:
     // The baseline copy could not be written (a full disk, say); a build without it may
     // still succeed.
     bool copy_failed() const { return m_copy_failed; }
+    // What went wrong first.
+    CacheProblem problem() const { return m_problem; }
 
 private:
+    bool fail(CacheProblem problem) {
+        if (m_problem == CacheProblem::None) m_problem = problem;
+        return false;
+    }
     bool write();
     bool make_copy();
     bool make_levels(int halvings);
@@ -57,6 +63,7 @@ private:
     RecordingMode m_mode;
     bool m_allow_copy;
     bool m_copy_failed = false;
+    CacheProblem m_problem = CacheProblem::None;
     MemoryStream m_copy;  // the picture as one baseline scan, when it needs one
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
@@ -67,8 +74,8 @@ private:
 };
 
 bool CacheBuild::append(const uint8_t* bytes, size_t size) {
-    if (!fits32(m_end + size) || !m_file.seek(m_end)) return false;
-    if (size && m_file.write(bytes, size) != size) return false;
+    if (!fits32(m_end + size) || !m_file.seek(m_end)) return fail(CacheProblem::WriteFailed);
+    if (size && m_file.write(bytes, size) != size) return fail(CacheProblem::WriteFailed);
     m_end += size;
     return true;
 }
@@ -130,13 +137,13 @@ bool CacheBuild::finish_header() {
 }
 
 bool CacheBuild::run() {
-    if (m_name.empty() || !is_regular_file(m_picture)) return false;
+    if (m_name.empty() || !is_regular_file(m_picture)) return fail(CacheProblem::Missing);
     const std::u16string building = building_name(m_name);
     const bool written = write();
     m_file.close();
     if (written && rename_file(building, m_name)) return true;
     delete_file(building);
-    return false;
+    return fail(CacheProblem::WriteFailed);
 }
 
 bool CacheBuild::write() {
@@ -145,17 +152,17 @@ bool CacheBuild::write() {
     {
         FileStream input(m_picture, OpenMode::Read);
         JpegReader reader(input, input.size());
-        if (!reader.ok()) return false;
+        if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
         copyable = m_allow_copy && reader.is_copyable_to_baseline();
     }
     if (copyable && !make_copy()) return false;
-    if (!m_file.open(building_name(m_name), OpenMode::Write)) return false;
+    if (!m_file.open(building_name(m_name), OpenMode::Write)) return fail(CacheProblem::WriteFailed);
     m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
 
-    if (!make_levels(halvings)) return false;
+    if (!make_levels(halvings)) return fail(CacheProblem::Damaged);
     trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
     m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
     if (!append_records(m_picture_records, m_header.levels[0].records_size)) return false;
@@ -174,10 +181,10 @@ bool CacheBuild::write() {
     MemoryStream thumbnail;
     if (halvings > 0) {
         m_levels.back().rewind();
-        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return false;
+        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return fail(CacheProblem::Damaged);
     } else {
         FileStream input(m_picture, OpenMode::Read);
-        if (!make_thumbnail(input, thumbnail, m_stop)) return false;
+        if (!make_thumbnail(input, thumbnail, m_stop)) return fail(CacheProblem::Damaged);
     }
     m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
     m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
@@ -194,23 +201,34 @@ bool CacheBuild::write() {
         }
     }
     // A picture that changed while we read it would leave a cache of something else.
-    if (cache_file_name(m_picture, m_drive) != m_name) return false;
+    if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
     return finish_header();
 }
 
 }  // namespace
 
 bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
-                 RecordingMode mode) {
+                 RecordingMode mode, CacheProblem* problem) {
     const std::u16string name = cache_file_name(picture, drive);
     CacheBuild build(picture, drive, name, stop, mode, true);
-    if (build.run()) return true;
-    return build.copy_failed() && !(stop && stop()) &&
-           CacheBuild(picture, drive, name, stop, mode, false).run();
+    bool built = build.run();
+    CacheProblem found = build.problem();
+    if (!built && build.copy_failed() && !(stop && stop())) {
+        CacheBuild plain(picture, drive, name, stop, mode, false);
+        built = plain.run();
+        found = plain.problem();
+    }
+    if (problem) *problem = built ? CacheProblem::None : found;
+    return built;
 }
 
 bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
                       const StopTest& stop) {
+    return build_cache_file_for(picture, drive, stop) == CacheProblem::None;
+}
+
+CacheProblem build_cache_file_for(const std::u16string& picture, const std::u16string& drive,
+                                  const StopTest& stop) {
     const std::u16string folder = cache_folder(drive);
     if (!file_info(folder).is_directory) create_directory(folder);
     const uint64_t started = micro_ticks();
@@ -223,12 +241,34 @@ bool build_cache_file(const std::u16string& picture, const std::u16string& drive
         stopped = stopped || now;
         return now;
     };
-    const bool built = build_cache(picture, drive, watched, RecordingMode::InStep);
+    CacheProblem found = CacheProblem::None;
+    const bool built = build_cache(picture, drive, watched, RecordingMode::InStep, &found);
+    if (stopped && !built) found = CacheProblem::Stopped;
     // A build cut short by a stop request leaves nothing, so the next search queues the
     // picture again; a failed picture gets the marker, which stands until it changes.
     if (!built && !name.empty() && !stopped) FileStream marker(name, OpenMode::Write);
     trace() << "Time for create cache end " << seconds_since(started) << "\n";
-    return built;
+    return built ? CacheProblem::None : found;
+}
+
+const char* describe(CacheProblem problem) {
+    switch (problem) {
+        case CacheProblem::None:
+            return "built";
+        case CacheProblem::Missing:
+            return "the picture is gone";
+        case CacheProblem::NotReadable:
+            return "not a JPEG picture we can read";
+        case CacheProblem::Damaged:
+            return "its image data is damaged";
+        case CacheProblem::Changed:
+            return "it changed while it was being read";
+        case CacheProblem::WriteFailed:
+            return "the cache file could not be written";
+        case CacheProblem::Stopped:
+            return "stopped before it was done";
+    }
+    return "unknown";
 }
 
 }  // namespace vistrel

@@ -1,5 +1,6 @@
 #include "library/jpeg/jpeg_guard.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <type_traits>
 
@@ -10,6 +11,8 @@
 namespace vistrel {
 
 namespace {
+
+std::atomic<bool> g_messages_shown{true};
 
 JpegErrorManager& manager_of(j_common_ptr cinfo) {
     return *reinterpret_cast<JpegErrorManager*>(cinfo->err);
@@ -36,6 +39,7 @@ void on_emit_message(j_common_ptr cinfo, int level) {
 }
 
 void on_output_message(j_common_ptr cinfo) {
+    if (!g_messages_shown) return;
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
     std::fprintf(stderr, "jpeg: %s\n", text);
@@ -76,6 +80,14 @@ bool guarded(j_common_ptr cinfo, Call&& call) {
 }
 
 }  // namespace
+
+void show_jpeg_messages(bool shown) {
+    g_messages_shown = shown;
+}
+
+bool jpeg_messages_shown() {
+    return g_messages_shown;
+}
 
 void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object) {
     jpeg_std_error(&manager.pub);

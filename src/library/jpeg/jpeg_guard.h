@@ -22,6 +22,11 @@ struct JpegErrorManager {
     bool quiet = false;         // when set, nothing is written to standard error
 };
 
+// Whether libjpeg's warnings and errors are written to standard error (by default they
+// are), for every object of the process.
+void show_jpeg_messages(bool shown);
+bool jpeg_messages_shown();
+
 // Fills in libjpeg's standard routines and ours; call before creating the object.
 void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object);
 

@@ -96,7 +96,7 @@ void on_progress(j_common_ptr cinfo) {
     auto* progress = reinterpret_cast<Progress*>(cinfo->progress);
     const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
-        std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
+        if (jpeg_messages_shown()) std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
         abandon_jpeg_call(cinfo);
     }
     if (progress->stop && *progress->stop && (*progress->stop)()) abandon_jpeg_call(cinfo);
