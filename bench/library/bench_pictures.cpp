@@ -180,9 +180,27 @@ private:
     std::filesystem::path m_path;
 };
 
-std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes) {
+const BenchFolder& the_folder() {
     static const BenchFolder folder;
-    const std::filesystem::path file = folder.path() / name;
+    return folder;
+}
+
+std::string bench_folder() {
+    return the_folder().path().string();
+}
+
+std::vector<std::string> photo_files(const std::string& subfolder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(VISTREL_PHOTOS_DIR) / subfolder;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().extension() == ".jpg") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::filesystem::path file = the_folder().path() / name;
     if (!std::filesystem::exists(file)) {
         std::ofstream out(file, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

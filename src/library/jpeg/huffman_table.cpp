@@ -46,11 +46,16 @@ bool HuffmanTable::build(const HuffmanCodes& codes, bool is_dc) {
         code <<= 1;
     }
     m_max_code[17] = 0x7FFFFFFF;  // stops the search for longer codes
-    if (is_dc)
-        m_skip.fill(0);
-    else
-        build_skip();
+    m_skip.fill(0);
+    m_is_dc = is_dc;
+    m_skip_ready = is_dc;
     return true;
+}
+
+void HuffmanTable::prepare_skip() {
+    if (m_skip_ready) return;
+    build_skip();
+    m_skip_ready = true;
 }
 
 int HuffmanTable::code_length_in(uint32_t bits, int used, int& symbol) const {
