@@ -244,6 +244,32 @@ std::vector<uint8_t> encode_picture(const std::vector<uint8_t>& rgb, int width, 
     return encode(picture);
 }
 
+std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg) {
+    jpeg_decompress_struct in{};
+    jpeg_compress_struct out{};
+    jpeg_error_mgr in_errors, out_errors;
+    in.err = jpeg_std_error(&in_errors);
+    out.err = jpeg_std_error(&out_errors);
+    jpeg_create_decompress(&in);
+    jpeg_create_compress(&out);
+    jpeg_mem_src(&in, jpeg.data(), jpeg.size());
+    jpeg_read_header(&in, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&in);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&out, &buffer, &size);
+    jpeg_copy_critical_parameters(&in, &out);
+    jpeg_simple_progression(&out);
+    jpeg_write_coefficients(&out, coefficients);
+    jpeg_finish_compress(&out);
+    jpeg_finish_decompress(&in);
+    std::vector<uint8_t> result(buffer, buffer + size);
+    std::free(buffer);
+    jpeg_destroy_compress(&out);
+    jpeg_destroy_decompress(&in);
+    return result;
+}
+
 void full_decode(const std::vector<uint8_t>& jpeg) {
     std::vector<uint8_t> row;
     int width = 0, height = 0;

@@ -31,6 +31,9 @@ std::string bench_folder();
 // libjpeg-turbo's decode with the fast integer IDCT.
 RgbPicture decode_picture(const std::vector<uint8_t>& jpeg);
 
+// The same picture losslessly in progressive form (libjpeg's simple progression).
+std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg);
+
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);
 
