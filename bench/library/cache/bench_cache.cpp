@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +123,10 @@ void BM_CacheBuildRealPhotos(benchmark::State& state) {
             const std::u16string picture = from_utf8(photos[i]);
             const Cost d = cost_of([&] { bench::full_decode(bytes[i]); }, 5);
             const Cost b = cost_of([&] { built = build_cache(picture, drive, {}) && built; }, 5);
+            if (std::getenv("VISTREL_BENCH_EACH"))
+                std::fprintf(stderr, "%-40s decode %.3f ms build %.3f ms wall %.2f cpu %.2f\n",
+                             photos[i].c_str() + photos[i].rfind('/') + 1, d.wall * 1e3,
+                             b.wall * 1e3, b.wall / d.wall, b.cpu / d.cpu);
             decode.wall += d.wall;
             decode.cpu += d.cpu;
             build.wall += b.wall;

@@ -59,6 +59,7 @@ private:
     std::array<int32_t, 18> m_max_code{};
     std::array<int32_t, 17> m_offset{};
     std::array<uint8_t, 256> m_symbols{};
+    HuffmanCodes m_codes;  // what the table was built from
     bool m_is_dc = false;
     bool m_skip_ready = false;
 };
