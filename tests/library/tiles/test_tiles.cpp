@@ -200,6 +200,27 @@ TEST_F(TileTest, ProgressiveAndArithmeticPicturesResumeFromTheirCopy) {
     }
 }
 
+// A cache file written before baseline copies existed (the file ends with the thumbnail)
+// still gives every tile, the full-size ones through libjpeg.
+TEST_F(TileTest, CacheFilesWithoutACopyStillShow) {
+    JpegOptions options = sized(900, 530);
+    options.progressive = true;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    const std::u16string path = cached("p.jpg", jpeg);
+    std::vector<uint8_t> cache = test::read_bytes(cache_of(path));
+    MemoryStream stream(cache);
+    CacheHeader header;
+    ASSERT_TRUE(header.read(stream, cache.size()));
+    ASSERT_TRUE(header.has_copy());
+    cache.resize(header.copy_offset);
+    test::write_bytes(cache_of(path), cache);
+    CacheTileSource source(path, drive());
+    ASSERT_TRUE(source.open());
+    EXPECT_FALSE(source.uses_records(source.levels()));
+    EXPECT_EQ(test::assemble_level(source, source.levels()).rgb,
+              test::as_shown(test::decode_jpeg(jpeg), 1).rgb);
+}
+
 // The progressive, grey and restart variants of the photo corpus: full-size tiles are
 // libjpeg's decode of the picture, pixel for pixel.
 TEST_F(TileTest, DerivedPhotosAtFullSizeAreLibjpegsPixels) {
