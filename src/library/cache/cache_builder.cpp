@@ -23,6 +23,18 @@ bool fits32(uint64_t value) {
     return value <= UINT32_MAX;
 }
 
+// Whether our decoder would follow the picture as one baseline scan: grey, or YCbCr with
+// luminance sampled 1 or 2 each way and chroma once. Other copies would not be kept.
+bool followable(const JpegReader& reader) {
+    if (!reader.is_ycc_or_grey()) return false;
+    if (reader.components() == 1) return true;
+    if (reader.components() != 3) return false;
+    for (int c = 1; c < 3; ++c)
+        if (reader.horizontal_sampling(c) != 1 || reader.vertical_sampling(c) != 1) return false;
+    const int h = reader.horizontal_sampling(0), v = reader.vertical_sampling(0);
+    return h >= 1 && h <= 2 && v >= 1 && v <= 2;
+}
+
 // A build writes to a file of its own beside the cache file and renames it when it is
 // whole, so a file under a cache name is always finished (or a failure marker).
 std::u16string building_name(const std::u16string& name) {
@@ -154,7 +166,7 @@ bool CacheBuild::write() {
         JpegReader reader(input, input.size());
         if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
-        copyable = m_allow_copy && reader.is_copyable_to_baseline();
+        copyable = m_allow_copy && reader.is_copyable_to_baseline() && followable(reader);
     }
     if (copyable && !make_copy()) return false;
     if (!m_file.open(building_name(m_name), OpenMode::Write)) return fail(CacheProblem::WriteFailed);
