@@ -1,12 +1,16 @@
 #include "library/cache/cache_builder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 
 #include "library/cache/cache_file.h"
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 
@@ -36,9 +40,12 @@ bool followable(const JpegReader& reader) {
 }
 
 // A build writes to a file of its own beside the cache file and renames it when it is
-// whole, so a file under a cache name is always finished (or a failure marker).
+// whole, so a file under a cache name is always finished (or a failure marker). The name
+// is the build's alone: two pictures of equal size and time share a cache name, and may
+// be built at once by two threads or two processes.
 std::u16string building_name(const std::u16string& name) {
-    return name + u".part";
+    static std::atomic<uint32_t> builds{0};
+    return name + u".part" + to_u16(int64_t(getpid())) + u"-" + to_u16(int64_t(builds++));
 }
 
 class CacheBuild {
@@ -77,6 +84,7 @@ private:
     bool m_copy_failed = false;
     CacheProblem m_problem = CacheProblem::None;
     MemoryStream m_copy;  // the picture as one baseline scan, when it needs one
+    std::u16string m_building = building_name(m_name);  // written here, then renamed
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
     CacheHeader m_header;
@@ -150,11 +158,10 @@ bool CacheBuild::finish_header() {
 
 bool CacheBuild::run() {
     if (m_name.empty() || !is_regular_file(m_picture)) return fail(CacheProblem::Missing);
-    const std::u16string building = building_name(m_name);
     const bool written = write();
     m_file.close();
-    if (written && rename_file(building, m_name)) return true;
-    delete_file(building);
+    if (written && rename_file(m_building, m_name)) return true;
+    delete_file(m_building);
     return fail(CacheProblem::WriteFailed);
 }
 
@@ -169,7 +176,7 @@ bool CacheBuild::write() {
         copyable = m_allow_copy && reader.is_copyable_to_baseline() && followable(reader);
     }
     if (copyable && !make_copy()) return false;
-    if (!m_file.open(building_name(m_name), OpenMode::Write)) return fail(CacheProblem::WriteFailed);
+    if (!m_file.open(m_building, OpenMode::Write)) return fail(CacheProblem::WriteFailed);
     m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
