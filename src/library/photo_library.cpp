@@ -384,7 +384,6 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
     find_files(pictures, drive, u"*.jpg", u"*", true);
     find_files(pictures, drive, u"*.jpeg", u"*", true);
     if (stop_requested()) return false;
-    std::erase_if(pictures.files, [](const std::u16string& p) { return is_excluded_picture(p); });
     // The cache folder's entries with their sizes, read once: an empty file is the marker
     // of a picture that failed.
     std::unordered_map<std::u16string, uint64_t> listed;
@@ -405,14 +404,20 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         for (size_t i = 0; i < m_folders.size(); ++i)
             index.emplace(m_folders[i].folder_path, i);
     }
-    for (const std::u16string& picture : pictures.files) {
+    for (size_t i = 0; i < pictures.files.size(); ++i) {
+        const std::u16string& picture = pictures.files[i];
+        if (is_excluded_picture(picture)) continue;
         if (stop_requested()) return false;
         // The storage is read with no lock held; each picture's result is then entered
         // under the locks in a short section.
-        // The drive's macro is expanded once, not for every picture.
+        // The size and time the walk read with the folder's listing, else (a link) the
+        // picture's own; the drive's macro is expanded once, not for every picture.
+        const FileStamp& stamp = pictures.stamps[i];
         const bool on_drive = picture.compare(0, drive.size(), drive) == 0;
-        const std::u16string file = cache_file_part(
-            on_drive ? expanded_drive + picture.substr(drive.size()) : expand_path(picture));
+        const std::u16string file =
+            stamp.known ? cache_file_part(stamp.size, stamp.modified_ns)
+                        : cache_file_part(on_drive ? expanded_drive + picture.substr(drive.size())
+                                                   : expand_path(picture));
         if (file.empty()) continue;  // gone meanwhile
         const std::u16string name = vistrel::join(cache_folder(drive), file);
         const std::u16string folder = directory_part(picture);

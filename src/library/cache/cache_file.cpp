@@ -115,11 +115,21 @@ std::u16string cache_file_part(const std::u16string& expanded_picture) {
     // The picture's own size and time, through any symbolic link.
     struct stat st {};
     if (stat(to_utf8(expanded_picture).c_str(), &st) != 0) return {};
-    const time_t seconds = st.st_mtim.tv_sec;
+    return cache_file_part(uint64_t(st.st_size),
+                           int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+}
+
+std::u16string cache_file_part(uint64_t size, int64_t modified_ns) {
+    time_t seconds = static_cast<time_t>(modified_ns / 1000000000);
+    int64_t nanoseconds = modified_ns % 1000000000;
+    if (nanoseconds < 0) {  // times before 1970
+        nanoseconds += 1000000000;
+        --seconds;
+    }
     tm local{};
     if (!localtime_r(&seconds, &local)) return {};
-    const int milliseconds = static_cast<int>(st.st_mtim.tv_nsec / 1000000);
-    std::u16string name = to_u16(static_cast<int64_t>(st.st_size));
+    const int milliseconds = static_cast<int>(nanoseconds / 1000000);
+    std::u16string name = to_u16(static_cast<int64_t>(size));
     name += to_u16(local.tm_mon + 1);
     name += to_u16(local.tm_mday);
     name += to_u16(local.tm_hour);

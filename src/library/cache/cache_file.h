@@ -77,6 +77,8 @@ std::u16string cache_file_name(const std::u16string& picture, const std::u16stri
 // The file name part of cache_file_name for a picture at an expanded path (no macros);
 // empty when the picture does not exist.
 std::u16string cache_file_part(const std::u16string& expanded_picture);
+// The same from the picture's size and time of last change (nanoseconds since 1970).
+std::u16string cache_file_part(uint64_t size, int64_t modified_ns);
 
 // The cache file opens and begins with the format tag.
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive);

@@ -57,6 +57,10 @@ TEST_F(CacheTest, NamesFromSizeAndLocalTime) {
     EXPECT_EQ(cache_file_name(path, m_dir.u16()),
               m_dir.u16() + u"/!vistrelcache/1234564281357.250000");
     EXPECT_EQ(cache_file_name(from_utf8(m_dir.file("missing.jpg")), drive()), u"");
+    // From a size and time read elsewhere (a folder's listing), the same name.
+    EXPECT_EQ(cache_file_part(123456, int64_t(timegm(&when)) * 1000000000 + 250000000),
+              u"1234564281357.250000");
+    EXPECT_EQ(cache_file_part(7, -1), u"71231235959.999000");  // just before 1970
     tzset();
 }
 
