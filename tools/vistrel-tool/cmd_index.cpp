@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "build_pool.h"
 #include "library/drives.h"
-#include "library/jpeg/jpeg_guard.h"
 #include "library/photo_library.h"
 #include "platform/app_folders.h"
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
+#include "build_pool.h"
+#include "library/jpeg/jpeg_guard.h"
 #include "tool_command.h"
 
 namespace vistrel::tool {
@@ -28,10 +28,9 @@ const ToolCommand kCommand{
     "index", "[--list] [--jobs N] [--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
     "searches the documents folder and the storage cards (or the folders given) for pictures, "
     "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
-    "default the one the program reads, see 'expand --files') and prints the albums found; --list "
-    "prints "
-    "every picture built, names byte for byte as the file system holds them; --jobs builds N "
-    "pictures at once (by default one per processor); a picture that cannot be cached is "
+    "default the one the program reads, see 'expand --files') and prints the albums found; "
+    "--list prints every picture built, names byte for byte as the file system holds them; "
+    "--jobs builds N pictures at once (by default one per processor); a picture that cannot be cached is "
     "listed with the reason",
     run_index};
 const ToolCommandRegistration kRegistration(kCommand);
@@ -158,10 +157,9 @@ int run_index(const std::vector<std::string>& raw) {
     // Only the cards given: an empty list when documents alone are asked for.
     if (!cards.empty() || !documents.empty()) setenv("VISTREL_CARDS", cards.c_str(), 1);
     if (!documents_folder_exists())
-        std::printf(
-            "no documents folder (%s names no existing folder): only the cards are "
-            "searched\n",
-            documents.empty() ? "%my_documents%" : documents.c_str());
+        std::printf("no documents folder (%s names no existing folder): only the cards are "
+                    "searched\n",
+                    documents.empty() ? "%my_documents%" : documents.c_str());
 
     // Our own words for pictures that cannot be cached, not the decoder's.
     show_jpeg_messages(false);
