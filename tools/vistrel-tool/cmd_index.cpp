@@ -30,8 +30,8 @@ const ToolCommand kCommand{
     "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
     "default the one the program reads, see 'expand --files') and prints the albums found; "
     "--list prints every picture built, names byte for byte as the file system holds them; "
-    "--jobs builds N pictures at once (by default one per processor); a picture that cannot be cached is "
-    "listed with the reason",
+    "--jobs builds N pictures at once (by default one per processor); a picture that cannot "
+    "be cached is listed with the reason",
     run_index};
 const ToolCommandRegistration kRegistration(kCommand);
 
