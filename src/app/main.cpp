@@ -109,7 +109,9 @@ int run(const AppOptions& options) {
         return 1;
     }
     trace() << tick_count() << "WinMain 0\n";
-    const std::u16string command_line = from_utf8(options.path);
+    // A slide show starts on its folder's album (the viewer's slide show follows it there).
+    const std::u16string command_line =
+        from_utf8(options.slideshow.empty() ? options.path : options.slideshow);
     SingleInstance single(u"DezivovClass_Vistrel");
     if (single.show_running_instance_open_bracket(command_line)) return 0;
     trace() << tick_count() << "WindMain 1\n";

@@ -115,6 +115,21 @@ TEST_F(Installed, ReadsAListLeftBesideTheProgram) {
     EXPECT_EQ(test::read_file_bytes(beside), bytes);
 }
 
+TEST_F(Installed, SlideShowStartsOnItsFolder) {
+    const test::CommandResult run =
+        vistrel({"--headless", "--slideshow", m_dir.file("photos/Holiday"), "--script",
+                 m_dir.file("quit.txt")});
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::string screens = test::read_file_bytes(m_dir.file("screens.txt"));
+    EXPECT_NE(screens.find("FolderScreen"), std::string::npos) << screens;
+    EXPECT_NE(screens.find("text=\"Holiday\""), std::string::npos) << screens;
+
+    const test::CommandResult missing =
+        vistrel({"--headless", "--slideshow", m_dir.file("nowhere"), "--loop"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(count_of(missing.out, "cannot find " + m_dir.file("nowhere")), 1u) << missing.out;
+}
+
 TEST_F(Installed, SaysWhichFileItCannotWriteOrFindAndGoesOn) {
     // The state folder cannot be made: a file stands where it would be.
     test::write_file(m_dir.file("blocked"), "");
