@@ -255,7 +255,7 @@ void TileRenderer::request_tile(ZoomImage& view, int level, int column, int row)
             std::stable_sort(order.begin(), order.end(),
                              [](const auto& a, const auto& b) { return a.first < b.first; });
             for (auto& entry : order) kept.splice(kept.end(), m_queue, entry.second);
-            m_queue.erase(rest, m_queue.end());
+            m_queue.erase(std::next(m_queue.begin()), m_queue.end());
             m_queue.splice(m_queue.end(), kept);
         }
         const bool queued = std::any_of(m_queue.begin(), m_queue.end(), [&](const TileRequest& r) {
@@ -296,9 +296,19 @@ void TileRenderer::start() {
 }
 
 void TileRenderer::stop() {
-    m_worker.request_stop();
-    m_wake.set();
+    {
+        // Under Q, so that the worker cannot reset the wake event after this.
+        std::scoped_lock lock(m_queue_mutex);
+        m_worker.request_stop();
+        m_wake.set();
+    }
     m_worker.join();
+}
+
+void TileRenderer::reset_wake() {
+    // With requests still queued the worker must not fall asleep over them.
+    std::scoped_lock lock(m_queue_mutex);
+    if (m_queue.empty()) m_wake.reset();
 }
 
 bool TileRenderer::idle_flag() const {
@@ -342,7 +352,7 @@ void TileRenderer::run_worker() {
         bool empty = false;
         {
             std::scoped_lock lock(m_queue_mutex);
-            if (m_queue.empty()) {
+            if (m_queue.empty() && !m_worker.stop_requested()) {
                 empty = true;
                 m_wake.reset();
                 std::scoped_lock idle(m_idle_mutex);

@@ -98,7 +98,8 @@ public:
     bool landscape() const { return m_landscape.load(); }
     bool idle_flag() const;
     void clear_idle();
-    void reset_wake() { m_wake.reset(); }
+    // Lets the worker sleep (unless requests are queued).
+    void reset_wake();
     // Requests queued or finished tiles waiting for hand-over.
     bool pending() const;
     // The worker has nothing to do and nothing waits for hand-over.

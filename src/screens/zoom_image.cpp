@@ -103,8 +103,9 @@ double ZoomImage::fit_zoom() const {
     const double w = laid_out(0), h = laid_out(1);
     if (width() < 1 || height() < 1 || w < 1 || h < 1) return fit_level();
     const double ratio = std::min(width() / w, height() / h);
+    // Below level 0 the smallest level is drawn reduced, so that every picture fits.
     const double zoom = m_max_level + std::log2(ratio);
-    return std::clamp(zoom, 0.0, double(m_max_level));
+    return std::clamp(zoom, double(kMinZoom), double(m_max_level));
 }
 
 double ZoomImage::laid_out(int axis) const {

@@ -42,6 +42,7 @@ public:
 class ZoomImage : public Element {
 public:
     static constexpr double kMaxFlingSpeed = 2000;  // pixels per second
+    static constexpr int kMinZoom = -4;             // level 0 drawn at 1/16
 
     explicit ZoomImage(Element* parent);
     ~ZoomImage() override;
@@ -74,7 +75,7 @@ public:
     // The largest whole level n (from max_level down) for which the element is at least
     // tile * 2^n on both sides; 0 when none.
     int fit_level() const;
-    // The real zoom at which the whole picture fits the element (within 0..max_level).
+    // The real zoom at which the whole picture fits the element (kMinZoom..max_level).
     double fit_zoom() const;
     Size tile_size() const { return m_tile; }
     Size picture_size() const { return m_picture; }
