@@ -449,8 +449,10 @@ void ImageViewer::on_document_refresh(const std::u16string& path) {
     if (!m_open || m_in_reset) return;
     for (int slot = 0; slot < TileRenderer::kSlots; ++slot) {
         if (picture_for(slot) != path) continue;
-        // A slot already reading the cache file has nothing to gain.
-        if (m_tiles.state(slot) == SlotState::Ready) return;
+        // Only a change of the cache file's state is worth a reload (a slot reading the
+        // cache file already has nothing to gain).
+        const SlotState now = TileRenderer::state_for(path, m_drive);
+        if (m_tiles.state(slot) == SlotState::Ready || now == m_tiles.state(slot)) return;
         trace() << "on_document_refresh begin\n";
         m_in_reset = true;
         m_tiles.release_tiles(slot);

@@ -89,6 +89,12 @@ TileRenderer::Slot* TileRenderer::slot_by_id(int id) {
     return nullptr;
 }
 
+SlotState TileRenderer::state_for(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string cache = cache_file_name(picture, drive);
+    if (cache.empty() || is_failed_thumbnail(cache)) return SlotState::Bad;
+    return file_info(cache).exists ? SlotState::Ready : SlotState::Loading;
+}
+
 void TileRenderer::reset(int index, const std::u16string& picture, const std::u16string& drive) {
     Slot& slot = m_slots[index];
     const int old_id = slot.id;

@@ -67,6 +67,9 @@ public:
     // The slot showing `view`, or -1.
     int slot_of(const ZoomImage* view) const;
 
+    // The state a slot showing `picture` takes now: whether its cache file exists, is the
+    // failure marker, or is still to be built.
+    static SlotState state_for(const std::u16string& picture, const std::u16string& drive);
     // Gives the slot a new picture (empty: none) and a tile source for it.
     void reset(int slot, const std::u16string& picture, const std::u16string& drive);
     // Sets the slot's view up for its source (or for placeholders over `viewer_size`).

@@ -204,9 +204,17 @@ TEST_F(ViewerTest, ADoubleTapZoomsInOneLevelUnderTheFinger) {
 }
 
 TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsReady) {
+    build_caches = false;
     make_pictures(2, {600, 400}, false);
     open(0);
+    settle();
+    // Shown straight from the picture file meanwhile.
     EXPECT_EQ(viewer->tiles().state(1), SlotState::Loading);
+    EXPECT_TRUE(viewer->tiles().direct(1));
+    EXPECT_TRUE(viewer->current_view()->screen_complete());
+    // The photo library builds it now and tells the viewer.
+    build_caches = true;
+    library->add_picture(pictures[0], dir.u16());
     for (int i = 0; i < 500 && viewer->tiles().state(1) != SlotState::Ready; ++i) {
         frame();
         sleep_ms(2);
