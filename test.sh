@@ -1,12 +1,52 @@
 #!/usr/bin/env bash
 # Sets up and builds Vistrel, then runs every test through ctest.
+#   ./test.sh              the Release build and the whole suite
+#   ./test.sh --sanitize   the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#                          (build-asan/), then the threaded parts under ThreadSanitizer
+#                          (build-tsan/); every report halts the test that made it
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/setup.sh
-cd "${VISTREL_BUILD_DIR:-build}"
-run=(ctest --output-on-failure -j "$(nproc)" --timeout 600)
-# Without a desktop, the window tests get a virtual one.
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  run=(xvfb-run -a "${run[@]}")
+
+# Runs ctest in build folder $1 with the further arguments; without a desktop the window
+# tests get a virtual one.
+run_ctest() {
+  local dir=$1
+  shift
+  local run=(ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 900 "$@")
+  if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+    run=(xvfb-run -a "${run[@]}")
+  fi
+  "${run[@]}"
+}
+
+if [ "${1:-}" != "--sanitize" ]; then
+  ./scripts/setup.sh
+  run_ctest "${VISTREL_BUILD_DIR:-build}"
+  exit 0
 fi
-"${run[@]}"
+
+# The tests of the threaded parts: photo library and its worker, tile renderer, active-object
+# scheduler and threads, single-instance hand-over.
+threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance'
+sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
+export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
+export UBSAN_OPTIONS=$sanitizer_options
+export TSAN_OPTIONS=$sanitizer_options:second_deadlock_stack=1
+
+VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVISTREL_SANITIZE=address,undefined -DVISTREL_BENCH=OFF
+# A real window loads the desktop's libraries (the bus, the GL driver), whose own
+# allocations outlive the program: leaks are checked everywhere else.
+window_tests='OpensARealWindow'
+run_ctest build-asan -E "$window_tests"
+ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests"
+
+# ThreadSanitizer builds only the test programs it runs.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SANITIZE=thread \
+  -DVISTREL_BENCH=OFF >/dev/null
+tsan_targets=()
+for t in test_library test_shell test_platform test_screens test_app vistrel vistrel-tool; do
+  if ninja -C build-tsan -t targets all 2>/dev/null | grep -q "^$t:"; then tsan_targets+=("$t"); fi
+done
+cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"
+run_ctest build-tsan -R "$threaded"

@@ -9,12 +9,15 @@ endif()
 # A fuzzing build instruments every library, so that libFuzzer sees coverage inside the
 # code under test, not only in the fuzz target's own source.
 if(VISTREL_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g)
+  # Every report halts, so that libFuzzer writes the input as an artifact.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
 if(VISTREL_SANITIZE)
-  add_compile_options(-fsanitize=${VISTREL_SANITIZE} -fno-omit-frame-pointer -g)
+  add_compile_options(-fsanitize=${VISTREL_SANITIZE} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=${VISTREL_SANITIZE})
 endif()
 
@@ -38,7 +41,7 @@ function(vistrel_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} vistrel_test_support GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "VISTREL_PHOTOS=${VISTREL_PHOTOS_DIR};VISTREL_SOURCE=${PROJECT_SOURCE_DIR}"
+    PROPERTIES ENVIRONMENT "VISTREL_PHOTOS=${VISTREL_PHOTOS_DIR}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

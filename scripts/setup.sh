@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  librsvg2-bin
   clang libclang-rt-14-dev
   xvfb xauth
 )

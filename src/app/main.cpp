@@ -14,7 +14,6 @@
 #include "options.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "shell/key_codes.h"
 #include "shell/script.h"
 #include "ui/element_kinds.h"
 
@@ -75,7 +74,7 @@ int run(const AppOptions& options) {
 
     std::unique_ptr<Window> window;
     if (!options.headless) {
-        window = SdlWindow::create(options.profile, *clock, u"Vistrel", virtual_key_from_sdl);
+        window = SdlWindow::create(options.profile, *clock, u"Vistrel");
         if (!window) {
             std::fprintf(stderr,
                          "vistrel: no desktop to open a window on (try --headless or "

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "display/sdl_keys.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 
@@ -16,7 +17,6 @@ struct SdlWindow::Native {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
     Uint32 wake_event = 0;
-    SdlWindow::KeyTranslator translate_key = nullptr;
     bool sdl_started = false;
 
     ~Native() {
@@ -45,10 +45,8 @@ void window_size(Size panel, int& width, int& height) {
 }  // namespace
 
 std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock& clock,
-                                             const std::u16string& title,
-                                             KeyTranslator translate_key) {
+                                             const std::u16string& title) {
     auto native = std::make_unique<Native>();
-    native->translate_key = translate_key;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         trace() << "SdlWindow: no desktop: " << SDL_GetError() << "\n";
         return nullptr;
@@ -195,8 +193,7 @@ void SdlWindow::translate(const void* native_event) {
             return;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            const uint32_t vk =
-                m_native->translate_key ? m_native->translate_key(event.key.keysym.sym) : 0;
+            const uint32_t vk = virtual_key_from_sdl(event.key.keysym.sym);
             if (vk) native_key(vk, event.type == SDL_KEYDOWN, event.key.repeat != 0);
             return;
         }

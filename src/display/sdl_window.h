@@ -11,14 +11,9 @@ namespace vistrel {
 
 class SdlWindow final : public Window {
 public:
-    // SDL key codes to virtual keys (0: no counterpart); given by the layer that owns the
-    // key table.
-    using KeyTranslator = uint32_t (*)(int32_t sdl_keycode);
-
     // Nothing when no desktop is available (SDL cannot start its video part).
     static std::unique_ptr<SdlWindow> create(const DeviceProfile& profile, Clock& clock,
-                                             const std::u16string& title,
-                                             KeyTranslator translate_key);
+                                             const std::u16string& title);
     ~SdlWindow() override;
 
     void screen_changed(Rect rect) override;

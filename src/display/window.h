@@ -1,9 +1,9 @@
 #pragma once
-// The program's one top-level window, as the emulated device's window system offers it: a
-// message queue with timers and pointer capture, the device profile (screen size, dots per
-// inch, device class, the orientation the system reports), and the screen memory the user
-// sees. Native input arrives in the screen's own coordinates and is turned into the
-// system's orientation before it is queued, as a rotated device's system does.
+// The program's one top-level window: a message queue with timers and pointer capture,
+// the device profile (screen size, dots per inch, device class, the orientation the system
+// reports), and the screen memory the user sees. Native input arrives in the screen's own
+// coordinates and is turned into the system's orientation before it is queued, as a
+// rotated device's system does.
 //
 // Messages are taken from the queue on the user-interface thread; post_message may be
 // called from any thread.
@@ -60,8 +60,8 @@ public:
     int system_orientation() const { return m_profile.orientation; }
     // The screen as the system shows it (the panel turned by the system orientation).
     Size screen_size() const;
-    // Turns the emulated device: the screen keeps its memory; a setting-change message
-    // tells the program, and the turn takes effect when it is taken from the queue.
+    // Turns the device: the screen keeps its memory; a setting-change message tells the
+    // program, and the turn takes effect when it is taken from the queue.
     void set_system_orientation(int orientation);
 
     // --- Screen memory: the panel, in its own orientation, as the user sees it ---

@@ -1,6 +1,7 @@
 #pragma once
-// The language-name table (one row per primary language identifier of the original
-// platform) and the user's language as that identifier, read from the locale.
+// The language-name table (one row per primary language identifier, the numbers language
+// files and settings store) and the user's language as that identifier, read from the
+// locale.
 
 #include <cstdint>
 #include <string>

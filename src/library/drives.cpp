@@ -1,6 +1,7 @@
 #include "library/drives.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,7 +51,7 @@ bool holds_documents(const std::u16string& card, const std::u16string& documents
     if (documents.size() == card.size() || card.empty()) return true;
     const char16_t next = documents[card.size()];
     const char16_t last = card.back();
-    return next == u'/' || next == u'\\' || last == u'/' || last == u'\\';
+    return is_separator(next) || is_separator(last);
 }
 
 }  // namespace
@@ -82,7 +83,7 @@ std::vector<std::u16string> storage_cards() {
         std::istringstream parts{std::string(listed)};
         std::string part;
         while (std::getline(parts, part, ':'))
-            if (!part.empty()) cards.push_back(from_utf8(part));
+            if (!part.empty()) cards.push_back(from_file_name(part));
         return cards;
     }
     std::ifstream in("/proc/self/mounts");
@@ -92,7 +93,7 @@ std::vector<std::u16string> storage_cards() {
     const std::string user = user_name();
     if (!user.empty()) roots.push_back("/run/media/" + user);
     for (const auto& point : removable_mount_points(table.str(), roots))
-        cards.push_back(from_utf8(point));
+        cards.push_back(from_file_name(point));
     return cards;
 }
 
@@ -110,6 +111,12 @@ bool find_drives(FileVisitor& visitor) {
         if (!visitor.on_directory(card)) break;
     }
     return true;
+}
+
+bool documents_folder_exists() {
+    const std::u16string documents = expand_path(u"%my_documents%");
+    struct stat st {};
+    return !documents.empty() && stat(to_utf8(documents).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool is_excluded_picture(std::u16string_view path) {

@@ -19,6 +19,11 @@ std::vector<std::u16string> storage_cards();
 // own). A false answer from the visitor ends the enumeration. Always returns true.
 bool find_drives(FileVisitor& visitor);
 
+// Whether "%my_documents%" names an existing folder. Without one (no VISTREL_DOCUMENTS, no
+// pictures folder, no home) the documents drive is not searched: its paths would expand
+// below the file system's root.
+bool documents_folder_exists();
+
 // Whether a picture lies in a place that is never shown: its path contains, with exact case,
 // "Program Files", "Windows" or the cache folder's name.
 bool is_excluded_picture(std::u16string_view path);

@@ -17,6 +17,8 @@ struct LibraryEvent {
     std::u16string folder;
     int count = 0;
     double fraction = 0;
+    // With `path`: its cache file could not be built (see PhotoLibrary::is_failed_picture).
+    bool failed = false;
 };
 
 class LibraryListener {

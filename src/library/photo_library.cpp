@@ -10,6 +10,7 @@
 #include "library/drives.h"
 #include "library/file_walker.h"
 #include "platform/path_parts.h"
+#include "platform/text.h"
 #include "platform/trace.h"
 
 namespace vistrel {
@@ -64,6 +65,7 @@ Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_p
 
 PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(options)) {
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
+    if (!m_options.check_cache) m_options.check_cache = is_cache_file_valid;
     {
         TracedSection folders(m_folders_mutex, "PhotoLibrary", "m_folders_mutex");
         trace() << "ini load start\n";
@@ -155,7 +157,10 @@ void PhotoLibrary::set_key_picture(const std::u16string& picture, const std::u16
                 record.key_picture = key;
                 break;
             }
-        save_folders(m_options.folder_list, m_folders);
+        if (m_rebuilding)
+            trace() << "set_key_picture: folder list saved when the search ends\n";
+        else
+            save_folders(m_options.folder_list, m_folders);
     }
     notify(folders_changed_event());
 }
@@ -172,7 +177,10 @@ void PhotoLibrary::set_folder_size(const std::u16string& picture, int size) {
             else
                 record->size = size;
         }
-        save_folders(m_options.folder_list, m_folders);
+        if (m_rebuilding)
+            trace() << "set_folder_size: folder list saved when the search ends\n";
+        else
+            save_folders(m_options.folder_list, m_folders);
     }
     notify(folders_changed_event());
 }
@@ -186,13 +194,15 @@ std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
     while (begin > 0 && !is_separator(folder[begin - 1]))
         --begin;
     const std::u16string name = folder.substr(begin, end - 1 - begin);
-    return name == u"%my_documents%" ? u"My documents" : name;
+    return name == u"%my_documents%" ? u"My documents" : readable_name(name);
 }
 
 void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16string& drive) {
     const std::u16string folder = directory_part(picture);
+    const std::u16string name = cache_file_name(picture, drive);  // before the lock: a stat
     {
         TracedSection map(m_map_mutex, "add_picture", "m_map_mutex");
+        if (failed_unchanged(picture, name)) return;
         if (!m_pending.add(folder, drive, picture)) return;
         TracedSection progress(m_progress_mutex, "add_picture", "m_progress_max_mutex");
         ++m_progress_max;
@@ -214,6 +224,7 @@ void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
     } else if (priority == Priority::NotQueued) {
         LibraryEvent event;
         event.path = picture;
+        event.failed = is_failed_picture(picture);
         notify(event);
     }
 }
@@ -221,6 +232,24 @@ void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
 void PhotoLibrary::set_current_folder(const std::u16string& folder) {
     TracedSection section(m_current_folder_mutex, "set_current_folder", "m_current_folder_mutex");
     m_current_folder = folder;
+}
+
+bool PhotoLibrary::failed_unchanged(const std::u16string& picture,
+                                    const std::u16string& name) const {
+    const auto failed = m_failed.find(picture);
+    // A missing picture (empty name) stays failed until it is back.
+    return failed != m_failed.end() && failed->second.cache_name == name;
+}
+
+bool PhotoLibrary::is_failed_picture(const std::u16string& picture) {
+    FailedPicture failed;
+    {
+        TracedSection map(m_map_mutex, "is_failed_picture", "m_map_mutex");
+        const auto found = m_failed.find(picture);
+        if (found == m_failed.end()) return false;
+        failed = found->second;
+    }
+    return cache_file_name(picture, failed.drive_path) == failed.cache_name;
 }
 
 std::u16string PhotoLibrary::current_folder() {
@@ -236,8 +265,11 @@ void PhotoLibrary::poll_events() {
             events.emplace_back().search_complete = true;
             m_search_complete = false;
         }
-        for (; !m_completed_pictures.empty(); m_completed_pictures.pop_front())
-            events.emplace_back().path = m_completed_pictures.front();
+        for (; !m_completed_pictures.empty(); m_completed_pictures.pop_front()) {
+            LibraryEvent& event = events.emplace_back();
+            event.path = m_completed_pictures.front().path;
+            event.failed = m_completed_pictures.front().failed;
+        }
         if (m_progress_max > 0) {
             const int value = m_progress_value;
             if (value < m_progress_max && value != m_last_reported_value) {
@@ -249,7 +281,13 @@ void PhotoLibrary::poll_events() {
             if (m_progress_max == m_progress_value) {
                 events.emplace_back().cache_complete = true;
                 m_progress_max = m_progress_value = m_last_reported_value = 0;
+                m_cache_complete_due = false;
             }
+        } else if (m_cache_complete_due) {
+            // The search left nothing to build.
+            events.emplace_back().cache_complete = true;
+            m_progress_value = m_last_reported_value = 0;
+            m_cache_complete_due = false;
         }
     }
     // Outside the lock, so that a listener may call anything without meeting the worker.
@@ -264,6 +302,7 @@ LibraryProgress PhotoLibrary::progress() {
 
 void PhotoLibrary::save_folder_list() {
     TracedSection section(m_folders_mutex, "run", "m_folders_mutex");
+    m_rebuilding = false;
     save_folders(m_options.folder_list, m_folders);
 }
 
@@ -271,19 +310,20 @@ void PhotoLibrary::run() {
     set_priority(-1);
     m_wake.wait();
     while (!stop_requested()) {
+        bool search_due = false;
         {
+            // The request is taken here; one made while the search runs asks for another.
             TracedSection section(m_need_search_mutex, "run", "m_need_search_mutex");
-            if (m_need_search) {
-                const bool finished = search();
-                m_need_search = false;
-                // A search cut short leaves the list of the last whole search on file.
-                if (finished) {
-                    save_folder_list();
-                    TracedSection progress(m_progress_mutex, "run", "m_search_complete_mutex");
-                    m_search_complete = true;
-                    m_progress_value = 0;
-                }
-            }
+            search_due = m_need_search;
+            m_need_search = false;
+        }
+        // A search cut short leaves the list of the last whole search on file.
+        if (search_due && search()) {
+            save_folder_list();
+            TracedSection progress(m_progress_mutex, "run", "m_search_complete_mutex");
+            m_search_complete = true;
+            // Nothing built during a search, so the two meet only when nothing is queued.
+            if (m_progress_value == m_progress_max) m_cache_complete_due = true;
         }
         if (stop_requested()) break;
         create_cache();
@@ -300,14 +340,25 @@ bool PhotoLibrary::search() {
     FileCollector drives;
     find_drives(drives);
     {
+        TracedSection map(m_map_mutex, "search", "m_map_mutex");
         TracedSection folders(m_folders_mutex, "search", "m_folders_mutex");
         TracedSection progress(m_progress_mutex, "search", "m_progress_max_mutex");
         m_folders.clear();
-        m_progress_max = 0;
+        m_rebuilding = true;
+        // The pictures still queued are part of this round of builds.
+        m_progress_max = static_cast<int>(m_pending.picture_count());
+        m_progress_value = m_last_reported_value = 0;
+        m_cache_complete_due = false;
     }
     for (const std::u16string& card : drives.directories)
         if (!check_drive(with_separator(card))) return false;
-    return check_drive(kDocumentsDrive);
+    if (documents_folder_exists()) return check_drive(kDocumentsDrive);
+    if (!m_told_no_documents) {
+        trace() << tick_count() << "search: no documents folder, "
+                << "%my_documents% is not searched\n";
+        m_told_no_documents = true;
+    }
+    return true;
 }
 
 bool PhotoLibrary::check_drive(const std::u16string& drive) {
@@ -323,19 +374,26 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         for (const std::u16string& path : *paths)
             listed.insert(file_name_part(path));
 
-    TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
     size_t hint = 0;
     for (const std::u16string& picture : pictures.files) {
         if (stop_requested()) return false;
+        // The storage is read with no lock held; each picture's result is then entered
+        // under the locks in a short section.
         const std::u16string name = cache_file_name(picture, drive);
         if (name.empty()) continue;  // gone meanwhile
         const std::u16string file = file_name_part(name);
         const std::u16string folder = directory_part(picture);
+        const bool listed_file = listed.count(file) != 0;
+        const bool valid = listed_file && m_options.check_cache(name);
+        TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
         bool queued = false;
-        if (listed.count(file) && is_cache_file_valid(name))
+        if (valid) {
             used.insert(file);
-        else
+        } else if (failed_unchanged(picture, name)) {
+            if (listed_file) used.insert(file);  // keep its failure marker
+        } else {
             queued = m_pending.add(folder, drive, picture);
+        }
         {
             TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
             if (Folder* record = find_folder(m_folders, folder, hint))
@@ -362,17 +420,28 @@ void PhotoLibrary::create_cache() {
         next = m_pending.next(current_folder());
     }
     if (!next) return;
-    m_options.build_cache(next->picture, next->drive_path, [this] { return stop_requested(); });
+    // Without a documents folder its drive would expand to the root: nothing is written.
+    const bool buildable = next->drive_path != kDocumentsDrive || documents_folder_exists();
+    const bool built =
+        buildable &&
+        m_options.build_cache(next->picture, next->drive_path, [this] { return stop_requested(); });
+    // A build cut short by a stop request is no failure of the picture.
+    const bool failed = !built && !stop_requested();
+    const std::u16string name = failed ? cache_file_name(next->picture, next->drive_path) : u"";
     // The picture built leaves the queue by its path: the list may have been re-ordered
     // while it was being built.
     bool removed;
     {
         TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
         removed = m_pending.remove(directory_part(next->picture), next->picture);
+        if (failed)
+            m_failed[next->picture] = {name, next->drive_path};
+        else
+            m_failed.erase(next->picture);
     }
     if (!removed) return;
     TracedSection progress(m_progress_mutex, "create_cache", "m_picture_complete_mutex");
-    m_completed_pictures.push_back(next->picture);
+    m_completed_pictures.push_back({next->picture, failed});
     ++m_progress_value;
 }
 

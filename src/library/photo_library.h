@@ -7,13 +7,27 @@
 // screen. It queues events as flags and counters, and poll_events (called by every screen
 // on each frame) delivers them to the listeners, after releasing its lock.
 //
-// Locks, always taken in this order: m_need_search_mutex (held by the worker for a whole
-// search), m_map_mutex (the pending pictures), m_folders_mutex (the folder list), the
-// progress lock (counters and flags), m_current_folder_mutex. All are re-entrant. Every
-// locked section is traced as "<operation> <lock> start" and "... end".
+// Locks, always taken in this order: m_need_search_mutex (the search request),
+// m_map_mutex (the pending pictures and the pictures that failed), m_folders_mutex (the
+// folder list), the progress lock (counters and flags), m_current_folder_mutex. All are
+// re-entrant. Every locked section is traced as "<operation> <lock> start" and "... end".
+// No lock is held while the worker walks a drive or reads a cache file, so the screens'
+// calls never wait for a search or a build.
+//
+// Events, as poll_events delivers them:
+// - search_complete when a search has ended; the folder list is then whole and on file.
+// - picture_ready with `path` for every picture whose build has ended; `failed` is set
+//   when its cache file could not be made (also when not even the empty failure marker
+//   could be written, so is_failed_thumbnail cannot tell): ask is_failed_picture.
+// - progress with the fraction of the pictures built out of those queued: the pictures
+//   still queued when a search starts count in its maximum.
+// - cache_complete once every queued picture is built, and also right after a search
+//   that left nothing to build (it queued nothing, or found nothing), so a screen can
+//   treat it as the end of a search and its builds in every case.
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,9 +44,13 @@ namespace vistrel {
 using CacheBuildFunction = std::function<bool(const std::u16string& picture,
                                               const std::u16string& drive, const StopTest& stop)>;
 
+// Tells whether a search found a picture's cache file valid. is_cache_file_valid by default.
+using CacheCheckFunction = std::function<bool(const std::u16string& cache_file)>;
+
 struct PhotoLibraryOptions {
     std::u16string folder_list = u"%app_path%/folders.ini";
     CacheBuildFunction build_cache;  // empty: build_cache_file
+    CacheCheckFunction check_cache;  // empty: is_cache_file_valid
 };
 
 // The build counters as poll_events sees them.
@@ -56,28 +74,36 @@ public:
     // Calls every listener in registration order.
     void notify(const LibraryEvent& event);
 
-    // Asks the worker for a search; waits while a search is running.
+    // Asks the worker for a search and returns at once. A request made while a search
+    // runs is served by one more search after it.
     void need_search();
     int get_folders_size();
     // A copy of folder i; an empty record when i is out of range.
     Folder get_folder(int i);
     // The index of the first folder whose key picture is `picture`, or -1.
     int search_folder_num(const std::u16string& picture);
-    // The folder holding `picture` gets `key` as its key picture.
+    // The folder holding `picture` gets `key` as its key picture. The folder list file is
+    // written at once, or, while a search is rebuilding the list, when the search ends
+    // (a file never holds a half-built list).
     void set_key_picture(const std::u16string& picture, const std::u16string& key);
-    // The folder holding `picture` gets `size` pictures, or is removed when that is 0.
+    // The folder holding `picture` gets `size` pictures, or is removed when that is 0;
+    // saved as set_key_picture saves.
     void set_folder_size(const std::u16string& picture, int size);
-    // The name shown for a folder: its last path element, "My documents" for the
-    // documents folder.
+    // The name shown for a folder: its last path element as readable_name shows it,
+    // "My documents" for the documents folder.
     static std::u16string folder_display_name(const std::u16string& folder);
 
     // Queues a picture ahead of the search (one shown without a thumbnail); its folder's
-    // pictures are built first from now on.
+    // pictures are built first from now on. A picture that failed in this run and has not
+    // changed since is not queued again (see is_failed_picture).
     void add_picture(const std::u16string& picture, const std::u16string& drive);
     // Builds the pictures around `picture` first, it first of all; when it is already
     // built, tells the listeners at once.
     void prioritize_picture(const std::u16string& picture);
     void set_current_folder(const std::u16string& folder);
+    // Whether the picture's cache file failed to build in this run and the picture has not
+    // changed (size and modification time) since.
+    bool is_failed_picture(const std::u16string& picture);
     // Delivers the events gathered since the last call.
     void poll_events();
 
@@ -88,8 +114,12 @@ protected:
     void run() override;
 
 private:
-    // Searches every storage card and the documents folder; false when it was stopped.
+    // Searches every storage card and the documents folder (when there is one); false when
+    // it was stopped.
     bool search();
+    // Whether `picture` failed in this run under the cache file name `name` (the name
+    // changes with the picture's size and time). Under m_map_mutex.
+    bool failed_unchanged(const std::u16string& picture, const std::u16string& name) const;
     bool check_drive(const std::u16string& drive);
     // Builds the next pending picture, if any.
     void create_cache();
@@ -103,21 +133,33 @@ private:
 
     RecursiveMutex m_map_mutex;
     PendingPictures m_pending;
+    struct FailedPicture {
+        std::u16string cache_name;  // the name the picture had when it failed
+        std::u16string drive_path;
+    };
+    std::map<std::u16string, FailedPicture> m_failed;  // by picture path
 
     RecursiveMutex m_folders_mutex;
     std::vector<Folder> m_folders;
+    bool m_rebuilding = false;  // a search has emptied the list and not yet finished it
 
     RecursiveMutex m_progress_mutex;
     int m_progress_max = 0;
     int m_progress_value = 0;
     int m_last_reported_value = 0;
     bool m_search_complete = false;
-    std::deque<std::u16string> m_completed_pictures;
+    bool m_cache_complete_due = false;  // a search ended with nothing left to build
+    struct CompletedPicture {
+        std::u16string path;
+        bool failed = false;
+    };
+    std::deque<CompletedPicture> m_completed_pictures;
 
     RecursiveMutex m_current_folder_mutex;
     std::u16string m_current_folder;
 
     ManualResetEvent m_wake;
+    bool m_told_no_documents = false;  // the worker's own
 
     Mutex m_listeners_mutex;  // outside the order: held only to copy or change the list
     std::vector<LibraryListener*> m_listeners;

@@ -10,7 +10,7 @@ namespace vistrel {
 bool matches_pattern(std::u16string_view pattern, std::u16string_view name) {
     // Iterative matcher with one back-tracking point for the last "*": linear in practice,
     // never exponential.
-    if (pattern == u"*.*") return true;  // the original's catch-all, dots or not
+    if (pattern == u"*.*") return true;  // "*.*" matches every name, dots or not
     size_t p = 0, n = 0;
     size_t star = std::u16string_view::npos, resume = 0;
     while (n < name.size()) {
@@ -60,7 +60,7 @@ DirectoryReader::~DirectoryReader() {
 bool DirectoryReader::next(DirectoryEntry& entry) {
     if (!m_dir) return false;
     while (const dirent* d = readdir(m_dir)) {
-        std::u16string name = from_utf8(d->d_name);
+        std::u16string name = from_file_name(d->d_name);
         if (!matches_pattern(m_pattern, name)) continue;
         entry = DirectoryEntry{};
         entry.name = std::move(name);

@@ -1,5 +1,5 @@
 #pragma once
-// Directory listing with the original file system's name patterns.
+// Directory listing with name patterns ("*", "?", and "*.*" for every name).
 
 #include <dirent.h>
 
@@ -21,7 +21,7 @@ struct DirectoryEntry {
 };
 
 // Lists the entries of one folder whose names match a pattern, in the order the file
-// system returns them; "." and ".." are included when they match, as the original did.
+// system returns them; "." and ".." are included when they match.
 // A folder that cannot be opened lists nothing. Symbolic links are reported as
 // themselves and never as folders, so walks do not loop or leave their tree.
 class DirectoryReader {

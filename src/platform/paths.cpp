@@ -58,7 +58,7 @@ bool is_directory(const std::string& path) {
 }
 
 std::u16string existing(const std::string& path) {
-    return is_directory(path) ? from_utf8(path) : std::u16string();
+    return is_directory(path) ? from_file_name(path) : std::u16string();
 }
 
 // XDG_PICTURES_DIR from the environment or from user-dirs.dirs, with $HOME expanded.
@@ -98,7 +98,7 @@ std::u16string get_app_path() {
     std::array<char, kMaxAppPath * 4> buffer{};
     const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     const std::u16string path =
-        n > 0 ? from_utf8(std::string_view(buffer.data(), size_t(n))) : std::u16string();
+        n > 0 ? from_file_name(std::string_view(buffer.data(), size_t(n))) : std::u16string();
     if (n >= static_cast<ssize_t>(buffer.size() - 1) || path.size() > kMaxAppPath - 1)
         log_fatal("get_app_path()", "path is more then MAX_PATH long");
     return path;
@@ -110,7 +110,7 @@ std::u16string special_folder(SpecialFolder folder) {
             const std::string chosen = env("VISTREL_DOCUMENTS");
             if (!chosen.empty()) return existing(chosen);
             const std::string pictures = xdg_pictures_dir();
-            if (is_directory(pictures)) return from_utf8(pictures);
+            if (is_directory(pictures)) return from_file_name(pictures);
             return existing(home_folder() + "/Pictures");
         }
         case SpecialFolder::System:
@@ -130,17 +130,17 @@ std::u16string temp_folder() {
     std::string dir = env("TMPDIR");
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
-    return from_utf8(dir.empty() ? "/tmp" : dir);
+    return from_file_name(dir.empty() ? "/tmp" : dir);
 }
 
 std::u16string config_folder() {
     const std::string value = env("XDG_CONFIG_HOME");
-    return from_utf8(value.empty() ? home_folder() + "/.config" : value);
+    return from_file_name(value.empty() ? home_folder() + "/.config" : value);
 }
 
 std::u16string runtime_folder() {
     const std::string value = env("XDG_RUNTIME_DIR");
-    return is_directory(value) ? from_utf8(value) : temp_folder();
+    return is_directory(value) ? from_file_name(value) : temp_folder();
 }
 
 std::u16string expand_path(const std::u16string& path) {

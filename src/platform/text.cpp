@@ -6,6 +6,15 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
+// The reserved code point of a byte that is not UTF-8.
+char16_t raw_byte(unsigned char byte) {
+    return static_cast<char16_t>(kRawByteBase + byte);
+}
+
+bool is_raw_byte(char16_t c) {
+    return (c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF) || c == kRawBackslash;
+}
+
 void append_utf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -61,6 +70,9 @@ std::string to_utf8(std::u16string_view text) {
             text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
+        } else if (is_raw_byte(text[i])) {
+            out.push_back(static_cast<char>(text[i] - kRawByteBase));
+            continue;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacement;
         }
@@ -91,7 +103,7 @@ std::u16string from_utf8(std::string_view text, bool* ok) {
             extra = 3, cp = b0 & 0x07, minimum = 0x10000;
         } else {
             good = false;
-            out.push_back(kReplacement);
+            out.push_back(raw_byte(b0));
             ++i;
             continue;
         }
@@ -104,15 +116,30 @@ std::u16string from_utf8(std::string_view text, bool* ok) {
         }
         if (j <= static_cast<size_t>(extra) || cp < minimum || cp > 0x10FFFF ||
             (cp >= 0xD800 && cp <= 0xDFFF)) {
+            // Only the first byte is taken as raw; the rest are read again on their own.
             good = false;
-            out.push_back(kReplacement);
-            i += j;
+            out.push_back(raw_byte(b0));
+            ++i;
             continue;
         }
         append_utf16(out, cp);
         i += j;
     }
     if (ok) *ok = good;
+    return out;
+}
+
+std::u16string from_file_name(std::string_view name) {
+    std::u16string out = from_utf8(name);
+    for (char16_t& c : out)
+        if (c == u'\\') c = kRawBackslash;
+    return out;
+}
+
+std::u16string readable_name(std::u16string_view name) {
+    std::u16string out(name);
+    for (char16_t& c : out)
+        if (is_raw_byte(c)) c = static_cast<char16_t>(c - kRawByteBase);
     return out;
 }
 

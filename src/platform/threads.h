@@ -11,7 +11,7 @@
 
 namespace vistrel {
 
-// A re-entrant lock (the original's critical section) and a plain one.
+// A re-entrant lock (one thread may take it again while it holds it) and a plain one.
 using RecursiveMutex = std::recursive_mutex;
 using Mutex = std::mutex;
 

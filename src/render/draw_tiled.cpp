@@ -13,11 +13,15 @@ struct AxisPoints {
     int s0, s1, s2, s3;
 };
 
-// How one axis is drawn: `n` destination pixels from `o`; first `fl` from the first cap at
-// `fs`, then `ml` from the middle starting `mo` into its period, then `ll` from the last
-// cap at `ls`.
+// How one axis is drawn: `length` destination pixels from `start`; first `first_length`
+// from the first cap at source position `first_source`, then `middle_length` from the
+// middle starting `middle_offset` into its period, then `last_length` from the last cap at
+// `last_source`.
 struct AxisPlan {
-    int64_t o = 0, n = 0, fs = 0, fl = 0, mo = 0, ml = 0, ls = 0, ll = 0;
+    int64_t start = 0, length = 0;
+    int64_t first_source = 0, first_length = 0;
+    int64_t middle_offset = 0, middle_length = 0;
+    int64_t last_source = 0, last_length = 0;
 };
 
 // Points must be ordered and every source position they name must lie in [0, extent).
@@ -26,84 +30,97 @@ bool points_valid(const AxisPoints& p, int shift, int extent) {
     return p.s3 == p.s0 || ((p.s3 - 1) >> shift) < extent;
 }
 
-// Splits the axis [pos, pos + len) into caps and middle, then cuts it to [lo, hi).
-AxisPlan plan_axis(int64_t pos, int64_t len, const AxisPoints& p, int64_t lo, int64_t hi) {
+// Splits the axis [pos, pos + len) into the first cap, the middle and the last cap.
+AxisPlan split_axis(int64_t pos, int64_t len, const AxisPoints& p) {
     AxisPlan a;
     const int64_t first = p.s1 - p.s0;
     const int64_t last = p.s3 - p.s2;
-    const int64_t period = p.s2 - p.s1;
-    a.o = pos;
-    a.n = len;
-    a.fs = p.s0;
+    a.start = pos;
+    a.length = len;
+    a.first_source = p.s0;
     if (first + last < len) {
-        a.fl = first;
-        a.ls = p.s2;
-        a.ll = last;
+        a.first_length = first;
+        a.last_source = p.s2;
+        a.last_length = last;
     } else {
         // Too short for both caps: each gets about half, the last keeping its outer end.
-        a.fl = len / 2;
-        a.ll = (len - 1) / 2;
-        if (first < a.fl) {
-            a.ll += a.fl - first;
-            a.fl = first;
+        a.first_length = len / 2;
+        a.last_length = (len - 1) / 2;
+        if (first < a.first_length) {
+            a.last_length += a.first_length - first;
+            a.first_length = first;
         }
-        if (last < a.ll) {
-            a.fl += a.ll - last;
-            a.ll = last;
+        if (last < a.last_length) {
+            a.first_length += a.last_length - last;
+            a.last_length = last;
         }
-        a.ls = p.s3 - a.ll;
+        a.last_source = p.s3 - a.last_length;
     }
-    a.ml = len - a.fl - a.ll;
+    a.middle_length = len - a.first_length - a.last_length;
+    return a;
+}
 
-    if (pos < lo) {
-        int64_t d = lo - pos;
-        a.o = lo;
-        if (d < a.fl) {
-            a.n -= d;
-            a.fl -= d;
-            a.fs += d;
-        } else {
-            d -= a.fl;
-            a.n -= a.fl;
-            a.fl = 0;
-            if (d < a.ml) {
-                a.ml -= d;
-                // Without a period the middle reads on without wrapping.
-                a.mo = period > 0 ? d % period : d;
-                a.n -= d;
-            } else {
-                d -= a.ml;
-                a.n -= a.ml;
-                a.ml = 0;
-                if (d >= a.ll) {
-                    a.ll = 0;
-                    a.n = 0;
-                } else {
-                    a.ls += d;
-                    a.n -= d;
-                    a.ll -= d;
-                }
-            }
-        }
+// Drops what lies before `lo`: from the first cap, then the middle (moving into its
+// period), then the last cap.
+void cut_start(AxisPlan& a, int64_t lo, int64_t period) {
+    if (a.start >= lo) return;
+    int64_t d = lo - a.start;
+    a.start = lo;
+    if (d < a.first_length) {
+        a.length -= d;
+        a.first_length -= d;
+        a.first_source += d;
+        return;
     }
-    if (a.o + a.n > hi) {
-        int64_t e = a.o + a.n - hi;
-        a.n -= e;
-        for (int64_t* part : {&a.ll, &a.ml, &a.fl}) {
-            const int64_t cut = std::min(e, *part);
-            *part -= cut;
-            e -= cut;
-        }
+    d -= a.first_length;
+    a.length -= a.first_length;
+    a.first_length = 0;
+    if (d < a.middle_length) {
+        a.middle_length -= d;
+        // Without a period the middle reads on without wrapping.
+        a.middle_offset = period > 0 ? d % period : d;
+        a.length -= d;
+        return;
     }
+    d -= a.middle_length;
+    a.length -= a.middle_length;
+    a.middle_length = 0;
+    if (d >= a.last_length) {
+        a.last_length = 0;
+        a.length = 0;
+    } else {
+        a.last_source += d;
+        a.length -= d;
+        a.last_length -= d;
+    }
+}
+
+// Drops what lies from `hi` on: from the last cap, then the middle, then the first cap.
+void cut_end(AxisPlan& a, int64_t hi) {
+    if (a.start + a.length <= hi) return;
+    int64_t excess = a.start + a.length - hi;
+    a.length -= excess;
+    for (int64_t* part : {&a.last_length, &a.middle_length, &a.first_length}) {
+        const int64_t cut = std::min(excess, *part);
+        *part -= cut;
+        excess -= cut;
+    }
+}
+
+// Splits the axis [pos, pos + len) into caps and middle, then cuts it to [lo, hi).
+AxisPlan plan_axis(int64_t pos, int64_t len, const AxisPoints& p, int64_t lo, int64_t hi) {
+    AxisPlan a = split_axis(pos, len, p);
+    cut_start(a, lo, p.s2 - p.s1);
+    cut_end(a, hi);
     return a;
 }
 
 // Whether the middle's source positions stay inside the source. With a period they wrap
-// inside [s1, s2); without one they run on from s1 + mo.
+// inside [s1, s2); without one they run on from s1 + middle_offset.
 bool middle_drawable(const AxisPlan& a, const AxisPoints& p, int shift, int extent) {
-    if (a.ml <= 0) return false;
+    if (a.middle_length <= 0) return false;
     if (p.s2 > p.s1) return true;
-    return ((p.s1 + a.mo + a.ml - 1) >> shift) < extent;
+    return ((p.s1 + a.middle_offset + a.middle_length - 1) >> shift) < extent;
 }
 
 }  // namespace
@@ -131,30 +148,33 @@ void draw_tiled(Surface& surface, Point pos, Size size, const Bitmap& src, Point
     const bool middle_y = middle_drawable(ay, py, sh, src.height());
 
     auto draw_row = [&](int64_t dst_y, int64_t src_y) {
-        Pixel* d = dst->row(int(dst_y)) + ax.o;
+        Pixel* d = dst->row(int(dst_y)) + ax.start;
         const Pixel* row = src.row(int(src_y >> sh));
-        if (ax.fl > 0) op.copy_span_shifted(d, row, int(ax.fs), int(ax.fl), sh);
-        d += ax.fl;
+        if (ax.first_length > 0)
+            op.copy_span_shifted(d, row, int(ax.first_source), int(ax.first_length), sh);
+        d += ax.first_length;
         if (middle_x)
-            op.copy_span_wrapped(d, row, int(px.s1 + ax.mo), int(ax.ml), sh, px.s1, px.s2);
-        d += ax.ml;
-        if (ax.ll > 0) op.copy_span_shifted(d, row, int(ax.ls), int(ax.ll), sh);
+            op.copy_span_wrapped(d, row, int(px.s1 + ax.middle_offset), int(ax.middle_length), sh,
+                                 px.s1, px.s2);
+        d += ax.middle_length;
+        if (ax.last_length > 0)
+            op.copy_span_shifted(d, row, int(ax.last_source), int(ax.last_length), sh);
     };
 
-    int64_t y = ay.o;
-    for (int64_t i = 0; i < ay.fl; ++i)
-        draw_row(y++, ay.fs + i);
+    int64_t y = ay.start;
+    for (int64_t i = 0; i < ay.first_length; ++i)
+        draw_row(y++, ay.first_source + i);
     if (middle_y) {
-        int64_t j = py.s1 + ay.mo;
-        for (int64_t i = 0; i < ay.ml; ++i) {
+        int64_t j = py.s1 + ay.middle_offset;
+        for (int64_t i = 0; i < ay.middle_length; ++i) {
             draw_row(y++, j);
             j = j + 1 == py.s2 ? py.s1 : j + 1;
         }
     } else {
-        y += ay.ml;
+        y += ay.middle_length;
     }
-    for (int64_t i = 0; i < ay.ll; ++i)
-        draw_row(y++, ay.ls + i);
+    for (int64_t i = 0; i < ay.last_length; ++i)
+        draw_row(y++, ay.last_source + i);
 }
 
 }  // namespace vistrel

@@ -54,6 +54,7 @@ bool encode(const Bitmap& bitmap, FILE* file, uint8_t* row) {
 
 bool write_png(const Bitmap& bitmap, const std::u16string& path) {
     if (bitmap.width() < 1 || bitmap.height() < 1) return false;
+    if (bitmap.width() > kMaxPngSide || bitmap.height() > kMaxPngSide) return false;
     const std::u16string expanded = expand_path(path);
     const std::string name = to_utf8(expanded);
     std::vector<uint8_t> row(size_t(bitmap.width()) * 3);

@@ -166,14 +166,7 @@ void GameBase::window_procedure(WindowMessage& message) {
             m_application.quit();
             break;
         case MessageKind::Activate:
-            if (message.code) {
-                m_inactive = false;
-                m_last_frame_tick = now();
-                if (listener) listener->on_activated();
-            } else {
-                m_inactive = true;
-                if (listener) listener->on_deactivated();
-            }
+            handle_activate(message.code != 0);
             break;
         case MessageKind::Paint:
             if (!m_display) paint();
@@ -186,16 +179,9 @@ void GameBase::window_procedure(WindowMessage& message) {
                 message.code == kSettingInputPanel)
                 resolution_changed();
             break;
-        case MessageKind::CopyData: {
-            std::u16string text = message.text;
-            if (text == kEmptyCommandLine) text.clear();
-            m_pending_command_lines.push_back(std::move(text));
-            WindowMessage note;
-            note.kind = MessageKind::User;
-            note.code = kCommandLineMessage;
-            window().post_message(std::move(note));
+        case MessageKind::CopyData:
+            queue_command_line(message.text);
             break;
-        }
         case MessageKind::Help:
             if (listener) listener->on_help();
             break;
@@ -203,30 +189,75 @@ void GameBase::window_procedure(WindowMessage& message) {
         case MessageKind::KeyUp:
             handle_key(message);
             break;
-        case MessageKind::Char: {
-            const char16_t c = static_cast<char16_t>(message.code & 0xFFFF);
-            trace() << "WM_CHAR=" << std::u16string(1, c) << " lParam=" << 1
-                    << " ticks=" << tick_count() << "\n";
-            if (m_focused_field && m_manage_control) {
-                if (c >= 32) {
-                    m_bridge_text.push_back(c);
-                    bridge_changed();
-                }
-            } else if (c >= 32) {
-                m_application.dispatch_text(std::u16string(1, c));
-            }
+        case MessageKind::Char:
+            handle_char(static_cast<char16_t>(message.code & 0xFFFF));
             break;
-        }
         case MessageKind::EditChanged:
             if (m_focused_field) m_focused_field->set_text(message.text);
             break;
         case MessageKind::Timer:
-            if (message.code == kFrameTimer) {
-                if (!m_inactive && !m_display) windowed_frame_step();
-            } else if (message.code == kSchedulerTimer) {
-                scheduler().timed_step();
-            }
+            handle_timer(message.code);
             break;
+        case MessageKind::PointerMove:
+        case MessageKind::ButtonDown:
+        case MessageKind::ButtonUp:
+        case MessageKind::CaptureChanged:
+            handle_pointer(message);
+            break;
+        case MessageKind::HotKey:
+            handle_hot_key(message);
+            break;
+        case MessageKind::User:
+            handle_user_message(message.code);
+            break;
+        default:
+            break;
+    }
+}
+
+void GameBase::handle_activate(bool active) {
+    ApplicationListener* listener = m_application.listener();
+    m_inactive = !active;
+    if (active) {
+        m_last_frame_tick = now();
+        if (listener) listener->on_activated();
+    } else {
+        if (listener) listener->on_deactivated();
+    }
+}
+
+// A command line handed over by another start of the program: kept, and delivered from the
+// queue so that the sender is not held up by its handling.
+void GameBase::queue_command_line(const std::u16string& text) {
+    m_pending_command_lines.push_back(text == kEmptyCommandLine ? std::u16string() : text);
+    WindowMessage note;
+    note.kind = MessageKind::User;
+    note.code = kCommandLineMessage;
+    window().post_message(std::move(note));
+}
+
+void GameBase::handle_char(char16_t c) {
+    trace() << "WM_CHAR=" << std::u16string(1, c) << " lParam=" << 1 << " ticks=" << tick_count()
+            << "\n";
+    if (c < 32) return;
+    if (m_focused_field && m_manage_control) {
+        m_bridge_text.push_back(c);
+        bridge_changed();
+    } else {
+        m_application.dispatch_text(std::u16string(1, c));
+    }
+}
+
+void GameBase::handle_timer(uint32_t timer) {
+    if (timer == kFrameTimer) {
+        if (!m_inactive && !m_display) windowed_frame_step();
+    } else if (timer == kSchedulerTimer) {
+        scheduler().timed_step();
+    }
+}
+
+void GameBase::handle_pointer(const WindowMessage& message) {
+    switch (message.kind) {
         case MessageKind::PointerMove:
             m_application.dispatch_pointer_move({message.x, message.y, message.time});
             break;
@@ -249,26 +280,27 @@ void GameBase::window_procedure(WindowMessage& message) {
                 {m_release_x, m_release_y, message.time, false, cancelled});
             break;
         }
-        case MessageKind::HotKey: {
-            const KeyEvent event{key_from_virtual_key(message.code), !message.key_up, true};
-            trace() << "WM_HOTKEY = " << message.code << "(" << KeyName{event.code} << ")"
-                    << " lParam=" << (message.key_up ? 0x1000 : 0) << " ticks=" << tick_count()
-                    << "\n";
-            m_application.dispatch_key(event);
-            break;
-        }
-        case MessageKind::User:
-            if (message.code == kCommandLineMessage) {
-                if (m_pending_command_lines.empty()) break;
-                std::u16string text = std::move(m_pending_command_lines.front());
-                m_pending_command_lines.pop_front();
-                if (listener) listener->on_command_line(text);
-            } else if (message.code == kSchedulerMessage) {
-                scheduler().process_actives();
-            }
-            break;
         default:
             break;
+    }
+}
+
+void GameBase::handle_hot_key(const WindowMessage& message) {
+    const KeyEvent event{key_from_virtual_key(message.code), !message.key_up, true};
+    trace() << "WM_HOTKEY = " << message.code << "(" << KeyName{event.code} << ")"
+            << " lParam=" << (message.key_up ? 0x1000 : 0) << " ticks=" << tick_count() << "\n";
+    m_application.dispatch_key(event);
+}
+
+void GameBase::handle_user_message(uint32_t code) {
+    if (code == kCommandLineMessage) {
+        if (m_pending_command_lines.empty()) return;
+        std::u16string text = std::move(m_pending_command_lines.front());
+        m_pending_command_lines.pop_front();
+        if (ApplicationListener* listener = m_application.listener())
+            listener->on_command_line(text);
+    } else if (code == kSchedulerMessage) {
+        scheduler().process_actives();
     }
 }
 

@@ -119,6 +119,14 @@ private:
     ScreenArea read_screen_info() const;
     void windowed_frame_step();
     void paint();
+    // The handlers of window_procedure, one per kind of message.
+    void handle_activate(bool active);
+    void queue_command_line(const std::u16string& text);
+    void handle_char(char16_t c);
+    void handle_timer(uint32_t timer);
+    void handle_pointer(const WindowMessage& message);
+    void handle_hot_key(const WindowMessage& message);
+    void handle_user_message(uint32_t code);
     void handle_key(const WindowMessage& message);
     bool bridge_key(const WindowMessage& message);
     void bridge_changed();

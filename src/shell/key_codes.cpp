@@ -38,7 +38,7 @@ constexpr KeyRow kKeyRows[] = {
     {63, "VOLUME_UP", nullptr}, {64, "VOLUME_DOWN", nullptr}, {0, nullptr, nullptr},
 };
 
-// Virtual keys of the original platform to key codes; 0 where unmapped.
+// Virtual-key numbers to key codes; 0 where unmapped.
 constexpr std::array<KeyCode, 256> make_virtual_key_table() {
     std::array<KeyCode, 256> t{};
     t[8] = t[27] = key::Backspace;
@@ -76,57 +76,6 @@ constexpr std::array<KeyCode, 256> make_virtual_key_table() {
 
 constexpr auto kVirtualKeys = make_virtual_key_table();
 
-// SDL key codes: printable keys are their character; the others are the scan code with
-// bit 30 set.
-constexpr int32_t sdl_scancode_key(int32_t scancode) {
-    return scancode | (1 << 30);
-}
-
-struct SdlRow {
-    int32_t sdl;
-    uint32_t virtual_key;
-};
-
-constexpr SdlRow kSdlRows[] = {
-    {'\r', 13},
-    {27, 27},
-    {8, 8},
-    {'\t', 9},
-    {' ', 32},
-    {127, 46},
-    {'*', 119},
-    {'#', 120},
-    {sdl_scancode_key(58), 112},   // F1: left soft key
-    {sdl_scancode_key(59), 113},   // F2: right soft key
-    {sdl_scancode_key(60), 114},   // F3: talk
-    {sdl_scancode_key(61), 115},   // F4: end
-    {sdl_scancode_key(63), 117},   // F6: volume up
-    {sdl_scancode_key(64), 118},   // F7: volume down
-    {sdl_scancode_key(65), 119},   // F8: star
-    {sdl_scancode_key(66), 120},   // F9: pound
-    {sdl_scancode_key(73), 45},    // Insert
-    {sdl_scancode_key(74), 36},    // Home
-    {sdl_scancode_key(75), 33},    // Page up
-    {sdl_scancode_key(77), 35},    // End
-    {sdl_scancode_key(78), 34},    // Page down
-    {sdl_scancode_key(79), 39},    // Right
-    {sdl_scancode_key(80), 37},    // Left
-    {sdl_scancode_key(81), 40},    // Down
-    {sdl_scancode_key(82), 38},    // Up
-    {sdl_scancode_key(85), 119},   // keypad *
-    {sdl_scancode_key(88), 13},    // keypad Enter
-    {sdl_scancode_key(101), 93},   // Application (context menu)
-    {sdl_scancode_key(118), 93},   // Menu
-    {sdl_scancode_key(128), 117},  // Volume up
-    {sdl_scancode_key(129), 118},  // Volume down
-    {sdl_scancode_key(224), 17},   // left Ctrl
-    {sdl_scancode_key(225), 16},   // left Shift
-    {sdl_scancode_key(226), 18},   // left Alt
-    {sdl_scancode_key(228), 17},   // right Ctrl
-    {sdl_scancode_key(229), 16},   // right Shift
-    {sdl_scancode_key(230), 18},   // right Alt
-};
-
 }  // namespace
 
 KeyCode key_from_virtual_key(uint32_t virtual_key) {
@@ -153,14 +102,6 @@ std::optional<KeyCode> key_from_name(std::u16string_view name) {
         if (equal) return row->code;
     }
     return std::nullopt;
-}
-
-uint32_t virtual_key_from_sdl(int32_t sdl_keycode) {
-    if (sdl_keycode >= 'a' && sdl_keycode <= 'z') return uint32_t(sdl_keycode - 'a' + 'A');
-    if (sdl_keycode >= '0' && sdl_keycode <= '9') return uint32_t(sdl_keycode);
-    for (const auto& row : kSdlRows)
-        if (row.sdl == sdl_keycode) return row.virtual_key;
-    return 0;
 }
 
 Trace& operator<<(Trace& trace, KeyName key) {

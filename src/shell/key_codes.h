@@ -29,7 +29,8 @@ struct KeyEvent {
     bool first = true;
 };
 
-// The system's virtual key (see `virtual_key_from_sdl`) to our key code; 0 when unmapped.
+// A virtual-key number (as `virtual_key_from_sdl` gives them) to our key code; 0 when
+// unmapped.
 KeyCode key_from_virtual_key(uint32_t virtual_key);
 
 // The name of a key code ("Left", "SOFT_LEFT", "A", "*"); empty when the code has none.
@@ -37,12 +38,6 @@ std::string_view key_name(KeyCode code);
 
 // The code whose name equals `name` exactly, letter case included.
 std::optional<KeyCode> key_from_name(std::u16string_view name);
-
-// SDL key codes (SDL_Keycode values) to the original platform's virtual-key numbers:
-// arrows 37-40, Return 13, Escape 27, Backspace 8, F1/F2 soft keys 112/113, F3/F4 call
-// keys 114/115, F6/F7 volume 117/118, F8/F9 star and pound 119/120, Menu 93. 0 when the
-// key has no counterpart.
-uint32_t virtual_key_from_sdl(int32_t sdl_keycode);
 
 // Writes a key code to the trace log by its name (nothing when it has none).
 struct KeyName {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string_view>
 
 #include "platform/text.h"
 #include "render/png_file.h"
@@ -43,87 +44,145 @@ std::vector<std::string> words_of(const std::string& line) {
     return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
-bool parse_line(const std::string& line, ScriptStep& step, std::string& why) {
-    const std::vector<std::string> w = words_of(line);
-    const std::string& verb = w[0];
-    auto numbers = [&](size_t count, long low, long high, long* out) {
-        if (w.size() != count + 1) {
-            why = verb + " takes " + std::to_string(count) + " number(s)";
-            return false;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            if (!parse_number(w[i + 1], low, high, out[i])) {
-                why = "bad number \"" + w[i + 1] + "\"";
-                return false;
-            }
-        }
-        return true;
+// Reads one line (of at least one word) into a step; each verb has a reader of its own.
+// On failure `why` tells what is wrong with the line.
+class LineReader {
+public:
+    LineReader(const std::string& line, ScriptStep& step, std::string& why)
+        : m_line(line), m_words(words_of(line)), m_step(step), m_why(why) {}
+
+    bool read();
+
+private:
+    const std::string& verb() const { return m_words[0]; }
+    bool fail(std::string why) {
+        m_why = std::move(why);
+        return false;
+    }
+    // Exactly `count` numbers in [low, high] after the verb, into `out`.
+    bool numbers(size_t count, long low, long high, long* out);
+
+    bool read_key();
+    bool read_text();
+    bool read_tap();
+    bool read_drag();
+    bool read_wait_or_frames();
+    bool read_rotate();
+    bool read_shot();
+    bool read_quit();
+
+    const std::string& m_line;
+    const std::vector<std::string> m_words;
+    ScriptStep& m_step;
+    std::string& m_why;
+};
+
+bool LineReader::read() {
+    using Reader = bool (LineReader::*)();
+    static constexpr struct {
+        std::string_view verb;
+        Reader read;
+    } kVerbs[] = {
+        {"key", &LineReader::read_key},
+        {"text", &LineReader::read_text},
+        {"tap", &LineReader::read_tap},
+        {"drag", &LineReader::read_drag},
+        {"wait", &LineReader::read_wait_or_frames},
+        {"frames", &LineReader::read_wait_or_frames},
+        {"rotate", &LineReader::read_rotate},
+        {"shot", &LineReader::read_shot},
+        {"quit", &LineReader::read_quit},
     };
+    for (const auto& entry : kVerbs)
+        if (verb() == entry.verb) return (this->*entry.read)();
+    return fail("unknown step \"" + verb() + "\"");
+}
+
+bool LineReader::numbers(size_t count, long low, long high, long* out) {
+    if (m_words.size() != count + 1)
+        return fail(verb() + " takes " + std::to_string(count) + " number(s)");
+    for (size_t i = 0; i < count; ++i) {
+        if (!parse_number(m_words[i + 1], low, high, out[i]))
+            return fail("bad number \"" + m_words[i + 1] + "\"");
+    }
+    return true;
+}
+
+bool LineReader::read_key() {
+    const std::vector<std::string>& w = m_words;
+    if (w.size() < 2 || w.size() > 3) return fail("key takes a name and down or up");
+    const auto code = key_from_name(from_utf8(w[1]));
+    m_step.virtual_key = code ? virtual_key_for(*code) : 0;
+    if (!code || *code == key::None || m_step.virtual_key == 0)
+        return fail("unknown key \"" + w[1] + "\"");
+    m_step.kind = ScriptStep::Kind::Key;
+    if (w.size() == 3) {
+        if (w[2] != "down" && w[2] != "up") return fail("key takes down or up");
+        m_step.press = w[2] == "down";
+        m_step.release = !m_step.press;
+    }
+    return true;
+}
+
+// The rest of the line after "text" and its blanks, as it stands.
+bool LineReader::read_text() {
+    const size_t start = m_line.find("text") + 4;
+    const size_t first = m_line.find_first_not_of(" \t", start);
+    if (first == std::string::npos) return fail("text takes a string");
+    bool ok = true;
+    m_step.text = from_utf8(m_line.substr(first), &ok);
+    if (!ok) return fail("text is not UTF-8");
+    m_step.kind = ScriptStep::Kind::Text;
+    return true;
+}
+
+bool LineReader::read_tap() {
+    long n[2] = {};
+    if (!numbers(2, -kMaxCoordinate, kMaxCoordinate, n)) return false;
+    m_step.kind = ScriptStep::Kind::Tap;
+    m_step.from = m_step.to = {int(n[0]), int(n[1])};
+    return true;
+}
+
+bool LineReader::read_drag() {
     long n[5] = {};
-    if (verb == "key") {
-        if (w.size() < 2 || w.size() > 3) return why = "key takes a name and down or up", false;
-        const auto code = key_from_name(from_utf8(w[1]));
-        step.virtual_key = code ? virtual_key_for(*code) : 0;
-        if (!code || *code == key::None || step.virtual_key == 0)
-            return why = "unknown key \"" + w[1] + "\"", false;
-        step.kind = ScriptStep::Kind::Key;
-        if (w.size() == 3) {
-            if (w[2] != "down" && w[2] != "up") return why = "key takes down or up", false;
-            step.press = w[2] == "down";
-            step.release = !step.press;
-        }
-        return true;
-    }
-    if (verb == "text") {
-        const size_t start = line.find("text") + 4;
-        const size_t first = line.find_first_not_of(" \t", start);
-        if (first == std::string::npos) return why = "text takes a string", false;
-        bool ok = true;
-        step.text = from_utf8(line.substr(first), &ok);
-        if (!ok) return why = "text is not UTF-8", false;
-        step.kind = ScriptStep::Kind::Text;
-        return true;
-    }
-    if (verb == "tap") {
-        if (!numbers(2, -kMaxCoordinate, kMaxCoordinate, n)) return false;
-        step.kind = ScriptStep::Kind::Tap;
-        step.from = step.to = {int(n[0]), int(n[1])};
-        return true;
-    }
-    if (verb == "drag") {
-        if (!numbers(5, -kMaxCoordinate, kMaxCoordinate, n)) return false;
-        if (n[4] < 0 || n[4] > kMaxMilliseconds) return why = "bad duration", false;
-        step.kind = ScriptStep::Kind::Drag;
-        step.from = {int(n[0]), int(n[1])};
-        step.to = {int(n[2]), int(n[3])};
-        step.amount = uint32_t(n[4]);
-        return true;
-    }
-    if (verb == "wait" || verb == "frames") {
-        if (!numbers(1, 0, verb == "wait" ? kMaxMilliseconds : kMaxFrames, n)) return false;
-        step.kind = verb == "wait" ? ScriptStep::Kind::Wait : ScriptStep::Kind::Frames;
-        step.amount = uint32_t(n[0]);
-        return true;
-    }
-    if (verb == "rotate") {
-        if (!numbers(1, 0, 3, n)) return false;
-        step.kind = ScriptStep::Kind::Rotate;
-        step.amount = uint32_t(n[0]);
-        return true;
-    }
-    if (verb == "shot") {
-        if (w.size() != 2) return why = "shot takes one file name", false;
-        step.kind = ScriptStep::Kind::Shot;
-        step.file = w[1];
-        return true;
-    }
-    if (verb == "quit") {
-        if (w.size() != 1) return why = "quit takes nothing", false;
-        step.kind = ScriptStep::Kind::Quit;
-        return true;
-    }
-    why = "unknown step \"" + verb + "\"";
-    return false;
+    if (!numbers(5, -kMaxCoordinate, kMaxCoordinate, n)) return false;
+    if (n[4] < 0 || n[4] > kMaxMilliseconds) return fail("bad duration");
+    m_step.kind = ScriptStep::Kind::Drag;
+    m_step.from = {int(n[0]), int(n[1])};
+    m_step.to = {int(n[2]), int(n[3])};
+    m_step.amount = uint32_t(n[4]);
+    return true;
+}
+
+bool LineReader::read_wait_or_frames() {
+    const bool wait = verb() == "wait";
+    long n[1] = {};
+    if (!numbers(1, 0, wait ? kMaxMilliseconds : kMaxFrames, n)) return false;
+    m_step.kind = wait ? ScriptStep::Kind::Wait : ScriptStep::Kind::Frames;
+    m_step.amount = uint32_t(n[0]);
+    return true;
+}
+
+bool LineReader::read_rotate() {
+    long n[1] = {};
+    if (!numbers(1, 0, 3, n)) return false;
+    m_step.kind = ScriptStep::Kind::Rotate;
+    m_step.amount = uint32_t(n[0]);
+    return true;
+}
+
+bool LineReader::read_shot() {
+    if (m_words.size() != 2) return fail("shot takes one file name");
+    m_step.kind = ScriptStep::Kind::Shot;
+    m_step.file = m_words[1];
+    return true;
+}
+
+bool LineReader::read_quit() {
+    if (m_words.size() != 1) return fail("quit takes nothing");
+    m_step.kind = ScriptStep::Kind::Quit;
+    return true;
 }
 
 }  // namespace
@@ -141,7 +200,7 @@ bool parse_script(const std::string& source, Script& script, std::string& error)
         ScriptStep step;
         step.line = number;
         std::string why;
-        if (!parse_line(line, step, why)) {
+        if (!LineReader(line, step, why).read()) {
             error = "line " + std::to_string(number) + ": " + why;
             return false;
         }

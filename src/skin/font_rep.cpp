@@ -134,6 +134,12 @@ int FontRep::draw_line(Surface& surface, Point position, std::u16string_view tex
         const int right = std::min(x0 + g.width, clip.right);
         const int top = std::max(y0, clip.top);
         const int bottom = std::min(y0 + g.height, clip.bottom);
+        // A glyph wholly outside the clip (or without pixels) has no coverage row to
+        // offset into.
+        if (left >= right || top >= bottom) {
+            pen += g.advance;
+            continue;
+        }
         for (int y = top; y < bottom; ++y) {
             const uint8_t* cov =
                 g.coverage.data() + static_cast<size_t>(y - y0) * g.width + (left - x0);

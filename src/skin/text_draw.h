@@ -32,7 +32,7 @@
 
 namespace vistrel {
 
-// The numeric values are those of the original platform, so that flags can be stored.
+// The numeric values are fixed, so that flags can be stored in skins and settings.
 inline constexpr uint32_t kTextLeft = 0x0;
 inline constexpr uint32_t kTextCenter = 0x1;
 inline constexpr uint32_t kTextRight = 0x2;

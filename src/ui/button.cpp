@@ -6,17 +6,28 @@
 namespace vistrel {
 
 namespace {
+
 int g_live_buttons = 0;
+
+// The first descendant whose id begins with "ptr", outside buttons of its own.
+Element* find_pointer_node(const Element& element) {
+    for (const auto& child : element.children()) {
+        if (child->id().starts_with(u"ptr")) return child.get();
+        if (dynamic_cast<Button*>(child.get())) continue;
+        if (Element* found = find_pointer_node(*child)) return found;
+    }
+    return nullptr;
 }
+
+}  // namespace
 
 Button::Button(Element* parent) : Element(parent) {
     ++g_live_buttons;
-    if (root()) root()->add_interactive(this);
+    take_input();
 }
 
 Button::~Button() {
     --g_live_buttons;
-    if (root()) root()->remove_interactive(this);
 }
 
 int Button::live_count() {
@@ -28,6 +39,8 @@ void Button::load(Properties& properties, NodeHandle node) {
     m_normal = find_child(u"#normal");
     m_pressed = find_child(u"#pressed");
     m_disabled = find_child(u"#disabled");
+    m_focus_mark = nullptr;
+    set_focus_mark(find_pointer_node(*this));
     for (Element* state : {m_normal, m_pressed, m_disabled})
         if (state) state->set_observer(nullptr);
     const std::u16string_view key_name = properties.get_string(node, u"bind_key");
@@ -60,7 +73,21 @@ void Button::update_states() {
 
 void Button::on_enabled_changed(bool enabled) {
     Element::on_enabled_changed(enabled);
+    if (!enabled) drop_press();
     update_states();
+}
+
+void Button::on_visibility_changed(bool visible) {
+    Element::on_visibility_changed(visible);
+    if (!visible) drop_press();
+}
+
+void Button::drop_press() {
+    if (!m_pointer_down && !m_key_down) return;
+    const bool was = pressed();
+    m_pointer_down = false;
+    m_key_down = false;
+    press_changed(was, true, m_last_pos);
 }
 
 void Button::set_held(bool held) {
@@ -102,12 +129,29 @@ void Button::on_pointer_move(const PointerEvent& event) {
 
 bool Button::on_key(const KeyEvent& event) {
     if (m_bind_key == key::None || event.code != m_bind_key) return false;
+    press_by_key(event.down);
+    return true;
+}
+
+void Button::press_by_key(bool down) {
     const bool was = pressed();
-    m_key_down = event.down;
+    m_key_down = down;
     const Point centre{static_cast<int>(x() + width() / 2.0),
                        static_cast<int>(y() + height() / 2.0)};
     press_changed(was, false, centre);
-    return true;
+}
+
+void Button::set_focus_mark(Element* mark) {
+    if (m_focus_mark && m_focus_mark != mark) m_focus_mark->set_visible(false);
+    m_focus_mark = mark;
+    if (m_focus_mark) m_focus_mark->set_visible(m_focused);
+}
+
+void Button::set_focused(bool focused) {
+    if (focused == m_focused) return;
+    m_focused = focused;
+    if (m_focus_mark) m_focus_mark->set_visible(focused);
+    mark_dirty();
 }
 
 }  // namespace vistrel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "skin/skin_errors.h"
+#include "ui/container.h"
 #include "ui/text_style.h"
 
 namespace vistrel {
@@ -31,6 +32,7 @@ void Checkbox::load(Properties& properties, NodeHandle node) {
         auto* button = dynamic_cast<Button*>(find_child(name));
         if (!button) throw dovado::NodeNotFound(id(), name);
         button->set_listener(this);
+        if (Element* mark = find_child(u"ptr_" + name.substr(1))) button->set_focus_mark(mark);
         button->set_visible(i == m_state);
         m_buttons.push_back(button);
     }
@@ -44,11 +46,14 @@ Button* Checkbox::state_button(int index) const {
 
 void Checkbox::set_state(int index, bool value) {
     if (index == m_state || index < 0 || index >= states()) return;
-    m_buttons[static_cast<size_t>(m_state)]->set_visible(false);
+    Button* old = m_buttons[static_cast<size_t>(m_state)];
+    const bool had_focus = old->focused();
+    old->set_visible(false);
     m_state = index;
     Button* button = m_buttons[static_cast<size_t>(m_state)];
     button->set_text(m_text);
     button->set_visible(true);
+    if (had_focus && root()) root()->set_focus(button);
     if (m_listener) m_listener->state_changed(*this, value);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // "checkbox": one state button per state ("#state_0", "#state_1", ...), of which only the
 // current one is shown; clicking it moves to the next state unless a listener decides.
+// The pointer nodes "ptr_state_0", "ptr_state_1", ... are the focus marks of the state
+// buttons; the key focus follows the shown state button.
 
 #include <string>
 #include <vector>
@@ -33,6 +35,7 @@ public:
     void next_state();
     void set_listener(CheckboxListener* listener) { m_listener = listener; }
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     Button* state_button(int index) const;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/button.h"
+
 namespace vistrel {
 
 Container::Container() : Element(nullptr) {
@@ -13,9 +15,25 @@ Container::~Container() {
     destroy_children();
 }
 
+namespace {
+
+// Pointer nodes ("ptr..." ids) are focus marks: hidden until key navigation shows the one of
+// the focused button. Those of elements that take no focus (spacers) stay hidden.
+void hide_pointer_nodes(Element& element) {
+    for (const auto& child : element.children()) {
+        if (child->id().starts_with(u"ptr"))
+            child->set_visible(false);
+        else
+            hide_pointer_nodes(*child);
+    }
+}
+
+}  // namespace
+
 void Container::load(Properties& properties, NodeHandle node) {
     Element::load(properties, node);
     m_outside_color = properties.get_color(node, u"outside_color", Colour{0, 0, 0, 255});
+    hide_pointer_nodes(*this);
 }
 
 void Container::set_visible(bool visible) {
@@ -118,6 +136,7 @@ bool Container::on_pointer_button(const PointerEvent& event) {
         return !m_captured.empty();
     }
     if (!event.pressed) return false;
+    if (m_focus) m_focus->set_focused(false);
     const std::vector<Element*> elements = m_interactive;
     for (Element* element : elements) {
         if (!still_interactive(element) || !takes_input(element) ||
@@ -163,8 +182,59 @@ void Container::move_interactive_to_end(Element* element) {
 }
 
 void Container::forget(Element* element) {
+    if (element == m_focus) {
+        m_focus = nullptr;
+        m_focus_down = false;
+    }
     if (m_interactive.empty() && m_captured.empty()) return;
     remove_interactive(element);
+}
+
+// --- Key focus ---
+
+void Container::set_focus(Button* button) {
+    if (m_focus && m_focus != button) {
+        if (m_focus_down) m_focus->press_by_key(false);
+        m_focus->set_focused(false);
+    }
+    m_focus_down = false;
+    m_focus = button;
+    if (m_focus) m_focus->set_focused(true);
+}
+
+bool Container::move_focus(int step) {
+    std::vector<Button*> stops;
+    for (Element* element : m_interactive)
+        if (auto* button = dynamic_cast<Button*>(element); button && takes_input(button))
+            stops.push_back(button);
+    if (stops.empty()) return false;
+    const auto count = static_cast<long>(stops.size());
+    const long at = std::find(stops.begin(), stops.end(), m_focus) - stops.begin();
+    long next;
+    if (at == count)
+        next = step >= 0 ? 0 : count - 1;  // no focus yet, or it went away
+    else if (!m_focus->focused())
+        next = at;  // the mark was hidden by the pointer: show it where it was
+    else
+        next = ((at + step) % count + count) % count;
+    set_focus(stops[static_cast<size_t>(next)]);
+    return true;
+}
+
+bool Container::focus_key(const KeyEvent& event, KeyCode previous, KeyCode next) {
+    if (event.code == previous || event.code == next) {
+        if (event.down) move_focus(event.code == previous ? -1 : 1);
+        return true;
+    }
+    if (event.code != key::Enter || !m_focus || !m_focus->focused()) return false;
+    if (!takes_input(m_focus)) {
+        m_focus_down = false;
+        return false;
+    }
+    if (event.down == m_focus_down) return true;
+    m_focus_down = event.down;
+    m_focus->press_by_key(event.down);
+    return true;
 }
 
 }  // namespace vistrel

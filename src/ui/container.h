@@ -12,6 +12,8 @@
 
 namespace vistrel {
 
+class Button;
+
 class Container : public Element, public Screen {
 public:
     Container();
@@ -51,12 +53,30 @@ public:
 
     Colour outside_color() const { return m_outside_color; }
 
+    // --- Key focus ---
+    // Key navigation for screens without a pointer: the focus moves between the buttons of
+    // the tree that take input (in registration order, going round at the ends) and shows
+    // the focused one's focus mark. Every pointer node of the tree (an id beginning with
+    // "ptr") is hidden when the container loads; spacers' pointer nodes stay hidden.
+    // Screens call `focus_key` from their `on_key` with the keys they give to it. A pointer
+    // press hides the mark; the next move starts from the button that had the focus.
+    Button* focused() const { return m_focus; }
+    // Gives the focus to `button` (null takes it away).
+    void set_focus(Button* button);
+    // Moves the focus by `step` focus stops; false when there is none.
+    bool move_focus(int step);
+    // `previous` and `next` move the focus on their press; Enter presses and releases the
+    // focused button (a release clicks it). True when the key was one of them.
+    bool focus_key(const KeyEvent& event, KeyCode previous = key::Left, KeyCode next = key::Right);
+
 private:
     bool takes_input(Element* element) const;
     bool still_interactive(Element* element) const;
 
     std::vector<Element*> m_interactive;
     std::vector<Element*> m_captured;
+    Button* m_focus = nullptr;
+    bool m_focus_down = false;
     Colour m_outside_color{0, 0, 0, 255};
 };
 

@@ -25,12 +25,11 @@ bool is_high_surrogate(char16_t c) {
 }  // namespace
 
 EditField::EditField(Element* parent) : TextElement(parent) {
-    if (root()) root()->add_interactive(this);
+    take_input();
 }
 
 EditField::~EditField() {
     unfocus();
-    if (root()) root()->remove_interactive(this);
 }
 
 EditField* EditField::focused_without_application() {

@@ -77,6 +77,22 @@ std::u16string Element::dump_line(int depth) const {
 
 void Element::dump_to(std::u16string& out, int depth) const {
     out += dump_line(depth);
+    out += u" kind=";
+    out += m_kind;
+    out += effectively_visible() ? u" visible=1" : u" visible=0";
+    out += effectively_enabled() ? u" enabled=1" : u" enabled=0";
+    if (const std::u16string_view text = shown_text(); !text.empty()) {
+        out += u" text=\"";
+        for (const char16_t c : text) {
+            if (c == u'\n') {
+                out += u"\\n";
+                continue;
+            }
+            if (c == u'"' || c == u'\\') out += u'\\';
+            if (c != u'\r') out += c;
+        }
+        out += u'"';
+    }
     out += u"\n";
     for (const auto& child : m_children)
         child->dump_to(out, depth + 1);
@@ -94,21 +110,57 @@ void Element::set_text_by_id(std::u16string_view id, const std::u16string& text)
 }
 
 void Element::add_child(Element* child) {
-    if (!child || child == this) return;
+    if (!child) return;
     // An element is owned once: a second add would destroy it twice.
     for (const auto& c : m_children)
         if (c.get() == child) return;
+    // An element cannot hold itself or one of its ancestors.
+    for (const Element* e = this; e; e = e->m_parent)
+        if (e == child) return;
+    // An element owned elsewhere moves here.
+    if (child->m_parent && child->m_parent != this) child->m_parent->remove_child(child);
     m_children.emplace_back(child);
-    if (!child->m_parent) child->m_parent = this;
+    child->m_parent = this;
+    child->join_tree(*this);
     invalidate_layout();
+}
+
+void Element::join_tree(const Element& parent) {
+    if (m_root != this) adopt_root(parent.m_root);
+    const bool was_visible = effectively_visible();
+    m_parent_visible = parent.effectively_visible();
+    if (effectively_visible() != was_visible) on_visibility_changed(effectively_visible());
+    const bool was_enabled = effectively_enabled();
+    m_parent_enabled = parent.effectively_enabled();
+    if (effectively_enabled() != was_enabled) on_enabled_changed(effectively_enabled());
+}
+
+void Element::adopt_root(Container* root) {
+    if (m_root == root) return;
+    if (m_takes_input) {
+        if (m_root) m_root->forget(this);
+        if (root) root->add_interactive(this);
+    }
+    m_root = root;
+    // A container inside the tree stays the root of its own.
+    for (const auto& child : m_children)
+        if (child->m_root != child.get()) child->adopt_root(root);
+}
+
+void Element::take_input() {
+    m_takes_input = true;
+    if (m_root && m_root != this) m_root->add_interactive(this);
 }
 
 void Element::remove_child(Element* child) {
     bool removed = false;
     for (auto it = m_children.begin(); it != m_children.end();) {
         if (it->get() == child) {
-            // The caller owns it now; it no longer calls back into this element.
-            it->release()->m_parent = nullptr;
+            // The caller owns it now; it no longer calls back into this element, and its
+            // subtree leaves the root's input.
+            Element* released = it->release();
+            released->m_parent = nullptr;
+            if (released->m_root != released) released->adopt_root(nullptr);
             it = m_children.erase(it);
             removed = true;
         } else {
@@ -120,6 +172,7 @@ void Element::remove_child(Element* child) {
 
 void Element::load(Properties& properties, NodeHandle node) {
     m_id = std::u16string(properties.get_string(node, attr::kId));
+    m_kind = std::u16string(properties.get_string(node, attr::kType));
     m_anchor[0] = parse_anchor_mode(properties.get_string(node, u"anchor_x"));
     m_anchor[1] = parse_anchor_mode(properties.get_string(node, u"anchor_y"));
     if (properties.attribute_count(node, skin_format::AttributeKind::Point) > 0) {
@@ -379,6 +432,12 @@ void Element::set_visibility_animation(std::u16string_view name) {
 
 bool Element::animation_running() const {
     return m_animation && m_animation->running();
+}
+
+void Element::stop_animation() {
+    if (!animation_running()) return;
+    m_animation->stop();
+    mark_dirty();
 }
 
 void Element::render_cache() {

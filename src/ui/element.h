@@ -55,9 +55,13 @@ public:
     virtual void dump(int depth);
     // Text kinds whose id equals `id` take `text`; then every child is asked.
     virtual void set_text_by_id(std::u16string_view id, const std::u16string& text);
-    // Takes ownership of `child` (appended last); the layout is worked out again.
+    // Takes ownership of `child` (appended last); the layout is worked out again. A child
+    // owned by another element moves here; its subtree takes on this element's root (its
+    // elements that take input register there), visibility and enabled state. Adding an
+    // element to itself or to one of its descendants does nothing.
     virtual void add_child(Element* child);
-    // Gives up every occurrence of `child` without destroying it.
+    // Gives up every occurrence of `child` without destroying it; its subtree leaves the
+    // root (it no longer takes input until it is added somewhere again).
     virtual void remove_child(Element* child);
     // Reads the element's attributes from `node` and creates its children.
     virtual void load(Properties& properties, NodeHandle node);
@@ -84,6 +88,8 @@ public:
     virtual void pointer_hook();
     virtual bool on_key(const KeyEvent& event);
     virtual bool on_text(const std::u16string& text);
+    // The text an element shows, for the dump (empty for kinds without one).
+    virtual std::u16string_view shown_text() const { return {}; }
 
     Element(const Element&) = delete;
     Element& operator=(const Element&) = delete;
@@ -117,9 +123,15 @@ public:
     const std::vector<std::unique_ptr<Element>>& children() const { return m_children; }
     // Destroys every child.
     void destroy_children();
-    // One line of the dump, without the line feed; and the lines of the whole subtree.
+    // One line of the dump, without the line feed.
     std::u16string dump_line(int depth) const;
+    // The subtree for screen tests: per element the line of the dump followed by
+    // " kind=" its skin type, " visible=" and " enabled=" its effective state (0 or 1) and,
+    // when it shows a text, " text=" the text in double quotes (line feeds as \n, quotes
+    // and backslashes escaped), then a line feed.
     void dump_to(std::u16string& out, int depth = 0) const;
+    // The skin type the element was loaded as (empty for elements made in code).
+    const std::u16string& kind() const { return m_kind; }
 
     // --- Drawing ---
 
@@ -131,6 +143,8 @@ public:
     void show_animated(bool show);
     VisibilityAnimation* animation() const { return m_animation.get(); }
     bool animation_running() const;
+    // Ends a running visibility animation at once (the element keeps its own flag).
+    void stop_animation();
     const RenderSurface& cache_surface() const { return m_cache_surface; }
     bool cached() const { return m_cache; }
 
@@ -188,6 +202,10 @@ protected:
     // The child's outer length for the axis at its preferred length.
     static int outer_length(Element& child, Axis axis, int length);
 
+    // Marks the element as one that takes input: it registers with its root, now and
+    // whenever its subtree joins another tree. Kinds call it from their constructor.
+    void take_input();
+
     // Clears the dirty flag of this element only.
     void clear_dirty() { m_dirty = false; }
     void set_parent_visible(bool visible) { m_parent_visible = visible; }
@@ -195,9 +213,13 @@ protected:
 private:
     friend class Container;
     void apply_extent(Axis axis, int position, int length);
+    // Takes on the root, visibility and enabled state of a new parent.
+    void join_tree(const Element& parent);
+    void adopt_root(Container* root);
 
     std::unique_ptr<VisibilityAnimation> m_animation;
     std::u16string m_id;
+    std::u16string m_kind;
     Element* m_parent = nullptr;
     ExtentObserver* m_observer = nullptr;
     AnchorMode m_anchor[2] = {AnchorMode::BothSide, AnchorMode::BothSide};
@@ -222,6 +244,7 @@ private:
     int m_height = 0;
     std::vector<std::unique_ptr<Element>> m_children;
     int m_table_ratio = 0;
+    bool m_takes_input = false;
 };
 
 // Creates the element of `node`'s "type" under `parent` and loads it. With a null parent

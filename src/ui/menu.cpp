@@ -89,6 +89,7 @@ void Menu::build() {
     if (!m_list) throw dovado::NodeNotFound(m_menu_node, u"vlist");
     m_caption = m_container.find_child(u"caption");
     m_list->set_source(this);
+    m_list->set_key_control(true);
 }
 
 void Menu::reload_skin() {
@@ -120,11 +121,19 @@ void Menu::open_menu(const std::u16string& id, const std::u16string& text, bool 
     if (m_caption && !m_entries.empty()) m_caption->set_text_by_id(m_caption->id(), title);
 
     if (same) {
+        // A row whose look changed is built again; the others only take the new entry.
+        for (size_t i = 0; i < old.size(); ++i)
+            if (m_entries[i].enabled != old[i].enabled ||
+                m_entries[i].element_node != old[i].element_node)
+                m_list->rebuild_item(static_cast<int>(i));
         m_list->rebind();
         return;
     }
+    // A new menu shows itself from the start, even while the last one is still opening.
+    m_panel->stop_animation();
     m_panel->set_visible(false);
     m_list->reset(static_cast<int>(m_entries.size()));
+    m_list->set_selected(-1);
     if (m_entries.empty()) {
         close();
         return;
@@ -148,6 +157,43 @@ void Menu::choose(int row) {
     const MenuItem entry = m_entries[static_cast<size_t>(row)];
     if (!entry.enabled) return;
     open_menu(entry.id, entry.text, false);
+}
+
+void Menu::cancel() {
+    close();
+}
+
+bool Menu::row_key(const KeyEvent& event) {
+    Container* row = nullptr;
+    for (int i = 0; i < m_list->live_count() && !row; ++i)
+        if (m_list->live_index(i) == m_list->selected())
+            row = dynamic_cast<Container*>(m_list->live_element(i));
+    if (!row) return false;
+    if (event.code == key::Up || event.code == key::Down) {
+        row->set_focus(nullptr);  // the selection leaves the row
+        return false;
+    }
+    if (event.code == key::Enter && !(row->focused() && row->focused()->focused())) return false;
+    // A press may rebuild the menu: the row lives until its button has finished.
+    VList::DispatchScope scope(*m_list);
+    return row->focus_key(event);
+}
+
+bool Menu::on_key(const KeyEvent& event) {
+    if (row_key(event) || m_container.Container::on_key(event)) return true;
+    switch (event.code) {
+        case key::Esc:
+        case key::Backspace:
+        case key::SoftRight:
+            if (event.down && event.first) cancel();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MenuScreen::on_key(const KeyEvent& event) {
+    return m_menu.on_key(event);
 }
 
 void Menu::item_clicked(VList&, int index) {

@@ -35,6 +35,20 @@ public:
                               std::vector<MenuItem>& entries) = 0;
 };
 
+// The menu's screen: keys its elements leave go to the menu.
+class MenuScreen final : public Container {
+public:
+    explicit MenuScreen(Menu& menu) : m_menu(menu) {}
+    bool on_key(const KeyEvent& event) override;
+
+private:
+    Menu& m_menu;
+};
+
+// Keys alone drive a menu: Up and Down move the selection, Enter chooses it, and Escape,
+// Back (Backspace) or the right soft key closes the menu without choosing. In a selected
+// row with buttons of its own (the four-button row) Left and Right move the key focus
+// between them and Enter presses the focused one.
 class Menu : private VListSource {
 public:
     // Builds the menu's screen from the top-level node `menu_node`; rows come from
@@ -51,6 +65,11 @@ public:
     void open_menu(const std::u16string& id, const std::u16string& text, bool first);
     // Chooses row `row` as a click on it does (disabled entries do nothing).
     void choose(int row);
+    // Closes the menu without choosing anything.
+    void cancel();
+    // The menu's keys: those of the selected row's buttons, then the list's (move,
+    // choose), then cancel. True when the key was one of them.
+    bool on_key(const KeyEvent& event);
     // Builds the screen again from the current skin.
     void reload_skin();
 
@@ -68,10 +87,12 @@ private:
     std::unique_ptr<Element> create_item(VList& list, int index) override;
     void build();
     void close();
+    // The keys of the buttons inside the selected row; true when taken.
+    bool row_key(const KeyEvent& event);
 
     Properties& m_properties;
     MenuListener& m_listener;
-    Container m_container;
+    MenuScreen m_container{*this};
     std::u16string m_menu_node;
     std::u16string m_element_node;
     VList* m_list = nullptr;

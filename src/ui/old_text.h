@@ -20,6 +20,7 @@ public:
     void measure_y(Extent& extent) override;
 
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     // A new text re-measures the parent when the label grows with its text, else it is
     // only drawn again.
     virtual void set_text(const std::u16string& text);

@@ -74,6 +74,7 @@ std::u16string TextElement::line_text(int line) const {
 
 void TextElement::prepare_runs() {
     m_runs.clear();
+    m_widest_word = 0;
     const FontRep* font = m_style.font.get();
     Run run;
     bool pending = false;
@@ -100,6 +101,7 @@ void TextElement::prepare_runs() {
                 font
                     ? font->text_width(std::u16string_view(m_text).substr(run.begin, i - run.begin))
                     : 0;
+            m_widest_word = std::max(m_widest_word, run.width);
             m_runs.push_back(run);
             run = Run{};
             pending = false;
@@ -154,6 +156,9 @@ std::vector<TextElement::Line> TextElement::lay_out(int width, int* widest) cons
             end_line(true, run.begin);
             gap = 0;
         }
+        // White space at the start of a line keeps only what leaves room for the word.
+        if (lines.back().pieces.empty() && x + gap + run.width > width)
+            gap = std::max(0, width - x - run.width);
         if (x + gap + run.width <= width) {
             lines.back().pieces.push_back({run.begin, run.end, x + gap, run.width});
             x += gap + run.width;
@@ -335,7 +340,9 @@ void TextElement::measure_x(Extent& extent) {
     const int ends =
         (m_left ? m_left->extent_x().preferred : 0) + (m_right ? m_right->extent_x().preferred : 0);
     extent.preferred = std::max(extent.preferred, m_natural_width + ends);
-    if (m_grow_min) extent.minimum = std::max(extent.minimum, m_natural_width + ends);
+    // Wrapped text can narrow down to its widest word; unwrapped text needs its whole width.
+    const int least = m_style.wrap ? m_widest_word : m_natural_width;
+    if (m_grow_min) extent.minimum = std::max(extent.minimum, least + ends);
 }
 
 void TextElement::measure_y(Extent& extent) {

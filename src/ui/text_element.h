@@ -28,6 +28,7 @@ public:
     bool on_pointer_button(const PointerEvent& event) override;
 
     const std::u16string& text() const { return m_text; }
+    std::u16string_view shown_text() const override { return m_text; }
     // Stores a new text and lays its lines out again at once; the parent is measured again
     // when the element grows with its text.
     virtual void set_text(const std::u16string& text);
@@ -109,6 +110,7 @@ private:
     int m_laid_height = 0;
     int m_natural_width = 0;
     int m_natural_height = 0;
+    int m_widest_word = 0;
     int m_scroll_x = 0;
     double m_scroll_y = 0;
     bool m_dragging = false;

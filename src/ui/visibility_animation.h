@@ -37,8 +37,10 @@ public:
     // The factor "pop" scales by at a progress: 0 at 0, 1 at 1, overshooting in between.
     static double pop_factor(double progress);
 
-private:
+    // Ends the animation at once and frees its pictures.
     void stop();
+
+private:
     void draw_scaled(Surface& surface, const RenderSurface& image, Point origin, double fx,
                      double fy) const;
 

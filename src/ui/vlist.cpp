@@ -23,25 +23,11 @@ double move_toward(double value, double target, double step) {
 
 }  // namespace
 
-// Counts how deep the list is in handing input to an item; items thrown away meanwhile
-// wait in the graveyard until the outermost call has returned.
-class VList::DispatchScope {
-public:
-    explicit DispatchScope(VList& list) : m_list(list) { ++m_list.m_dispatch_depth; }
-    ~DispatchScope() {
-        if (--m_list.m_dispatch_depth == 0) m_list.m_graveyard.clear();
-    }
-
-private:
-    VList& m_list;
-};
-
 VList::VList(Element* parent) : Element(parent) {
-    if (root()) root()->add_interactive(this);
+    take_input();
 }
 
 VList::~VList() {
-    if (root()) root()->remove_interactive(this);
     m_pressed = nullptr;
     m_items.clear();
     m_graveyard.clear();
@@ -180,11 +166,15 @@ void VList::cancel_press() {
     mark_dirty();
 }
 
-void VList::reset(int count) {
+void VList::clear_items() {
     cancel_press();
     for (Item& item : m_items)
         discard(item);
     m_items.clear();
+}
+
+void VList::reset(int count) {
+    clear_items();
     m_item_count = std::max(count, 0);
     m_above = -1;
     m_below = 0;
@@ -238,12 +228,112 @@ void VList::rebind() {
     mark_dirty();
 }
 
+bool VList::rebuild_item(int index) {
+    if (index < 0 || index >= m_item_count) return false;
+    for (Item& item : m_items) {
+        if (item.index != index) continue;
+        Item fresh;
+        if (!make_item(index, fresh)) {
+            item_removed(index);
+            return true;
+        }
+        discard(item);
+        item.element = std::move(fresh.element);
+        item.pressed = false;
+        item.reported = false;
+        update_states(item);
+        mark_dirty();
+        return true;
+    }
+    return false;
+}
+
 void VList::set_selected(int index) {
     if (index == m_selected) return;
     m_selected = index;
     for (Item& item : m_items)
         update_states(item);
     mark_dirty();
+}
+
+int VList::first_in_view() const {
+    double top = m_offset;
+    for (const Item& item : m_items) {
+        if (item.index >= 0 && top >= 0) return item.index;
+        top += item.height;
+    }
+    return std::min(m_above + 1, m_item_count - 1);
+}
+
+void VList::move_selection(int step) {
+    if (m_item_count <= 0) return;
+    const int target = m_selected < 0 || m_selected >= m_item_count
+                           ? first_in_view()
+                           : std::clamp(m_selected + step, 0, m_item_count - 1);
+    set_selected(target);
+    scroll_to(target);
+}
+
+void VList::scroll_to(int index) {
+    if (index < 0 || index >= m_item_count) return;
+    m_velocity = 0;
+    const double low = m_scroll_border_min;
+    const double high = height() - m_scroll_border_max;
+    const auto live_top = [&](double& top, double& h) {
+        top = m_offset;
+        for (const Item& item : m_items) {
+            if (item.index == index) {
+                h = item.height;
+                return true;
+            }
+            top += item.height;
+        }
+        return false;
+    };
+    double top = 0;
+    double h = 0;
+    if (!live_top(top, h)) {
+        // Far away: the window starts again at the item, which comes in from the side it
+        // lies on (at the top going up, at the bottom going down).
+        const bool from_below = !m_items.empty() && index >= m_below;
+        clear_items();
+        m_above = index - 1;
+        m_below = index;
+        m_content_height = 0;
+        m_offset = low;
+        fill_window();
+        if (!live_top(top, h)) return;
+        if (from_below) m_offset += high - (top + h);
+    } else if (top < low) {
+        m_offset += low - top;
+    } else if (top + h > high) {
+        m_offset -= std::min(top + h - high, top - low);
+    }
+    m_refill = true;
+    fill_window();
+    mark_dirty();
+}
+
+bool VList::on_key(const KeyEvent& event) {
+    if (!m_key_control) return false;
+    switch (event.code) {
+        case key::Up:
+        case key::Down:
+            if (event.down) move_selection(event.code == key::Up ? -1 : 1);
+            return true;
+        case key::Enter:
+            if (event.down) {
+                m_enter_down = true;
+                return true;
+            }
+            if (!m_enter_down) return false;
+            m_enter_down = false;
+            if (m_selected >= 0 && m_selected < m_item_count && m_source)
+                m_source->item_clicked(*this, m_selected);
+            return true;
+        default:
+            return false;
+    }
 }
 
 void VList::set_offset(double offset) {
@@ -265,6 +355,8 @@ double VList::bottom_gap() const {
 }
 
 void VList::fill_window() {
+    // Without a source there is nothing to fill with (and nothing is gone).
+    if (!m_source) return;
     const double view = view_height();
     const auto fill_above = [&] {
         while (m_above >= 0 && m_offset > 0 && m_items.size() < kMaxLiveItems) {
@@ -400,21 +492,39 @@ void VList::animate(double dt) {
     if (m_dispatch_depth == 0) m_graveyard.clear();
     const double old_offset = m_offset;
     const double old_content = m_content_height;
-    bool items_changed = false;
 
-    // Shown heights follow the real ones; removed items shrink away.
-    Element* anchor = m_pressed;
-    if (!anchor)
-        for (Item& item : m_items)
-            if (item.index >= 0 && item.index == m_selected) anchor = item.element.get();
+    const bool items_changed = animate_items(dt);
+    drift(dt);
+    apply_friction(dt);
+    brake_past_ends(dt);
+    spring_back(dt, old_offset);
+    drop_press_left_behind();
+
+    if (m_grow && m_content_height != old_content) invalidate_layout();
+    if (effectively_visible() && (m_offset != old_offset || items_changed)) mark_dirty();
+}
+
+Element* VList::anchor_item() const {
+    if (m_pressed) return m_pressed;
+    Element* anchor = nullptr;
+    for (const Item& item : m_items)
+        if (item.index >= 0 && item.index == m_selected) anchor = item.element.get();
     if (!anchor && !m_items.empty()) anchor = m_items.front().element.get();
+    return anchor;
+}
+
+bool VList::animate_items(double dt) {
+    bool changed = false;
+    // Shown heights follow the real ones; removed items shrink away. The anchor item stays
+    // in place: what changes above it moves the content, and its own change half of that.
+    Element* anchor = anchor_item();
     bool above_anchor = true;
     for (Item& item : m_items) {
         Element& e = *item.element;
         e.animate(dt);
         if (e.layout_pending()) lay_out_item(item);
         if (e.dirty() && !item.reported) {
-            items_changed = true;
+            changed = true;
             item.reported = true;
         }
         const double target = item.index < 0 ? 0.0 : double(e.height());
@@ -424,7 +534,7 @@ void VList::animate(double dt) {
         const double shown = move_toward(item.height, target, kHeightSpeed * dt);
         const double delta = shown - item.height;
         item.height = shown;
-        items_changed = true;
+        changed = true;
         if (is_anchor)
             m_offset -= delta / 2;
         else if (above_anchor)
@@ -441,7 +551,10 @@ void VList::animate(double dt) {
     m_content_height = 0;
     for (const Item& item : m_items)
         m_content_height += item.height;
+    return changed;
+}
 
+void VList::drift(double dt) {
     m_offset += m_velocity * dt;
     pin_ends();
     fill_window();
@@ -449,44 +562,45 @@ void VList::animate(double dt) {
         m_velocity = 0;
         m_offset = m_scroll_border_min;
     }
+}
 
-    // Friction, five times stronger while the pointer holds the content.
+void VList::apply_friction(double dt) {
+    // Five times stronger while the pointer holds the content.
     double friction = 2 * std::abs(m_velocity) + 9;
     if (m_pointer_down && !m_pressed) friction *= 5;
     if (m_velocity < 0)
         m_velocity = std::min(m_velocity + friction * dt, 0.0);
     else if (m_velocity > 0)
         m_velocity = std::max(m_velocity - friction * dt, 0.0);
+}
 
-    // Past an end the content is braked harder.
+void VList::brake_past_ends(double dt) {
     const double gap_below = bottom_gap();
     if (m_velocity < 0 && last_live() && gap_below > 0)
         m_velocity = std::min(m_velocity + (gap_below + 1) * dt * 50, 0.0);
     const double gap_above = m_offset - m_scroll_border_min;
     if (m_velocity > 0 && first_live() && gap_above > 0)
         m_velocity = std::max(m_velocity - (gap_above + 1) * dt * 50, 0.0);
+}
 
-    // Spring back to the ends once the content has come to rest.
-    if (!m_pointer_down && m_velocity == 0 && !m_items.empty()) {
-        if (first_live() && m_offset >= m_scroll_border_min) {
-            m_offset = move_toward(m_offset, m_scroll_border_min, kSpringSpeed * dt);
-        } else if (last_live() && bottom_gap() > 0) {
-            double target = height() - m_scroll_border_max - m_content_height;
-            // Content shorter than the list rests at the top, not at the bottom.
-            if (first_live()) target = std::min(target, double(m_scroll_border_min));
-            m_offset = move_toward(m_offset, target, kSpringSpeed * dt);
-        }
-        if (m_offset != old_offset) fill_window();
+void VList::spring_back(double dt, double old_offset) {
+    // Only once the content has come to rest and the pointer has let go.
+    if (m_pointer_down || m_velocity != 0 || m_items.empty()) return;
+    if (first_live() && m_offset >= m_scroll_border_min) {
+        m_offset = move_toward(m_offset, m_scroll_border_min, kSpringSpeed * dt);
+    } else if (last_live() && bottom_gap() > 0) {
+        double target = height() - m_scroll_border_max - m_content_height;
+        // Content shorter than the list rests at the top, not at the bottom.
+        if (first_live()) target = std::min(target, double(m_scroll_border_min));
+        m_offset = move_toward(m_offset, target, kSpringSpeed * dt);
     }
+    if (m_offset != old_offset) fill_window();
+}
 
-    if (m_pointer_down && m_pressed) {
-        const int under = live_at(m_last_pointer);
-        if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed)
-            cancel_press();
-    }
-
-    if (m_grow && m_content_height != old_content) invalidate_layout();
-    if (effectively_visible() && (m_offset != old_offset || items_changed)) mark_dirty();
+void VList::drop_press_left_behind() {
+    if (!m_pointer_down || !m_pressed) return;
+    const int under = live_at(m_last_pointer);
+    if (under < 0 || m_items[static_cast<size_t>(under)].element.get() != m_pressed) cancel_press();
 }
 
 // --- Pointer ---

@@ -33,6 +33,10 @@ public:
 
 class VList : public Element {
 public:
+    // While one lives, items the list throws away are kept alive until the outermost scope
+    // ends: for handing input to an item whose handling may reset the list.
+    class DispatchScope;
+
     // Pixels per second at which an item's shown height follows its real height.
     static constexpr double kHeightSpeed = 200;
     static constexpr double kMaxVelocity = 2000;
@@ -49,6 +53,9 @@ public:
     void measure_y(Extent& extent) override;
     void on_pointer_move(const PointerEvent& event) override;
     bool on_pointer_button(const PointerEvent& event) override;
+    // With key control on: Up and Down move the selection and bring it into view, Enter
+    // (on its release) reports the selected item as clicked.
+    bool on_key(const KeyEvent& event) override;
 
     void set_source(VListSource* source);
     VListSource* source() const { return m_source; }
@@ -58,8 +65,22 @@ public:
     void item_removed(int index);
     // Binds every live item again (their content changed).
     void rebind();
+    // Builds item `index` again through the source when it is live, in its place; its
+    // state marks are set anew and its shown height follows the new element's height. An
+    // item the source no longer makes is removed. False when the item is not live (it is
+    // built when it comes into the window).
+    bool rebuild_item(int index);
     void set_selected(int index);
     int selected() const { return m_selected; }
+    // Moves the selection by `step` items (kept within the list) and brings it into view;
+    // with nothing selected, the first item wholly in view is selected.
+    void move_selection(int step);
+    // Scrolls the least that shows item `index` whole (its top when it is taller than the
+    // list); the motion stops.
+    void scroll_to(int index);
+    // Whether the list takes keys itself (off: screens move the selection).
+    void set_key_control(bool on) { m_key_control = on; }
+    bool key_control() const { return m_key_control; }
 
     int item_count() const { return m_item_count; }
     double offset() const { return m_offset; }
@@ -96,15 +117,23 @@ private:
         // drawn, and must not keep the list drawing every frame).
         bool reported = false;
     };
-    class DispatchScope;
-
     bool make_item(int index, Item& out);
     void lay_out_item(Item& item);
     void update_states(Item& item);
     void discard(Item& item);
     void fill_window();
+    // The steps of a frame's motion, in order.
+    Element* anchor_item() const;
+    bool animate_items(double dt);  // true when an item changed
+    void drift(double dt);
+    void apply_friction(double dt);
+    void brake_past_ends(double dt);
+    void spring_back(double dt, double old_offset);
+    void drop_press_left_behind();
     void pin_ends();
     void cancel_press();
+    void clear_items();
+    int first_in_view() const;
     Item* find_item(const Element* element);
     double item_top(const Item& item) const;
     PointerEvent to_item(const PointerEvent& event, const Item& item) const;
@@ -130,11 +159,26 @@ private:
     bool m_refill = true;
     int m_last_height = 0;
     bool m_pointer_down = false;
+    bool m_key_control = false;
+    bool m_enter_down = false;
     Point m_last_pointer;
     PointerTracker m_tracker;
     // Items thrown away while an item is handling input die when that has finished.
     int m_dispatch_depth = 0;
     std::vector<std::unique_ptr<Element>> m_graveyard;
+};
+
+// Counts how deep the list is in handing input to an item; items thrown away meanwhile
+// wait in the graveyard until the outermost call has returned.
+class VList::DispatchScope {
+public:
+    explicit DispatchScope(VList& list) : m_list(list) { ++m_list.m_dispatch_depth; }
+    ~DispatchScope() {
+        if (--m_list.m_dispatch_depth == 0) m_list.m_graveyard.clear();
+    }
+
+private:
+    VList& m_list;
 };
 
 }  // namespace vistrel

@@ -122,5 +122,53 @@ TEST(LibraryTool, Index) {
     EXPECT_EQ(tool({"index", "extra"}).status, 2);
 }
 
+// Without a documents folder, index searches the cards alone and says so, and the macro
+// expands to nothing a caller could use.
+TEST(LibraryTool, NoDocumentsFolder) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("card"));
+    test::write_bytes(dir.file("card/c.jpg"), test::make_jpeg({}));
+    const std::string missing = dir.file("missing");
+    test::CommandResult indexed =
+        tool({"index", "--documents", missing, "--cards", dir.file("card"), "--folders",
+              dir.file("folders.ini")});
+    EXPECT_EQ(indexed.status, 0) << indexed.out;
+    EXPECT_NE(indexed.out.find("no documents folder"), std::string::npos) << indexed.out;
+    EXPECT_NE(indexed.out.find("1 albums:"), std::string::npos) << indexed.out;
+
+    const std::string env = "VISTREL_DOCUMENTS='" + missing + "' HOME='" + missing +
+                            "' XDG_CONFIG_HOME='" + missing + "' XDG_PICTURES_DIR= ";
+    for (const char* path : {"%my_documents%", "%my_documents%/a.jpg"}) {
+        test::CommandResult expanded =
+            test::run_command(env + VISTREL_TOOL + " expand '" + path + "'");
+        EXPECT_EQ(expanded.status, 1) << path;
+        // No path at all, rather than one below the root.
+        EXPECT_EQ(expanded.out, "%my_documents% names no existing folder\n") << path;
+    }
+}
+
+// Names as the file system holds them: Latin-1 bytes and a backslash are listed as they are.
+TEST(LibraryTool, IndexKeepsNamesByteForByte) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("docs/old"));
+    for (const char* name : {"docs/old/caf\xE9.jpg", "docs/old/we\\ird.jpg"})
+        test::write_bytes(dir.file(name), test::make_jpeg({}));
+    test::CommandResult indexed = tool({"index", "--list", "--documents", dir.file("docs"),
+                                        "--cards", "", "--folders", dir.file("folders.ini")});
+    EXPECT_EQ(indexed.status, 0) << indexed.out;
+    EXPECT_NE(indexed.out.find("2 pictures, 2 cache files built"), std::string::npos)
+        << indexed.out;
+    EXPECT_NE(indexed.out.find("built: %my_documents%/old/caf\xE9.jpg\n"), std::string::npos)
+        << indexed.out;
+    EXPECT_NE(indexed.out.find("built: %my_documents%/old/we\\ird.jpg\n"), std::string::npos)
+        << indexed.out;
+    // The other commands take such names too.
+    for (const char* name : {"docs/old/caf\xE9.jpg", "docs/old/we\\ird.jpg"}) {
+        test::CommandResult thumb =
+            tool({"thumb", dir.file(name), dir.file("docs"), dir.file("t.png")});
+        EXPECT_EQ(thumb.status, 0) << thumb.out;
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -13,18 +13,33 @@ TEST(Text, Utf8RoundTripKeepsEveryPlane) {
     EXPECT_EQ(to_utf8(u"\u0416"), "\xD0\x96");
 }
 
-TEST(Text, MalformedInputBecomesReplacementCharacters) {
+// Bytes that are not UTF-8 (a Latin-1 name, a stray continuation byte, a cut-short
+// sequence, an over-long "/", an encoded surrogate) become one reserved code point each,
+// U+DC80..U+DCFF, and come back as the same bytes.
+TEST(Text, UndecodableBytesRoundTrip) {
     bool ok = true;
-    // A stray continuation byte, a cut-short sequence, an over-long "/" and an encoded
-    // surrogate.
-    EXPECT_EQ(from_utf8("a\x80" "b", &ok), u"a\uFFFDb");
+    EXPECT_EQ(from_utf8("caf\xE9", &ok), u"caf\xDCE9");
     EXPECT_FALSE(ok);
-    EXPECT_EQ(from_utf8("x\xE2\x82", &ok), u"x\uFFFD");
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(from_utf8("\xC0\xAF", &ok), u"\uFFFD");
-    EXPECT_EQ(from_utf8("\xED\xA0\x80", &ok), u"\uFFFD");
-    // An unpaired surrogate on the way out.
+    EXPECT_EQ(from_utf8("a\x80" "b", &ok), u"a\xDC80" "b");
+    EXPECT_EQ(from_utf8("x\xE2\x82", &ok), u"x\xDCE2\xDC82");
+    EXPECT_EQ(from_utf8("\xC0\xAF", &ok), u"\xDCC0\xDCAF");
+    EXPECT_EQ(from_utf8("\xED\xA0\x80", &ok), u"\xDCED\xDCA0\xDC80");
+    for (const std::string bytes : {"caf\xE9.jpg", "\xFF\xFE", "\xF0\x9F\x98\x80\xF0\x9F",
+                                    "ok \xC3\xA9 \xC3", "\xED\xB2\x80"})
+        EXPECT_EQ(to_utf8(from_utf8(bytes)), bytes);
+    // Other unpaired surrogates have no bytes of their own.
     EXPECT_EQ(to_utf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+    EXPECT_EQ(to_utf8(std::u16string(1, char16_t(0xDC41))), "\xEF\xBF\xBD");
+}
+
+// A file name keeps its backslash as part of the name, not as a separator, and reads as
+// well as it can be shown.
+TEST(Text, FileNamesKeepEveryByte) {
+    const std::u16string name = from_file_name("we\\ird caf\xE9.jpg");
+    EXPECT_EQ(name.find(u'\\'), std::u16string::npos);
+    EXPECT_EQ(to_utf8(name), "we\\ird caf\xE9.jpg");
+    EXPECT_EQ(readable_name(name), u"we\\ird caf\u00e9.jpg");
+    EXPECT_EQ(from_file_name("\xC3\xA9t\xC3\xA9"), u"\u00e9t\u00e9");
 }
 
 TEST(Text, WidenSignExtendsBytesAbove127) {

@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 #include "platform/settings_store.h"
 #include "platform/trace.h"
+#include "display/sdl_keys.h"
 #include "shell/key_codes.h"
 #include "support/test_support.h"
 

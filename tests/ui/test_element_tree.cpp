@@ -3,6 +3,7 @@
 #include "render/render_surface.h"
 #include "skin/skin_errors.h"
 #include "ui/basic_kinds.h"
+#include "ui/button.h"
 #include "ui/preview.h"
 #include "ui/visibility_animation.h"
 #include "ui_test_support.h"
@@ -33,16 +34,38 @@ TEST_F(UiTest, FindChildPrefersADirectChildAndDumpIndentsByDepth) {
     EXPECT_EQ(get(u"a").find_child(u"x"), get(u"b").find_child(u"x"));
     EXPECT_EQ(root.find_child(u"nothing"), nullptr);
 
+    EXPECT_EQ(get(u"b").dump_line(2),
+              u"\t\t{b} position=0 0 size=20 10 design_size=0 0 rs.size=0 0");
+    get(u"b").set_visible(false);
+    get(u"a").set_enabled(false);
     std::u16string dump;
     root.dump_to(dump);
-    EXPECT_EQ(dump,
-              u"{} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t{a} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t{b} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t\t{c} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t\t{x} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t\t{d} position=0 0 size=20 10 design_size=0 0 rs.size=0 0\n"
-              u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0\n");
+    const std::u16string tail = u" position=0 0 size=20 10 design_size=0 0 rs.size=0 0 kind=node";
+    EXPECT_EQ(dump, u"{}" + tail +
+                        u" visible=1 enabled=1\n"
+                        u"\t{a}" +
+                        tail +
+                        u" visible=1 enabled=0\n"
+                        u"\t\t{b}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t\t{c}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t\t{x}" +
+                        tail +
+                        u" visible=0 enabled=0\n"
+                        u"\t\t{d}" +
+                        tail +
+                        u" visible=1 enabled=0\n"
+                        u"\t{x} position=0 0 size=7 10 design_size=7 0 rs.size=0 0 kind=node"
+                        u" visible=1 enabled=1\n");
+    // Texts are quoted on their line.
+    auto* label = new Button(&root);
+    label->set_text(u"Say \"hi\"\nnow");
+    dump.clear();
+    label->dump_to(dump);
+    EXPECT_NE(dump.find(u" text=\"Say \\\"hi\\\"\\nnow\"\n"), std::u16string::npos);
 }
 
 TEST_F(UiTest, HidingAndDisablingReachEveryDescendantWithoutTouchingTheirFlags) {
@@ -91,6 +114,49 @@ TEST_F(UiTest, TreesAreOwnedAndRebuiltFromTheSkin) {
     EXPECT_EQ(d->parent(), nullptr);
     ASSERT_TRUE(load_from_skin(root, properties, u"Screen"));
     EXPECT_EQ(Element::live_count(), live + 1);
+}
+
+TEST_F(UiTest, AddingAnElementOwnedElsewhereMovesIt) {
+    build(kTree, u"Screen");
+    Element& a = get(u"a");
+    Element& d = get(u"d");
+    Element& x = *root.children().back();
+    x.add_child(&d);
+    EXPECT_EQ(d.parent(), &x);
+    EXPECT_EQ(a.find_child(u"d"), nullptr);
+    EXPECT_EQ(x.find_child(u"d"), &d);
+    const int live = Element::live_count();
+    root.destroy_children();
+    EXPECT_EQ(Element::live_count(), live - 6);
+}
+
+TEST_F(UiTest, ASubtreeBuiltApartTakesOnItsNewParentsRootAndState) {
+    build(R"(node Screen { string type node node { string type node string id holder } }
+node Part { string type node node { string type button string id b string bind_key Enter
+    node { string type node string id "#normal" } } })",
+          u"Screen");
+    std::unique_ptr<Element> part = create_element_tree(properties, properties.find_node(u"Part"));
+    auto* button = dynamic_cast<Button*>(part->find_child(u"b"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->root(), nullptr);
+    Element& holder = get(u"holder");
+    holder.set_visible(false);
+    holder.set_enabled(false);
+    holder.add_child(part.release());
+    EXPECT_EQ(button->root(), &root);
+    EXPECT_FALSE(button->effectively_visible());
+    EXPECT_FALSE(button->effectively_enabled());
+    EXPECT_EQ(button->shown_state()->id(), u"#normal");
+    holder.set_visible(true);
+    holder.set_enabled(true);
+    EXPECT_TRUE(root.on_key({key::Enter, true, true}));
+    EXPECT_TRUE(button->pressed());
+    // Taken out again, it no longer takes input from the screen.
+    Element* taken = button->parent();
+    holder.remove_child(taken);
+    std::unique_ptr<Element> owned(taken);
+    EXPECT_EQ(button->root(), nullptr);
+    EXPECT_FALSE(root.on_key({key::Enter, false, true}));
 }
 
 TEST_F(UiTest, UnknownKindsAreReportedWithTheirName) {

@@ -95,6 +95,94 @@ TEST_F(UiTest, AButtonWithoutPressedStateKeepsItsNormalOneAndClicksByKey) {
     EXPECT_EQ(one.shown_state()->id(), u"#normal");
 }
 
+TEST_F(UiTest, AKeyPressLostToHidingOrDisablingDoesNotLeaveTheButtonPressed) {
+    build(kButtons, u"Screen", {100, 100});
+    auto& one = get<Button>(u"one");
+    Clicks listener;
+    one.set_listener(&listener);
+    for (const bool hide : {true, false}) {
+        // The bound key goes down; the button goes away before the key comes up.
+        EXPECT_TRUE(root.on_key({key::Enter, true, true}));
+        EXPECT_TRUE(one.pressed());
+        if (hide)
+            one.set_visible(false);
+        else
+            one.set_enabled(false);
+        EXPECT_FALSE(root.on_key({key::Enter, false, true}));
+        EXPECT_FALSE(one.pressed());
+        one.set_visible(true);
+        one.set_enabled(true);
+        EXPECT_EQ(listener.clicks, 0);
+        // The next press and release click.
+        root.on_pointer_button(press_at(10, 10));
+        root.on_pointer_button(release_at(10, 10));
+        EXPECT_EQ(listener.clicks, 1);
+        listener.clicks = 0;
+    }
+}
+
+// A viewer-like row: buttons and a check box with their pointer nodes, and a button with none.
+const char* const kFocusRow = R"(
+node Screen { string type htable
+    node { string type button string id btnBack point design_size 20 20
+        node { string type node string id "#normal" }
+        node { string type node string id ptrBack } }
+    node { string type checkbox string id chkLandscape point design_size 20 20
+        node { string type button string id "#state_0" node { string type node string id "#normal" }
+            node { string type node string id ptr_state_0 } }
+        node { string type button string id "#state_1" node { string type node string id "#normal" } }
+        node { string type node string id ptr_state_1 } }
+    node { string type button string id plain point design_size 20 20
+        node { string type node string id "#normal" } }
+    node { string type node string id btngap1 node { string type node string id ptrgap } }
+}
+)";
+
+TEST_F(UiTest, KeyNavigationMovesTheFocusMarkBetweenControlsAndEnterClicks) {
+    build(kFocusRow, u"Screen", {60, 20});
+    auto& back = get<Button>(u"btnBack");
+    auto& check = get<Checkbox>(u"chkLandscape");
+    Clicks listener;
+    back.set_listener(&listener);
+    const auto mark = [&](const char16_t* id) { return get(id).effectively_visible(); };
+    // No key navigation yet: every mark is hidden.
+    EXPECT_FALSE(mark(u"ptrBack") || mark(u"ptr_state_0") || mark(u"ptr_state_1"));
+    EXPECT_FALSE(mark(u"ptrgap"));  // a spacer's pointer node is never shown
+    EXPECT_EQ(root.focused(), nullptr);
+
+    EXPECT_TRUE(root.focus_key({key::Right, true, true}));
+    EXPECT_EQ(root.focused(), &back);
+    EXPECT_TRUE(mark(u"ptrBack"));
+    root.focus_key({key::Right, true, true});
+    EXPECT_EQ(root.focused(), check.state_button(0));
+    EXPECT_FALSE(mark(u"ptrBack"));
+    EXPECT_TRUE(mark(u"ptr_state_0"));
+    // Enter clicks the check box; the focus and its mark follow the state shown.
+    EXPECT_TRUE(root.focus_key({key::Enter, true, true}));
+    EXPECT_TRUE(root.focus_key({key::Enter, false, true}));
+    EXPECT_EQ(check.state(), 1);
+    EXPECT_EQ(root.focused(), check.state_button(1));
+    EXPECT_TRUE(mark(u"ptr_state_1"));
+    EXPECT_FALSE(mark(u"ptr_state_0"));
+    // A button without a pointer node is a stop too; the focus goes round at the ends.
+    root.focus_key({key::Right, true, true});
+    EXPECT_EQ(root.focused(), &get<Button>(u"plain"));
+    root.focus_key({key::Right, true, true});
+    EXPECT_EQ(root.focused(), &back);
+    root.focus_key({key::Enter, true, true});
+    root.focus_key({key::Enter, false, true});
+    EXPECT_EQ(listener.clicks, 1);
+    EXPECT_FALSE(root.focus_key({key::Up, true, true}));
+    // The pointer hides the mark; the next key shows it where it was.
+    root.on_pointer_button(press_at(50, 10));
+    root.on_pointer_button(release_at(50, 10));
+    EXPECT_FALSE(mark(u"ptrBack"));
+    EXPECT_FALSE(root.focus_key({key::Enter, true, true}));
+    root.focus_key({key::Left, true, true});
+    EXPECT_EQ(root.focused(), &back);
+    EXPECT_TRUE(mark(u"ptrBack"));
+}
+
 TEST_F(UiTest, OverlappingElementsTheFirstThatTakesThePressGetsTheRelease) {
     build(kButtons, u"Screen", {100, 100});
     // Registered after the buttons.

@@ -28,6 +28,12 @@ node MenuElement { string type button point design_size 0 20
 node MenuElementDisabled { string type node point design_size 0 20
     node { string type oldtext string id "#text" }
 }
+node FourButtons { string type htable point design_size 0 20
+    node { string type button string id About point design_size 20 20
+        node { string type node string id "#normal" } node { string type node string id ptrAbout } }
+    node { string type button string id Exit point design_size 20 20
+        node { string type node string id "#normal" } }
+}
 node NoPanel { string type node node { string type vlist string id vlist } }
 )";
 
@@ -43,7 +49,11 @@ struct Owner : MenuListener {
             if (id == u"Sound") sound = !sound;
             entries.push_back({u"Settings"});
             entries.push_back({u"Sound", u"", u"", u"", true, false, sound});
-            entries.push_back({u"Locked", u"", u"", u"", false});
+            // "Locked" can be chosen once the sound is on.
+            entries.push_back({u"Locked", u"", u"", u"", sound});
+            entries.push_back({u"Cancel"});
+        } else if (id == u"Tools") {
+            entries.push_back({u"Magic4Buttons", u"", u"", u"FourButtons"});
             entries.push_back({u"Cancel"});
         } else if (id == u"Settings") {
             entries.push_back({u"Language"});
@@ -126,6 +136,72 @@ TEST_F(MenuTest, TheSameEntriesAgainOnlyRedrawTheRows) {
     EXPECT_EQ(menu.list()->live_element(1), row);
     EXPECT_TRUE(row->find_child(u"checked")->visible());
     EXPECT_TRUE(menu.is_open());
+}
+
+TEST_F(MenuTest, ARowWhoseEntryChangedItsNodeIsBuiltAgain) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    Element* locked = menu.list()->live_element(2);
+    EXPECT_EQ(dynamic_cast<Button*>(locked->children().front().get()), nullptr);
+    menu.choose(1);  // the same ids; "Locked" is enabled now and drawn from "MenuElement"
+    locked = menu.list()->live_element(2);
+    ASSERT_NE(locked, nullptr);
+    EXPECT_NE(dynamic_cast<Button*>(locked->children().front().get()), nullptr);
+    EXPECT_EQ(menu.list()->live_element(1)->find_child(u"checked")->visible(), true);
+}
+
+TEST_F(MenuTest, ChoosingWhileTheMenuOpensStartsItsAnimationAgain) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    ASSERT_TRUE(menu.panel()->animation_running());
+    menu.choose(0);  // "Settings": another menu in the same place
+    ASSERT_TRUE(menu.panel()->animation_running());
+    EXPECT_EQ(menu.panel()->animation()->direction(), 1);
+    EXPECT_LT(menu.panel()->animation()->progress(), 0.1);
+    EXPECT_TRUE(menu.panel()->visible());
+}
+
+TEST_F(MenuTest, KeysAloneMoveChooseAndCancel) {
+    Menu menu(properties, owner, u"Menu", u"MenuElement");
+    menu.open_menu(u"MainMenu", u"", true);
+    frame();
+    const auto key = [&](KeyCode code) {
+        app.dispatch_key({code, true, true});
+        app.dispatch_key({code, false, true});
+    };
+    key(key::Down);
+    key(key::Down);
+    EXPECT_EQ(menu.list()->selected(), 1);
+    key(key::Enter);  // "Sound": the same menu again
+    EXPECT_EQ(owner.asked.back(), u"Sound");
+    EXPECT_TRUE(owner.sound);
+    key(key::Up);
+    key(key::Enter);  // "Settings": a new menu, nothing selected in it
+    EXPECT_EQ(owner.asked.back(), u"Settings");
+    EXPECT_EQ(menu.list()->selected(), -1);
+    key(key::Esc);
+    EXPECT_FALSE(menu.is_open());
+    EXPECT_EQ(app.top_screen(), &base);
+    for (const KeyCode back : {key::Backspace, key::SoftRight}) {
+        menu.open_menu(u"MainMenu", u"", true);
+        key(back);
+        EXPECT_FALSE(menu.is_open());
+    }
+    EXPECT_EQ(owner.asked.back(), u"MainMenu");
+
+    // The buttons of the four-button row: Left and Right move between them, Enter presses.
+    menu.open_menu(u"Tools", u"", true);
+    frame();
+    key(key::Down);
+    key(key::Right);
+    EXPECT_TRUE(menu.list()->live_element(0)->find_child(u"ptrAbout")->visible());
+    key(key::Right);
+    EXPECT_FALSE(menu.list()->live_element(0)->find_child(u"ptrAbout")->visible());
+    key(key::Enter);
+    EXPECT_EQ(owner.asked.back(), u"Exit");
+    EXPECT_FALSE(menu.is_open());
 }
 
 TEST_F(MenuTest, AMenuNeedsItsNodesAndPanel) {

@@ -85,6 +85,28 @@ TEST_F(UiTest, WordsWiderThanALineAreCutAndLineFeedsKept) {
     EXPECT_EQ(t.line_count(), 0);
 }
 
+TEST_F(UiTest, WrappedTextNarrowsInATableAndKeepsTextAfterLeadingSpaces) {
+    build(R"(node Screen { string type node node { string type htable
+        node { string type text string id t int wrap 1 int grow_min 1 string halign LEFT
+               font font "9 0 0 0 Box" string text "aaa bbb ccc ddd" }
+        node { string type node string id other point design_size 50 0 } } })",
+          u"Screen", {100, 100});
+    // The text gives way down to its widest word; the other child keeps its length.
+    EXPECT_EQ(get(u"other").width(), 50);
+    auto& t = get<TextElement>(u"t");
+    EXPECT_EQ(t.width(), 50);
+    EXPECT_EQ(t.line_text(0), u"aaa bbb");
+    EXPECT_EQ(t.extent_x().minimum, 18);
+
+    // Spaces wider than the line at its start do not end the layout.
+    t.set_text(u"ab\n        cd ef");
+    frame({62, 100});
+    ASSERT_EQ(t.width(), 12);
+    ASSERT_EQ(t.line_count(), 3);
+    EXPECT_EQ(t.line_text(1), u"cd");
+    EXPECT_EQ(t.line_text(2), u"ef");
+}
+
 const char* const kEdit = R"(
 node Screen { string type node
     node { string type label_edit string id pair

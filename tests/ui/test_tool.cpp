@@ -34,10 +34,14 @@ node Screen { string type node
     test::CommandResult layout = run("layout " + skin + " Screen 40 20");
     EXPECT_EQ(layout.status, 0) << layout.out;
     EXPECT_EQ(layout.out,
-              "{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0\n"
-              "\t{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0\n"
-              "\t\t{left} position=0 0 size=10 20 design_size=10 0 rs.size=0 0\n"
-              "\t\t{right} position=12 3 size=28 17 design_size=0 0 rs.size=0 0\n");
+              "{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0 kind=node visible=1"
+              " enabled=1\n"
+              "\t{} position=0 0 size=40 20 design_size=0 0 rs.size=0 0 kind=htable visible=1"
+              " enabled=1\n"
+              "\t\t{left} position=0 0 size=10 20 design_size=10 0 rs.size=0 0 kind=color"
+              " visible=1 enabled=1\n"
+              "\t\t{right} position=12 3 size=28 17 design_size=0 0 rs.size=0 0 kind=image"
+              " visible=1 enabled=1\n");
     // At 192 dpi every point doubles.
     test::CommandResult doubled = run("layout " + skin + " Screen 40 20 --dpi 192");
     EXPECT_NE(doubled.out.find("{left} position=0 0 size=20 20 design_size=20 0"),

@@ -111,6 +111,50 @@ TEST_F(VListTest, OnlyTheItemsInTheWindowExist) {
     EXPECT_EQ(list->item_count(), 0);
 }
 
+TEST_F(VListTest, KeysMoveTheSelectionIntoViewAndEnterChoosesIt) {
+    start(10);
+    EXPECT_FALSE(root.on_key({key::Down, true, true}));  // keys are the screen's by default
+    list->set_key_control(true);
+    EXPECT_TRUE(root.on_key({key::Down, true, true}));
+    EXPECT_EQ(list->selected(), 0);
+    for (int i = 0; i < 3; ++i)
+        root.on_key({key::Down, true, i == 0});
+    // Item 3 (90 to 120) is brought up to the bottom edge.
+    EXPECT_EQ(list->selected(), 3);
+    EXPECT_DOUBLE_EQ(list->offset(), -20);
+    // Far away: the window starts again with the item at the bottom (70 to 100).
+    list->scroll_to(8);
+    EXPECT_EQ(live(), (std::vector<int>{5, 6, 7, 8, 9}));
+    EXPECT_DOUBLE_EQ(list->offset(), -20);
+    list->scroll_to(0);
+    EXPECT_DOUBLE_EQ(list->offset(), 0);
+    EXPECT_EQ(live().front(), 0);
+    // Up stops at the first item; Enter chooses on its release.
+    root.on_key({key::Up, true, true});
+    root.on_key({key::Up, true, true});
+    EXPECT_EQ(list->selected(), 1);
+    list->set_selected(0);
+    root.on_key({key::Up, true, true});
+    EXPECT_EQ(list->selected(), 0);
+    EXPECT_FALSE(root.on_key({key::Enter, false, true}));  // a release without its press
+    EXPECT_TRUE(root.on_key({key::Enter, true, true}));
+    EXPECT_TRUE(source->clicked.empty());
+    EXPECT_TRUE(root.on_key({key::Enter, false, true}));
+    EXPECT_EQ(source->clicked, (std::vector<int>{0}));
+}
+
+TEST_F(VListTest, AResetBeforeTheSourceKeepsTheCount) {
+    build(kList, u"Screen", {50, 100});
+    list = &get<VList>(u"list");
+    list->reset(7);
+    EXPECT_EQ(list->item_count(), 7);
+    source = std::make_unique<Source>(7);
+    list->set_source(source.get());
+    frame({50, 100});
+    EXPECT_EQ(list->item_count(), 7);
+    EXPECT_EQ(live(), (std::vector<int>{0, 1, 2, 3}));
+}
+
 TEST_F(VListTest, AnEntryGoneFromTheSourceShrinksTheCountWithoutAGap) {
     start(10);
     source->gone = 5;
@@ -269,6 +313,14 @@ node Item { string type node point design_size 0 30
     EXPECT_EQ(shown(1), u"#vlist_pressed");
     root.on_pointer_button(release_at(10, 40, 10));
     EXPECT_EQ(shown(1), u"#vlist_selected");
+
+    // An item built again in place shows its marks at once.
+    Element* old = list->live_element(1);
+    EXPECT_TRUE(list->rebuild_item(1));
+    EXPECT_NE(list->live_element(1), old);
+    EXPECT_EQ(shown(1), u"#vlist_selected");
+    EXPECT_EQ(shown(2), u"#vlist_normal");
+    EXPECT_FALSE(list->rebuild_item(4));  // not in the window
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_stream.h"
+#include "platform/path_parts.h"
 #include "platform/text.h"
 #include "render/bmp_file.h"
 #include "skinc/png_art.h"
@@ -38,7 +39,7 @@ int failure(const std::string& message) {
 
 // A picture name must stay inside the output folder.
 bool safe_picture_name(const std::u16string& name) {
-    if (name.empty() || name[0] == u'/' || name[0] == u'\\') return false;
+    if (name.empty() || is_separator(name[0])) return false;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find_first_of(u"/\\", start);

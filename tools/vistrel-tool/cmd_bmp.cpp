@@ -29,6 +29,12 @@ int run_bmp(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vistrel-tool bmp: %s is not a 16-bit bitmap\n", args[0].c_str());
         return kExitFailure;
     }
+    if (bitmap->width() > kMaxPngSide || bitmap->height() > kMaxPngSide) {
+        std::fprintf(stderr,
+                     "vistrel-tool bmp: %s is %d x %d; a PNG file holds at most %d pixels a side\n",
+                     args[0].c_str(), bitmap->width(), bitmap->height(), kMaxPngSide);
+        return kExitFailure;
+    }
     if (!write_png(*bitmap, from_utf8(args[1]))) {
         std::fprintf(stderr, "vistrel-tool bmp: cannot write %s\n", args[1].c_str());
         return kExitFailure;

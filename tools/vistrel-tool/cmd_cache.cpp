@@ -48,8 +48,8 @@ int run_cache(const std::vector<std::string>& raw) {
     const bool check_only = options.flag("check");
     std::vector<std::string> args;
     if (!options.positional(args) || args.size() != 2) return usage_error(kCommand);
-    const std::u16string picture = from_utf8(args[0]);
-    const std::u16string drive = from_utf8(args[1]);
+    const std::u16string picture = from_file_name(args[0]);
+    const std::u16string drive = from_file_name(args[1]);
     const std::u16string name = cache_file_name(picture, drive);
     if (name.empty()) {
         std::fprintf(stderr, "vistrel-tool cache: %s does not exist\n", args[0].c_str());

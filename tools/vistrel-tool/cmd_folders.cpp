@@ -20,7 +20,7 @@ const ToolCommandRegistration kRegistration(kCommand);
 
 int run_folders(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage_error(kCommand);
-    const std::u16string path = from_utf8(args[0]);
+    const std::u16string path = from_file_name(args[0]);
     std::vector<uint8_t> bytes;
     if (!read_file(path, bytes)) {
         std::fprintf(stderr, "vistrel-tool folders: cannot read %s\n", args[0].c_str());

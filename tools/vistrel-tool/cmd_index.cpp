@@ -8,9 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
-#include "library/cache/cache_file.h"
+#include "library/drives.h"
 #include "library/photo_library.h"
 #include "platform/path_parts.h"
 #include "platform/text.h"
@@ -23,10 +22,11 @@ namespace {
 int run_index(const std::vector<std::string>& args);
 
 const ToolCommand kCommand{
-    "index", "[--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
+    "index", "[--list] [--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
     "searches the documents folder and the storage cards (or the folders given) for pictures, "
     "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
-    "default folders.ini beside the program) and prints the albums found",
+    "default folders.ini beside the program) and prints the albums found; --list prints "
+    "every picture built, names byte for byte as the file system holds them",
     run_index};
 const ToolCommandRegistration kRegistration(kCommand);
 
@@ -42,12 +42,16 @@ public:
     void on_library_event(const LibraryEvent& event) override {
         if (event.search_complete) search_complete = true;
         if (event.cache_complete) cache_complete = true;
-        if (!event.path.empty()) built.push_back(event.path);
+        if (!event.path.empty()) built.push_back({event.path, event.failed});
     }
 
+    struct Built {
+        std::u16string path;
+        bool failed = false;
+    };
     bool search_complete = false;
     bool cache_complete = false;
-    std::vector<std::u16string> built;
+    std::vector<Built> built;
 };
 
 class ProgressLine {
@@ -103,25 +107,24 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_
     return text;
 }
 
-void print_albums(PhotoLibrary& library, const IndexListener& listener) {
+void print_albums(PhotoLibrary& library, const IndexListener& listener, bool list) {
     const int count = library.get_folders_size();
-    std::map<std::u16string, std::u16string> drives;  // folder -> storage root
     int pictures = 0;
     std::printf("%d albums:\n", count);
     for (int i = 0; i < count; ++i) {
         const Folder folder = library.get_folder(i);
-        drives[folder.folder_path] = folder.drive_path;
         pictures += folder.size;
         std::printf("  %-30s %6d pictures  %s\n",
                     to_utf8(PhotoLibrary::folder_display_name(folder.folder_path)).c_str(),
                     folder.size, to_utf8(folder.folder_path).c_str());
     }
     int failed = 0;
-    for (const std::u16string& picture : listener.built) {
-        const auto drive = drives.find(directory_part(picture));
-        if (drive == drives.end() || !is_failed_thumbnail(cache_file_name(picture, drive->second)))
-            continue;
-        if (failed++ < 20) std::printf("  could not be cached: %s\n", to_utf8(picture).c_str());
+    for (const IndexListener::Built& picture : listener.built) {
+        if (list && !picture.failed) std::printf("  built: %s\n", to_utf8(picture.path).c_str());
+        if (!picture.failed) continue;
+        if (list || failed < 20)
+            std::printf("  could not be cached: %s\n", to_utf8(picture.path).c_str());
+        ++failed;
     }
     std::printf("%d pictures, %zu cache files built, %d pictures could not be cached\n", pictures,
                 listener.built.size() - size_t(failed), failed);
@@ -132,14 +135,19 @@ int run_index(const std::vector<std::string>& raw) {
     const std::string documents = options.value("documents");
     const std::string cards = options.value("cards");
     const std::string folders = options.value("folders");
+    const bool list = options.flag("list");
     std::vector<std::string> args;
     if (!options.positional(args) || !args.empty()) return usage_error(kCommand);
     if (!documents.empty()) setenv("VISTREL_DOCUMENTS", documents.c_str(), 1);
     // Only the cards given: an empty list when documents alone are asked for.
     if (!cards.empty() || !documents.empty()) setenv("VISTREL_CARDS", cards.c_str(), 1);
+    if (!documents_folder_exists())
+        std::printf("no documents folder (%s names no existing folder): only the cards are "
+                    "searched\n",
+                    documents.empty() ? "%my_documents%" : documents.c_str());
 
     PhotoLibraryOptions library_options;
-    if (!folders.empty()) library_options.folder_list = from_utf8(folders);
+    if (!folders.empty()) library_options.folder_list = from_file_name(folders);
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
     ProgressLine line(isatty(STDOUT_FILENO));
@@ -166,7 +174,7 @@ int run_index(const std::vector<std::string>& raw) {
             sleep_ms(100);
         }
         line.end();
-        if (!interrupted) print_albums(library, listener);
+        if (!interrupted) print_albums(library, listener, list);
         library.remove_listener(&listener);
     }
     std::printf("%s after %.1f s; folder list: %s\n", interrupted ? "interrupted" : "done",

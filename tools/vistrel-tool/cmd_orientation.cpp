@@ -20,7 +20,7 @@ const ToolCommandRegistration kRegistration(kCommand);
 
 int run_orientation(const std::vector<std::string>& args) {
     if (args.size() != 1) return usage_error(kCommand);
-    FileStream picture(from_utf8(args[0]), OpenMode::Read);
+    FileStream picture(from_file_name(args[0]), OpenMode::Read);
     if (!picture.is_open()) {
         std::fprintf(stderr, "vistrel-tool orientation: cannot open %s\n", args[0].c_str());
         return kExitFailure;

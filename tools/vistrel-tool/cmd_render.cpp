@@ -21,7 +21,7 @@ namespace {
 
 int run_render(const std::vector<std::string>& args);
 
-const ToolCommand kCommand{"render", "FILE.skin NODE WIDTH HEIGHT OUT.png [--dpi N]",
+const ToolCommand kCommand{"render", "FILE.skin NODE WIDTH HEIGHT OUT.png [--dpi N] [--lang FILE.lng] [--set ID=TEXT]... [--menu TITLE=ENTRY,...]",
                            "draws the element tree of a top-level skin node at a size into a "
                            "PNG file",
                            run_render};

@@ -24,8 +24,8 @@ const ToolCommandRegistration kRegistration(kCommand);
 
 int run_thumb(const std::vector<std::string>& args) {
     if (args.size() != 3) return usage_error(kCommand);
-    const std::u16string picture = from_utf8(args[0]);
-    const std::u16string drive = from_utf8(args[1]);
+    const std::u16string picture = from_file_name(args[0]);
+    const std::u16string drive = from_file_name(args[1]);
     const std::u16string name = cache_file_name(picture, drive);
     if (name.empty()) {
         std::fprintf(stderr, "vistrel-tool thumb: %s does not exist\n", args[0].c_str());
@@ -40,7 +40,7 @@ int run_thumb(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vistrel-tool thumb: no thumbnail in %s\n", to_utf8(name).c_str());
         return kExitFailure;
     }
-    if (!write_png(*thumbnail, from_utf8(args[2]))) {
+    if (!write_png(*thumbnail, from_file_name(args[2]))) {
         std::fprintf(stderr, "vistrel-tool thumb: cannot write %s\n", args[2].c_str());
         return kExitFailure;
     }

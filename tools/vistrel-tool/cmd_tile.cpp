@@ -32,8 +32,8 @@ int run_tile(const std::vector<std::string>& raw) {
     if (!options.positional(args) || args.size() != 6 || !parse_int(args[2], level) ||
         !parse_int(args[3], column) || !parse_int(args[4], row))
         return usage_error(kCommand);
-    const std::u16string picture = from_utf8(args[0]);
-    const std::u16string drive = from_utf8(args[1]);
+    const std::u16string picture = from_file_name(args[0]);
+    const std::u16string drive = from_file_name(args[1]);
 
     std::unique_ptr<TileSource> source;
     const char* from = "the cache file";
@@ -71,7 +71,7 @@ int run_tile(const std::vector<std::string>& raw) {
     const std::unique_ptr<Bitmap> out = Bitmap::create(size);
     for (int y = 0; y < size.h; ++y)
         std::copy_n(tile->row(y), size.w, out->row(y));
-    if (!write_png(*out, from_utf8(args[5]))) {
+    if (!write_png(*out, from_file_name(args[5]))) {
         std::fprintf(stderr, "vistrel-tool tile: cannot write %s\n", args[5].c_str());
         return kExitFailure;
     }

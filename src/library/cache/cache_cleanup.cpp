@@ -44,7 +44,7 @@ int remove_stale_cache_files(const std::u16string& drive, const std::set<std::u1
     if (!handle.is_open()) return 0;
     int removed = 0;
     for (const std::string& name : entry_names(handle.get())) {
-        if (keep.count(from_utf8(name))) continue;
+        if (keep.count(from_file_name(name))) continue;
         struct stat st {};
         if (fstatat(handle.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         int result = -1;
@@ -54,7 +54,7 @@ int remove_stale_cache_files(const std::u16string& drive, const std::set<std::u1
             result = unlinkat(handle.get(), name.c_str(), AT_REMOVEDIR);  // empty ones only
         else
             continue;
-        trace() << "remove stale cache entry {" << from_utf8(name) << "} result=" << (result == 0)
+        trace() << "remove stale cache entry {" << from_file_name(name) << "} result=" << (result == 0)
                 << "\n";
         if (result == 0) ++removed;
     }

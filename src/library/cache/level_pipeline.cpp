@@ -91,7 +91,11 @@ void LevelPipeline::run() {
 
 bool LevelPipeline::finish() {
     if (!m_threaded) return m_chain.ok();
-    if (m_failed && !m_thread.joinable()) return false;
+    {
+        // The worker writes the flag under the lock; read it there too.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_failed && !m_thread.joinable()) return false;
+    }
     if (m_filling && m_filling->rows > 0) hand_over();
     {
         std::unique_lock<std::mutex> lock(m_mutex);

@@ -73,8 +73,7 @@ size_t CacheTileSource::held_bytes() const {
 
 Size CacheTileSource::stored_level_size(int level) const {
     if (!m_open || level < 0 || level > m_levels) return {};
-    const int e = m_levels - level;
-    return {m_stored_width >> e, m_stored_height >> e};
+    return halved_size(m_levels - level);
 }
 
 bool CacheTileSource::load(Level& level) {

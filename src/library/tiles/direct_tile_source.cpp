@@ -41,8 +41,9 @@ int DirectTileSource::scale_of(int level) const {
 Size DirectTileSource::stored_level_size(int level) const {
     const int scale = scale_of(level);
     if (!scale) return {};
-    // libjpeg's scaled size: rounded up.
-    return {(m_stored_width + scale - 1) / scale, (m_stored_height + scale - 1) / scale};
+    // libjpeg rounds its scaled sizes up; the level is the cache's size, rounded down, and
+    // the decode's last column or row beyond it is not shown.
+    return halved_size(m_levels - level);
 }
 
 bool DirectTileSource::decode_level(int level) {

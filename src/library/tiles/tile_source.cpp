@@ -24,6 +24,11 @@ Size TileSource::level_size(int level) const {
     return shown_size(stored_level_size(level), m_orientation);
 }
 
+Size TileSource::halved_size(int halvings) const {
+    if (halvings < 0 || halvings > 30) return {};
+    return {m_stored_width >> halvings, m_stored_height >> halvings};
+}
+
 Size TileSource::tile_grid(int level) const {
     const Size size = level_size(level);
     if (size.empty()) return {};

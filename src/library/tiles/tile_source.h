@@ -65,6 +65,9 @@ protected:
     bool read_picture(InputStream& picture);
     // The stored (unturned) size of a zoom level; empty for a level the source cannot make.
     virtual Size stored_level_size(int level) const = 0;
+    // The stored size of the picture halved `halvings` times, each half rounded down: the
+    // size of the cache's level of that number. Both sources size their levels by it.
+    Size halved_size(int halvings) const;
     // Decodes the stored pixels of `region` (inside the level) into rows of `pitch` bytes.
     virtual bool decode_region(int level, const Rect& region, Pixel* out, int pitch) = 0;
 

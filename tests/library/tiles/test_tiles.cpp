@@ -214,7 +214,7 @@ TEST_F(TileTest, DirectSourceCutsTilesFromScaledDecodes) {
     EXPECT_EQ(tall.levels(), 4);
     EXPECT_TRUE(tall.level_size(0).empty());
     EXPECT_FALSE(tall.make_tile(0, 0, 0));
-    EXPECT_EQ(tall.level_size(1), (Size{13, 500}));
+    EXPECT_EQ(tall.level_size(1), (Size{12, 500}));
     EXPECT_TRUE(tall.make_tile(0, 1, 1));
 
     // Full-size levels too large to keep are decoded for each tile.
@@ -229,6 +229,24 @@ TEST_F(TileTest, DirectSourceCutsTilesFromScaledDecodes) {
             const uint8_t* p = &reference.rgb[(size_t(768 + y) * 2600 + 1280 + x) * 3];
             ASSERT_EQ(tile->row(y)[x], to_pixel(p[0], p[1], p[2])) << x << "," << y;
         }
+}
+
+// Both sources give every level the size of the cache's halved level (halves rounded
+// down), so the viewer's geometry stays put when it swaps one source for the other.
+TEST_F(TileTest, BothSourcesSizeLevelsAlike) {
+    const std::u16string path = cached("odd.jpg", test::make_jpeg(sized(1136, 775)));
+    CacheTileSource cache(path, drive());
+    DirectTileSource direct(path);
+    ASSERT_TRUE(cache.open());
+    ASSERT_TRUE(direct.open());
+    ASSERT_EQ(cache.levels(), direct.levels());
+    EXPECT_EQ(direct.level_size(0), (Size{142, 96}));
+    for (int level = 0; level <= cache.levels(); ++level) {
+        EXPECT_EQ(direct.level_size(level), cache.level_size(level)) << "level " << level;
+        const test::DecodedPicture tiles = test::assemble_level(direct, level);
+        EXPECT_TRUE(tiles.ok) << "level " << level;
+        EXPECT_EQ(tiles.height, cache.level_size(level).h) << "level " << level;
+    }
 }
 
 TEST_F(TileTest, VersionsAreTheCachedLevels) {
