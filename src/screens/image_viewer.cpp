@@ -343,7 +343,13 @@ bool ImageViewer::on_key(const KeyEvent& event) {
         show_neighbour(event.code == next ? 1 : -1);
         return true;
     }
-    return Container::on_key(event);
+    if (Container::on_key(event)) return true;
+    // Escape and Backspace leave the viewer when no control of the skin takes them.
+    if (event.code == key::Esc || event.code == key::Backspace) {
+        back();
+        return true;
+    }
+    return false;
 }
 
 bool ImageViewer::clicked(Button& button, const ButtonEvent&) {
