@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "viewer_test_support.h"
@@ -212,13 +213,11 @@ TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsRead
     EXPECT_EQ(viewer->tiles().state(1), SlotState::Loading);
     EXPECT_TRUE(viewer->tiles().direct(1));
     EXPECT_TRUE(viewer->current_view()->screen_complete());
-    // The photo library builds it now and tells the viewer.
-    build_caches = true;
-    library->add_picture(pictures[0], dir.u16());
-    for (int i = 0; i < 500 && viewer->tiles().state(1) != SlotState::Ready; ++i) {
-        frame();
-        sleep_ms(2);
-    }
+    // The cache file is built now, and the photo library tells its listeners.
+    ASSERT_TRUE(build_cache_file(pictures[0], dir.u16(), [] { return false; }));
+    LibraryEvent ready;
+    ready.path = pictures[0];
+    library->notify(ready);
     EXPECT_EQ(viewer->tiles().state(1), SlotState::Ready);
     settle();
     EXPECT_TRUE(viewer->current_view()->screen_complete());
