@@ -1,8 +1,8 @@
 #pragma once
 // "bigpicture": a picture shown through square tiles of several zoom levels. Level
 // max_level is full size, each level below it half the size of the one above; the zoom is
-// a real number of levels, its integer part choosing the tiles in use, drawn 1:1 at a whole
-// zoom and scaled in between. Tiles are kept in a cache of a few more than fill the
+// a real number of levels, the nearest whole level choosing the tiles in use, drawn 1:1 at a
+// whole zoom and scaled in between. Tiles are kept in a cache of a few more than fill the
 // element; missing ones are asked of a tile sink while drawing, and until they arrive the
 // element draws the matching part of a ready coarser or finer level, or a "loading" square.
 //

@@ -21,7 +21,10 @@ bool meets(const Rect& a, const Rect& b) {
 }  // namespace
 
 int ZoomImage::capacity() const {
-    return (height() / m_tile.h + 3) * (width() / m_tile.w + 3);
+    // Tiles are drawn down to 1/sqrt(2) of their size (the nearest level is in use).
+    const double least = std::sqrt(0.5);
+    return (static_cast<int>(height() / (m_tile.h * least)) + 3) *
+           (static_cast<int>(width() / (m_tile.w * least)) + 3);
 }
 
 int ZoomImage::ready_tiles() const {

@@ -46,7 +46,7 @@ TEST_F(ZoomImageTest, TheGridOfAPictureFollowsItsSize) {
     EXPECT_EQ(view->max_level(), 2);
     EXPECT_EQ(view->fit_level(), 0);
     // The cache holds the tiles that fill the element and three more rows and columns.
-    EXPECT_EQ(view->capacity(), (320 / 256 + 3) * (240 / 256 + 3));
+    EXPECT_EQ(view->capacity(), (320 * 1414 / 256000 + 3) * (240 * 1414 / 256000 + 3));
     // At the fit zoom the whole picture is inside the element and touches two sides.
     EXPECT_NEAR(view->fit_zoom(), 2 + std::log2(240.0 / 1000), 1e-9);
     const Rect r = view->picture_rect();
@@ -107,6 +107,18 @@ TEST_F(ZoomImageTest, TheCacheNeverHoldsMoreThanItsCapacity) {
         EXPECT_LE(view->cached_tiles(), view->capacity());
     }
     EXPECT_GT(sink.asked.size(), static_cast<size_t>(view->capacity()));
+
+    // Even with the tiles drawn at their smallest the cache holds all those on screen.
+    struct Instant : TileSink {
+        void request_tile(ZoomImage& v, int level, int column, int row) override {
+            v.accept_tile(level, column, row, tile_of(0x0F0F));
+        }
+    } instant;
+    view->set_sink(&instant);
+    view->set_zoom(4.49);
+    view->release_tiles();
+    draw();
+    EXPECT_TRUE(view->screen_complete());
 }
 
 TEST_F(ZoomImageTest, TurnedPicturesLayTheirTilesOutTurned) {
