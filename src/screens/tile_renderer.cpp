@@ -100,46 +100,40 @@ void TileRenderer::reset(int index, const std::u16string& picture, const std::u1
     const int old_id = slot.id;
     std::unique_ptr<TileSource> source;
     bool open = false;
-    bool direct = true;
+    bool direct = false;
     SlotState state = SlotState::Bad;
     bool ask_for_cache = false;
-    if (!picture.empty()) {
-        const std::u16string cache = cache_file_name(picture, drive);
-        const FileInfo info = cache.empty() ? FileInfo{} : file_info(cache);
-        if (cache.empty() || is_failed_thumbnail(cache)) {
-            trace() << "reset PieceCrt2 begin\n";
-            source = std::make_unique<DirectTileSource>(picture);
-            open = source->open();
-            trace() << "reset PieceCrt2\n";
-            direct = open;
-            state = SlotState::Bad;
-        } else if (info.exists) {
-            source = std::make_unique<CacheTileSource>(picture, drive);
-            open = source->open();
-            if (open) {
-                state = SlotState::Ready;
-                direct = false;
-            } else {
-                // A damaged cache file: show the picture straight from its file when it
-                // can be read, else the "bad" placeholder.
-                trace() << "Bad picture in creation\n";
-                source = std::make_unique<DirectTileSource>(picture);
-                open = source->open();
-                state = SlotState::Bad;
-                direct = open;
-            }
-            trace() << "reset\n";
+    // The picture file itself as the source; `direct` tells whether it opened.
+    auto open_direct = [&] {
+        source = std::make_unique<DirectTileSource>(picture);
+        open = source->open();
+        direct = open;
+    };
+    if (picture.empty()) {
+        // No picture: nothing to show.
+    } else if (const SlotState now = state_for(picture, drive); now == SlotState::Bad) {
+        trace() << "reset PieceCrt2 begin\n";
+        open_direct();
+        trace() << "reset PieceCrt2\n";
+    } else if (now == SlotState::Ready) {
+        source = std::make_unique<CacheTileSource>(picture, drive);
+        open = source->open();
+        if (open) {
+            state = SlotState::Ready;
+            direct = false;
         } else {
-            trace() << "reset PieceCrt1 begin\n";
-            source = std::make_unique<DirectTileSource>(picture);
-            open = source->open();
-            trace() << "reset PieceCrt1\n";
-            direct = open;
-            state = SlotState::Loading;
-            ask_for_cache = true;
+            // A damaged cache file: show the picture straight from its file when it can be
+            // read, else the "bad" placeholder.
+            trace() << "Bad picture in creation\n";
+            open_direct();
         }
+        trace() << "reset\n";
     } else {
-        direct = false;
+        trace() << "reset PieceCrt1 begin\n";
+        open_direct();
+        trace() << "reset PieceCrt1\n";
+        state = SlotState::Loading;
+        ask_for_cache = true;
     }
     {
         std::scoped_lock lock(m_source_mutex);
