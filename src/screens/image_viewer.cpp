@@ -172,6 +172,7 @@ void ImageViewer::back() {
 }
 
 bool ImageViewer::is_idle() const {
+    if (!m_open) return true;  // a closed viewer keeps nobody waiting
     if (m_scroll_direction != 0 || dirty()) return false;
     for (ZoomImage* view : m_views)
         if (view && view->moving()) return false;
