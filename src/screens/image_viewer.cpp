@@ -28,6 +28,17 @@ std::u16string placeholder_prefix(const std::u16string& skin_path) {
     return join(folder.empty() ? u"%app_path%/skins/bin" : folder, name);
 }
 
+// The whole level one step in from `zoom`: beyond the level in use (the nearest), at most
+// full size.
+double level_in(const ZoomImage& view, double zoom) {
+    return std::min(std::floor(zoom + 0.5 + kEpsilon) + 1, double(view.max_level()));
+}
+
+// The whole level one step out, at least the fit zoom.
+double level_out(const ZoomImage& view, double zoom) {
+    return std::max(std::ceil(zoom - 0.5 - kEpsilon) - 1, view.fit_zoom());
+}
+
 bool contains(const Element& element, const Element* other) {
     for (const Element* e = other; e; e = e->parent())
         if (e == &element) return true;
@@ -235,8 +246,7 @@ void ImageViewer::animate(double seconds) {
     if (!m_open) return;
     if (ZoomImage* view = current_view()) {
         m_minus->set_enabled(view->zoom() > view->fit_zoom() + kEpsilon);
-        m_plus->set_enabled(view->has_picture() &&
-                            std::floor(view->zoom() + kEpsilon) + 1 <= view->max_level());
+        m_plus->set_enabled(view->has_picture() && view->zoom() < view->max_level() - kEpsilon);
     }
     m_tiles.hand_over();
     if (m_tiles.idle_flag() && !m_landscape_box->enabled()) {
@@ -389,13 +399,8 @@ void ImageViewer::zoom_step(int direction) {
     if (m_tiles.state(1) == SlotState::Bad && !m_tiles.direct(1)) return;
     const Point centre{view->x() + view->width() / 2, view->y() + view->height() / 2};
     const double zoom = view->target_zoom();
-    if (direction > 0) {
-        const double target = std::floor(zoom + kEpsilon) + 1;
-        if (target <= view->max_level()) view->zoom_to(target, centre);
-    } else {
-        const double target = std::max(std::ceil(zoom - kEpsilon) - 1, view->fit_zoom());
-        if (target < zoom - kEpsilon) view->zoom_to(target, centre);
-    }
+    const double target = direction > 0 ? level_in(*view, zoom) : level_out(*view, zoom);
+    if (std::abs(target - zoom) > kEpsilon) view->zoom_to(target, centre);
 }
 
 void ImageViewer::set_landscape(bool landscape) {
@@ -428,8 +433,8 @@ void ImageViewer::on_tap(ZoomImage& view, Point point) {
     if (!m_controls_visible) show_controls();
     if (m_tap_seconds >= 0 && m_tap_seconds < kDoubleTapSeconds) {
         m_tap_seconds = -1;
-        const double target = std::floor(view.zoom() + kEpsilon) + 1;
-        if (target <= view.max_level() &&
+        const double target = level_in(view, view.target_zoom());
+        if (target > view.target_zoom() + kEpsilon &&
             !(m_tiles.state(1) == SlotState::Bad && !m_tiles.direct(1)))
             view.zoom_to(target, point);
         return;
