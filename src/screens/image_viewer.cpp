@@ -53,7 +53,7 @@ ImageViewer::ImageViewer(Properties& properties, PhotoLibrary& library)
         m_library.add_picture(picture, m_drive);
         m_library.prioritize_picture(picture);
     });
-    reload_skin(properties);
+    build(properties);
     properties.add_skin_listener(this);
 }
 
@@ -67,7 +67,22 @@ ImageViewer::~ImageViewer() {
 }
 
 void ImageViewer::reload_skin(Properties& properties) {
+    try {
+        build(properties);
+    } catch (const dovado::SkinError& error) {
+        // A skin without the viewer: it closes and stays closed until a skin has one.
+        trace() << "ImageViewer::reload_skin: " << error.what() << "\n";
+        for (int i = 0; i < TileRenderer::kSlots; ++i) m_tiles.bind(i, nullptr);
+        m_views[0] = m_views[1] = m_views[2] = nullptr;
+        close();
+        m_broken = true;
+    }
+}
+
+void ImageViewer::build(Properties& properties) {
+    m_broken = false;
     m_menu.reset();
+    m_controls.clear();
     for (int i = 0; i < TileRenderer::kSlots; ++i) m_tiles.bind(i, nullptr);
     if (!load_from_skin(*this, properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
     find_elements();
@@ -148,7 +163,7 @@ void ImageViewer::find_elements() {
 
 void ImageViewer::open(const std::vector<std::u16string>& pictures, int index,
                        const std::u16string& drive_path) {
-    if (pictures.empty()) return;
+    if (pictures.empty() || m_broken) return;
     m_pictures = pictures;
     m_index = std::clamp(index, 0, static_cast<int>(pictures.size()) - 1);
     m_drive = drive_path;
@@ -238,6 +253,7 @@ void ImageViewer::update_number() {
 // --- The frame ---
 
 void ImageViewer::animate(double seconds) {
+    if (m_broken) return;
     if (m_controls_visible && m_controls_seconds < kControlsSeconds)
         m_controls_seconds += seconds;
     else if (m_controls_visible)

@@ -51,6 +51,7 @@ public:
     // The tile worker has nothing to do and nothing moves: the screen is settled.
     bool is_idle() const;
 
+    // Rebuilds the screen from a new skin; one without the viewer closes it.
     void reload_skin(Properties& properties) override;
     void animate(double seconds) override;
     bool on_key(const KeyEvent& event) override;
@@ -100,6 +101,8 @@ private:
     void on_library_event(const LibraryEvent& event) override;
     void on_document_refresh(const std::u16string& path);
 
+    // Builds the screen from the skin; throws the skin errors.
+    void build(Properties& properties);
     void find_elements();
     // The picture for slot 0..2 around the current index (empty outside the list).
     std::u16string picture_for(int slot) const;
@@ -132,6 +135,7 @@ private:
     double m_tap_seconds = -1;  // time since a first tap; -1 when none
     int m_scroll_direction = 0;
     bool m_in_reset = false;
+    bool m_broken = false;  // the skin has no viewer
     std::u16string m_message;
 
     ZoomImage* m_views[3] = {nullptr, nullptr, nullptr};

@@ -6,6 +6,7 @@
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
+#include "ui_test_support.h"
 #include "viewer_test_support.h"
 
 namespace vistrel {
@@ -232,6 +233,28 @@ TEST_F(ViewerTest, BackClosesTheViewerAndItOpensAgain) {
     open(0);
     EXPECT_TRUE(viewer->is_open());
     EXPECT_EQ(number_text(*viewer), u"1 / 2");
+    settle();
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+TEST_F(ViewerTest, ASkinWithoutTheViewerClosesItInsteadOfFailing) {
+    make_pictures(1, {400, 300});
+    open(0);
+    test::use_source(properties, "node Other { string type node }");
+    properties.send_reload_skin();
+    EXPECT_FALSE(viewer->is_open());
+    EXPECT_EQ(app->top_screen(), &folder);
+    viewer->open(pictures, 0, dir.u16());
+    EXPECT_FALSE(viewer->is_open());
+    test::use_viewer_skin(properties);
+    properties.send_reload_skin();
+    open(0);
+    EXPECT_TRUE(viewer->is_open());
     settle();
 }
 
