@@ -361,7 +361,17 @@ void ImageViewer::finish_scroll() {
 // --- Input ---
 
 bool ImageViewer::on_key(const KeyEvent& event) {
-    if (!event.down) return Container::on_key(event);
+    if (!event.down) {
+        // Leaving acts on the release, as buttons do, so that the release does not reach
+        // the screen below.
+        if (event.code == m_back_key) {
+            m_back_key = key::None;
+            back();
+            return true;
+        }
+        return Container::on_key(event);
+    }
+    m_back_key = key::None;
     stop_slide_show();
     show_controls();
     const KeyCode previous = m_landscape ? key::Up : key::Left;
@@ -373,7 +383,7 @@ bool ImageViewer::on_key(const KeyEvent& event) {
     if (Container::on_key(event)) return true;
     // Escape and Backspace leave the viewer when no control of the skin takes them.
     if (event.code == key::Esc || event.code == key::Backspace) {
-        back();
+        m_back_key = event.code;
         return true;
     }
     return false;

@@ -136,6 +136,7 @@ private:
     int m_scroll_direction = 0;
     bool m_in_reset = false;
     bool m_broken = false;  // the skin has no viewer
+    KeyCode m_back_key = key::None;  // pressed to leave; acts on its release
     std::u16string m_message;
 
     ZoomImage* m_views[3] = {nullptr, nullptr, nullptr};

@@ -227,7 +227,9 @@ TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsRead
 TEST_F(ViewerTest, BackClosesTheViewerAndItOpensAgain) {
     make_pictures(2, {400, 300});
     open(1);
-    key(key::Esc);
+    app->dispatch_key({key::Backspace, true, true});
+    EXPECT_TRUE(viewer->is_open());
+    app->dispatch_key({key::Backspace, false, true});
     EXPECT_FALSE(viewer->is_open());
     EXPECT_EQ(app->top_screen(), &folder);
     open(0);
