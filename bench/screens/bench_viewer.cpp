@@ -139,6 +139,34 @@ void BM_OpenAtFitZoom(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAtFitZoom)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The same through the renderer and its worker, with frames 40 ms apart (each frame hands
+// the finished tiles over, then draws): the frames until the screen is filled.
+void BM_OpenFramesToFill(benchmark::State& state) {
+    const Cached& c = cached_picture(24);
+    int frames = 0;
+    for (auto _ : state) {
+        Screen screen;
+        TileRenderer tiles;
+        tiles.bind(1, screen.view);
+        tiles.reset(1, c.picture, c.drive);
+        tiles.restart(1, kScreen);
+        tiles.start();
+        for (int frame = 1; frame <= 50; ++frame) {
+            while (tiles.hand_over()) {
+            }
+            screen.draw();
+            if (screen.view->screen_complete()) {
+                frames += frame;
+                break;
+            }
+            sleep_ms(40);
+        }
+        tiles.stop();
+    }
+    state.counters["frames_to_fill"] = double(frames) / state.iterations();
+}
+BENCHMARK(BM_OpenFramesToFill)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_ZoomToFullSize(benchmark::State& state) {
     const Cached& c = cached_picture(24);
     const int place = static_cast<int>(state.range(0));  // 0 centre, 1 top-left, 2 bottom-right

@@ -264,7 +264,10 @@ void ImageViewer::animate(double seconds) {
         m_minus->set_enabled(view->zoom() > view->fit_zoom() + kEpsilon);
         m_plus->set_enabled(view->has_picture() && view->zoom() < view->max_level() - kEpsilon);
     }
-    m_tiles.hand_over();
+    // Every finished tile goes to its picture before this frame is drawn (a screenful is a
+    // handful of tiles, each handed over by moving a pointer).
+    for (int i = 0; i < kHandOverLimit && m_tiles.hand_over(); ++i) {
+    }
     if (m_tiles.idle_flag() && !m_landscape_box->enabled()) {
         m_landscape_box->set_enabled(true);
         trace() << "Landscape enabled\n";

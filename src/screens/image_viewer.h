@@ -35,6 +35,7 @@ public:
     static constexpr double kControlsSeconds = 4.0;  // controls hide after this
     static constexpr double kSlideSeconds = 3.0;
     static constexpr double kDoubleTapSeconds = 0.2;
+    static constexpr int kHandOverLimit = 64;  // finished tiles taken per frame
 
     // Builds the screen from the node "Image"; throws the skin errors when the node or one
     // of its required children is missing.
