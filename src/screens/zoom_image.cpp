@@ -80,7 +80,9 @@ void ZoomImage::set_up(Size tile, Size picture, int levels, bool turned) {
     if (new_tile) prepare_surfaces();
     stop_motion();
     m_zoom = m_target_zoom = fit_zoom();
-    m_whole_level = static_cast<int>(m_zoom);
+    m_fitted_size = size();
+    m_was_fitted = true;
+    m_whole_level = static_cast<int>(std::floor(m_zoom));
     m_center[0] = laid_out(0) / 2;
     m_center[1] = laid_out(1) / 2;
     m_shift = {};
@@ -142,7 +144,8 @@ void ZoomImage::zoom_to(double target, Point anchor) {
     target = std::clamp(target, fit_zoom(), double(m_max_level));
     m_target_zoom = target;
     const double s = scale();
-    m_anchor_screen = {anchor.x - width() / 2, anchor.y - height() / 2};
+    m_anchor_screen = {anchor.x - (x() + m_shift.x + width() / 2),
+                       anchor.y - (y() + m_shift.y + height() / 2)};
     m_anchor_picture[0] = m_center[0] + m_anchor_screen.x / s;
     m_anchor_picture[1] = m_center[1] + m_anchor_screen.y / s;
     m_anchored = true;

@@ -190,6 +190,9 @@ private:
     Point m_shift;
     Point m_origin;  // where the element was last drawn (shift included)
 
+    Size m_fitted_size;        // the element's size when the zoom was last checked
+    bool m_was_fitted = false;  // the zoom was the fit zoom then
+
     std::vector<CacheSlot> m_cache;
     uint64_t m_frame = 0;
     bool m_screen_complete = false;

@@ -109,11 +109,16 @@ void ZoomImage::draw(Surface& surface, Point origin) {
     surface.fill(o, size(), m_empty_color);
     m_screen_complete = true;
     if (!has_picture() || surface.clip().empty()) return;
-    if (std::abs(m_zoom - m_target_zoom) <= kEpsilon && m_zoom < fit_zoom() - kEpsilon) {
-        // The element grew or shrank: keep the picture fitted.
-        m_zoom = m_target_zoom = fit_zoom();
+    if (!(size() == m_fitted_size)) {
+        // The element grew or shrank: a fitted picture stays fitted, no picture gets smaller
+        // than its fit.
+        const double fit = fit_zoom();
+        const bool still = std::abs(m_zoom - m_target_zoom) <= kEpsilon;
+        if (still && (m_was_fitted || m_zoom < fit - kEpsilon)) m_zoom = m_target_zoom = fit;
+        m_fitted_size = size();
         clamp_center();
     }
+    m_was_fitted = std::abs(m_zoom - fit_zoom()) <= kEpsilon;
     const Rect picture = [&] {
         Rect r = picture_rect();
         const int dx = o.x - (x() + m_shift.x), dy = o.y - (y() + m_shift.y);
