@@ -13,6 +13,8 @@ struct AppOptions {
     bool headless = false;
     std::string script;
     bool help = false;
+    // A folder to open as its album, or a picture to open in its album; empty for none.
+    std::string path;
 };
 
 // False with a message on a wrong command line.
