@@ -49,18 +49,12 @@ void ZoomImage::load(Properties& properties, NodeHandle node) {
 }
 
 void ZoomImage::prepare_surfaces() {
-    const Colour black{0, 0, 0, 255};
-    m_loading.resize(m_tile);
-    m_loading.fill({0, 0}, m_tile, m_empty_color);
     m_empty.resize(m_tile);
     m_empty.fill({0, 0}, m_tile, m_empty_color);
-    if (!m_font) return;
-    const uint32_t flags = kTextCenter | kTextVCenter | kTextSingleLine;
+    if (!m_font || m_empty_text.empty()) return;
     Rect rect{0, 0, m_tile.w, m_tile.h};
-    draw_text(m_loading, *m_font, u"loading", rect, flags, black);
-    rect = {0, 0, m_tile.w, m_tile.h};
-    if (!m_empty_text.empty())
-        draw_text(m_empty, *m_font, m_empty_text, rect, flags, inverted(m_empty_color));
+    draw_text(m_empty, *m_font, m_empty_text, rect, kTextCenter | kTextVCenter | kTextSingleLine,
+              inverted(m_empty_color));
 }
 
 // --- The grid ---

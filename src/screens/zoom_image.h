@@ -4,7 +4,8 @@
 // a real number of levels, the nearest whole level choosing the tiles in use, drawn 1:1 at a
 // whole zoom and scaled in between. Tiles are kept in a cache of a few more than fill the
 // element; missing ones are asked of a tile sink while drawing, and until they arrive the
-// element draws the matching part of a ready coarser or finer level, or a "loading" square.
+// element draws the matching part of a ready coarser or finer level, or a square with the
+// skin's empty text ("empty_text" in "empty_font" on "empty_color").
 //
 // Motion: a drag pans 1:1 (also beyond the picture's edges, which spring back on release),
 // a release flings with the given friction, the zoom moves towards its target keeping an
@@ -171,8 +172,8 @@ private:
     std::u16string m_empty_text;
     FontHandle m_font;
     double m_zoom_speed = 4;
-    RenderSurface m_loading;   // tile-sized "loading" square
-    RenderSurface m_empty;     // tile-sized square with the empty text
+    // Tile-sized: the empty colour with the skin's empty text, shown for tiles not there yet.
+    RenderSurface m_empty;
 
     Size m_tile{256, 256};
     Size m_picture;

@@ -164,7 +164,7 @@ void ZoomImage::draw_tile(Surface& surface, Point origin, int level, int column,
     m_screen_complete = false;
     ClipScope tile_clip(surface, rect.top_left(), size);
     if (!draw_fill_in(surface, origin, level, column, row, rect))
-        m_loading.draw_scaled_to(surface, rect.top_left(), size, copy);
+        m_empty.draw_scaled_to(surface, rect.top_left(), size, copy);
 }
 
 bool ZoomImage::draw_fill_in(Surface& surface, Point origin, int level, int column, int row,
@@ -206,7 +206,7 @@ bool ZoomImage::draw_fill_in(Surface& surface, Point origin, int level, int colu
         }
     }
     if (finer.empty()) return false;
-    m_loading.draw_scaled_to(surface, rect.top_left(),
+    m_empty.draw_scaled_to(surface, rect.top_left(),
                              {rect.right - rect.left, rect.bottom - rect.top}, copy);
     for (const CacheSlot* f : finer) draw_whole(*f);
     return true;

@@ -38,7 +38,9 @@ struct TileRendererTest : ::testing::Test {
         const std::string file = dir.file(name);
         test::write_bytes(file, test::make_jpeg(options));
         const std::u16string path = from_utf8(file);
-        if (cached) EXPECT_TRUE(build_cache_file(path, dir.u16(), [] { return false; }));
+        if (cached) {
+            EXPECT_TRUE(build_cache_file(path, dir.u16(), [] { return false; }));
+        }
         return path;
     }
     void show(int slot, const std::u16string& path) {

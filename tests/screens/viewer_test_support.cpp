@@ -121,8 +121,9 @@ void ViewerTest::make_pictures(int count, Size size, bool cached) {
         write_bytes(file, make_jpeg(options));
         picture_files.push_back(file);
         pictures.push_back(from_utf8(file));
-        if (cached)
+        if (cached) {
             ASSERT_TRUE(build_cache_file(pictures.back(), dir.u16(), [] { return false; }));
+        }
     }
 }
 
