@@ -44,7 +44,8 @@ namespace vistrel {
 using CacheBuildFunction = std::function<bool(const std::u16string& picture,
                                               const std::u16string& drive, const StopTest& stop)>;
 
-// Tells whether a search found a picture's cache file valid. is_cache_file_valid by default.
+// Tells whether a search found a listed cache file valid. By default every listed file that
+// is not empty is: builds give a cache file its name only once it is whole.
 using CacheCheckFunction = std::function<bool(const std::u16string& cache_file)>;
 
 struct PhotoLibraryOptions {
