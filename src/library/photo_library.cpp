@@ -203,6 +203,24 @@ void PhotoLibrary::set_folder_size(const std::u16string& picture, int size) {
     notify(folders_changed_event());
 }
 
+bool PhotoLibrary::add_folder(const Folder& folder) {
+    if (folder.folder_path.empty() || folder.size <= 0) return false;
+    {
+        TracedSection section(m_folders_mutex, "add_folder", "m_folders_mutex");
+        const bool listed = std::any_of(m_folders.begin(), m_folders.end(), [&](const Folder& f) {
+            return f.folder_path == folder.folder_path;
+        });
+        if (listed) return false;
+        m_folders.push_back(folder);
+        if (m_rebuilding)
+            trace() << "add_folder: folder list saved when the search ends\n";
+        else
+            save_folders(m_options.folder_list, m_folders);
+    }
+    notify(folders_changed_event());
+    return true;
+}
+
 std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
     size_t end = folder.size();
     while (end > 0 && !is_separator(folder[end - 1]))

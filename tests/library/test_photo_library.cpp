@@ -222,6 +222,16 @@ TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
     EXPECT_EQ(saved[0].size, 7);
     library.set_folder_size(u"%my_documents%/elsewhere/x.jpg", 3);  // no such folder
     EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 4);
+    // A folder opened from outside the search joins the list once and is saved.
+    Folder extra{u"%my_documents%/", u"%my_documents%/extra/", u"%my_documents%/extra/1.jpg", 2};
+    EXPECT_TRUE(library.add_folder(extra));
+    EXPECT_FALSE(library.add_folder(extra));
+    EXPECT_EQ(library.get_folders_size(), 2);
+    saved.clear();
+    load_folders(folder_list(), saved);
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[1].folder_path, extra.folder_path);
+    EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 5);
     library.remove_listener(&log);
 
     EXPECT_EQ(PhotoLibrary::folder_display_name(u"%my_documents%/"), u"My documents");
