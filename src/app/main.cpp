@@ -200,8 +200,8 @@ int run(const AppOptions& options) {
         [&properties, &library, &choices] {
             return std::make_unique<AlbumScreen>(properties, library, choices, 1);
         },
-        [&command_line](AlbumScreen& album) {
-            connect_viewer(album);
+        [&command_line, &properties, &library](AlbumScreen& album) {
+            connect_viewer(album, properties, library);
             if (!command_line.empty()) album.open_path(command_line);
         });
     trace() << tick_count() << "WinMain 7\n";

@@ -2,7 +2,9 @@
 // Where the image viewer joins the program: the element kind of its zoomable picture,
 // registered from start-up to shutdown, and the folder screen's thumbnail press.
 
+#include "library/photo_library.h"
 #include "screens/album_screen.h"
+#include "skin/properties.h"
 
 namespace vistrel {
 
@@ -15,7 +17,8 @@ public:
     ViewerKinds& operator=(const ViewerKinds&) = delete;
 };
 
-// Makes a thumbnail press of the album's folder screen open the viewer.
-void connect_viewer(AlbumScreen& album);
+// Makes a thumbnail press of the album's folder screen open the viewer. The folder screen
+// owns the viewer (made on the first press) and its worker; `settle` waits for it.
+void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library);
 
 }  // namespace vistrel

@@ -1,6 +1,7 @@
 #include "display/sdl_window.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -16,6 +17,10 @@ struct SdlWindow::Native {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    // Without a renderer the screen is copied into the window's own surface; `shown` is
+    // where the panel appears in it.
+    bool window_surface = false;
+    SDL_Rect shown{0, 0, 0, 0};
     Uint32 wake_event = 0;
     bool sdl_started = false;
 
@@ -42,6 +47,27 @@ void window_size(Size panel, int& width, int& height) {
     height = std::max(1, int(panel.h * zoom));
 }
 
+// Whether to present through the window's surface instead of a renderer: the setting
+// VISTREL_PRESENT ("surface" or "renderer"), else when the machine has no GPU render node,
+// where a renderer would load a software rasteriser of its own.
+bool present_through_surface() {
+    const char* setting = SDL_getenv("VISTREL_PRESENT");
+    if (setting && std::string(setting) == "surface") return true;
+    if (setting && std::string(setting) == "renderer") return false;
+    for (int node = 128; node < 136; ++node)
+        if (access(("/dev/dri/renderD" + std::to_string(node)).c_str(), R_OK | W_OK) == 0)
+            return false;
+    return true;
+}
+
+// The largest rectangle of the panel's shape centred in the window.
+SDL_Rect fitted(Size panel, int width, int height) {
+    if (panel.w < 1 || panel.h < 1 || width < 1 || height < 1) return {0, 0, 0, 0};
+    const double scale = std::min(double(width) / panel.w, double(height) / panel.h);
+    const int w = std::max(1, int(panel.w * scale)), h = std::max(1, int(panel.h * scale));
+    return {(width - w) / 2, (height - h) / 2, w, h};
+}
+
 }  // namespace
 
 std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock& clock,
@@ -65,16 +91,28 @@ std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock
     native->window = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_CENTERED,
                                       SDL_WINDOWPOS_CENTERED, width, height, SDL_WINDOW_RESIZABLE);
     if (!native->window) return nullptr;
-    native->renderer = SDL_CreateRenderer(native->window, -1, 0);
-    if (!native->renderer)
-        native->renderer = SDL_CreateRenderer(native->window, -1, SDL_RENDERER_SOFTWARE);
-    if (!native->renderer) return nullptr;
-    // Keeps the panel's shape in a resized window; pointer positions arrive in panel pixels.
-    SDL_RenderSetLogicalSize(native->renderer, profile.screen.w, profile.screen.h);
-    native->texture =
-        SDL_CreateTexture(native->renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
-                          profile.screen.w, profile.screen.h);
-    if (!native->texture) return nullptr;
+    native->window_surface = present_through_surface();
+    if (!native->window_surface) {
+        native->renderer = SDL_CreateRenderer(native->window, -1, 0);
+        if (!native->renderer)
+            native->renderer = SDL_CreateRenderer(native->window, -1, SDL_RENDERER_SOFTWARE);
+        if (native->renderer) {
+            // Keeps the panel's shape in a resized window; pointer positions arrive in panel
+            // pixels.
+            SDL_RenderSetLogicalSize(native->renderer, profile.screen.w, profile.screen.h);
+            native->texture = SDL_CreateTexture(native->renderer, SDL_PIXELFORMAT_RGB565,
+                                                SDL_TEXTUREACCESS_STREAMING, profile.screen.w,
+                                                profile.screen.h);
+        }
+        native->window_surface = !native->texture;
+    }
+    if (native->window_surface) {
+        // The window's own pixels, without a texture behind them (which would load GL).
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (!SDL_GetWindowSurface(native->window)) return nullptr;
+    }
+    trace() << "SdlWindow: presenting through "
+            << (native->window_surface ? "the window surface\n" : "a renderer\n");
     native->wake_event = SDL_RegisterEvents(1);
     auto window = std::unique_ptr<SdlWindow>(new SdlWindow(profile, clock, std::move(native)));
     window->repaint_screen();
@@ -92,6 +130,10 @@ void SdlWindow::screen_changed(Rect rect) {
     rect.top = std::max(rect.top, 0);
     rect.right = std::min(rect.right, pixels.width());
     rect.bottom = std::min(rect.bottom, pixels.height());
+    if (m_native->window_surface) {
+        if (!rect.empty()) copy_to_window(rect);
+        return;
+    }
     if (!rect.empty()) {
         const SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
         SDL_UpdateTexture(m_native->texture, &area, pixels.row(rect.top) + rect.left,
@@ -100,7 +142,53 @@ void SdlWindow::screen_changed(Rect rect) {
     present();
 }
 
+bool SdlWindow::copy_to_window(Rect rect) {
+    SDL_Surface* target = SDL_GetWindowSurface(m_native->window);
+    Bitmap& pixels = screen();
+    if (!target || pixels.width() < 1 || pixels.height() < 1) return false;
+    const SDL_Rect shown = fitted(pixels.size(), target->w, target->h);
+    const bool moved = shown.x != m_native->shown.x || shown.y != m_native->shown.y ||
+                       shown.w != m_native->shown.w || shown.h != m_native->shown.h;
+    m_native->shown = shown;
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        pixels.pixels(), pixels.width(), pixels.height(), 16, pixels.pitch(),
+        SDL_PIXELFORMAT_RGB565);
+    if (!source) return false;
+    if (moved) {
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+        rect = {0, 0, pixels.width(), pixels.height()};
+    }
+    if (shown.w == pixels.width() && shown.h == pixels.height()) {
+        SDL_Rect from{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+        SDL_Rect to{shown.x + rect.left, shown.y + rect.top, from.w, from.h};
+        SDL_BlitSurface(source, &from, target, &to);
+        if (moved)
+            SDL_UpdateWindowSurface(m_native->window);
+        else
+            SDL_UpdateWindowSurfaceRects(m_native->window, &to, 1);
+    } else {
+        SDL_Rect to = shown;
+        SDL_BlitScaled(source, nullptr, target, &to);
+        SDL_UpdateWindowSurface(m_native->window);
+    }
+    SDL_FreeSurface(source);
+    return true;
+}
+
+Point SdlWindow::panel_point(int x, int y) const {
+    const SDL_Rect& shown = m_native->shown;
+    if (!m_native->window_surface || shown.w < 1 || shown.h < 1) return {x, y};
+    const Size panel = screen().size();
+    return {int(int64_t(x - shown.x) * panel.w / shown.w),
+            int(int64_t(y - shown.y) * panel.h / shown.h)};
+}
+
 void SdlWindow::present() {
+    if (m_native->window_surface) {
+        m_native->shown = {0, 0, 0, 0};  // the window may have a new surface: copy it all
+        copy_to_window({0, 0, screen().width(), screen().height()});
+        return;
+    }
     SDL_SetRenderDrawColor(m_native->renderer, 0, 0, 0, 255);
     SDL_RenderClear(m_native->renderer);
     SDL_RenderCopy(m_native->renderer, m_native->texture, nullptr, nullptr);
@@ -201,14 +289,14 @@ void SdlWindow::translate(const void* native_event) {
             native_text(from_utf8(event.text.text));
             return;
         case SDL_MOUSEMOTION:
-            native_pointer(MessageKind::PointerMove, {event.motion.x, event.motion.y});
+            native_pointer(MessageKind::PointerMove, panel_point(event.motion.x, event.motion.y));
             return;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             if (event.button.button != SDL_BUTTON_LEFT) return;
             native_pointer(
                 event.type == SDL_MOUSEBUTTONDOWN ? MessageKind::ButtonDown : MessageKind::ButtonUp,
-                {event.button.x, event.button.y});
+                panel_point(event.button.x, event.button.y));
             return;
         default:
             return;

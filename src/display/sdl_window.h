@@ -1,7 +1,8 @@
 #pragma once
 // The window on a desktop, through SDL: a resizable window that shows the screen memory
-// from a streaming RGB565 texture (only changed rectangles are uploaded), and SDL's events
-// translated into window messages.
+// from a streaming RGB565 texture (only changed rectangles are uploaded), or, where no GPU
+// renderer is at hand (or VISTREL_PRESENT=surface), copied into the window's own surface
+// without loading GL; and SDL's events translated into window messages.
 
 #include <memory>
 
@@ -34,6 +35,11 @@ private:
     void native_capture(bool on) override;
     void translate(const void* event);
     void present();
+    // Copies a rectangle of the screen into the window's surface (scaled to the window when
+    // its size differs) and shows it.
+    bool copy_to_window(Rect rect);
+    // A window position in panel pixels.
+    Point panel_point(int x, int y) const;
 
     std::unique_ptr<Native> m_native;
 };

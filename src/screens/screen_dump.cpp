@@ -9,6 +9,7 @@
 #include "screens/album_screen.h"
 #include "screens/folder_element.h"
 #include "screens/folder_screen.h"
+#include "screens/image_viewer.h"
 #include "ui/image_element.h"
 #include "ui/vlist.h"
 
@@ -41,6 +42,7 @@ std::string kind_of(const Element& element) {
     if (is<AlbumScreen>(element)) return "AlbumScreen";
     if (is<FolderScreen>(element)) return "FolderScreen";
     if (is<AboutPanel>(element)) return "AboutPanel";
+    if (is<ImageViewer>(element)) return "ImageViewer";
     if (is<AlbumElement>(element)) return "AlbumElement";
     if (is<FolderElement>(element)) return "FolderElement";
     if (!element.kind().empty()) return to_utf8(element.kind());

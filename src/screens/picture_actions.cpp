@@ -1,0 +1,244 @@
+#include "screens/picture_actions.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+
+#include "library/cache/cache_file.h"
+#include "library/photo_library.h"
+#include "platform/path_parts.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "screens/image_viewer.h"
+#include "skin/skin_errors.h"
+
+namespace vistrel {
+
+namespace {
+
+MenuItem item(std::u16string id, std::u16string text = {}) {
+    MenuItem entry;
+    entry.id = std::move(id);
+    entry.text = std::move(text);
+    return entry;
+}
+
+std::u16string number(uint64_t value) {
+    return to_u16(static_cast<int64_t>(value));
+}
+
+// strftime in the user's LC_TIME locale.
+std::u16string format_time(std::time_t time, bool date) {
+    std::tm local{};
+    if (!localtime_r(&time, &local)) return {};
+    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (!locale) locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+    std::string format = date ? "%x" : nl_langinfo_l(T_FMT, locale);
+    if (!date) {
+        // The time of day without seconds.
+        if (const size_t t = format.find("%T"); t != std::string::npos) format.replace(t, 2, "%H:%M");
+        if (const size_t r = format.find("%r"); r != std::string::npos)
+            format.replace(r, 2, "%I:%M %p");
+        if (const size_t s = format.find("%S"); s != std::string::npos) {
+            size_t begin = s;
+            if (begin > 0 && format[begin - 1] != '%' && format[begin - 1] != ' ') --begin;
+            format.erase(begin, s + 2 - begin);
+        }
+        if (format.empty()) format = "%H:%M";
+    }
+    std::array<char, 128> buffer{};
+    const size_t length = strftime_l(buffer.data(), buffer.size(), format.c_str(), &local, locale);
+    if (locale) freelocale(locale);
+    return from_utf8(std::string_view(buffer.data(), length));
+}
+
+bool remove_path(const std::u16string& path) {
+    const FileInfo info = file_info(path);
+    if (!info.exists) return false;
+    if (info.is_directory) return ::rmdir(to_utf8(expand_path(path)).c_str()) == 0;
+    return delete_file(path);
+}
+
+std::u16string without_trailing_separator(std::u16string path) {
+    while (path.size() > 1 && is_separator(path.back())) path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::u16string size_text(const Properties& properties, uint64_t bytes) {
+    constexpr uint64_t kKilo = 1024, kMega = 1048576;
+    if (bytes < kKilo) return number(bytes) + u" " + properties.text_for(u"byte");
+    if (bytes < kMega) {
+        const uint64_t k = bytes / kKilo;
+        const std::u16string unit = u" " + properties.text_for(u"kbyte");
+        if (k >= 100) return number(k) + unit;
+        return number(k) + u"." + number((bytes % kKilo) / 100) + unit;
+    }
+    const uint64_t m = bytes / kMega;
+    const std::u16string unit = u" " + properties.text_for(u"mbyte");
+    if (m >= 100) return number(m) + unit;
+    return number(m) + u"." + number((bytes % kMega) / 102400) + unit;
+}
+
+std::u16string local_date_text(std::time_t time) {
+    return format_time(time, true);
+}
+
+std::u16string local_time_text(std::time_t time) {
+    return format_time(time, false);
+}
+
+std::u16string properties_text(const Properties& properties, const std::u16string& picture,
+                               Size resolution) {
+    std::u16string text;
+    auto line = [&](const char16_t* key, const std::u16string& value) {
+        text += properties.text_for(key) + u" : " + value + u"\n";
+    };
+    line(u"Name", file_name_part(picture));
+    line(u"Folder", without_trailing_separator(expand_path(directory_part(picture))));
+    if (resolution.w != 0 || resolution.h != 0)
+        line(u"Resolution", to_u16(resolution.w) + u"x" + to_u16(resolution.h));
+    const FileInfo info = file_info(picture);
+    if (info.exists) {
+        const std::time_t modified = static_cast<std::time_t>(info.modified_ns / 1000000000);
+        line(u"Size", size_text(properties, info.size));
+        line(u"Date", local_date_text(modified));
+        line(u"Time", local_time_text(modified));
+    }
+    return text;
+}
+
+bool delete_picture_and_cache(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string cache = cache_file_name(picture, drive);
+    if (cache.empty()) return false;
+    if (!remove_path(cache)) return false;
+    return remove_path(picture);
+}
+
+std::u16string send_file_path(const std::u16string& drive) {
+    return join(cache_folder(drive), u"send.jpg");
+}
+
+bool send_by_mail(const std::u16string& file) {
+    const std::u16string path = without_trailing_separator(expand_path(file));
+    trace() << "execute_file(xdg-email} {--attach " << path << ")\n";
+    return spawn_process({"xdg-email", "--attach", to_utf8(path)});
+}
+
+// --- The viewer's menu ---
+
+void ImageViewer::open_options() {
+    if (!m_menu) {
+        try {
+            m_menu = std::make_unique<Menu>(m_properties, static_cast<MenuListener&>(*this), u"Menu",
+                                            u"MenuElement");
+        } catch (const dovado::SkinError&) {
+            return;  // a skin without a menu offers no actions
+        }
+    }
+    m_menu->open_menu(u"Options", u"", true);
+}
+
+void ImageViewer::on_menu_item(Menu&, const std::u16string& id, const std::u16string&,
+                               std::vector<MenuItem>& entries) {
+    static const std::array<const char16_t*, 4> kVersions = {u"Original", u"Large", u"Medium",
+                                                              u"Small"};
+    if (id == u"Options") {
+        for (const char16_t* id : {u"Delete", u"Send", u"Properties", u"Cancel"})
+            entries.push_back(item(id));
+    } else if (id == u"Send") {
+        const VersionSizes sizes = m_tiles.version_sizes(1);
+        const std::array<uint64_t, 4> bytes = {sizes.full, sizes.large, sizes.medium, sizes.small};
+        for (size_t i = 0; i < kVersions.size(); ++i)
+            if (bytes[i] != 0)
+                entries.push_back(item(kVersions[i], m_properties.text_for(kVersions[i]) + u" (" +
+                                                     size_text(m_properties, bytes[i]) + u")"));
+        entries.push_back(item(u"Cancel"));
+    } else if (id == u"Delete") {
+        MenuItem yes = item(u"DeleteYes", m_properties.text_for(u"Delete"));
+        if (m_properties.find_node(u"MenuElementRed")) yes.element_node = u"MenuElementRed";
+        entries.push_back(yes);
+        entries.push_back(item(u"Cancel"));
+    } else if (id == u"DeleteYes") {
+        delete_current();
+    } else if (id == u"Properties") {
+        show_properties();
+    } else {
+        for (size_t i = 0; i < kVersions.size(); ++i)
+            if (id == kVersions[i]) send_current(static_cast<int>(i));
+    }
+}
+
+void ImageViewer::show_properties() {
+    const std::u16string picture = picture_for(1);
+    if (picture.empty()) return;
+    show_message(properties_text(m_properties, picture, m_tiles.picture_size(1)));
+}
+
+bool ImageViewer::send_current(int level) {
+    const std::u16string picture = picture_for(1);
+    if (picture.empty()) return false;
+    std::u16string file = picture;
+    if (level > 0) {
+        file = send_file_path(m_drive);
+        if (!m_tiles.save_version(1, file, level)) return false;
+    }
+    if (send_by_mail(file)) return true;
+    std::u16string text = m_properties.text_for(u"NoMailProgram");
+    if (text == u"NoMailProgram") text = u"No mail program could be started (xdg-email).";
+    show_message(text);
+    return false;
+}
+
+bool ImageViewer::delete_current() {
+    const std::u16string picture = picture_for(1);
+    if (picture.empty()) return false;
+    m_tiles.release_tiles(1);
+    if (!delete_picture_and_cache(picture, m_drive)) {
+        m_tiles.restart(1, size());
+        return false;
+    }
+    LibraryEvent event;
+    event.picture_ready = false;
+    event.refresh = true;
+    event.path = picture;
+    event.folder = directory_part(picture);
+    m_pictures.erase(m_pictures.begin() + m_index);
+    if (m_pictures.empty()) {
+        m_tiles.reset_wake();
+        for (int i = 0; i < TileRenderer::kSlots; ++i) m_tiles.release_tiles(i);
+        close();
+        event.folder_emptied = true;
+        m_library.notify(event);
+        return true;
+    }
+    m_scroll_direction = 0;
+    if (m_index >= static_cast<int>(m_pictures.size())) {
+        // The last picture went: the one before it becomes current.
+        m_tiles.rotate(-1);
+        --m_index;
+        reset_slot(0);
+        reset_slot(2);
+    } else {
+        // The next picture moves into the centre.
+        m_tiles.rotate(1);
+        reset_slot(0);
+        reset_slot(2);
+    }
+    for (int s = 0; s < TileRenderer::kSlots; ++s) {
+        m_tiles.view(s)->set_active(s == 1);
+        m_tiles.view(s)->set_zoom(m_tiles.view(s)->fit_zoom());
+    }
+    place_views();
+    m_library.notify(event);
+    return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "library/cache/cache_file.h"
+#include "platform/text.h"
+#include "screens/picture_actions.h"
+#include "viewer_test_support.h"
+
+namespace vistrel {
+namespace {
+
+using test::ViewerTest;
+
+TEST(SizeText, ReadsInByteKbyteAndMbyte) {
+    Properties properties;
+    EXPECT_EQ(size_text(properties, 1023), u"1023 byte");
+    EXPECT_EQ(size_text(properties, 1536), u"1.5 kbyte");
+    EXPECT_EQ(size_text(properties, 2047), u"1.10 kbyte");
+    EXPECT_EQ(size_text(properties, 150000), u"146 kbyte");
+    EXPECT_EQ(size_text(properties, 1572864), u"1.5 mbyte");
+    EXPECT_EQ(size_text(properties, 200u << 20), u"200 mbyte");
+}
+
+TEST(LocalTime, ShowsHoursAndMinutesWithoutSeconds) {
+    test::ScopedEnv tz("TZ", "UTC");
+    test::ScopedEnv locale("LC_ALL", "C");
+    tzset();
+    const std::time_t t = 1700000000;  // 14 November 2023, 22:13:20 UTC
+    EXPECT_EQ(local_time_text(t), u"22:13");
+    EXPECT_EQ(local_date_text(t), u"11/14/23");
+}
+
+TEST_F(ViewerTest, PropertiesListTheName_Folder_ResolutionAndSize) {
+    make_pictures(1, {600, 400});
+    open(0);
+    viewer->show_properties();
+    ASSERT_TRUE(viewer->properties_button()->visible());
+    const std::u16string text = viewer->properties_button()->text();
+    EXPECT_NE(text.find(u"Name : pic0.jpg\n"), std::u16string::npos) << to_utf8(text);
+    EXPECT_NE(text.find(u"Folder : " + from_utf8(dir.file("photos")) + u"\n"), std::u16string::npos);
+    EXPECT_NE(text.find(u"Resolution : 600x400\n"), std::u16string::npos);
+    EXPECT_NE(text.find(u"Size : " + size_text(properties, std::filesystem::file_size(picture_files[0]))),
+              std::u16string::npos);
+    EXPECT_NE(text.find(u"Date : "), std::u16string::npos);
+    EXPECT_NE(text.find(u"Time : "), std::u16string::npos);
+}
+
+TEST_F(ViewerTest, TheMenusOfferWhatThePictureHas) {
+    make_pictures(1, {1200, 900});
+    open(0);
+    viewer->open_options();
+    ASSERT_TRUE(viewer->menu());
+    std::vector<std::u16string> ids;
+    for (const MenuItem& item : viewer->menu()->entries()) ids.push_back(item.id);
+    EXPECT_EQ(ids, (std::vector<std::u16string>{u"Delete", u"Send", u"Properties", u"Cancel"}));
+    viewer->menu()->choose(1);
+    ids.clear();
+    for (const MenuItem& item : viewer->menu()->entries()) ids.push_back(item.id);
+    // 1200 x 900 has two reduced levels in its cache below full size... and the smallest.
+    ASSERT_GE(ids.size(), 3u);
+    EXPECT_EQ(ids.front(), u"Original");
+    EXPECT_EQ(ids.back(), u"Cancel");
+    EXPECT_EQ(viewer->menu()->entries()[0].text,
+              u"Original (" + size_text(properties, std::filesystem::file_size(picture_files[0])) + u")");
+    viewer->menu()->choose(static_cast<int>(ids.size()) - 1);
+    EXPECT_FALSE(viewer->menu()->is_open());
+}
+
+TEST_F(ViewerTest, SendingHandsTheFileToTheMailProgramOrSaysThereIsNone) {
+    make_pictures(1, {1200, 900});
+    open(0);
+    // A stand-in mail program that notes its arguments.
+    const std::string bin = dir.file("bin");
+    std::filesystem::create_directories(bin);
+    const std::string log = dir.file("mail.log");
+    {
+        std::ofstream script(bin + "/xdg-email");
+        script << "#!/bin/sh\necho \"$@\" > " << log << "\n";
+    }
+    std::filesystem::permissions(bin + "/xdg-email", std::filesystem::perms::owner_all);
+    {
+        test::ScopedEnv path("PATH", bin + ":/bin:/usr/bin");
+        EXPECT_TRUE(viewer->send_current(1));
+        for (int i = 0; i < 200 && !std::filesystem::exists(log); ++i) sleep_ms(5);
+        sleep_ms(20);
+    }
+    const std::string sent = to_utf8(send_file_path(dir.u16()));
+    EXPECT_EQ(test::read_file_bytes(log), "--attach " + sent + "\n");
+    // The reduced version is a JPEG of its own.
+    const auto bytes = test::read_bytes(sent);
+    ASSERT_GT(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xD8);
+    EXPECT_TRUE(viewer->message().empty());
+    {
+        test::ScopedEnv path("PATH", dir.file("nothing"));
+        EXPECT_FALSE(viewer->send_current(0));
+    }
+    EXPECT_FALSE(viewer->message().empty());
+    EXPECT_TRUE(viewer->properties_button()->visible());
+}
+
+TEST_F(ViewerTest, APictureWithoutItsCacheFileIsNotDeleted) {
+    build_caches = false;
+    make_pictures(2, {600, 400}, false);
+    open(0);
+    EXPECT_FALSE(viewer->delete_current());
+    EXPECT_TRUE(std::filesystem::exists(picture_files[0]));
+    EXPECT_EQ(viewer->pictures().size(), 2u);
+}
+
+}  // namespace
+}  // namespace vistrel
