@@ -109,7 +109,7 @@ int run(const AppOptions& options) {
         return 1;
     }
     trace() << tick_count() << "WinMain 0\n";
-    // A slide show starts on its folder's album (the viewer's slide show follows it there).
+    // A slide show is handed to a running instance as its path: that one opens it.
     const std::u16string command_line =
         from_utf8(options.slideshow.empty() ? options.path : options.slideshow);
     SingleInstance single(u"DezivovClass_Vistrel");
@@ -200,9 +200,12 @@ int run(const AppOptions& options) {
         [&properties, &library, &choices] {
             return std::make_unique<AlbumScreen>(properties, library, choices, 1);
         },
-        [&command_line, &properties, &library](AlbumScreen& album) {
+        [&command_line, &properties, &library, &options](AlbumScreen& album) {
             connect_viewer(album, properties, library);
-            if (!command_line.empty()) album.open_path(command_line);
+            if (!options.slideshow.empty())
+                start_slide_show(album, command_line, options.loop);
+            else if (!command_line.empty())
+                album.open_path(command_line);
         });
     trace() << tick_count() << "WinMain 7\n";
     if (player) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/trace.h"
+#include "shell/application.h"
 #include "screens/folder_screen.h"
 #include "screens/image_viewer.h"
 #include "screens/zoom_image.h"
@@ -50,6 +51,23 @@ void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& li
             }
             holder->viewer->open(pictures, index, drive);
         });
+}
+
+bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop) {
+    if (!album.open_path(path)) return false;
+    FolderScreen& folder = album.folder_screen();
+    Application* app = Application::instance();
+    // A folder opens on its grid: its first picture starts the show.
+    if (app && !dynamic_cast<ImageViewer*>(app->top_screen()) && !folder.pictures().empty())
+        folder.choose_picture(folder.pictures().front());
+    auto* viewer = app ? dynamic_cast<ImageViewer*>(app->top_screen()) : nullptr;
+    if (!viewer) {
+        trace() << "start_slide_show: no viewer for " << path << "\n";
+        return false;
+    }
+    viewer->set_slide_loop(loop);
+    viewer->set_slide_show(true);
+    return true;
 }
 
 }  // namespace vistrel

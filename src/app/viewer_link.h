@@ -21,4 +21,8 @@ public:
 // owns the viewer (made on the first press) and its worker; `settle` waits for it.
 void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library);
 
+// Opens `path` (a folder: its first picture; a picture: that one) in the viewer and starts
+// the slide show, over and over with `loop`. False, with a trace line, when nothing opened.
+bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop);
+
 }  // namespace vistrel

@@ -280,13 +280,21 @@ void ImageViewer::animate(double seconds) {
         m_slide_seconds += seconds;
         if (m_slide_seconds >= kSlideSeconds) {
             m_slide_seconds = 0;
-            if (m_index + 1 >= static_cast<int>(m_pictures.size())) {
+            if (m_index + 1 < static_cast<int>(m_pictures.size())) {
+                show_neighbour(1);
+            } else if (m_slide_loop) {
+                // Starts over; a single picture simply stays.
+                if (m_pictures.size() > 1) {
+                    const std::vector<std::u16string> pictures = m_pictures;
+                    open(pictures, 0, m_drive);  // stops the slide show
+                    set_slide_show(true);
+                }
+            } else {
                 m_slide_show_box->set_state(0, false);
                 m_slide_show = false;
                 back();
                 return;
             }
-            show_neighbour(1);
         }
     }
     step_scroll(seconds);

@@ -64,6 +64,9 @@ public:
     void zoom_step(int direction);
     void set_landscape(bool landscape);
     void set_slide_show(bool on);
+    // With `loop`, the slide show starts over at the first picture after the last one
+    // instead of leaving the viewer.
+    void set_slide_loop(bool loop) { m_slide_loop = loop; }
     // "btnBack": leaves the viewer.
     void back();
     // The "Options" menu (null before it was first opened).
@@ -131,6 +134,7 @@ private:
     bool m_landscape = false;
     bool m_slide_show = false;
     double m_slide_seconds = 0;
+    bool m_slide_loop = false;
     bool m_controls_visible = true;
     double m_controls_seconds = 0;
     double m_tap_seconds = -1;  // time since a first tap; -1 when none

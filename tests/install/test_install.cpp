@@ -115,15 +115,30 @@ TEST_F(Installed, ReadsAListLeftBesideTheProgram) {
     EXPECT_EQ(test::read_file_bytes(beside), bytes);
 }
 
-TEST_F(Installed, SlideShowStartsOnItsFolder) {
-    const test::CommandResult run =
-        vistrel({"--headless", "--slideshow", m_dir.file("photos/Holiday"), "--script",
-                 m_dir.file("quit.txt")});
-    EXPECT_EQ(run.status, 0) << run.out;
-    const std::string screens = test::read_file_bytes(m_dir.file("screens.txt"));
-    EXPECT_NE(screens.find("FolderScreen"), std::string::npos) << screens;
-    EXPECT_NE(screens.find("text=\"Holiday\""), std::string::npos) << screens;
-
+TEST_F(Installed, SlideShowRunsThroughTheFolderAndStartsOverWithLoop) {
+    // A shown picture stays three seconds; the dumps fall on picture 1, 2, then past the end.
+    test::write_file(m_dir.file("show.txt"), "settle\ndump " + m_dir.file("d1.txt") +
+                                                 "\nwait 3500\ndump " + m_dir.file("d2.txt") +
+                                                 "\nwait 3500\ndump " + m_dir.file("d3.txt") +
+                                                 "\nquit\n");
+    for (const bool loop : {false, true}) {
+        std::vector<std::string> args{"--headless", "--slideshow", m_dir.file("photos/Holiday"),
+                                      "--script", m_dir.file("show.txt")};
+        if (loop) args.push_back("--loop");
+        const test::CommandResult run = vistrel(args);
+        EXPECT_EQ(run.status, 0) << run.out;
+        const std::string first = test::read_file_bytes(m_dir.file("d1.txt"));
+        const std::string second = test::read_file_bytes(m_dir.file("d2.txt"));
+        const std::string after = test::read_file_bytes(m_dir.file("d3.txt"));
+        EXPECT_NE(first.find("ImageViewer"), std::string::npos) << first;
+        EXPECT_NE(first.find("text=\"1 / 2\""), std::string::npos) << first;
+        EXPECT_NE(second.find("text=\"2 / 2\""), std::string::npos) << second;
+        if (loop) {
+            EXPECT_NE(after.find("text=\"1 / 2\""), std::string::npos) << after;
+        } else {
+            EXPECT_EQ(after.find("ImageViewer"), std::string::npos) << after;
+        }
+    }
     const test::CommandResult missing =
         vistrel({"--headless", "--slideshow", m_dir.file("nowhere"), "--loop"});
     EXPECT_EQ(missing.status, 1);
