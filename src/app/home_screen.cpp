@@ -126,6 +126,12 @@ bool HomeScreen::on_pointer_button(const PointerEvent& event) {
     return false;
 }
 
+std::vector<Rect> HomeScreen::input_rects() const {
+    std::vector<Rect> rects;
+    for (int i = 0; i < kColumns * kRows; ++i) rects.push_back(tile_rect(i));
+    return rects;
+}
+
 bool HomeScreen::on_key(const KeyEvent& event) {
     if (!event.down) return false;
     switch (event.code) {

@@ -49,6 +49,7 @@ public:
     bool on_pointer_button(const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
     bool on_text(const std::u16string& text) override;
+    std::vector<Rect> input_rects() const override;
 
     void on_command_line(const std::u16string& text) override;
     bool on_close_request() override { return true; }

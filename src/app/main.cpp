@@ -14,6 +14,7 @@
 #include "options.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
+#include "shell/monkey.h"
 #include "shell/script.h"
 #include "ui/element_kinds.h"
 
@@ -65,6 +66,16 @@ int run(const AppOptions& options) {
         }
         player = std::make_unique<ScriptPlayer>(std::move(script));
     }
+    std::unique_ptr<MonkeyPlayer> monkey;
+    if (options.monkey.steps > 0) {
+        std::string error;
+        monkey = MonkeyPlayer::open(options.monkey, error);
+        if (!monkey) {
+            std::fprintf(stderr, "vistrel: %s\n", error.c_str());
+            return 1;
+        }
+        player = std::make_unique<ScriptPlayer>(Script{});
+    }
     // A script runs on a simulated clock, so it gives the same frames on any machine.
     std::unique_ptr<Clock> clock;
     if (player)
@@ -95,11 +106,13 @@ int run(const AppOptions& options) {
     HomeScreen home;
     application.set_listener(&home);
     application.push_screen(&home, false);
+    if (monkey) monkey->attach(application, *player);
     if (player) application.window_part().set_script(player.get());
     application.run();
     application.set_listener(nullptr);
     application.remove_screen(&home);
-    return player && player->failed() ? 1 : 0;
+    const bool monkey_failed = monkey && !monkey->finish();
+    return (player && player->failed()) || monkey_failed ? 1 : 0;
 }
 
 }  // namespace

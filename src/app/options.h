@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/window.h"
+#include "shell/monkey.h"
 
 namespace vistrel {
 
@@ -13,6 +14,8 @@ struct AppOptions {
     bool headless = false;
     std::string script;
     bool help = false;
+    // A random session (--monkey SEED --steps N [--monkey-log FILE]): steps 0 for none.
+    MonkeyOptions monkey;
 };
 
 // False with a message on a wrong command line.

@@ -16,6 +16,7 @@
 // Empty lines and lines starting with "#" are skipped.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,7 +52,12 @@ bool load_script(const std::string& path, Script& script, std::string& error);
 
 class ScriptPlayer {
 public:
+    // Gives the step after the script's last, made up when it is due; false ends the session.
+    using StepSource = std::function<bool(ScriptStep&)>;
+
     explicit ScriptPlayer(Script script) : m_script(std::move(script)) {}
+    // Steps to play once the script's own have run out (a random session plays only these).
+    void set_source(StepSource source) { m_source = std::move(source); }
 
     // Performs every step that is due now.
     void pump(GameBase& game);
@@ -73,8 +79,9 @@ private:
     std::optional<uint32_t> m_wait_until;
     std::optional<uint64_t> m_frames_until;
     std::optional<uint32_t> m_next_due;
+    StepSource m_source;
     // The drag under way.
-    const ScriptStep* m_drag = nullptr;
+    std::optional<ScriptStep> m_drag;
     uint32_t m_drag_start = 0;
     bool m_finished = false;
     bool m_failed = false;
