@@ -72,7 +72,7 @@ for seed in "${seeds[@]}"; do
   status=0
   VISTREL_DOCUMENTS=$(cd "$run/documents" && pwd) HOME=$run/home XDG_CONFIG_HOME=$run/home/config \
     XDG_DATA_HOME=$run/home/data XDG_RUNTIME_DIR=$run/home VISTREL_SETTINGS=$run/home/settings.reg \
-    VISTREL_CARDS= timeout $((steps / 5 + 900)) \
+    VISTREL_CARDS= timeout -k 30 $((steps / 5 + 900)) \
     "$program" --headless --screen 240x320 --dpi 96 --monkey "$seed" --steps "$steps" \
     --monkey-log "$log" 2>"$run/stderr.txt" || status=$?
   played=$(sed -n 's/^# monkey: played \([0-9]*\) steps.*/\1/p' "$log" | tail -n 1)

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -21,6 +22,10 @@
 namespace {
 
 using namespace vistrel;
+
+// Set once an interrupt or termination arrived: a random session does not start the
+// program again after it.
+std::atomic<bool> g_interrupted{false};
 
 // Turns an interrupt or termination into a close request of the window, from a thread of
 // its own, so that the program shuts down in order.
@@ -44,6 +49,7 @@ private:
         for (;;) {
             int signal = 0;
             if (sigwait(&m_signals, &signal) != 0 || signal == SIGUSR1) return;
+            g_interrupted = true;
             WindowMessage message;
             message.kind = MessageKind::Close;
             m_window.post_message(std::move(message));
@@ -55,7 +61,8 @@ private:
     std::thread m_thread;
 };
 
-int run(const AppOptions& options) {
+// `monkey`, when given, plays a random session instead of a script.
+int run(const AppOptions& options, MonkeyPlayer* monkey) {
     std::unique_ptr<ScriptPlayer> player;
     if (!options.script.empty()) {
         Script script;
@@ -66,16 +73,7 @@ int run(const AppOptions& options) {
         }
         player = std::make_unique<ScriptPlayer>(std::move(script));
     }
-    std::unique_ptr<MonkeyPlayer> monkey;
-    if (options.monkey.steps > 0) {
-        std::string error;
-        monkey = MonkeyPlayer::open(options.monkey, error);
-        if (!monkey) {
-            std::fprintf(stderr, "vistrel: %s\n", error.c_str());
-            return 1;
-        }
-        player = std::make_unique<ScriptPlayer>(Script{});
-    }
+    if (monkey) player = std::make_unique<ScriptPlayer>(Script{});
     // A script runs on a simulated clock, so it gives the same frames on any machine.
     std::unique_ptr<Clock> clock;
     if (player)
@@ -111,8 +109,7 @@ int run(const AppOptions& options) {
     application.run();
     application.set_listener(nullptr);
     application.remove_screen(&home);
-    const bool monkey_failed = monkey && !monkey->finish();
-    return (player && player->failed()) || monkey_failed ? 1 : 0;
+    return player && player->failed() ? 1 : 0;
 }
 
 }  // namespace
@@ -128,5 +125,17 @@ int main(int argc, char** argv) {
         std::fputs(vistrel::options_usage(), stdout);
         return 0;
     }
-    return run(options);
+    if (options.monkey.steps == 0) return run(options, nullptr);
+    // The program ended before the random session did (its exit entry, say): it starts
+    // again, as the user would start it, until every step has been played.
+    std::unique_ptr<vistrel::MonkeyPlayer> monkey =
+        vistrel::MonkeyPlayer::open(options.monkey, error);
+    if (!monkey) {
+        std::fprintf(stderr, "vistrel: %s\n", error.c_str());
+        return 1;
+    }
+    int status = 0;
+    while (status == 0 && !g_interrupted && monkey->start_again())
+        status = run(options, monkey.get());
+    return monkey->finish() ? status : 1;
 }

@@ -135,6 +135,24 @@ void MonkeyPlayer::watch() {
     }
 }
 
+bool MonkeyPlayer::start_again() {
+    m_application = nullptr;
+    m_pending.clear();
+    if (m_failed || m_played >= m_options.steps) return false;
+    if (m_starts > 0) {
+        if (m_played == m_played_at_start) {
+            write("# monkey: the program ended without playing a step");
+            m_failed = true;
+            return false;
+        }
+        write("# monkey: the program ended after step " + std::to_string(m_played) +
+              "; it starts again");
+    }
+    ++m_starts;
+    m_played_at_start = m_played;
+    return true;
+}
+
 void MonkeyPlayer::attach(Application& application, ScriptPlayer& player) {
     m_application = &application;
     player.set_source([this](ScriptStep& step) { return next(step); });
@@ -161,8 +179,10 @@ bool MonkeyPlayer::next(ScriptStep& step) {
 bool MonkeyPlayer::finish() {
     if (m_finished) return !m_failed;
     m_finished = true;
-    if (m_played < m_options.steps && !m_failed)
-        write("# monkey: the program ended the session after step " + std::to_string(m_played));
+    if (m_played < m_options.steps && !m_failed) {
+        write("# monkey: the session ended after step " + std::to_string(m_played));
+        m_failed = true;
+    }
     write("# monkey: played " + std::to_string(m_played) + " steps, peak memory " +
           std::to_string(peak_memory_kb()) + " kB");
     return !m_failed;

@@ -77,7 +77,11 @@ public:
     MonkeyPlayer(const MonkeyPlayer&) = delete;
     MonkeyPlayer& operator=(const MonkeyPlayer&) = delete;
 
-    // Feeds `player` with the session's steps, aimed at `application`'s top screen.
+    // Before each start of the program: false once every step has been played, or when the
+    // last start played none (the program cannot get as far as taking input).
+    bool start_again();
+    // Feeds `player` with the session's steps, aimed at `application`'s top screen (until
+    // the next start).
     void attach(Application& application, ScriptPlayer& player);
     // The next step; false once every step has been played (or on a failure).
     bool next(ScriptStep& step);
@@ -119,6 +123,8 @@ private:
     std::atomic<uint64_t> m_played{0};
     bool m_failed = false;
     bool m_finished = false;
+    int m_starts = 0;
+    uint64_t m_played_at_start = 0;
     std::mutex m_write_mutex;
     // The hang watch: a thread that ends the program when m_progress stands still.
     std::atomic<uint64_t> m_progress{0};
