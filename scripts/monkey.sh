@@ -42,6 +42,7 @@ make_documents() {
   mkdir -p "$docs/damaged"
   if [ -d "$photos" ]; then
     cp -r "$photos" "$docs/photos"
+    chmod -R u+w "$docs/photos"
   else
     echo "monkey.sh: no photo corpus ($photos): damaged pictures only" >&2
   fi

@@ -57,6 +57,9 @@ public:
         fs::create_directories(docs / "damaged");
         if (const auto photos = test::photos_dir()) {
             fs::copy(*photos, docs / "photos", fs::copy_options::recursive);
+            // The user's own copies: writable, so that the delete action can take them.
+            for (const auto& entry : fs::recursive_directory_iterator(docs / "photos"))
+                fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add);
         } else {
             std::printf("no photo corpus (../shared/photos): made and damaged pictures only\n");
         }
