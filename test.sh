@@ -26,8 +26,8 @@ if [ "${1:-}" != "--sanitize" ]; then
 fi
 
 # The tests of the threaded parts: photo library and its worker, tile renderer, active-object
-# scheduler and threads, single-instance hand-over.
-threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance'
+# scheduler and threads, single-instance hand-over, random sessions of the whole program.
+threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance|Monkey'
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=$sanitizer_options
@@ -45,7 +45,7 @@ ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SANITIZE=thread \
   -DVISTREL_BENCH=OFF >/dev/null
 tsan_targets=()
-for t in test_library test_shell test_platform test_screens test_app vistrel vistrel-tool; do
+for t in test_library test_shell test_platform test_screens test_app test_monkey vistrel vistrel-tool; do
   if ninja -C build-tsan -t targets all 2>/dev/null | grep -q "^$t:"; then tsan_targets+=("$t"); fi
 done
 cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"
