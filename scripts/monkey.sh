@@ -25,7 +25,12 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 photos=${VISTREL_PHOTOS:-../shared/photos}
 work=$build/monkey
-mkdir -p "$work"
+mkdir -p "$work/stubs"
+# Stand-ins for the desktop's helpers (help pages, mail): a session opens nothing.
+for helper in xdg-open xdg-email; do
+  printf '#!/bin/sh\nexit 0\n' >"$work/stubs/$helper"
+  chmod +x "$work/stubs/$helper"
+done
 
 # Flips one bit of byte $2 of file $1 in place.
 flip_bit() {
@@ -73,7 +78,7 @@ for seed in "${seeds[@]}"; do
   status=0
   VISTREL_DOCUMENTS=$(cd "$run/documents" && pwd) HOME=$run/home XDG_CONFIG_HOME=$run/home/config \
     XDG_DATA_HOME=$run/home/data XDG_RUNTIME_DIR=$run/home VISTREL_SETTINGS=$run/home/settings.reg \
-    VISTREL_CARDS= timeout -k 30 $((steps / 5 + 900)) \
+    VISTREL_CARDS= PATH="$(cd "$work/stubs" && pwd):$PATH" timeout -k 30 $((steps / 5 + 900)) \
     "$program" --headless --screen 240x320 --dpi 96 --monkey "$seed" --steps "$steps" \
     --monkey-log "$log" 2>"$run/stderr.txt" || status=$?
   played=$(sed -n 's/^# monkey: played \([0-9]*\) steps.*/\1/p' "$log" | tail -n 1)
