@@ -167,6 +167,7 @@ bool MonkeyPlayer::next(ScriptStep& step) {
             m_failed = true;
             return false;
         }
+        settle();
         ++m_played;
         make_step();
         if (m_pending.empty()) return false;
@@ -174,6 +175,19 @@ bool MonkeyPlayer::next(ScriptStep& step) {
     step = std::move(m_pending.front());
     m_pending.pop_front();
     return true;
+}
+
+void MonkeyPlayer::settle() {
+    if (!m_idle) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMs);
+    while (!m_idle()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            write("# monkey: the background work still runs after " + std::to_string(kSettleMs) +
+                  " ms (step " + std::to_string(m_played + 1) + ")");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool MonkeyPlayer::finish() {

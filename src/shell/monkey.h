@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -83,6 +84,12 @@ public:
     // Feeds `player` with the session's steps, aimed at `application`'s top screen (until
     // the next start).
     void attach(Application& application, ScriptPlayer& player);
+    // Tells whether the program's background work (searches, decoding) is done. Before each
+    // step the session waits for it (at most kSettleMs of real time), so that what the step
+    // aims at does not depend on how fast the machine is. Without one nothing is waited for.
+    using IdleCheck = std::function<bool()>;
+    static constexpr int kSettleMs = 5000;
+    void set_idle_check(IdleCheck idle) { m_idle = std::move(idle); }
     // The next step; false once every step has been played (or on a failure).
     bool next(ScriptStep& step);
     // Writes the closing line; false when the session failed or did not start.
@@ -112,11 +119,14 @@ private:
     // A client point as "X Y" in the screen's own orientation, as scripts give positions.
     std::string screen_point(Point client) const;
     void watch();
+    // Waits for the background work (see set_idle_check).
+    void settle();
 
     MonkeyOptions m_options;
     std::FILE* m_file = nullptr;
     bool m_owned = false;
     MonkeyRandom m_random;
+    IdleCheck m_idle;
     std::vector<std::string> m_keys;  // the names of the keys pressed, repeats more often
     Application* m_application = nullptr;
     std::deque<ScriptStep> m_pending;
