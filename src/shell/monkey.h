@@ -3,8 +3,10 @@
 // double-taps, presses long, drags, flings, presses keys, turns the device and waits, for
 // a given number of steps. The steps come from a seeded generator whose numbers are the
 // same with every standard library, and the session runs on the simulated clock, so a
-// seed plays the same steps again. The session log is a script itself (it plays again with
-// --script): per step a comment naming it, then its script lines.
+// seed plays the same steps again. When scripts have the step `settle`, every step starts
+// with one, so that the background work (searches, decoding) is done before the step looks
+// at the screen. The session log is a script itself (it plays again with --script): per step
+// a comment naming it, then its script lines.
 //
 //   monkey: seed S, N steps
 //   # step K: tap on input 3 of 12     (or tap, double tap, long press, drag, fling, key,
@@ -21,7 +23,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -71,6 +72,7 @@ public:
     };
     static constexpr int kStallSeconds = 60;
     static constexpr int kStallStatus = 3;
+    static constexpr int kSettleMs = 2000;
 
     // Opens the log; null with a message when it cannot be written.
     static std::unique_ptr<MonkeyPlayer> open(const MonkeyOptions& options, std::string& error);
@@ -84,12 +86,6 @@ public:
     // Feeds `player` with the session's steps, aimed at `application`'s top screen (until
     // the next start).
     void attach(Application& application, ScriptPlayer& player);
-    // Tells whether the program's background work (searches, decoding) is done. Before each
-    // step the session waits for it (at most kSettleMs of real time), so that what the step
-    // aims at does not depend on how fast the machine is. Without one nothing is waited for.
-    using IdleCheck = std::function<bool()>;
-    static constexpr int kSettleMs = 5000;
-    void set_idle_check(IdleCheck idle) { m_idle = std::move(idle); }
     // The next step; false once every step has been played (or on a failure).
     bool next(ScriptStep& step);
     // Writes the closing line; false when the session failed or did not start.
@@ -119,14 +115,14 @@ private:
     // A client point as "X Y" in the screen's own orientation, as scripts give positions.
     std::string screen_point(Point client) const;
     void watch();
-    // Waits for the background work (see set_idle_check).
-    void settle();
 
     MonkeyOptions m_options;
     std::FILE* m_file = nullptr;
     bool m_owned = false;
     MonkeyRandom m_random;
-    IdleCheck m_idle;
+    // The line that waits for the background work before each step; empty when scripts
+    // have no such step.
+    std::string m_settle;
     std::vector<std::string> m_keys;  // the names of the keys pressed, repeats more often
     Application* m_application = nullptr;
     std::deque<ScriptStep> m_pending;
