@@ -171,8 +171,8 @@ bool MonkeyPlayer::next(ScriptStep& step) {
     ++m_progress;
     if (m_pending.empty()) {
         if (m_failed || m_played >= m_options.steps) return false;
-        if (!m_application || !m_application->top_screen()) {
-            write("# monkey: no screen to play on at step " + std::to_string(m_played + 1));
+        if (!m_application) {
+            write("# monkey: no program to play on at step " + std::to_string(m_played + 1));
             m_failed = true;
             return false;
         }
@@ -296,7 +296,8 @@ std::string MonkeyPlayer::screen_point(Point client) const {
 
 void MonkeyPlayer::tap_input(std::string& what, std::string& lines) {
     const ScreenArea area = m_application->client_area();
-    const std::vector<Rect> all = m_application->top_screen()->input_rects();
+    const Screen* top = m_application->top_screen();
+    const std::vector<Rect> all = top ? top->input_rects() : std::vector<Rect>{};
     std::vector<Rect> rects;
     for (const Rect& r : all) {
         const Rect on{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, area.client_width),
