@@ -11,13 +11,25 @@
 #include <vector>
 
 #include "display/sdl_window.h"
-#include "home_screen.h"
+#include "library/photo_library.h"
+#include "menu_choices.h"
+#include "message_box.h"
 #include "options.h"
+#include "platform/single_instance.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "screens/album_screen.h"
+#include "screens/screen_dump.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
+#include "shell/idle_probes.h"
 #include "shell/monkey.h"
 #include "shell/script.h"
+#include "skin/properties.h"
+#include "skin/skin_choice.h"
+#include "splash_screen.h"
 #include "ui/element_kinds.h"
+#include "viewer_link.h"
 
 namespace {
 
@@ -61,8 +73,46 @@ private:
     std::thread m_thread;
 };
 
+// Takes the command lines of later starts while the window lives.
+class ListeningScope {
+public:
+    ListeningScope(SingleInstance& single, SingleInstance::Receiver receiver) : m_single(single) {
+        m_single.close_bracket(std::move(receiver));
+    }
+    ~ListeningScope() { m_single.stop_listening(); }
+    ListeningScope(const ListeningScope&) = delete;
+    ListeningScope& operator=(const ListeningScope&) = delete;
+
+private:
+    SingleInstance& m_single;
+};
+
+// The screens on the stack, bottom first, for the script step `dump`.
+std::string dump_screens(Application& application) {
+    std::string out;
+    for (size_t i = 0; i < application.screen_count(); ++i) {
+        out += "screen " + std::to_string(i) +
+               (application.overlay_at(i) ? " overlay=1\n" : " overlay=0\n");
+        if (auto* container = dynamic_cast<Container*>(application.screen_at(i)))
+            dump_tree(*container, out, 1);
+    }
+    return out;
+}
+
+ScreenInfo screen_of(Window& window) {
+    const Size size = window.screen_size();
+    return ScreenInfo{size.w, size.h, window.profile().dpi, window.system_orientation()};
+}
+
 // `monkey`, when given, plays a random session instead of a script.
 int run(const AppOptions& options, MonkeyPlayer* monkey) {
+    trace() << tick_count() << "WinMain 0\n";
+    const std::u16string command_line = from_utf8(options.path);
+    SingleInstance single(u"DezivovClass_Vistrel");
+    if (single.show_running_instance_open_bracket(command_line)) return 0;
+    trace() << tick_count() << "WindMain 1\n";
+
+    Properties properties;
     std::unique_ptr<ScriptPlayer> player;
     if (!options.script.empty()) {
         Script script;
@@ -94,21 +144,70 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
         window = std::make_unique<HeadlessWindow>(options.profile, *clock);
     }
     Window& w = *window;
+    const bool on_desktop = w.on_desktop();
     UiElementKinds kinds;
     Application application(u"Vistrel", std::move(window), &kinds);
+    // The window exists: later starts hand their command lines over from now on.
+    ListeningScope listening(single, [&w](const std::u16string& text) {
+        WindowMessage message;
+        message.kind = MessageKind::CopyData;
+        message.text = text;
+        w.post_message(std::move(message));
+    });
     SignalBridge signals(w);
+
+    if (!choose_language(properties, application.name())) {
+        show_message(
+            application.name(),
+            u"No languages, please reinstall\n"
+            u"\u041d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d\u044b "
+            u"\u044f\u0437\u044b\u043a\u043e\u0432\u044b\u0435 "
+            u"\u0444\u0430\u0439\u043b\u044b, \u043d\u0443\u0436\u043d\u0430 "
+            u"\u043f\u0435\u0440\u0435\u0443\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430\n",
+            on_desktop);
+        return 0;
+    }
+    if (!choose_skin(properties, application.name(), screen_of(w))) {
+        show_message(application.name(), properties.text_for(u"NoSkins"), on_desktop);
+        return 0;
+    }
+    trace() << tick_count() << "WinMain 2\n";
+    ViewerKinds viewer_kinds;
+    trace() << tick_count() << "WinMain 3\n";
+    PhotoLibrary library;
+    trace() << tick_count() << "WinMain 4\n";
+    trace() << tick_count() << "WinMain 5\n";
     application.set_windowed_mode(false);
     application.set_direct_mode(w.system_orientation());
     application.set_direct_input(false);
+    trace() << tick_count() << "WinMain 6\n";
 
-    HomeScreen home;
-    application.set_listener(&home);
-    application.push_screen(&home, false);
+    const ChoiceHandlers choices = menu_choices([&w] { return screen_of(w); });
+    std::unique_ptr<SplashScreen> splash;
+    // Background work the script step `settle` waits for: the splash's hand-over, then the
+    // library's search and builds.
+    IdleProbeScope library_probe([&splash] {
+        AlbumScreen* album = splash ? splash->album_screen() : nullptr;
+        return album && !album->library_busy();
+    });
+    splash = std::make_unique<SplashScreen>(
+        properties,
+        [&properties, &library, &choices] {
+            return std::make_unique<AlbumScreen>(properties, library, choices, 1);
+        },
+        [&command_line](AlbumScreen& album) {
+            connect_viewer(album);
+            if (!command_line.empty()) album.open_path(command_line);
+        });
+    trace() << tick_count() << "WinMain 7\n";
     if (monkey) monkey->attach(application, *player);
-    if (player) application.window_part().set_script(player.get());
+    if (player) {
+        player->set_dumper([&application] { return dump_screens(application); });
+        application.window_part().set_script(player.get());
+    }
     application.run();
-    application.set_listener(nullptr);
-    application.remove_screen(&home);
+    trace() << tick_count() << "WinMain 8\n";
+    splash.reset();
     return player && player->failed() ? 1 : 0;
 }
 

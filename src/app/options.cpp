@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 
 namespace vistrel {
 
@@ -31,10 +32,18 @@ bool parse_size(const std::string& text, int& width, int& height) {
            parse_int(text.substr(x + 1), 16, 4096, height);
 }
 
+// A path as the running instance (with another working folder) must see it.
+std::string absolute_path(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 const char* options_usage() {
-    return "usage: vistrel [OPTIONS]\n"
+    return "usage: vistrel [OPTIONS] [PATH]\n"
+           "  PATH                a folder to open as its album, or a picture to open in it\n"
            "  --screen WxH        the device's screen in its own orientation (default 480x640)\n"
            "  --dpi N             its dots per inch (default 192)\n"
            "  --smartphone        a Smartphone-class device (soft keys, no touch screen)\n"
@@ -107,8 +116,10 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             if (!value(options.monkey.log)) return false;
         } else if (a == "--framebuffer") {
             if (!value(options.profile.framebuffer)) return false;
+        } else if (!a.empty() && a[0] != '-' && options.path.empty()) {
+            options.path = absolute_path(a);
         } else {
-            error = "unknown option " + a;
+            error = a.empty() || a[0] == '-' ? "unknown option " + a : "only one PATH may be given";
             return false;
         }
     }

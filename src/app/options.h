@@ -14,6 +14,8 @@ struct AppOptions {
     bool headless = false;
     std::string script;
     bool help = false;
+    // A folder to open as its album, or a picture to open in its album; empty for none.
+    std::string path;
     // A random session (--monkey SEED --steps N [--monkey-log FILE]): steps 0 for none.
     MonkeyOptions monkey;
 };

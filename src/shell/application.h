@@ -41,6 +41,11 @@ public:
     // False when the screen is not on the stack.
     bool remove_screen(Screen* screen);
     Screen* top_screen() const;
+    // The screen at `index` of the stack (0 is the bottom), and whether it is an overlay.
+    Screen* screen_at(size_t index) const {
+        return index < m_stack.size() ? m_stack[index].screen : nullptr;
+    }
+    bool overlay_at(size_t index) const { return index < m_stack.size() && m_stack[index].overlay; }
     size_t screen_count() const { return m_stack.size(); }
     void set_listener(ApplicationListener* listener) { m_listener = listener; }
     ApplicationListener* listener() const { return m_listener; }

@@ -285,6 +285,15 @@ void GameBase::handle_pointer(const WindowMessage& message) {
     }
 }
 
+void GameBase::deliver_command_lines() {
+    for (size_t i = 0; i < m_pending_command_lines.size(); ++i) {
+        WindowMessage note;
+        note.kind = MessageKind::User;
+        note.code = kCommandLineMessage;
+        window().post_message(std::move(note));
+    }
+}
+
 void GameBase::handle_hot_key(const WindowMessage& message) {
     const KeyEvent event{key_from_virtual_key(message.code), !message.key_up, true};
     trace() << "WM_HOTKEY = " << message.code << "(" << KeyName{event.code} << ")"
@@ -294,11 +303,12 @@ void GameBase::handle_hot_key(const WindowMessage& message) {
 
 void GameBase::handle_user_message(uint32_t code) {
     if (code == kCommandLineMessage) {
-        if (m_pending_command_lines.empty()) return;
+        // Without a listener yet (the splash is still up) the text waits for one.
+        ApplicationListener* listener = m_application.listener();
+        if (m_pending_command_lines.empty() || !listener) return;
         std::u16string text = std::move(m_pending_command_lines.front());
         m_pending_command_lines.pop_front();
-        if (ApplicationListener* listener = m_application.listener())
-            listener->on_command_line(text);
+        listener->on_command_line(text);
     } else if (code == kSchedulerMessage) {
         scheduler().process_actives();
     }
@@ -350,6 +360,8 @@ void GameBase::bridge_changed() {
 }
 
 void GameBase::windowed_frame_step() {
+    const uint64_t cpu = FrameStats::thread_cpu_us();
+    const uint64_t drawn = m_frames_drawn;
     const uint32_t tick = now();
     const double dt = clamp_step(tick, m_last_frame_tick);
     m_last_frame_tick = tick;
@@ -357,6 +369,7 @@ void GameBase::windowed_frame_step() {
     m_application.update(dt);
     // A still screen is not drawn again.
     if (m_application.needs_redraw(true)) paint();
+    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, m_frames_drawn != drawn);
 }
 
 void GameBase::paint() {
@@ -372,18 +385,25 @@ void GameBase::paint() {
 }
 
 void GameBase::direct_frame_step() {
+    const uint64_t cpu = FrameStats::thread_cpu_us();
+    const bool drawn = direct_frame();
+    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, drawn);
+}
+
+bool GameBase::direct_frame() {
     const uint32_t tick = now();
     const double dt = clamp_step(tick, m_last_frame_tick);
     m_last_frame_tick = tick;
     ++m_frame_steps;
     m_application.update(dt);
-    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return;
+    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return false;
     Bitmap* frame = m_display->back_buffer();
-    if (!frame) return;
+    if (!frame) return false;
     Surface surface(frame);
     m_application.draw_frame(surface);
     ++m_frames_drawn;
     m_display->present(0);
+    return true;
 }
 
 void GameBase::run() {

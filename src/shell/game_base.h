@@ -16,6 +16,7 @@
 #include "render/render_surface.h"
 #include "shell/active.h"
 #include "shell/application_listener.h"
+#include "shell/frame_stats.h"
 #include "shell/screen.h"
 
 namespace vistrel {
@@ -94,6 +95,9 @@ public:
     // Frame steps taken so far (either mode).
     uint64_t frame_steps() const { return m_frame_steps; }
     uint64_t frames_drawn() const { return m_frames_drawn; }
+    // Processor time and frame counts for the script step `stats`.
+    const FrameStats& stats() const { return m_stats; }
+    Application& application() { return m_application; }
 
     void set_windowed_mode(bool task_bar_shown);
     void set_direct_mode(int orientation);
@@ -106,6 +110,8 @@ public:
     // Reads the screen again and tells the listeners when it changed.
     void resolution_changed();
     void destroy_window();
+    // Hands the command lines that arrived while there was no listener to the listener.
+    void deliver_command_lines();
 
     // The frame as the user sees it (the output's own orientation).
     const Bitmap& shown_screen() const;
@@ -118,6 +124,8 @@ public:
 private:
     ScreenArea read_screen_info() const;
     void windowed_frame_step();
+    // Update, and draw when needed; true when a frame was drawn.
+    bool direct_frame();
     void paint();
     // The handlers of window_procedure, one per kind of message.
     void handle_activate(bool active);
@@ -153,6 +161,7 @@ private:
     ScriptPlayer* m_script = nullptr;
     uint64_t m_frame_steps = 0;
     uint64_t m_frames_drawn = 0;
+    FrameStats m_stats;
 };
 
 }  // namespace vistrel

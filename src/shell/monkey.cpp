@@ -81,10 +81,10 @@ MonkeyPlayer::MonkeyPlayer(const MonkeyOptions& options, std::FILE* file, bool o
     // program's background work is done and nothing moves, when scripts can say so: what the
     // step aims at then does not depend on how fast the machine is.
     {
-        const std::string settle = "settle " + std::to_string(kSettleMs) + "\n";
         Script script;
         std::string error;
-        if (parse_script(settle, script, error)) m_settle = settle;
+        if (parse_script(settle_line(), script, error) && script.steps.size() == 1)
+            m_settle = script.steps.front();
     }
     // Only keys the window can send (those with a virtual key) take part.
     for (KeyCode code : kKeys) {
@@ -144,9 +144,14 @@ void MonkeyPlayer::watch() {
     }
 }
 
+std::string MonkeyPlayer::settle_line() {
+    return "settle " + std::to_string(kSettleMs);
+}
+
 bool MonkeyPlayer::start_again() {
     m_application = nullptr;
     m_pending.clear();
+    m_settled = false;
     if (m_failed || m_played >= m_options.steps) return false;
     if (m_starts > 0) {
         if (m_played == m_played_at_start) {
@@ -176,8 +181,16 @@ bool MonkeyPlayer::next(ScriptStep& step) {
             m_failed = true;
             return false;
         }
-        ++m_played;
-        make_step();
+        if (m_settle && !m_settled) {
+            // The step is made once the settle is over, from what the screen shows then.
+            write(settle_line());
+            m_pending.push_back(*m_settle);
+            m_settled = true;
+        } else {
+            m_settled = false;
+            ++m_played;
+            make_step();
+        }
         if (m_pending.empty()) return false;
     }
     step = std::move(m_pending.front());
@@ -247,7 +260,7 @@ void MonkeyPlayer::make_step() {
     // A frame or a few to take the input in before the next step.
     if (action != Action::Wait)
         lines += "wait " + std::to_string(kFramePeriodMs * uint32_t(m_random.between(1, 4))) + "\n";
-    play(what, m_settle + lines);
+    play(what, lines);
 }
 
 void MonkeyPlayer::play(const std::string& what, const std::string& lines) {

@@ -25,6 +25,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -115,14 +116,16 @@ private:
     // A client point as "X Y" in the screen's own orientation, as scripts give positions.
     std::string screen_point(Point client) const;
     void watch();
+    static std::string settle_line();
 
     MonkeyOptions m_options;
     std::FILE* m_file = nullptr;
     bool m_owned = false;
     MonkeyRandom m_random;
-    // The line that waits for the background work before each step; empty when scripts
-    // have no such step.
-    std::string m_settle;
+    // The step that waits for the background work before each step, when scripts have one,
+    // and whether it was played for the step to come.
+    std::optional<ScriptStep> m_settle;
+    bool m_settled = false;
     std::vector<std::string> m_keys;  // the names of the keys pressed, repeats more often
     Application* m_application = nullptr;
     std::deque<ScriptStep> m_pending;

@@ -5,10 +5,13 @@
 #include <iterator>
 #include <sstream>
 #include <string_view>
+#include <thread>
 
 #include "platform/text.h"
 #include "render/png_file.h"
+#include "shell/application.h"
 #include "shell/game_base.h"
+#include "shell/idle_probes.h"
 #include "shell/key_codes.h"
 
 namespace vistrel {
@@ -70,6 +73,8 @@ private:
     bool read_rotate();
     bool read_shot();
     bool read_quit();
+    bool read_dump_or_stats();
+    bool read_settle();
 
     const std::string& m_line;
     const std::vector<std::string> m_words;
@@ -92,6 +97,9 @@ bool LineReader::read() {
         {"rotate", &LineReader::read_rotate},
         {"shot", &LineReader::read_shot},
         {"quit", &LineReader::read_quit},
+        {"dump", &LineReader::read_dump_or_stats},
+        {"settle", &LineReader::read_settle},
+        {"stats", &LineReader::read_dump_or_stats},
     };
     for (const auto& entry : kVerbs)
         if (verb() == entry.verb) return (this->*entry.read)();
@@ -185,6 +193,23 @@ bool LineReader::read_quit() {
     return true;
 }
 
+bool LineReader::read_dump_or_stats() {
+    if (m_words.size() != 2) return fail(verb() + " takes one file name");
+    m_step.kind = verb() == "dump" ? ScriptStep::Kind::Dump : ScriptStep::Kind::Stats;
+    m_step.file = m_words[1];
+    return true;
+}
+
+bool LineReader::read_settle() {
+    m_step.kind = ScriptStep::Kind::Settle;
+    m_step.amount = ScriptPlayer::kDefaultSettleMs;
+    if (m_words.size() == 1) return true;
+    long n[1] = {};
+    if (!numbers(1, 0, kMaxMilliseconds, n)) return false;
+    m_step.amount = uint32_t(n[0]);
+    return true;
+}
+
 }  // namespace
 
 bool parse_script(const std::string& source, Script& script, std::string& error) {
@@ -228,10 +253,46 @@ bool load_script(const std::string& path, Script& script, std::string& error) {
 }
 
 bool ScriptPlayer::waiting(GameBase& game, uint32_t now) {
+    if (m_settle_until && settling(game)) return true;
     if (m_wait_until && static_cast<int32_t>(now - *m_wait_until) < 0) return true;
     if (m_frames_until && game.frame_steps() < *m_frames_until) return true;
     m_wait_until.reset();
     m_frames_until.reset();
+    return false;
+}
+
+// Still settling: the background work goes on, or frames are still drawn. Idle counts
+// only when seen after a few frame steps in a row that drew nothing, so that animations
+// have ended and the events the work left are delivered.
+bool ScriptPlayer::settling(GameBase& game) {
+    constexpr int kChecksInARow = 3;
+    if (std::chrono::steady_clock::now() >= *m_settle_until) {
+        m_settle_until.reset();
+        return false;
+    }
+    if (game.frame_steps() != m_settle_steps) {
+        m_settle_steps = game.frame_steps();
+        const bool still = game.frames_drawn() == m_settle_drawn;
+        m_settle_drawn = game.frames_drawn();
+        const bool idle =
+            still && IdleProbes::global().all_idle() && !game.application().needs_redraw(false);
+        m_idle_checks = idle ? m_idle_checks + 1 : 0;
+        if (m_idle_checks >= kChecksInARow) {
+            m_settle_until.reset();
+            return false;
+        }
+    }
+    // Leave the processor to the workers for a moment; frames go on meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+bool ScriptPlayer::write_text(const ScriptStep& step, const std::string& text) {
+    std::ofstream out(step.file, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (out.good()) return true;
+    std::fprintf(stderr, "vistrel: line %d: cannot write %s\n", step.line, step.file.c_str());
+    m_failed = true;
     return false;
 }
 
@@ -255,7 +316,9 @@ void ScriptPlayer::pump(GameBase& game) {
         }
         execute(game, m_script.steps[m_cursor++], now);
     }
-    if (m_finished || m_frames_until)
+    if (m_settle_until)
+        m_next_due = window.clock().now();
+    else if (m_finished || m_frames_until)
         m_next_due.reset();
     else
         m_next_due = m_wait_until ? *m_wait_until : window.clock().now();
@@ -315,6 +378,19 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Rotate:
             window.set_system_orientation(int(step.amount));
+            break;
+        case ScriptStep::Kind::Dump:
+            write_text(step, m_dumper ? m_dumper() : std::string());
+            break;
+        case ScriptStep::Kind::Settle:
+            m_settle_until =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(step.amount);
+            m_idle_checks = 0;
+            m_settle_steps = game.frame_steps();
+            m_settle_drawn = game.frames_drawn();
+            break;
+        case ScriptStep::Kind::Stats:
+            write_text(step, game.stats().report());
             break;
         case ScriptStep::Kind::Quit: {
             WindowMessage message;

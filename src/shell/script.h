@@ -10,11 +10,16 @@
 //   frames N                     let N frame steps pass
 //   shot FILE.png                the frame as the user sees it, as a PNG file
 //   rotate N                     turn the device to orientation N (0..3)
+//   dump FILE                    the element trees of the screens on the stack, as text
+//   settle [MS]                  wait in real time, at most MS (default 10000), until the
+//                                background work is done and nothing moves on screen
+//   stats FILE                   frame and memory figures, one "name: value unit" a line
 //   quit                         end the session (it also ends after the last step)
 //
 // Positions and keys are the screen's own, as a user at the device would give them.
 // Empty lines and lines starting with "#" are skipped.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,7 +33,7 @@ namespace vistrel {
 class GameBase;
 
 struct ScriptStep {
-    enum class Kind { Key, Text, Tap, Drag, Wait, Frames, Shot, Rotate, Quit };
+    enum class Kind { Key, Text, Tap, Drag, Wait, Frames, Shot, Rotate, Dump, Settle, Stats, Quit };
     Kind kind = Kind::Quit;
     uint32_t virtual_key = 0;
     bool press = true;    // Key: send the press
@@ -52,10 +57,14 @@ bool load_script(const std::string& path, Script& script, std::string& error);
 
 class ScriptPlayer {
 public:
+    // Describes the screens on the stack for the step `dump`.
+    using Dumper = std::function<std::string()>;
     // Gives the step after the script's last, made up when it is due; false ends the session.
     using StepSource = std::function<bool(ScriptStep&)>;
+    static constexpr uint32_t kDefaultSettleMs = 10000;
 
     explicit ScriptPlayer(Script script) : m_script(std::move(script)) {}
+    void set_dumper(Dumper dumper) { m_dumper = std::move(dumper); }
     // Steps to play once the script's own have run out (a random session plays only these).
     void set_source(StepSource source) { m_source = std::move(source); }
 
@@ -71,6 +80,8 @@ public:
 
 private:
     bool waiting(GameBase& game, uint32_t now);
+    bool settling(GameBase& game);
+    bool write_text(const ScriptStep& step, const std::string& text);
     void step_drag(GameBase& game, uint32_t now);
     void execute(GameBase& game, const ScriptStep& step, uint32_t now);
 
@@ -83,6 +94,12 @@ private:
     // The drag under way.
     std::optional<ScriptStep> m_drag;
     uint32_t m_drag_start = 0;
+    // The settle under way: its real-time deadline and the idle checks passed in a row.
+    std::optional<std::chrono::steady_clock::time_point> m_settle_until;
+    int m_idle_checks = 0;
+    uint64_t m_settle_steps = 0;  // frame steps and frames drawn at the last check
+    uint64_t m_settle_drawn = 0;
+    Dumper m_dumper;
     bool m_finished = false;
     bool m_failed = false;
     int m_shots = 0;

@@ -1,102 +1,123 @@
+// The program's start-up and end: its trace lines, its messages when languages or skins are
+// missing, its shots in every orientation and its exit codes.
+
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <array>
-#include <cstdlib>
-#include <vector>
+#include <filesystem>
 
+#include "app_session.h"
 #include "platform/process.h"
-#include "support/test_support.h"
+#include "platform/text.h"
 
 namespace vistrel {
 namespace {
 
-struct Png {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    std::array<int, 3> at(int x, int y) const {
-        const size_t i = (size_t(y) * width + x) * 3;
-        return {rgb[i], rgb[i + 1], rgb[i + 2]};
-    }
-};
+namespace fs = std::filesystem;
+using test::AppSession;
 
-bool read_png(const std::string& path, Png& out) {
+bool png_size(const std::string& path, int& width, int& height) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    out.width = int(image.width);
-    out.height = int(image.height);
-    out.rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
+    width = int(image.width);
+    height = int(image.height);
+    png_image_free(&image);
+    return true;
 }
 
-int run_vistrel(const std::vector<std::string>& options) {
-    std::vector<std::string> args{VISTREL_PROGRAM};
-    args.insert(args.end(), options.begin(), options.end());
-    return run_process(args);
+std::string utf16_file_text(const std::string& path) {
+    const std::string bytes = test::read_file_bytes(path);
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+    return to_utf8(text);
 }
 
-TEST(Program, HeadlessScriptWritesShotsInEveryOrientation) {
-    test::TempDir dir;
-    const std::string script = dir.file("session.txt");
-    test::write_file(script, "frames 2\nshot " + dir.file("start.png") +
-                                 "\ntap 120 160\nframes 2\nshot " + dir.file("moved.png") +
-                                 "\nkey Enter\nframes 12\nshot " + dir.file("panel.png") +
-                                 "\nquit\n");
-    for (int orientation = 0; orientation < 4; ++orientation) {
-        ASSERT_EQ(run_vistrel({"--headless", "--screen", "240x320", "--dpi", "96", "--orientation",
-                               std::to_string(orientation), "--script", script}),
-                  0);
-        Png start, moved, panel;
-        ASSERT_TRUE(read_png(dir.file("start.png"), start));
-        ASSERT_TRUE(read_png(dir.file("moved.png"), moved));
-        ASSERT_TRUE(read_png(dir.file("panel.png"), panel));
-        // The shot is the panel as the user sees it, whatever the orientation.
-        EXPECT_EQ(start.width, 240);
-        EXPECT_EQ(start.height, 320);
-        EXPECT_NE(start.rgb, moved.rgb) << orientation;
-        // The panel opened over the tiles: its light box sits in the middle, the tiles
-        // around it are dimmed.
-        const auto middle = panel.at(120, 160);
-        EXPECT_GT(middle[0], 200) << orientation;
-        EXPECT_GT(middle[1], 200) << orientation;
+TEST(Program, StartsInOrderAndEndsInReverse) {
+    AppSession session;
+    test::write_file(session.file("settings.reg"),
+                     "[HKEY_CURRENT_USER\\Software\\TEKU]\n\"Log\"=dword:00000001\n");
+    test::ScopedEnv temp("TMPDIR", session.file("runtime"));
+    ASSERT_EQ(session.run("settle 8000\n"), 0);
+    const std::string trace = utf16_file_text(session.file("runtime/vistrel.txt"));
+    size_t at = 0;
+    for (const char* line :
+         {"WinMain 0", "WindMain 1", "WinMain 2", "WinMain 3", "WinMain 4", "WinMain 5",
+          "WinMain 6", "WinMain 7", "WinMain 9", "WinMain 10", "WinMain 11", "WinMain 12",
+          "WinMain 13", "WinMain 14", "WinMain 8", "Application::~Application()"}) {
+        const size_t found = trace.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line;
+        at = found;
     }
+    EXPECT_NE(trace.find("album form"), std::string::npos);
+    EXPECT_NE(trace.find("folder form"), std::string::npos);
 }
 
-TEST(Program, SameScriptSameFrames) {
-    test::TempDir dir;
-    const std::string script = dir.file("s.txt");
-    test::write_file(script, "drag 20 20 200 280 300\nwait 50\nshot " + dir.file("a.png") + "\n");
-    ASSERT_EQ(
-        run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
-    const std::string first = test::read_file_bytes(dir.file("a.png"));
-    ASSERT_EQ(
-        run_vistrel({"--headless", "--screen", "176x220", "--smartphone", "--script", script}), 0);
-    EXPECT_EQ(first, test::read_file_bytes(dir.file("a.png")));
+// Without the file `missing` of its folder the program shows `message` and ends with 0.
+void expect_message_without(const AppSession& session, const std::string& missing,
+                            const std::string& message) {
+    fs::remove(session.app() + "/" + missing);
+    const test::CommandResult result =
+        test::run_program(session.app() + "/vistrel", {"--headless"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find(message), std::string::npos) << result.out;
+}
+
+TEST(Program, WithoutLanguagesOrSkinsItSaysSoAndEnds) {
+    expect_message_without(AppSession(), "english.lng", "No languages, please reinstall");
+    expect_message_without(AppSession({"NoSkins=There is no skin"}), "skins/bin/default.skin",
+                           "There is no skin");
+}
+
+TEST(Program, ShotsShowTheScreenInEveryOrientation) {
+    AppSession session;
+    for (int orientation = 0; orientation < 4; ++orientation) {
+        const std::string shot = session.file("o" + std::to_string(orientation) + ".png");
+        ASSERT_EQ(session.run("settle 8000\nshot " + shot + "\n",
+                              {"--orientation", std::to_string(orientation)}),
+                  0);
+        int width = 0, height = 0;
+        ASSERT_TRUE(png_size(shot, width, height));
+        EXPECT_EQ(width, 240);
+        EXPECT_EQ(height, 320);
+    }
+    // A still first start gives the same frame every time.
+    ASSERT_EQ(session.run("settle 8000\nshot " + session.file("again.png") + "\n"), 0);
+    EXPECT_EQ(test::read_file_bytes(session.file("o0.png")),
+              test::read_file_bytes(session.file("again.png")));
+}
+
+std::string stat_line(const std::string& stats, const std::string& name) {
+    const size_t at = stats.find(name + ": ");
+    if (at == std::string::npos) return {};
+    return stats.substr(at, stats.find('\n', at) - at);
+}
+
+TEST(Program, StatsReportFramesAndAStillScreenDrawsNothing) {
+    AppSession session;
+    ASSERT_EQ(session.run("settle 8000\nstats " + session.file("a.txt") + "\nframes 100\nstats " +
+                          session.file("b.txt") + "\n"),
+              0);
+    const std::string a = test::read_file_bytes(session.file("a.txt"));
+    const std::string b = test::read_file_bytes(session.file("b.txt"));
+    for (const char* name : {"frames_drawn", "frame_steps", "frame_cpu_median", "frame_cpu_p95",
+                             "frame_cpu_max", "ui_thread_cpu", "peak_resident"})
+        EXPECT_FALSE(stat_line(b, name).empty()) << name;
+    EXPECT_NE(stat_line(a, "frames_drawn"), "frames_drawn: 0 frames");
+    EXPECT_EQ(stat_line(a, "frames_drawn"), stat_line(b, "frames_drawn"));
+    EXPECT_NE(stat_line(a, "frame_steps"), stat_line(b, "frame_steps"));
 }
 
 TEST(Program, BadCommandLinesAndScriptsFail) {
-    test::TempDir dir;
-    EXPECT_EQ(run_vistrel({"--orientation", "7"}), 2);
-    const std::string script = dir.file("bad.txt");
-    test::write_file(script, "tap here\n");
-    EXPECT_EQ(run_vistrel({"--headless", "--script", script}), 1);
-    test::write_file(script, "shot /nonexistent/folder/x.png\n");
-    EXPECT_EQ(run_vistrel({"--headless", "--script", script}), 1);
-}
-
-TEST(Program, OpensARealWindowWhenADesktopIsThere) {
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        GTEST_SKIP() << "no desktop (run under xvfb-run to check the window)";
-    test::TempDir dir;
-    const std::string script = dir.file("w.txt");
-    test::write_file(script, "key Down\nwait 100\nshot " + dir.file("w.png") + "\n");
-    ASSERT_EQ(run_vistrel({"--screen", "240x320", "--script", script}), 0);
-    Png shot;
-    ASSERT_TRUE(read_png(dir.file("w.png"), shot));
-    EXPECT_EQ(shot.width, 240);
+    AppSession session;
+    const std::string program = session.app() + "/vistrel";
+    EXPECT_EQ(run_process({program, "--orientation", "7"}), 2);
+    EXPECT_EQ(run_process({program, "one", "two"}), 2);
+    EXPECT_EQ(session.run("tap here\n"), 1);
+    EXPECT_EQ(session.run("settle x\n"), 1);
+    EXPECT_EQ(session.run("shot /nonexistent/folder/x.png\n"), 1);
+    EXPECT_EQ(session.run("dump /nonexistent/folder/x.txt\n"), 1);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ constexpr uint64_t kPeakMemoryBoundKb = 64 * 1024;
 #if VISTREL_SANITIZED
 constexpr int kSessionSteps = 500;
 #else
-constexpr int kSessionSteps = 2000;
+constexpr int kSessionSteps = 1500;
 #endif
 
 struct SessionResult {
@@ -179,15 +179,15 @@ TEST(Monkey, SessionsOverRealAndDamagedPicturesEndWellAndLoseNothing) {
 TEST(Monkey, ASeedPlaysTheSameStepsAgain) {
     // Each session from the same start: its own pictures and settings.
     MonkeyFolder folder, again;
-    const SessionResult first = folder.play(77, 300);
-    const SessionResult second = again.play(77, 300);
+    const SessionResult first = folder.play(77, 200);
+    const SessionResult second = again.play(77, 200);
     ASSERT_EQ(first.status, 0);
     ASSERT_EQ(second.status, 0);
     const auto steps_of = [](const std::string& log) {
         return log.substr(0, log.find("# monkey: played"));
     };
     EXPECT_EQ(steps_of(first.log), steps_of(second.log));
-    const SessionResult other = folder.play(78, 300);
+    const SessionResult other = folder.play(78, 200);
     EXPECT_NE(steps_of(first.log), steps_of(other.log));
     // The log is a script: the steps play again through --script.
     const std::string script = (folder.documents().parent_path() / "again.txt").string();

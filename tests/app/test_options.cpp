@@ -18,6 +18,13 @@ TEST(Options, DeviceProfileFromTheCommandLine) {
     EXPECT_EQ(o.profile.orientation, 3);
     EXPECT_TRUE(o.headless);
     EXPECT_EQ(o.script, "s.txt");
+    EXPECT_TRUE(o.path.empty());
+    AppOptions with_path;
+    ASSERT_TRUE(parse_options({"--headless", "/pictures/Trip/../Trip"}, with_path, error));
+    EXPECT_EQ(with_path.path, "/pictures/Trip");
+    AppOptions relative;
+    ASSERT_TRUE(parse_options({"Trip"}, relative, error));
+    EXPECT_EQ(relative.path.front(), '/');
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--screen", "240"},
                                                {"--screen", "8x8"},
@@ -25,7 +32,8 @@ TEST(Options, DeviceProfileFromTheCommandLine) {
                                                {"--dpi", "0"},
                                                {"--orientation", "4"},
                                                {"--script"},
-                                               {"--bogus"}}) {
+                                               {"--bogus"},
+                                               {"one", "two"}}) {
         AppOptions other;
         EXPECT_FALSE(parse_options(bad, other, error)) << bad[0];
     }

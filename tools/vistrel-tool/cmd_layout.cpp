@@ -89,7 +89,7 @@ std::unique_ptr<KindRegistration> picture_stand_in() {
 // screen and hands it, with the `extra` arguments after HEIGHT, to `use`. HEIGHT 0 gives
 // the node the height it asks for at that width (a list row, a menu entry); each
 // "--set ID=TEXT" shows TEXT (translated when it is a key) in the element ID, as a screen
-// would. List rows are shown at rest, neither pressed nor selected. "--menu SPEC" opens NODE
+// would. List rows are shown at rest, neither pressed nor selected. "--menu TITLE=ENTRY,..." opens NODE
 // as a menu on sample entries (see menu_preview.h).
 int run_preview_command(
     const ToolCommand& command, const std::vector<std::string>& args, size_t extra,

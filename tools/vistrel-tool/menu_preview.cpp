@@ -59,9 +59,9 @@ MenuItem parse_entry(std::u16string item) {
 }  // namespace
 
 std::shared_ptr<MenuPreview> open_menu_preview(Properties& properties, const std::u16string& node,
-                                               const std::string& spec, int width, int height,
+                                               const std::string& menu_text, int width, int height,
                                                std::string& error) {
-    const std::u16string text = from_utf8(spec);
+    const std::u16string text = from_utf8(menu_text);
     const size_t equals = text.find(u'=');
     if (equals == std::u16string::npos || equals == 0 || equals + 1 == text.size()) {
         error = "--menu wants TITLE=ENTRY,ENTRY,...";

@@ -1,0 +1,42 @@
+#pragma once
+// One album of the album screen's list, built from the skin node "AlbumElement": the key
+// picture's thumbnail in "image" (framed by the picture "image" has in the skin), the
+// folder's name in "name" and its number of pictures in "count". "loading" and "bad" only
+// hold the pictures shown while the thumbnail is being built and when there is none.
+
+#include "library/folder_list.h"
+#include "library/photo_library.h"
+#include "screens/thumbnails.h"
+#include "skin/properties.h"
+#include "ui/element.h"
+#include "ui/image_element.h"
+#include "ui/vlist.h"
+
+namespace vistrel {
+
+class AlbumElement final : public Element, public ListItem {
+public:
+    // Throws dovado::NodeNotFoundInSkin without the node and dovado::NodeNotFound without
+    // one of its five children.
+    AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder);
+
+    // Shows the thumbnail (queueing its picture when the cache file is missing), the name
+    // and the count.
+    void bind(VList& list, int index, bool state) override;
+
+    const Folder& folder() const { return m_folder; }
+    // What "image" shows now.
+    ThumbnailState shown() const { return m_shown; }
+
+private:
+    Properties& m_properties;
+    PhotoLibrary& m_library;
+    Folder m_folder;
+    ImageElement* m_image = nullptr;
+    PictureReference m_frame;
+    PictureReference m_loading;
+    PictureReference m_bad;
+    ThumbnailState m_shown = ThumbnailState::Missing;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,92 @@
+// Opening a path given on the command line: a folder as its album, a picture as its
+// album with the picture chosen.
+
+#include <algorithm>
+
+#include "library/file_walker.h"
+#include "platform/path_parts.h"
+#include "platform/paths.h"
+#include "platform/trace.h"
+#include "screens/about_panel.h"
+#include "screens/album_screen.h"
+#include "screens/folder_screen.h"
+
+namespace vistrel {
+
+namespace {
+
+std::u16string with_separator(std::u16string path) {
+    if (path.empty() || !is_separator(path.back())) path.push_back(u'/');
+    return path;
+}
+
+bool is_jpeg_name(const std::u16string& path) {
+    std::u16string lower = file_name_part(path);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char16_t c) { return c < 128 ? char16_t(std::tolower(c)) : c; });
+    auto ends = [&](std::u16string_view tail) {
+        return lower.size() > tail.size() &&
+               lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return ends(u".jpg") || ends(u".jpeg");
+}
+
+// The storage root a folder outside every known one is cached under: the documents
+// folder or a card holding it, else the folder itself.
+std::u16string storage_root_of(const std::u16string& folder, PhotoLibrary& library) {
+    const std::u16string documents = with_separator(expand_path(u"%my_documents%"));
+    if (is_prefix_of(documents, folder)) return documents;
+    for (int i = 0; i < library.get_folders_size(); ++i) {
+        const std::u16string drive = with_separator(expand_path(library.get_folder(i).drive_path));
+        if (is_prefix_of(drive, folder)) return drive;
+    }
+    return folder;
+}
+
+}  // namespace
+
+bool AlbumScreen::open_path(const std::u16string& given) {
+    const std::u16string path = expand_path(given);
+    const FileInfo info = file_info(path);
+    std::u16string folder_path;
+    std::u16string picture;
+    if (info.is_directory || (info.is_symlink && !is_regular_file(path) && info.exists)) {
+        folder_path = with_separator(path);
+    } else if (is_regular_file(path) && is_jpeg_name(path)) {
+        folder_path = with_separator(directory_part(path));
+        picture = path;
+    } else {
+        trace() << tick_count() << " open_path: not a folder or picture " << path << "\n";
+        return false;
+    }
+    // What covers the albums closes; an open folder screen shows the new album instead.
+    if (m_menu->is_open()) m_menu->cancel();
+    m_about->close();
+    for (int i = 0; i < m_library.get_folders_size(); ++i) {
+        const Folder folder = m_library.get_folder(i);
+        if (with_separator(expand_path(folder.folder_path)) != folder_path) continue;
+        m_library.set_current_folder(folder.folder_path);
+        m_folder_screen->open_folder(folder, m_flag);
+        if (!picture.empty()) m_folder_screen->choose_picture(picture);
+        return true;
+    }
+    // A folder the library does not know yet.
+    FileCollector pictures;
+    find_files(pictures, folder_path, u"*.jpg", u"do_not_search", false);
+    find_files(pictures, folder_path, u"*.jpeg", u"do_not_search", false);
+    if (pictures.files.empty()) {
+        trace() << tick_count() << " open_path: no pictures in " << folder_path << "\n";
+        return false;
+    }
+    Folder folder;
+    folder.folder_path = folder_path;
+    folder.drive_path = storage_root_of(folder_path, m_library);
+    folder.key_picture = pictures.files.front();
+    folder.size = static_cast<int32_t>(pictures.files.size());
+    m_library.set_current_folder(folder.folder_path);
+    m_folder_screen->open_folder(folder, m_flag);
+    if (!picture.empty()) m_folder_screen->choose_picture(picture);
+    return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,215 @@
+#include "screens/album_screen.h"
+
+#include <sys/stat.h>
+
+#include "platform/path_parts.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "screens/about_panel.h"
+#include "screens/album_element.h"
+#include "screens/folder_screen.h"
+#include "screens/skin_lookup.h"
+#include "shell/game_base.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr char16_t kNode[] = u"Main";
+
+}  // namespace
+
+void ReloadScreen::animate(double seconds) {
+    Container::animate(seconds);
+    trace() << tick_count() << " reload skin\n";
+    m_properties.send_reload_skin();
+    if (Application* app = Application::instance()) app->remove_screen(this);
+}
+
+AlbumScreen::AlbumScreen(Properties& properties, PhotoLibrary& library, ChoiceHandlers choices,
+                         int flag)
+    : m_properties(properties), m_library(library), m_choices(std::move(choices)), m_flag(flag) {
+    m_library.add_listener(this);
+    m_folder_screen = std::make_unique<FolderScreen>(properties, library);
+    m_menu = std::make_unique<Menu>(properties, *this, u"Menu", u"MenuElement");
+    m_about = std::make_unique<AboutPanel>(properties);
+    m_reload = std::make_unique<ReloadScreen>(properties);
+    trace() << "album form\n";
+    build();
+    trace() << "album skin load\n";
+    m_properties.add_skin_listener(this);
+}
+
+AlbumScreen::~AlbumScreen() {
+    m_properties.remove_skin_listener(this);
+    m_library.remove_listener(this);
+    if (Application* app = Application::instance()) {
+        if (app->listener() == this) app->set_listener(nullptr);
+        app->remove_screen(m_reload.get());
+        app->remove_screen(m_about.get());
+        app->remove_screen(m_folder_screen.get());
+        app->remove_screen(this);
+    }
+}
+
+void AlbumScreen::build() {
+    if (!load_from_skin(*this, m_properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
+    m_search = &required_child<Button>(*this, kNode, u"btnSearch");
+    m_menu_button = &required_child<Button>(*this, kNode, u"btnMenu");
+    m_list = &required_child<VList>(*this, kNode, u"listApps");
+    m_progress = &required_child<ProgressBar>(*this, kNode, u"progress");
+    m_warning_image = &required_child<Element>(*this, kNode, u"warning_image");
+    m_warning_text = &required_child<Element>(*this, kNode, u"warning_text");
+    m_search->set_listener(this);
+    m_menu_button->set_listener(this);
+    m_search->set_enabled(!m_searching && !m_search_requested);
+    // A placeholder entry during a search is as tall as an album entry.
+    m_album_size = m_properties.get_point(m_properties.find_node(u"AlbumElement"), u"design_size");
+    m_list->set_source(this);
+    m_list->set_key_control(true);
+    m_warning_text->set_text_by_id(u"warning_text", m_properties.text_for(u"WARNING_MESSAGE"));
+    m_progress->set_visible(false);
+    m_list->set_visible(false);
+    album_check();
+}
+
+void AlbumScreen::reload_skin(Properties& properties) {
+    build();
+    m_menu->reload_skin();
+    m_folder_screen->reload_skin(properties);
+    m_about->reload_skin(properties);
+    invalidate_layout();
+}
+
+void AlbumScreen::album_check() {
+    const int count = m_library.get_folders_size();
+    if (count > 0) show_albums(count);
+}
+
+void AlbumScreen::show_albums(int count) {
+    const double offset = m_list->offset();
+    const bool same = m_list->item_count() == count && m_list->visible();
+    m_list->reset(count);
+    if (same) m_list->set_offset(offset);
+    m_list->set_visible(count > 0);
+    m_warning_image->set_visible(count == 0);
+    m_warning_text->set_visible(count == 0);
+}
+
+void AlbumScreen::animate(double seconds) {
+    Container::animate(seconds);
+    m_library.poll_events();
+}
+
+bool AlbumScreen::on_key(const KeyEvent& event) {
+    return Container::on_key(event);
+}
+
+void AlbumScreen::on_resolution_changed() {
+    if (Application* app = Application::instance()) {
+        // The display follows the orientation the system reports now.
+        if (!app->window_part().windowed())
+            app->set_direct_mode(app->window().system_orientation());
+        app->fit_to_client(this);
+    }
+    m_folder_screen->resolution_changed();
+    invalidate_layout();
+}
+
+// --- Library events ---
+
+void AlbumScreen::on_library_event(const LibraryEvent& event) {
+    if (event.folders_changed && m_library.get_folders_size() > 0) album_check();
+    if (event.search_complete) {
+        m_search_requested = false;
+        const int count = m_library.get_folders_size();
+        if (count > 0) m_searching = false;
+        // A search that found nothing takes the albums of the last one away.
+        show_albums(count);
+    }
+    if (event.progress) {
+        m_progress->set_visible(true);
+        m_progress->set_fraction(event.fraction);
+    }
+    // Also right after a search that left nothing to build.
+    if (event.cache_complete) end_of_work();
+    // Only the albums on screen show a thumbnail: a picture that is none of their key
+    // pictures changes nothing (and the folder list is not searched for it).
+    if (event.picture_ready && !event.path.empty() && !m_searching) {
+        for (int i = 0; i < m_list->live_count(); ++i) {
+            auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i));
+            if (!album || album->folder().key_picture != event.path) continue;
+            trace() << event.path << " " << m_list->live_index(i) << "\n";
+            album->bind(*m_list, m_list->live_index(i), true);
+            m_list->mark_dirty();
+        }
+    }
+    if (event.folder_emptied && event.count == 0) m_library.set_folder_size(event.folder, 0);
+}
+
+void AlbumScreen::end_of_work() {
+    m_progress->set_visible(false);
+    m_search->set_enabled(true);
+    m_searching = false;
+}
+
+bool AlbumScreen::library_busy() {
+    if (m_search_requested) return true;
+    const LibraryProgress progress = m_library.progress();
+    return progress.max > 0 && progress.value < progress.max;
+}
+
+// --- Input ---
+
+bool AlbumScreen::clicked(Button& button, const ButtonEvent&) {
+    if (&button == m_menu_button) {
+        open_main_menu();
+    } else if (&button == m_search) {
+        start_search();
+    }
+    return true;
+}
+
+void AlbumScreen::start_search() {
+    m_search->set_enabled(false);
+    m_searching = true;
+    m_search_requested = true;
+    m_library.need_search();
+}
+
+void AlbumScreen::item_clicked(VList&, int index) {
+    open_album(index);
+}
+
+void AlbumScreen::open_album(int index) {
+    if (m_searching || index < 0 || index >= m_library.get_folders_size()) return;
+    const Folder folder = m_library.get_folder(index);
+    m_library.set_current_folder(folder.folder_path);
+    m_folder_screen->open_folder(folder, m_flag);
+}
+
+std::unique_ptr<Element> AlbumScreen::create_item(VList&, int index) {
+    if (m_searching) {
+        auto empty = std::make_unique<Element>(nullptr);
+        empty->set_design_size(m_album_size);
+        return empty;
+    }
+    if (index < 0 || index >= m_library.get_folders_size()) return nullptr;
+    return std::make_unique<AlbumElement>(m_properties, m_library, m_library.get_folder(index));
+}
+
+// --- Command lines ---
+
+void AlbumScreen::on_command_line(const std::u16string& text) {
+    trace() << tick_count() << " command line " << text << "\n";
+    if (Application* app = Application::instance()) app->window().restore();
+    std::u16string path = text;
+    while (!path.empty() && (path.back() == u' ' || path.back() == u'"'))
+        path.pop_back();
+    while (!path.empty() && (path.front() == u' ' || path.front() == u'"'))
+        path.erase(0, 1);
+    if (!path.empty()) open_path(path);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,120 @@
+#pragma once
+// The album screen, the program's main screen (skin node "Main"): one list entry per
+// picture folder with its key picture's thumbnail, name and number of pictures; the search
+// button ("btnSearch"), the menu button ("btnMenu") and the main menu; the progress of the
+// thumbnail builder ("progress"); and a warning ("warning_image", "warning_text") while
+// there is no album. It owns the folder screen, the main menu, the about panel and the
+// reload screen, and it is the application's listener once the splash has handed over.
+
+#include <memory>
+#include <string>
+
+#include "library/photo_library.h"
+#include "screens/choice_handlers.h"
+#include "shell/application.h"
+#include "skin/properties.h"
+#include "ui/button.h"
+#include "ui/container.h"
+#include "ui/menu.h"
+#include "ui/progress.h"
+#include "ui/vlist.h"
+
+namespace vistrel {
+
+class AboutPanel;
+class FolderScreen;
+
+// An empty overlay whose next frame rebuilds every screen from the skin, then leaves.
+class ReloadScreen final : public Container {
+public:
+    explicit ReloadScreen(Properties& properties) : m_properties(properties) {}
+    void animate(double seconds) override;
+
+private:
+    Properties& m_properties;
+};
+
+class AlbumScreen final : public Container,
+                          public ApplicationListener,
+                          public LibraryListener,
+                          public SkinListener,
+                          public MenuListener,
+                          private VListSource,
+                          private ButtonListener {
+public:
+    // Builds the screen, its folder screen, menu and about panel from the skin and lists
+    // the stored albums. `flag` is kept for the folder screen.
+    AlbumScreen(Properties& properties, PhotoLibrary& library, ChoiceHandlers choices,
+                int flag = 1);
+    ~AlbumScreen() override;
+
+    // --- Screen ---
+    void animate(double seconds) override;
+    bool on_key(const KeyEvent& event) override;
+    // Rebuilds the screen, the menu, the folder screen and the about panel.
+    void reload_skin(Properties& properties) override;
+
+    // --- ApplicationListener ---
+    // A second start's command line: the window comes back, and a path in it is opened.
+    void on_command_line(const std::u16string& text) override;
+    bool on_close_request() override { return true; }
+    void on_screen_pushed(Screen*) override {}
+    void on_screen_removed(Screen*, int) override {}
+    void on_resolution_changed() override;
+    void on_help() override {}
+    void on_deactivated() override {}
+    void on_activated() override {}
+    bool on_key_filter(const KeyEvent&) override { return false; }
+
+    // --- LibraryListener ---
+    void on_library_event(const LibraryEvent& event) override;
+
+    // Opens a folder as its album, or a picture's album with the picture chosen. False
+    // when the path is neither a folder nor a JPEG picture.
+    bool open_path(const std::u16string& path);
+    // Opens album `index` of the list, as choosing it does.
+    void open_album(int index);
+    // Opens the main menu.
+    void open_main_menu();
+    void start_search();
+
+    bool searching() const { return m_searching; }
+    FolderScreen& folder_screen() { return *m_folder_screen; }
+    Menu& menu() { return *m_menu; }
+    AboutPanel& about_panel() { return *m_about; }
+    VList& list() { return *m_list; }
+    // True while the library has work this screen is waiting for (a search, or pictures
+    // queued and not yet built).
+    bool library_busy();
+
+private:
+    void build();
+    void album_check();
+    void show_albums(int count);
+    void end_of_work();
+    bool clicked(Button& button, const ButtonEvent& event) override;
+    void item_clicked(VList& list, int index) override;
+    std::unique_ptr<Element> create_item(VList& list, int index) override;
+    void on_menu_item(Menu& menu, const std::u16string& id, const std::u16string& title,
+                      std::vector<MenuItem>& entries) override;
+
+    Properties& m_properties;
+    PhotoLibrary& m_library;
+    ChoiceHandlers m_choices;
+    int m_flag;
+    bool m_searching = false;
+    bool m_search_requested = false;
+    Button* m_search = nullptr;
+    Button* m_menu_button = nullptr;
+    VList* m_list = nullptr;
+    ProgressBar* m_progress = nullptr;
+    Element* m_warning_image = nullptr;
+    Element* m_warning_text = nullptr;
+    Point m_album_size;
+    std::unique_ptr<Menu> m_menu;
+    std::unique_ptr<FolderScreen> m_folder_screen;
+    std::unique_ptr<AboutPanel> m_about;
+    std::unique_ptr<ReloadScreen> m_reload;
+};
+
+}  // namespace vistrel

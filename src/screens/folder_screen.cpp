@@ -1,0 +1,320 @@
+#include "screens/folder_screen.h"
+
+#include <algorithm>
+
+#include "library/file_walker.h"
+#include "platform/threads.h"
+#include "platform/trace.h"
+#include "screens/folder_names.h"
+#include "screens/skin_lookup.h"
+#include "screens/thumbnails.h"
+#include "shell/application.h"
+#include "shell/game_base.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr char16_t kNode[] = u"Folder";
+
+// The first node below `node` whose "id" is `id`, depth first.
+NodeHandle find_node_by_id(const Properties& properties, NodeHandle node, std::u16string_view id) {
+    const int count = properties.child_count(node);
+    for (int i = 0; i < count; ++i) {
+        const NodeHandle child = properties.child(node, i);
+        if (properties.get_string(child, u"id") == id) return child;
+        if (const NodeHandle found = find_node_by_id(properties, child, id)) return found;
+    }
+    return {};
+}
+
+}  // namespace
+
+FolderScreen::FolderScreen(Properties& properties, PhotoLibrary& library)
+    : m_properties(properties), m_library(library) {
+    m_library.add_listener(this);
+    build();
+    set_visible(false);
+    trace() << "folder form\n";
+}
+
+FolderScreen::~FolderScreen() {
+    m_library.remove_listener(this);
+    if (m_open)
+        if (Application* app = Application::instance()) app->remove_screen(this);
+}
+
+void FolderScreen::build() {
+    if (!load_from_skin(*this, m_properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
+    m_back = &required_child<Button>(*this, kNode, u"btnBack");
+    m_list = &required_child<VList>(*this, kNode, u"listFolder");
+    m_progress = &required_child<ProgressBar>(*this, kNode, u"progress");
+    m_title = &required_child<Button>(*this, kNode, u"btnText");
+    auto* bad = &required_child<ImageElement>(*this, kNode, u"bad");
+    auto* loading = &required_child<ImageElement>(*this, kNode, u"loading");
+    m_bad = bad->picture();
+    m_loading = loading->picture();
+    bad->set_visible(false);
+    loading->set_visible(false);
+    m_back->set_listener(this);
+    m_title->set_enabled(false);
+    m_title->set_text(PhotoLibrary::folder_display_name(m_folder.folder_path).empty()
+                          ? std::u16string()
+                          : album_display_name(m_properties, m_folder.folder_path));
+    m_progress->set_visible(false);
+    m_list->set_source(this);
+    // Thumbnails are made at the size of the grid's images.
+    const NodeHandle row = m_properties.find_node(u"FolderElement");
+    const NodeHandle button = find_node_by_id(m_properties, row, u"button0");
+    const NodeHandle image = find_node_by_id(m_properties, button, u"image");
+    const Point design = m_properties.get_point(image, u"design_size");
+    m_thumb_size = {design.x > 0 ? design.x : m_bad.natural_size().w,
+                    design.y > 0 ? design.y : m_bad.natural_size().h};
+    if (m_thumb_size.empty()) m_thumb_size = {64, 64};
+    m_last_width = -1;
+}
+
+void FolderScreen::reload_skin(Properties&) {
+    build();
+    // Thumbnails are framed with the new skin's picture: load them again.
+    for (size_t g = 0; g < m_slots.size(); ++g)
+        if (m_slots[g] == Slot::Loaded) m_slots[g] = Slot::Empty;
+    m_next_to_load = 0;
+    m_remaining = static_cast<int>(m_pictures.size());
+    update_columns();
+}
+
+// The folder's "*.jpg" pictures, then its "*.jpeg" ones, each group by name (the order the
+// storage lists them in means nothing to the user).
+void FolderScreen::list_pictures() {
+    m_pictures.clear();
+    for (const char16_t* pattern : {u"*.jpg", u"*.jpeg"}) {
+        FileCollector found;
+        find_files(found, m_folder.folder_path, pattern, u"*", false);
+        std::sort(found.files.begin(), found.files.end());
+        m_pictures.insert(m_pictures.end(), found.files.begin(), found.files.end());
+    }
+}
+
+void FolderScreen::open_folder(const Folder& folder, int flag) {
+    m_folder = folder;
+    m_flag = flag;
+    list_pictures();
+    const int n = static_cast<int>(m_pictures.size());
+    if (n != m_folder.size) m_library.set_folder_size(m_folder.key_picture, n);
+    if (n > 0 && m_pictures.front() != m_folder.key_picture) {
+        m_library.set_key_picture(m_folder.key_picture, m_pictures.front());
+        m_folder.key_picture = m_pictures.front();
+    }
+    m_folder.size = n;
+    m_title->set_text(album_display_name(m_properties, m_folder.folder_path));
+    m_thumbnails.assign(m_pictures.size(), PictureReference{});
+    m_slots.assign(m_pictures.size(), Slot::Empty);
+    m_next_to_load = 0;
+    m_remaining = n;
+    m_loading_frames = 0;
+    m_viewer_request = -1;
+    m_last_width = -1;
+    update_columns();
+    m_progress->set_visible(false);
+    if (Application* app = Application::instance()) {
+        if (!m_open) app->push_screen(this, false);
+    } else {
+        set_visible(true);
+    }
+    m_open = true;
+}
+
+void FolderScreen::update_columns() {
+    int width = 0;
+    if (Application* app = Application::instance()) width = app->client_area().client_width;
+    if (width <= 0) width = this->width();
+    if (width == m_last_width && m_list->item_count() > 0) return;
+    m_last_width = width;
+    const int design_width = width >> m_properties.scale_shift();
+    m_columns = std::clamp((design_width - 8) / 58, 1, kMaxColumns);
+    const int n = picture_count();
+    m_list->reset((n + m_columns - 1) / m_columns);
+}
+
+void FolderScreen::layout_x() {
+    Container::layout_x();
+    if (m_open && width() > 0 && width() != m_last_width) update_columns();
+}
+
+void FolderScreen::resolution_changed() {
+    m_last_width = -1;
+    if (m_open) update_columns();
+}
+
+PictureReference FolderScreen::picture_for(int g) const {
+    if (g < 0 || g >= static_cast<int>(m_slots.size())) return m_loading;
+    switch (m_slots[g]) {
+        case Slot::Loaded:
+            return m_thumbnails[g];
+        case Slot::Failed:
+            return m_bad;
+        default:
+            return m_loading;
+    }
+}
+
+bool FolderScreen::load_thumbnail(int g) {
+    if (m_slots[g] == Slot::Loaded || m_slots[g] == Slot::Failed) return false;
+    PictureReference thumbnail;
+    switch (
+        load_framed_thumbnail(m_pictures[g], m_folder.drive_path, m_thumb_size, m_bad, thumbnail)) {
+        case ThumbnailState::Ready:
+            m_thumbnails[g] = std::move(thumbnail);
+            m_slots[g] = Slot::Loaded;
+            --m_remaining;
+            return true;
+        case ThumbnailState::Failed:
+            m_slots[g] = Slot::Failed;
+            --m_remaining;
+            return true;
+        case ThumbnailState::Missing:
+            if (m_slots[g] == Slot::Queued) return false;
+            // A picture whose build failed in this run is not built again.
+            if (m_library.is_failed_picture(m_pictures[g])) {
+                m_slots[g] = Slot::Failed;
+                --m_remaining;
+                return true;
+            }
+            m_slots[g] = Slot::Queued;
+            m_library.add_picture(m_pictures[g], m_folder.drive_path);
+            return false;
+    }
+    return false;
+}
+
+void FolderScreen::refresh_row(int row) {
+    for (int i = 0; i < m_list->live_count(); ++i) {
+        if (m_list->live_index(i) != row) continue;
+        if (auto* element = dynamic_cast<FolderElement*>(m_list->live_element(i))) {
+            element->refresh();
+            m_list->mark_dirty();
+        }
+        return;
+    }
+}
+
+void FolderScreen::load_some() {
+    const int n = picture_count();
+    if (m_next_to_load >= n && m_remaining <= 0) return;
+    const uint64_t start = micro_ticks();
+    auto in_budget = [&] { return micro_ticks() - start < kLoadBudgetUs; };
+    // The rows on screen first.
+    for (int i = 0; i < m_list->live_count() && in_budget(); ++i) {
+        const int row = m_list->live_index(i);
+        if (row < 0) continue;
+        bool changed = false;
+        for (int c = 0; c < m_columns && in_budget(); ++c) {
+            const int g = row * m_columns + c;
+            if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g);
+        }
+        if (changed) refresh_row(row);
+    }
+    // Then the rest in order; at least one picture a frame.
+    int changed_row = -1;
+    bool first = true;
+    while (m_next_to_load < n && (first || in_budget())) {
+        first = false;
+        const int g = m_next_to_load++;
+        if (m_slots[g] != Slot::Empty) continue;
+        if (!load_thumbnail(g)) continue;
+        const int row = g / m_columns;
+        if (row != changed_row && changed_row >= 0) refresh_row(changed_row);
+        changed_row = row;
+    }
+    if (changed_row >= 0) refresh_row(changed_row);
+}
+
+void FolderScreen::animate(double seconds) {
+    Container::animate(seconds);
+    m_library.poll_events();
+    if (!m_open || m_remaining <= 0) return;
+    ++m_loading_frames;
+    load_some();
+    if (m_remaining == 0)
+        trace() << tick_count() << " folder thumbnails loaded " << picture_count() << " in "
+                << m_loading_frames << " frames\n";
+}
+
+void FolderScreen::on_library_event(const LibraryEvent& event) {
+    if (!m_open) return;
+    if (event.progress) {
+        m_progress->set_visible(true);
+        m_progress->set_fraction(event.fraction);
+    }
+    if (event.cache_complete) m_progress->set_visible(false);
+    if (event.picture_ready && !event.path.empty()) {
+        for (int i = 0; i < picture_count(); ++i) {
+            if (m_pictures[i] != event.path) continue;
+            if (m_slots[i] == Slot::Queued) m_slots[i] = Slot::Empty;
+            if (event.failed && m_slots[i] == Slot::Empty) {
+                m_slots[i] = Slot::Failed;
+                --m_remaining;
+            }
+            load_thumbnail(i);
+            refresh_row(i / m_columns);
+            trace() << "refresh " << event.path << " num " << i << "\n";
+        }
+    }
+    if (event.folder_emptied) {
+        close();
+        return;
+    }
+    // Listed again in place: the screen is on the stack already.
+    if (event.refresh) open_folder(Folder(m_folder), m_flag);
+}
+
+bool FolderScreen::clicked(Button& button, const ButtonEvent&) {
+    if (&button == m_back) close();
+    return true;
+}
+
+void FolderScreen::close() {
+    m_open = false;
+    if (Application* app = Application::instance()) app->remove_screen(this);
+}
+
+bool FolderScreen::on_key(const KeyEvent& event) {
+    if (Container::on_key(event)) return true;
+    // Escape and Backspace go back as the back button does.
+    if (event.code != key::Esc && event.code != key::Backspace) return false;
+    if (!event.down) close();
+    return true;
+}
+
+std::unique_ptr<Element> FolderScreen::create_item(VList&, int index) {
+    const int rows = (picture_count() + m_columns - 1) / m_columns;
+    if (index < 0 || index >= rows) return nullptr;
+    return std::make_unique<FolderElement>(m_properties, *this, index);
+}
+
+void FolderScreen::thumbnail_clicked(int g) {
+    open_viewer(g);
+}
+
+void FolderScreen::open_viewer(int index) {
+    if (index < 0 || index >= picture_count()) return;
+    m_viewer_request = index;
+    trace() << tick_count() << " open viewer " << m_pictures[index] << " num " << index << "\n";
+    if (m_opener) m_opener(m_pictures, index, m_folder.drive_path);
+}
+
+bool FolderScreen::choose_picture(const std::u16string& picture) {
+    for (int i = 0; i < picture_count(); ++i) {
+        if (m_pictures[i] != picture) continue;
+        open_viewer(i);
+        return true;
+    }
+    return false;
+}
+
+int FolderScreen::loaded_count() const {
+    return picture_count() - m_remaining;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,45 @@
+#pragma once
+// Questions "is your background work done?" asked by the script step `settle`: the photo
+// library, every tile worker. Whoever runs such work registers a probe for its lifetime.
+
+#include <functional>
+#include <vector>
+
+namespace vistrel {
+
+class IdleProbes {
+public:
+    using Probe = std::function<bool()>;
+
+    // The probes of the program.
+    static IdleProbes& global();
+
+    // Returns a number to remove the probe with.
+    int add(Probe probe);
+    void remove(int id);
+    // True when every probe says idle (also with no probes at all).
+    bool all_idle() const;
+
+private:
+    struct Entry {
+        int id;
+        Probe probe;
+    };
+    std::vector<Entry> m_probes;
+    int m_next = 1;
+};
+
+// Registers a probe with the global list for the life of the scope.
+class IdleProbeScope {
+public:
+    explicit IdleProbeScope(IdleProbes::Probe probe)
+        : m_id(IdleProbes::global().add(std::move(probe))) {}
+    ~IdleProbeScope() { IdleProbes::global().remove(m_id); }
+    IdleProbeScope(const IdleProbeScope&) = delete;
+    IdleProbeScope& operator=(const IdleProbeScope&) = delete;
+
+private:
+    int m_id;
+};
+
+}  // namespace vistrel
