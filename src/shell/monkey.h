@@ -3,17 +3,18 @@
 // double-taps, presses long, drags, flings, presses keys, turns the device and waits, for
 // a given number of steps. The steps come from a seeded generator whose numbers are the
 // same with every standard library, and the session runs on the simulated clock, so a
-// seed plays the same steps again. When scripts have the step `settle`, every step starts
-// with one, so that the background work (searches, decoding) is done before the step looks
+// seed plays the same steps again. When scripts have the step `settle`, each step is made
+// after one, so that the background work (searches, decoding) is done before the step looks
 // at the screen. The session log is a script itself (it plays again with --script): per step
-// a comment naming it, then its script lines.
+// the settle, a comment naming the step, then its script lines.
 //
-//   monkey: seed S, N steps
+//   # monkey: seed S, N steps
+//   settle 2000
 //   # step K: tap on input 3 of 12     (or tap, double tap, long press, drag, fling, key,
 //   tap X Y                             key held, rotate, wait)
 //   wait 80
 //   # deleted PATH                     (a picture the session deleted through its action)
-//   monkey: played N steps, peak memory K kB
+//   # monkey: played N steps, peak memory K kB
 //
 // A session that makes no progress for a minute of real time (a hang) writes so and ends
 // the program with status 3.
