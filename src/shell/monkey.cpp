@@ -77,15 +77,6 @@ std::unique_ptr<MonkeyPlayer> MonkeyPlayer::open(const MonkeyOptions& options, s
 
 MonkeyPlayer::MonkeyPlayer(const MonkeyOptions& options, std::FILE* file, bool owned)
     : m_options(options), m_file(file), m_owned(owned), m_random(options.seed) {
-    // Before each step the session waits (in real time, at most kSettleMs) until the
-    // program's background work is done and nothing moves, when scripts can say so: what the
-    // step aims at then does not depend on how fast the machine is.
-    {
-        Script script;
-        std::string error;
-        if (parse_script(settle_line(), script, error) && script.steps.size() == 1)
-            m_settle = script.steps.front();
-    }
     // Only keys the window can send (those with a virtual key) take part.
     for (KeyCode code : kKeys) {
         const std::string name(key_name(code));
@@ -144,10 +135,6 @@ void MonkeyPlayer::watch() {
     }
 }
 
-std::string MonkeyPlayer::settle_line() {
-    return "settle " + std::to_string(kSettleMs);
-}
-
 bool MonkeyPlayer::start_again() {
     m_application = nullptr;
     m_pending.clear();
@@ -181,10 +168,15 @@ bool MonkeyPlayer::next(ScriptStep& step) {
             m_failed = true;
             return false;
         }
-        if (m_settle && !m_settled) {
-            // The step is made once the settle is over, from what the screen shows then.
-            write(settle_line());
-            m_pending.push_back(*m_settle);
+        if (!m_settled) {
+            // Before each step the session waits (in real time, at most kSettleMs) until the
+            // background work is done and nothing moves; the step is made after that, from
+            // what the screen shows then, so it does not depend on how fast the machine is.
+            ScriptStep settle;
+            settle.kind = ScriptStep::Kind::Settle;
+            settle.amount = kSettleMs;
+            write("settle " + std::to_string(kSettleMs));
+            m_pending.push_back(settle);
             m_settled = true;
         } else {
             m_settled = false;

@@ -3,10 +3,10 @@
 // double-taps, presses long, drags, flings, presses keys, turns the device and waits, for
 // a given number of steps. The steps come from a seeded generator whose numbers are the
 // same with every standard library, and the session runs on the simulated clock, so a
-// seed plays the same steps again. When scripts have the step `settle`, each step is made
-// after one, so that the background work (searches, decoding) is done before the step looks
-// at the screen. The session log is a script itself (it plays again with --script): per step
-// the settle, a comment naming the step, then its script lines.
+// seed plays the same steps again. Each step is made after the script step `settle`, so
+// that the background work (searches, decoding) is done before the step looks at the
+// screen. The session log is a script itself (it plays again with --script): per step the
+// settle, a comment naming the step, then its script lines.
 //
 //   # monkey: seed S, N steps
 //   settle 2000
@@ -26,7 +26,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -117,15 +116,12 @@ private:
     // A client point as "X Y" in the screen's own orientation, as scripts give positions.
     std::string screen_point(Point client) const;
     void watch();
-    static std::string settle_line();
 
     MonkeyOptions m_options;
     std::FILE* m_file = nullptr;
     bool m_owned = false;
     MonkeyRandom m_random;
-    // The step that waits for the background work before each step, when scripts have one,
-    // and whether it was played for the step to come.
-    std::optional<ScriptStep> m_settle;
+    // Whether the step to come had its settle.
     bool m_settled = false;
     std::vector<std::string> m_keys;  // the names of the keys pressed, repeats more often
     Application* m_application = nullptr;
