@@ -1,12 +1,11 @@
 #include "shell/monkey.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 #include "shell/application.h"
+#include "shell/frame_stats.h"
 #include "shell/game_base.h"
 #include "shell/key_codes.h"
 
@@ -37,12 +36,6 @@ constexpr struct {
     {Action::LongPress, 3}, {Action::Drag, 8},        {Action::Fling, 8},
     {Action::Key, 22},      {Action::Rotate, 2},      {Action::Wait, 9},
 };
-
-uint64_t peak_memory_kb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<uint64_t>(usage.ru_maxrss);
-}
 
 }  // namespace
 
@@ -198,7 +191,7 @@ bool MonkeyPlayer::finish() {
         m_failed = true;
     }
     write("# monkey: played " + std::to_string(m_played) + " steps, peak memory " +
-          std::to_string(peak_memory_kb()) + " kB");
+          std::to_string(FrameStats::peak_resident_bytes() / 1024) + " kB");
     return !m_failed;
 }
 
