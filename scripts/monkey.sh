@@ -18,7 +18,12 @@ case $steps in '' | *[!0-9]*) echo "monkey.sh: STEPS is a number" >&2; exit 2 ;;
 build=build-asan
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVISTREL_SANITIZE=address,undefined -DVISTREL_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target vistrel
+# The program with its skins and languages beside it.
+targets=(vistrel)
+for t in vistrel_skins vistrel_languages; do
+  if ninja -C "$build" -t targets all 2>/dev/null | grep -q "^$t:"; then targets+=("$t"); fi
+done
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 program=$build/app/vistrel
 export ASAN_OPTIONS=abort_on_error=1:halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
