@@ -180,9 +180,27 @@ private:
     std::filesystem::path m_path;
 };
 
-std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes) {
+const BenchFolder& the_folder() {
     static const BenchFolder folder;
-    const std::filesystem::path file = folder.path() / name;
+    return folder;
+}
+
+std::string bench_folder() {
+    return the_folder().path().string();
+}
+
+std::vector<std::string> photo_files(const std::string& subfolder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(VISTREL_PHOTOS_DIR) / subfolder;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().extension() == ".jpg") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::filesystem::path file = the_folder().path() / name;
     if (!std::filesystem::exists(file)) {
         std::ofstream out(file, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -224,6 +242,32 @@ std::vector<uint8_t> encode_picture(const std::vector<uint8_t>& rgb, int width, 
     picture.height = height;
     picture.pixels = rgb;
     return encode(picture);
+}
+
+std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg) {
+    jpeg_decompress_struct in{};
+    jpeg_compress_struct out{};
+    jpeg_error_mgr in_errors, out_errors;
+    in.err = jpeg_std_error(&in_errors);
+    out.err = jpeg_std_error(&out_errors);
+    jpeg_create_decompress(&in);
+    jpeg_create_compress(&out);
+    jpeg_mem_src(&in, jpeg.data(), jpeg.size());
+    jpeg_read_header(&in, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&in);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&out, &buffer, &size);
+    jpeg_copy_critical_parameters(&in, &out);
+    jpeg_simple_progression(&out);
+    jpeg_write_coefficients(&out, coefficients);
+    jpeg_finish_compress(&out);
+    jpeg_finish_decompress(&in);
+    std::vector<uint8_t> result(buffer, buffer + size);
+    std::free(buffer);
+    jpeg_destroy_compress(&out);
+    jpeg_destroy_decompress(&in);
+    return result;
 }
 
 void full_decode(const std::vector<uint8_t>& jpeg) {

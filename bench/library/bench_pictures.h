@@ -23,8 +23,16 @@ std::string large_picture_file(int megapixels);
 // Bytes written to a file of that name in the same folder (once); returns its path.
 std::string bench_file(const std::string& name, const std::vector<uint8_t>& bytes);
 
+// The JPEG files of a folder of the real photos, sorted; empty without the photos.
+std::vector<std::string> photo_files(const std::string& subfolder);
+// The folder the benchmark files are written to.
+std::string bench_folder();
+
 // libjpeg-turbo's decode with the fast integer IDCT.
 RgbPicture decode_picture(const std::vector<uint8_t>& jpeg);
+
+// The same picture losslessly in progressive form (libjpeg's simple progression).
+std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg);
 
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);

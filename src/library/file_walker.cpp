@@ -26,11 +26,14 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
         while (files.next(entry)) {
             if (entry.is_directory) continue;
             const std::u16string path = join(dir, entry.name);
-            if (!is_regular_file(path)) continue;
-            if (!visitor.on_file(path)) return false;
+            // Only a link needs looking at again: is it one to a regular file?
+            if (!entry.is_regular && !(entry.is_symlink && is_regular_file(path))) continue;
+            const FileStamp stamp{entry.size, entry.modified_ns, entry.is_regular};
+            if (!visitor.on_stamped_file(path, stamp)) return false;
         }
     }
-    DirectoryReader folders(search_path(dir, directory_pattern));
+    // Only folders are wanted here: the files among the entries need no closer look.
+    DirectoryReader folders(search_path(dir, directory_pattern), EntryDetails::KindOnly);
     DirectoryEntry entry;
     while (folders.next(entry)) {
         if (!entry.is_directory || entry.name == u"." || entry.name == u"..") continue;
@@ -47,7 +50,15 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
 
 bool FileCollector::on_file(const std::u16string& path) {
     files.push_back(path);
+    stamps.resize(files.size());
     return true;
+}
+
+bool FileCollector::on_stamped_file(const std::u16string& path, const FileStamp& stamp) {
+    const size_t at = files.size();
+    const bool going = on_file(path);
+    if (stamps.size() > at) stamps[at] = stamp;
+    return going;
 }
 
 bool FileCollector::on_directory(const std::u16string& path) {

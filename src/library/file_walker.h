@@ -1,6 +1,7 @@
 #pragma once
 // Walking directory trees: the visitor interface, the collectors and the walker.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,22 +9,36 @@ namespace vistrel {
 
 class WorkerThread;
 
-// Receives the entries of a walk. Returning false from either operation ends the whole
-// walk at once.
+// What a walk learnt of a file from its folder's listing: its size and time of last
+// change. Not known for a symbolic link (the walk follows it only to check its kind).
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t modified_ns = 0;
+    bool known = false;
+};
+
+// Receives the entries of a walk. Returning false from any operation ends the whole walk
+// at once.
 class FileVisitor {
 public:
     virtual ~FileVisitor() = default;
     virtual bool on_file(const std::u16string& path) = 0;
     virtual bool on_directory(const std::u16string& path) = 0;
+    // A file with what the walk learnt of it; by default only its path is passed on.
+    virtual bool on_stamped_file(const std::u16string& path, const FileStamp&) {
+        return on_file(path);
+    }
 };
 
-// Keeps every path in the order the walk reported it.
+// Keeps every path in the order the walk reported it, and each file's stamp.
 class FileCollector : public FileVisitor {
 public:
     bool on_file(const std::u16string& path) override;
     bool on_directory(const std::u16string& path) override;
+    bool on_stamped_file(const std::u16string& path, const FileStamp& stamp) override;
 
     std::vector<std::u16string> files;
+    std::vector<FileStamp> stamps;  // one per file; not known for files given by on_file
     std::vector<std::u16string> directories;
 };
 

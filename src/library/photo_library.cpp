@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <set>
+#include <unordered_map>
 
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_cleanup.h"
 #include "library/cache/cache_file.h"
 #include "library/drives.h"
 #include "library/file_walker.h"
+#include "platform/directory.h"
 #include "platform/path_parts.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 
@@ -49,10 +52,24 @@ LibraryEvent folders_changed_event() {
     return event;
 }
 
+// Where each folder's record was last seen, so that a search over thousands of folders
+// does not scan the list for each of them; every answer is checked against the list.
+using FolderIndex = std::unordered_map<std::u16string, size_t>;
+
+// The size noted for a cache folder entry that is not a regular file.
+constexpr uint64_t kNotAFile = UINT64_MAX;
+
 // The folder record of `folder_path`, trying `hint` first (pictures of a folder mostly
-// come one after another); null when there is none.
-Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_path, size_t& hint) {
+// come one after another), then the index; null when there is none.
+Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_path, size_t& hint,
+                    const FolderIndex& index) {
     if (hint < folders.size() && folders[hint].folder_path == folder_path) return &folders[hint];
+    const auto known = index.find(folder_path);
+    if (known == index.end()) return nullptr;
+    if (known->second < folders.size() && folders[known->second].folder_path == folder_path) {
+        hint = known->second;
+        return &folders[hint];
+    }
     for (size_t i = 0; i < folders.size(); ++i)
         if (folders[i].folder_path == folder_path) {
             hint = i;
@@ -65,7 +82,8 @@ Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_p
 
 PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(options)) {
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
-    if (!m_options.check_cache) m_options.check_cache = is_cache_file_valid;
+    // Builds name a cache file only once it is whole, so a listed one is not opened.
+    if (!m_options.check_cache) m_options.check_cache = [](const std::u16string&) { return true; };
     {
         TracedSection folders(m_folders_mutex, "PhotoLibrary", "m_folders_mutex");
         trace() << "ini load start\n";
@@ -183,6 +201,24 @@ void PhotoLibrary::set_folder_size(const std::u16string& picture, int size) {
             save_folders(m_options.folder_list, m_folders);
     }
     notify(folders_changed_event());
+}
+
+bool PhotoLibrary::add_folder(const Folder& folder) {
+    if (folder.folder_path.empty() || folder.size <= 0) return false;
+    {
+        TracedSection section(m_folders_mutex, "add_folder", "m_folders_mutex");
+        const bool listed = std::any_of(m_folders.begin(), m_folders.end(), [&](const Folder& f) {
+            return f.folder_path == folder.folder_path;
+        });
+        if (listed) return false;
+        m_folders.push_back(folder);
+        if (m_rebuilding)
+            trace() << "add_folder: folder list saved when the search ends\n";
+        else
+            save_folders(m_options.folder_list, m_folders);
+    }
+    notify(folders_changed_event());
+    return true;
 }
 
 std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
@@ -366,28 +402,54 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
     find_files(pictures, drive, u"*.jpg", u"*", true);
     find_files(pictures, drive, u"*.jpeg", u"*", true);
     if (stop_requested()) return false;
-    std::erase_if(pictures.files, [](const std::u16string& p) { return is_excluded_picture(p); });
-    FileCollector listing;
-    find_files(listing, cache_folder(drive), u"*", u"*", false);
-    std::set<std::u16string> listed, used;
-    for (const auto* paths : {&listing.files, &listing.directories})
-        for (const std::u16string& path : *paths)
-            listed.insert(file_name_part(path));
+    // The cache folder's entries with their sizes, read once: an empty file is the marker
+    // of a picture that failed.
+    std::unordered_map<std::u16string, uint64_t> listed;
+    std::set<std::u16string> used;
+    {
+        DirectoryReader listing(cache_folder(drive), u"*");
+        DirectoryEntry entry;
+        while (listing.next(entry))
+            if (entry.name != u"." && entry.name != u"..")
+                listed.emplace(std::move(entry.name), entry.is_regular ? entry.size : kNotAFile);
+    }
 
+    const std::u16string expanded_drive = expand_path(drive);
     size_t hint = 0;
-    for (const std::u16string& picture : pictures.files) {
+    FolderIndex index;
+    {
+        TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+        for (size_t i = 0; i < m_folders.size(); ++i)
+            index.emplace(m_folders[i].folder_path, i);
+    }
+    for (size_t i = 0; i < pictures.files.size(); ++i) {
+        const std::u16string& picture = pictures.files[i];
+        if (is_excluded_picture(picture)) continue;
         if (stop_requested()) return false;
         // The storage is read with no lock held; each picture's result is then entered
         // under the locks in a short section.
-        const std::u16string name = cache_file_name(picture, drive);
-        if (name.empty()) continue;  // gone meanwhile
-        const std::u16string file = file_name_part(name);
+        // The size and time the walk read with the folder's listing, else (a link) the
+        // picture's own; the drive's macro is expanded once, not for every picture.
+        const FileStamp& stamp = pictures.stamps[i];
+        const bool on_drive = picture.compare(0, drive.size(), drive) == 0;
+        const std::u16string file =
+            stamp.known ? cache_file_part(stamp.size, stamp.modified_ns)
+                        : cache_file_part(on_drive ? expanded_drive + picture.substr(drive.size())
+                                                   : expand_path(picture));
+        if (file.empty()) continue;  // gone meanwhile
+        const std::u16string name = vistrel::join(cache_folder(drive), file);
         const std::u16string folder = directory_part(picture);
-        const bool listed_file = listed.count(file) != 0;
-        const bool valid = listed_file && m_options.check_cache(name);
+        // The name holds the picture's size and time, and builds give a file its name only
+        // when it is whole: a listed name is a finished cache file, or the marker of a
+        // picture that failed as it is now, which is not decoded again.
+        const auto listed_entry = listed.find(file);
+        const bool listed_file = listed_entry != listed.end();
+        const bool marker = listed_file && listed_entry->second == 0;
+        const bool valid = listed_file && !marker && listed_entry->second != kNotAFile &&
+                           m_options.check_cache(name);
         TracedSection map(m_map_mutex, "check_drive", "m_map_mutex");
         bool queued = false;
-        if (valid) {
+        if (valid || marker) {
             used.insert(file);
         } else if (failed_unchanged(picture, name)) {
             if (listed_file) used.insert(file);  // keep its failure marker
@@ -396,17 +458,20 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
         }
         {
             TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
-            if (Folder* record = find_folder(m_folders, folder, hint))
+            if (Folder* record = find_folder(m_folders, folder, hint, index)) {
                 ++record->size;
-            else
+            } else {
+                index[folder] = m_folders.size();
                 m_folders.push_back({drive, folder, picture, 1});
+            }
         }
         if (queued) {
             TracedSection progress(m_progress_mutex, "check_drive", "m_progress_max_mutex");
             ++m_progress_max;
         }
     }
-    remove_stale_cache_files(drive, used);
+    // Every entry in use: nothing to delete, and no need to list the folder again.
+    if (used.size() != listed.size()) remove_stale_cache_files(drive, used);
     TracedSection folders(m_folders_mutex, "check_drive", "m_folders_mutex");
     std::erase_if(m_folders, [](const Folder& f) { return f.size == 0; });
     return true;

@@ -44,7 +44,8 @@ namespace vistrel {
 using CacheBuildFunction = std::function<bool(const std::u16string& picture,
                                               const std::u16string& drive, const StopTest& stop)>;
 
-// Tells whether a search found a picture's cache file valid. is_cache_file_valid by default.
+// Tells whether a search found a listed cache file valid. By default every listed file that
+// is not empty is: builds give a cache file its name only once it is whole.
 using CacheCheckFunction = std::function<bool(const std::u16string& cache_file)>;
 
 struct PhotoLibraryOptions {
@@ -89,6 +90,10 @@ public:
     // The folder holding `picture` gets `size` pictures, or is removed when that is 0;
     // saved as set_key_picture saves.
     void set_folder_size(const std::u16string& picture, int size);
+    // Adds a folder the search has not found (one opened from the command line) at the end
+    // of the list, saved as set_key_picture saves; false, changing nothing, when a folder
+    // with the same path is already listed or the record has no path.
+    bool add_folder(const Folder& folder);
     // The name shown for a folder: its last path element as readable_name shows it,
     // "My documents" for the documents folder.
     static std::u16string folder_display_name(const std::u16string& folder);

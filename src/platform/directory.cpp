@@ -1,5 +1,6 @@
 #include "platform/directory.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/paths.h"
@@ -33,7 +34,8 @@ bool matches_pattern(std::u16string_view pattern, std::u16string_view name) {
     return p == pattern.size();
 }
 
-DirectoryReader::DirectoryReader(const std::u16string& search) {
+DirectoryReader::DirectoryReader(const std::u16string& search, EntryDetails details)
+    : m_details(details) {
     const std::u16string full = expand_path(search);
     const size_t cut = full.find_last_of(u'/');
     if (cut == std::u16string::npos)
@@ -42,7 +44,9 @@ DirectoryReader::DirectoryReader(const std::u16string& search) {
         open(cut == 0 ? u"/" : full.substr(0, cut), full.substr(cut + 1));
 }
 
-DirectoryReader::DirectoryReader(const std::u16string& folder, const std::u16string& pattern) {
+DirectoryReader::DirectoryReader(const std::u16string& folder, const std::u16string& pattern,
+                                 EntryDetails details)
+    : m_details(details) {
     open(expand_path(folder), pattern);
 }
 
@@ -64,12 +68,22 @@ bool DirectoryReader::next(DirectoryEntry& entry) {
         if (!matches_pattern(m_pattern, name)) continue;
         entry = DirectoryEntry{};
         entry.name = std::move(name);
+        // The kind alone comes with the listing, unless the file system does not say or
+        // the entry is a link; folders are looked at all the same, so that one that
+        // vanished is not reported.
+        if (m_details == EntryDetails::KindOnly && d->d_type != DT_UNKNOWN &&
+            d->d_type != DT_LNK && d->d_type != DT_DIR) {
+            entry.is_directory = d->d_type == DT_DIR;
+            entry.is_regular = d->d_type == DT_REG;
+            return true;
+        }
+        // Relative to the open folder: no walk down the whole path for every entry.
         struct stat st {};
-        const std::string full =
-            (m_folder == "/" ? std::string() : m_folder) + "/" + std::string(d->d_name);
-        if (lstat(full.c_str(), &st) != 0) continue;  // vanished meanwhile
+        if (fstatat(dirfd(m_dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // vanished meanwhile
         entry.is_symlink = S_ISLNK(st.st_mode);
         entry.is_directory = S_ISDIR(st.st_mode);
+        entry.is_regular = S_ISREG(st.st_mode);
         entry.size = static_cast<uint64_t>(st.st_size);
         entry.modified_ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         return true;

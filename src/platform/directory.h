@@ -16,9 +16,15 @@ struct DirectoryEntry {
     std::u16string name;
     bool is_directory = false;  // a real folder; a symbolic link to one is not
     bool is_symlink = false;
-    uint64_t size = 0;
+    bool is_regular = false;  // a regular file itself, not through a link
+    uint64_t size = 0;        // size and time: only when the reader gives all details
     int64_t modified_ns = 0;
 };
+
+// What a reader finds out about each entry: everything (one status call per entry), or
+// for files other than links only their kind, which most file systems give with the
+// listing itself (such a file may have vanished since).
+enum class EntryDetails { All, KindOnly };
 
 // Lists the entries of one folder whose names match a pattern, in the order the file
 // system returns them; "." and ".." are included when they match.
@@ -27,8 +33,10 @@ struct DirectoryEntry {
 class DirectoryReader {
 public:
     // `search` is "folder/pattern" after macro expansion, as the first-file search takes it.
-    explicit DirectoryReader(const std::u16string& search);
-    DirectoryReader(const std::u16string& folder, const std::u16string& pattern);
+    explicit DirectoryReader(const std::u16string& search,
+                             EntryDetails details = EntryDetails::All);
+    DirectoryReader(const std::u16string& folder, const std::u16string& pattern,
+                    EntryDetails details = EntryDetails::All);
     ~DirectoryReader();
     DirectoryReader(const DirectoryReader&) = delete;
     DirectoryReader& operator=(const DirectoryReader&) = delete;
@@ -41,6 +49,7 @@ private:
     void open(const std::u16string& folder, const std::u16string& pattern);
 
     DIR* m_dir = nullptr;
+    EntryDetails m_details = EntryDetails::All;
     std::string m_folder;
     std::u16string m_pattern;
 };

@@ -83,6 +83,8 @@ bool AlbumScreen::open_path(const std::u16string& given) {
     folder.drive_path = storage_root_of(folder_path, m_library);
     folder.key_picture = pictures.files.front();
     folder.size = static_cast<int32_t>(pictures.files.size());
+    // It becomes an album of its own, kept in the folder list.
+    m_library.add_folder(folder);
     m_library.set_current_folder(folder.folder_path);
     m_folder_screen->open_folder(folder, m_flag);
     if (!picture.empty()) m_folder_screen->choose_picture(picture);

@@ -80,7 +80,8 @@ std::vector<uint8_t> compress(const std::vector<uint8_t>& pixels, int width, int
     cinfo.image_width = width;
     cinfo.image_height = height;
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space =
+        components == 1 ? JCS_GRAYSCALE : (components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&cinfo);
     settings(cinfo);
     jpeg_start_compress(&cinfo, TRUE);
@@ -116,6 +117,16 @@ std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int 
                                 int quality) {
     return compress(rgb, width, height, 3,
                     [&](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, FALSE); });
+}
+
+std::vector<uint8_t> encode_cmyk(const std::vector<uint8_t>& cmyk, int width, int height,
+                                 bool ycck, bool adobe, bool progressive) {
+    return compress(cmyk, width, height, 4, [&](jpeg_compress_struct& cinfo) {
+        jpeg_set_quality(&cinfo, 95, TRUE);
+        if (ycck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
+        cinfo.write_Adobe_marker = adobe || ycck ? TRUE : FALSE;
+        if (progressive) jpeg_simple_progression(&cinfo);
+    });
 }
 
 DecodedPicture decode_jpeg(const std::vector<uint8_t>& bytes, int scale) {

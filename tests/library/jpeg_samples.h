@@ -31,6 +31,11 @@ std::vector<uint8_t> make_jpeg(const JpegOptions& options);
 std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int height,
                                 int quality);
 
+// Encodes CMYK pixels (4 bytes each, as stored) at quality 95: as YCCK when `ycck`, with an
+// Adobe marker when `adobe` (YCCK always has one).
+std::vector<uint8_t> encode_cmyk(const std::vector<uint8_t>& cmyk, int width, int height,
+                                 bool ycck, bool adobe, bool progressive = false);
+
 struct DecodedPicture {
     bool ok = false;
     int width = 0;

@@ -166,6 +166,33 @@ TEST_F(PhotoLibraryTest, StaleCacheEntriesGoAndValidOnesStay) {
     library.remove_listener(&log);
 }
 
+// A picture whose failure marker is current is not decoded again by a later search, even
+// in a new session; once the picture changes it is.
+TEST_F(PhotoLibraryTest, CurrentFailureMarkersAreNotDecodedAgain) {
+    add("a/good.jpg");
+    const fs::path bad = m_root.path() / "docs" / "a" / "bad.jpg";
+    test::write_file(bad.string(), "not a picture");
+    std::atomic<int> builds{0};
+    const CacheBuildFunction counting = [&](const std::u16string& p, const std::u16string& drive,
+                                            const StopTest& stop) {
+        ++builds;
+        return build_cache_file(p, drive, stop);
+    };
+    for (const int expected : {2, 2, 3}) {
+        if (expected == 3) test::write_file(bad.string(), "still not a picture");
+        PhotoLibrary library(options(counting));
+        EventLog log;
+        library.add_listener(&log);
+        library.need_search();
+        ASSERT_TRUE(polled(library, [&] {
+            return log.count(&LibraryEvent::search_complete) && library.progress().max == 0;
+        }));
+        EXPECT_EQ(builds, expected);
+        EXPECT_EQ(library.get_folders_size(), 1);
+        library.remove_listener(&log);
+    }
+}
+
 TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
     const std::u16string a1 = add("a/1.jpg"), a2 = add("a/2.jpg", 1), b1 = add("b/1.jpg", 2);
     PhotoLibrary library(options());
@@ -195,6 +222,16 @@ TEST_F(PhotoLibraryTest, FolderRecordsChangeOnRequest) {
     EXPECT_EQ(saved[0].size, 7);
     library.set_folder_size(u"%my_documents%/elsewhere/x.jpg", 3);  // no such folder
     EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 4);
+    // A folder opened from outside the search joins the list once and is saved.
+    Folder extra{u"%my_documents%/", u"%my_documents%/extra/", u"%my_documents%/extra/1.jpg", 2};
+    EXPECT_TRUE(library.add_folder(extra));
+    EXPECT_FALSE(library.add_folder(extra));
+    EXPECT_EQ(library.get_folders_size(), 2);
+    saved.clear();
+    load_folders(folder_list(), saved);
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[1].folder_path, extra.folder_path);
+    EXPECT_EQ(log.count(&LibraryEvent::folders_changed), 5);
     library.remove_listener(&log);
 
     EXPECT_EQ(PhotoLibrary::folder_display_name(u"%my_documents%/"), u"My documents");
@@ -268,7 +305,7 @@ TEST_F(PhotoLibraryTest, StopsCleanlyDuringASearch) {
 }
 
 // Stopping in the middle of a build ends the decode at its next row; the half-built file
-// becomes the failure marker, to be built again at the next search.
+// goes and no marker is left, so the picture is built again at the next search.
 TEST_F(PhotoLibraryTest, StopsCleanlyDuringABuild) {
     test::JpegOptions options;
     options.width = 1200;
@@ -292,7 +329,8 @@ TEST_F(PhotoLibraryTest, StopsCleanlyDuringABuild) {
     }
     EXPECT_EQ(rows, 101);
     EXPECT_FALSE(is_cache_valid(picture, kDocuments));
-    EXPECT_TRUE(is_failed_thumbnail(cache_file_name(picture, kDocuments)));
+    EXPECT_FALSE(file_info(cache_file_name(picture, kDocuments)).exists);
+    EXPECT_FALSE(file_info(cache_file_name(picture, kDocuments) + u".part").exists);
 }
 
 TEST(PendingPictures, QueuesEachPictureOnceAndOrdersAroundOne) {

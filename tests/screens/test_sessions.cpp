@@ -186,6 +186,11 @@ TEST(FolderScreen, APictureOnTheCommandLineOpensItsAlbum) {
     ASSERT_EQ(dump.top(), "FolderScreen");
     EXPECT_EQ(dump.get("btnText").text.value_or(""), "Trip");
     EXPECT_EQ(dump.visible_count("FolderElement"), 1);
+    // The folder was new to the library: it is an album from now on.
+    std::vector<Folder> albums;
+    load_folders(from_utf8(session.app() + "/folders.ini"), albums);
+    ASSERT_EQ(albums.size(), 1u);
+    EXPECT_EQ(to_utf8(albums[0].folder_path), session.documents() + "/Trip/");
 }
 
 TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {

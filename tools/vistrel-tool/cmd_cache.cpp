@@ -31,6 +31,8 @@ int check_cache(const std::u16string& name, const std::u16string& picture) {
         std::printf("level %zu: %d x %d, %zu records (of %zu)", k, level.width, level.height,
                     level.records, level.expected_records);
         if (k > 0) std::printf(", %u bytes", report.header.levels[k].jpeg_size);
+        if (k == 0 && report.header.has_copy())
+            std::printf(", baseline copy of %u bytes", report.header.copy_size);
         std::printf("\n");
     }
     if (report.thumbnail_width)

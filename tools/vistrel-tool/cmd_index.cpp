@@ -14,6 +14,8 @@
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
+#include "build_pool.h"
+#include "library/jpeg/jpeg_guard.h"
 #include "tool_command.h"
 
 namespace vistrel::tool {
@@ -22,11 +24,13 @@ namespace {
 int run_index(const std::vector<std::string>& args);
 
 const ToolCommand kCommand{
-    "index", "[--list] [--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
+    "index", "[--list] [--jobs N] [--documents DIR] [--cards DIR:DIR...] [--folders FILE]",
     "searches the documents folder and the storage cards (or the folders given) for pictures, "
     "builds every missing cache file with a progress bar, writes the folder list (FILE, by "
     "default folders.ini beside the program) and prints the albums found; --list prints "
-    "every picture built, names byte for byte as the file system holds them",
+    "every picture built, names byte for byte as the file system holds them; --jobs builds N "
+    "pictures at once (by default one per processor); a picture that cannot be cached is "
+    "listed with the reason",
     run_index};
 const ToolCommandRegistration kRegistration(kCommand);
 
@@ -87,7 +91,8 @@ std::string bar(int value, int max) {
     return "[" + std::string(size_t(filled), '#') + std::string(size_t(kWidth - filled), '-') + "]";
 }
 
-std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_t start_us) {
+std::string status(PhotoLibrary& library, const IndexListener& listener, const BuildPool& pool,
+                   uint64_t start_us) {
     char text[160];
     const LibraryProgress progress = library.progress();
     if (!listener.search_complete) {
@@ -95,9 +100,11 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_
                       library.get_folders_size(), progress.max);
         return text;
     }
-    // Once every picture is built the library's counters start again from 0.
-    int value = progress.value, max = progress.max;
-    if (listener.cache_complete || max == 0) value = max = int(listener.built.size());
+    // The library counts pictures handed to the builders; once every one is handed over
+    // its counters start again from 0.
+    int max = progress.max;
+    if (listener.cache_complete || max == 0) max = int(listener.built.size());
+    const int value = pool.done();
     const double seconds = double(micro_ticks() - start_us) / 1e6;
     std::snprintf(text, sizeof text, "%s %d/%d pictures", bar(value, max).c_str(), value, max);
     // The rate once it means something.
@@ -107,7 +114,7 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, uint64_
     return text;
 }
 
-void print_albums(PhotoLibrary& library, const IndexListener& listener, bool list) {
+void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
     const int count = library.get_folders_size();
     int pictures = 0;
     std::printf("%d albums:\n", count);
@@ -119,15 +126,18 @@ void print_albums(PhotoLibrary& library, const IndexListener& listener, bool lis
                     folder.size, to_utf8(folder.folder_path).c_str());
     }
     int failed = 0;
-    for (const IndexListener::Built& picture : listener.built) {
-        if (list && !picture.failed) std::printf("  built: %s\n", to_utf8(picture.path).c_str());
-        if (!picture.failed) continue;
+    const std::vector<BuildPool::Result> results = pool.results();
+    for (const BuildPool::Result& result : results) {
+        const bool built = result.problem == CacheProblem::None;
+        if (list && built) std::printf("  built: %s\n", to_utf8(result.picture).c_str());
+        if (built) continue;
         if (list || failed < 20)
-            std::printf("  could not be cached: %s\n", to_utf8(picture.path).c_str());
+            std::printf("  could not be cached: %s (%s)\n", to_utf8(result.picture).c_str(),
+                        describe(result.problem));
         ++failed;
     }
     std::printf("%d pictures, %zu cache files built, %d pictures could not be cached\n", pictures,
-                listener.built.size() - size_t(failed), failed);
+                results.size() - size_t(failed), failed);
 }
 
 int run_index(const std::vector<std::string>& raw) {
@@ -136,6 +146,10 @@ int run_index(const std::vector<std::string>& raw) {
     const std::string cards = options.value("cards");
     const std::string folders = options.value("folders");
     const bool list = options.flag("list");
+    const std::string jobs = options.value("jobs");
+    const int builders = jobs.empty() ? int(std::max(1u, std::thread::hardware_concurrency()))
+                                      : std::atoi(jobs.c_str());
+    if (builders < 1 || builders > 64) return usage_error(kCommand);
     std::vector<std::string> args;
     if (!options.positional(args) || !args.empty()) return usage_error(kCommand);
     if (!documents.empty()) setenv("VISTREL_DOCUMENTS", documents.c_str(), 1);
@@ -146,8 +160,17 @@ int run_index(const std::vector<std::string>& raw) {
                     "searched\n",
                     documents.empty() ? "%my_documents%" : documents.c_str());
 
+    // Our own words for pictures that cannot be cached, not the decoder's.
+    show_jpeg_messages(false);
+    BuildPool pool(builders, [] { return g_interrupted != 0; });
     PhotoLibraryOptions library_options;
     if (!folders.empty()) library_options.folder_list = from_file_name(folders);
+    // The library's worker hands each picture to the builders and goes on to the next.
+    library_options.build_cache = [&pool](const std::u16string& picture,
+                                          const std::u16string& drive, const StopTest&) {
+        pool.add(picture, drive);
+        return true;
+    };
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
     ProgressLine line(isatty(STDOUT_FILENO));
@@ -167,14 +190,15 @@ int run_index(const std::vector<std::string>& raw) {
             }
             if (listener.search_complete && builds_start_us == start_us)
                 builds_start_us = micro_ticks();
-            line.show(status(library, listener, builds_start_us));
-            if (listener.cache_complete ||
-                (listener.search_complete && library.progress().max == 0))
+            line.show(status(library, listener, pool, builds_start_us));
+            if ((listener.cache_complete ||
+                 (listener.search_complete && library.progress().max == 0)) &&
+                pool.done() == int(listener.built.size()))
                 break;
             sleep_ms(100);
         }
         line.end();
-        if (!interrupted) print_albums(library, listener, list);
+        if (!interrupted) print_albums(library, pool, list);
         library.remove_listener(&listener);
     }
     std::printf("%s after %.1f s; folder list: %s\n", interrupted ? "interrupted" : "done",

@@ -7,8 +7,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "bench_pictures.h"
 #include "library/cache/cache_builder.h"
@@ -95,6 +99,48 @@ void BM_CacheBuildInStep(benchmark::State& state) {
     cache_build(state, RecordingMode::InStep);
 }
 
+// The real photos of the cameras and large folders, each built and decoded by libjpeg in
+// turn, in the same run: the ratios are of the summed median times.
+void BM_CacheBuildRealPhotos(benchmark::State& state) {
+    std::vector<std::string> photos = bench::photo_files("cameras");
+    for (const std::string& photo : bench::photo_files("large"))
+        photos.push_back(photo);
+    if (photos.empty()) {
+        state.SkipWithError("no photos");
+        return;
+    }
+    std::vector<std::vector<uint8_t>> bytes;
+    for (const std::string& photo : photos) {
+        std::ifstream in(photo, std::ios::binary);
+        bytes.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::u16string drive = from_utf8(bench::bench_folder());
+    std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    bool built = true;
+    for (auto _ : state) {
+        Cost decode, build;
+        for (size_t i = 0; i < photos.size(); ++i) {
+            const std::u16string picture = from_utf8(photos[i]);
+            const Cost d = cost_of([&] { bench::full_decode(bytes[i]); }, 5);
+            const Cost b = cost_of([&] { built = build_cache(picture, drive, {}) && built; }, 5);
+            if (std::getenv("VISTREL_BENCH_EACH"))
+                std::fprintf(stderr, "%-40s decode %.3f ms build %.3f ms wall %.2f cpu %.2f\n",
+                             photos[i].c_str() + photos[i].rfind('/') + 1, d.wall * 1e3,
+                             b.wall * 1e3, b.wall / d.wall, b.cpu / d.cpu);
+            decode.wall += d.wall;
+            decode.cpu += d.cpu;
+            build.wall += b.wall;
+            build.cpu += b.cpu;
+        }
+        state.SetIterationTime(build.wall);
+        state.counters["photos"] = double(photos.size());
+        state.counters["decode_ms"] = decode.wall * 1e3;
+        state.counters["x_decode"] = build.wall / decode.wall;
+        state.counters["cpu_x_decode"] = build.cpu / decode.cpu;
+    }
+    if (!built) state.SkipWithError("a cache build failed");
+}
+
 void BM_LoadThumbnail(benchmark::State& state) {
     const std::string file = bench::large_picture_file(3);
     const std::u16string picture = from_utf8(file);
@@ -130,6 +176,7 @@ BENCHMARK(BM_CacheBuildInStep)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheBuildRealPhotos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadOrientation)->Unit(benchmark::kMicrosecond);
 

@@ -190,6 +190,38 @@ void BM_TileRatios(benchmark::State& state) {
     }
 }
 
+// The bottom-right full-size tile of a progressive picture, made from the baseline copy in
+// its cache file, against the same tile of its baseline twin, in turn in one run (median
+// CPU times); and the copy's size against the picture's.
+void BM_ProgressiveTileRatio(benchmark::State& state) {
+    const int megapixels = int(state.range(0));
+    const CachedPicture& baseline = cached_picture(megapixels);
+    const std::vector<uint8_t> progressive = bench::progressive_twin(baseline.jpeg);
+    const std::u16string path = from_utf8(
+        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
+    if (!is_cache_valid(path, baseline.drive)) build_cache_file(path, baseline.drive, {});
+    CacheTileSource twin(baseline.path, baseline.drive), source(path, baseline.drive);
+    if (!twin.open() || !source.open() || !source.uses_records(source.levels()))
+        return state.SkipWithError("no progressive source with records");
+    FileStream cache(source.cache_path(), OpenMode::Read);
+    CacheHeader header;
+    header.read(cache, cache.size());
+    const TilePlace last = place(baseline, 2);
+    const int full = source.levels();
+    for (auto _ : state) {
+        const std::vector<double> times = median_seconds(
+            {[&] { benchmark::DoNotOptimize(twin.make_tile(last.column, last.row, full)); },
+             [&] { benchmark::DoNotOptimize(source.make_tile(last.column, last.row, full)); }},
+            201);
+        state.SetIterationTime(times[1]);
+        state.counters["baseline_br_ms"] = times[0] * 1e3;
+        state.counters["progressive_br_ms"] = times[1] * 1e3;
+        state.counters["progressive_over_baseline"] = times[1] / times[0];
+        state.counters["copy_over_picture"] = double(header.copy_size) / double(progressive.size());
+        state.counters["picture_MB"] = double(progressive.size()) / 1e6;
+    }
+}
+
 // Bytes of the heap in use.
 int64_t heap_bytes() {
     return int64_t(mallinfo2().uordblks);
@@ -233,6 +265,11 @@ BENCHMARK(BM_TileRatios)
     ->Arg(48)
     ->UseManualTime()
     ->Iterations(1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProgressiveTileRatio)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TileSourceMemory)->Arg(48)->Iterations(1);
 

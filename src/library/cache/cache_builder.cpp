@@ -1,11 +1,16 @@
 #include "library/cache/cache_builder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 
 #include "library/cache/cache_file.h"
 #include "library/cache/thumbnail.h"
+#include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 
@@ -22,15 +27,49 @@ bool fits32(uint64_t value) {
     return value <= UINT32_MAX;
 }
 
+// Whether our decoder would follow the picture as one baseline scan: grey, or YCbCr with
+// luminance sampled 1 or 2 each way and chroma once. Other copies would not be kept.
+bool followable(const JpegReader& reader) {
+    if (!reader.is_ycc_or_grey()) return false;
+    if (reader.components() == 1) return true;
+    if (reader.components() != 3) return false;
+    for (int c = 1; c < 3; ++c)
+        if (reader.horizontal_sampling(c) != 1 || reader.vertical_sampling(c) != 1) return false;
+    const int h = reader.horizontal_sampling(0), v = reader.vertical_sampling(0);
+    return h >= 1 && h <= 2 && v >= 1 && v <= 2;
+}
+
+// A build writes to a file of its own beside the cache file and renames it when it is
+// whole, so a file under a cache name is always finished (or a failure marker). The name
+// is the build's alone: two pictures of equal size and time share a cache name, and may
+// be built at once by two threads or two processes.
+std::u16string building_name(const std::u16string& name) {
+    static std::atomic<uint32_t> builds{0};
+    return name + u".part" + to_u16(int64_t(getpid())) + u"-" + to_u16(int64_t(builds++));
+}
+
 class CacheBuild {
 public:
     CacheBuild(const std::u16string& picture, const std::u16string& drive,
-               const std::u16string& name, const StopTest& stop, RecordingMode mode)
-        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode) {}
+               const std::u16string& name, const StopTest& stop, RecordingMode mode,
+               bool allow_copy)
+        : m_picture(picture), m_drive(drive), m_name(name), m_stop(stop), m_mode(mode),
+          m_allow_copy(allow_copy) {}
 
     bool run();
+    // The baseline copy could not be written (a full disk, say); a build without it may
+    // still succeed.
+    bool copy_failed() const { return m_copy_failed; }
+    // What went wrong first.
+    CacheProblem problem() const { return m_problem; }
 
 private:
+    bool fail(CacheProblem problem) {
+        if (m_problem == CacheProblem::None) m_problem = problem;
+        return false;
+    }
+    bool write();
+    bool make_copy();
     bool make_levels(int halvings);
     bool append(const uint8_t* bytes, size_t size);
     bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
@@ -41,6 +80,11 @@ private:
     const std::u16string& m_name;
     const StopTest& m_stop;
     RecordingMode m_mode;
+    bool m_allow_copy;
+    bool m_copy_failed = false;
+    CacheProblem m_problem = CacheProblem::None;
+    MemoryStream m_copy;  // the picture as one baseline scan, when it needs one
+    std::u16string m_building = building_name(m_name);  // written here, then renamed
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
     CacheHeader m_header;
@@ -50,8 +94,8 @@ private:
 };
 
 bool CacheBuild::append(const uint8_t* bytes, size_t size) {
-    if (!fits32(m_end + size) || !m_file.seek(m_end)) return false;
-    if (size && m_file.write(bytes, size) != size) return false;
+    if (!fits32(m_end + size) || !m_file.seek(m_end)) return fail(CacheProblem::WriteFailed);
+    if (size && m_file.write(bytes, size) != size) return fail(CacheProblem::WriteFailed);
     m_end += size;
     return true;
 }
@@ -67,19 +111,35 @@ bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32
 // One decode of the picture makes every level: each is halved from the pixels of the one
 // above as the rows go by. Should our decoder fail where libjpeg's own would not, the
 // picture is decoded once more by libjpeg alone.
-bool CacheBuild::make_levels(int halvings) {
+// A progressive or arithmetic-coded picture is copied losslessly into one baseline scan;
+// false only for a stop request. A picture that cannot be copied (damaged scans, say)
+// goes on without a copy and is decoded as it is.
+bool CacheBuild::make_copy() {
     FileStream input(m_picture, OpenMode::Read);
-    if (!input.is_open()) return false;
+    JpegReader reader(input, input.size());
+    const bool copied = reader.ok() && reader.is_copyable_to_baseline() &&
+                        reader.read_coefficients(&m_stop) && !reader.data_damaged() &&
+                        reader.holds_image_data() &&
+                        write_baseline_copy(reader, m_copy);
+    if (!copied) m_copy = MemoryStream{};
+    return !(m_stop && m_stop());
+}
+
+bool CacheBuild::make_levels(int halvings) {
+    FileStream picture(m_picture, OpenMode::Read);
+    if (!picture.is_open()) return false;
     // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
     // as stored rather than dropped from the collection.
-    m_header.orientation = std::max(read_orientation(input), 1);
+    m_header.orientation = std::max(read_orientation(picture), 1);
+    InputStream& input = m_copy.size() > 0 ? static_cast<InputStream&>(m_copy) : picture;
+    const uint64_t size = m_copy.size() > 0 ? m_copy.size() : picture.size();
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
         m_levels.assign(size_t(halvings), MemoryStream{});
         std::vector<OutputStream*> outputs;
         for (MemoryStream& level : m_levels)
             outputs.push_back(&level);
         if (!input.seek(0)) return false;
-        if (decode_levels(input, input.size(), outputs, m_stop, &m_picture_records, mode))
+        if (decode_levels(input, size, outputs, m_stop, &m_picture_records, mode))
             return true;
         if (mode == RecordingMode::OwnPass || (m_stop && m_stop())) break;
     }
@@ -97,20 +157,31 @@ bool CacheBuild::finish_header() {
 }
 
 bool CacheBuild::run() {
-    if (m_name.empty() || !is_regular_file(m_picture)) return false;
+    if (m_name.empty() || !is_regular_file(m_picture)) return fail(CacheProblem::Missing);
+    const bool written = write();
+    m_file.close();
+    if (written && rename_file(m_building, m_name)) return true;
+    delete_file(m_building);
+    return fail(CacheProblem::WriteFailed);
+}
+
+bool CacheBuild::write() {
     int halvings = 0;
+    bool copyable = false;
     {
         FileStream input(m_picture, OpenMode::Read);
         JpegReader reader(input, input.size());
-        if (!reader.ok()) return false;
+        if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
+        copyable = m_allow_copy && reader.is_copyable_to_baseline() && followable(reader);
     }
-    if (!m_file.open(m_name, OpenMode::Write)) return false;
+    if (copyable && !make_copy()) return false;
+    if (!m_file.open(m_building, OpenMode::Write)) return fail(CacheProblem::WriteFailed);
     m_header.levels.assign(size_t(halvings) + 1, CacheLevel{});
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
 
-    if (!make_levels(halvings)) return false;
+    if (!make_levels(halvings)) return fail(CacheProblem::Damaged);
     trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
     m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
     if (!append_records(m_picture_records, m_header.levels[0].records_size)) return false;
@@ -129,37 +200,94 @@ bool CacheBuild::run() {
     MemoryStream thumbnail;
     if (halvings > 0) {
         m_levels.back().rewind();
-        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return false;
+        if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return fail(CacheProblem::Damaged);
     } else {
         FileStream input(m_picture, OpenMode::Read);
-        if (!make_thumbnail(input, thumbnail, m_stop)) return false;
+        if (!make_thumbnail(input, thumbnail, m_stop)) return fail(CacheProblem::Damaged);
     }
     m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
     m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
     if (!append(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
+    // The copy is kept only when our decoder follows it; it then stands for level 0.
+    if (m_copy.size() > 0 && !m_picture_records.empty()) {
+        m_header.copy_offset = static_cast<uint32_t>(m_end);
+        m_header.copy_size = static_cast<uint32_t>(m_copy.size());
+        const std::vector<uint8_t> trailer = m_header.copy_trailer();
+        if (!append(m_copy.bytes().data(), m_copy.bytes().size()) ||
+            !append(trailer.data(), trailer.size())) {
+            m_copy_failed = true;
+            return false;
+        }
+    }
     // A picture that changed while we read it would leave a cache of something else.
-    if (cache_file_name(m_picture, m_drive) != m_name) return false;
+    if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
     return finish_header();
 }
 
 }  // namespace
 
 bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
-                 RecordingMode mode) {
-    return CacheBuild(picture, drive, cache_file_name(picture, drive), stop, mode).run();
+                 RecordingMode mode, CacheProblem* problem) {
+    const std::u16string name = cache_file_name(picture, drive);
+    CacheBuild build(picture, drive, name, stop, mode, true);
+    bool built = build.run();
+    CacheProblem found = build.problem();
+    if (!built && build.copy_failed() && !(stop && stop())) {
+        CacheBuild plain(picture, drive, name, stop, mode, false);
+        built = plain.run();
+        found = plain.problem();
+    }
+    if (problem) *problem = built ? CacheProblem::None : found;
+    return built;
 }
 
 bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
                       const StopTest& stop) {
+    return build_cache_file_for(picture, drive, stop) == CacheProblem::None;
+}
+
+CacheProblem build_cache_file_for(const std::u16string& picture, const std::u16string& drive,
+                                  const StopTest& stop) {
     const std::u16string folder = cache_folder(drive);
     if (!file_info(folder).is_directory) create_directory(folder);
     const uint64_t started = micro_ticks();
     trace() << "Time for create cache begin " << seconds_since(started) << "\n";
     const std::u16string name = cache_file_name(picture, drive);
-    const bool built = CacheBuild(picture, drive, name, stop, RecordingMode::InStep).run();
-    if (!built && !name.empty()) FileStream marker(name, OpenMode::Write);
+    // Whether the stop test ever said stop.
+    bool stopped = false;
+    const StopTest watched = [&] {
+        const bool now = stop && stop();
+        stopped = stopped || now;
+        return now;
+    };
+    CacheProblem found = CacheProblem::None;
+    const bool built = build_cache(picture, drive, watched, RecordingMode::InStep, &found);
+    if (stopped && !built) found = CacheProblem::Stopped;
+    // A build cut short by a stop request leaves nothing, so the next search queues the
+    // picture again; a failed picture gets the marker, which stands until it changes.
+    if (!built && !name.empty() && !stopped) FileStream marker(name, OpenMode::Write);
     trace() << "Time for create cache end " << seconds_since(started) << "\n";
-    return built;
+    return built ? CacheProblem::None : found;
+}
+
+const char* describe(CacheProblem problem) {
+    switch (problem) {
+        case CacheProblem::None:
+            return "built";
+        case CacheProblem::Missing:
+            return "the picture is gone";
+        case CacheProblem::NotReadable:
+            return "not a JPEG picture we can read";
+        case CacheProblem::Damaged:
+            return "its image data is damaged";
+        case CacheProblem::Changed:
+            return "it changed while it was being read";
+        case CacheProblem::WriteFailed:
+            return "the cache file could not be written";
+        case CacheProblem::Stopped:
+            return "stopped before it was done";
+    }
+    return "unknown";
 }
 
 }  // namespace vistrel

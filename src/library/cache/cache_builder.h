@@ -9,20 +9,39 @@
 
 namespace vistrel {
 
+// Why a cache file could not be built.
+enum class CacheProblem {
+    None,
+    Missing,      // the picture is gone
+    NotReadable,  // not a JPEG, or its header cannot be read, or it is too large
+    Damaged,      // its image data is broken (or a level could not be made)
+    Changed,      // the picture changed while it was read
+    WriteFailed,  // the cache file could not be written (no room, no permission)
+    Stopped,      // a stop request ended the build
+};
+
+// A few words about a problem, for people.
+const char* describe(CacheProblem problem);
+
 // Makes the cache file of a picture under `drive` (see cache_file.h). One decode of the
 // picture, which records its resume records, makes every halved level, each from the
 // pixels of the one above; each level's own records come from our decoder's pass over its
-// JPEG; the thumbnail is made from the smallest level. The header is written last. `stop`
-// is asked before every decoded row. False when the picture cannot be read or decoded, is
-// damaged, has orientation 0, changed meanwhile, or a write failed; the file is then left
-// unfinished (never valid).
+// JPEG; the thumbnail is made from the smallest level. A progressive or arithmetic-coded
+// picture is first copied losslessly into one baseline scan, which the file keeps as its
+// full-size level. The file is written under a name of its own and renamed when whole.
+// `stop` is asked before every decoded row. False when the picture cannot be read or
+// decoded, is damaged, changed meanwhile, or a write failed; `problem` (when given) then
+// says which.
 bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
-                 RecordingMode mode = RecordingMode::InStep);
+                 RecordingMode mode = RecordingMode::InStep, CacheProblem* problem = nullptr);
 
-// Makes sure the cache folder exists and builds the cache file; when that fails, the file
-// is replaced by an empty one, the marker of a failed picture. Returns what build_cache
-// returned.
+// Makes sure the cache folder exists and builds the cache file; when that fails, other
+// than by a stop request, an empty file takes its name: the marker of a failed picture.
+// Returns what build_cache returned.
 bool build_cache_file(const std::u16string& picture, const std::u16string& drive,
                       const StopTest& stop);
+// The same, saying what went wrong: CacheProblem::None when the file was built.
+CacheProblem build_cache_file_for(const std::u16string& picture, const std::u16string& drive,
+                                  const StopTest& stop);
 
 }  // namespace vistrel

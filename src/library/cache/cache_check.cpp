@@ -9,7 +9,7 @@ namespace vistrel {
 namespace {
 
 // The size of a JPEG and how many records its scan yields.
-bool read_level(InputStream& stream, uint64_t size, CacheLevelReport& out) {
+bool read_level(InputStream& stream, uint64_t size, CacheLevelReport& out, size_t& per_row) {
     const uint64_t origin = stream.position();
     const JpegLayout layout = read_jpeg_layout(stream);
     stream.seek(origin);
@@ -19,8 +19,8 @@ bool read_level(InputStream& stream, uint64_t size, CacheLevelReport& out) {
     out.height = reader.height();
     if (layout.ok()) {
         const int step = record_step(layout.mcu_width);
-        out.expected_records =
-            size_t((layout.mcus_per_row + step - 1) / step) * size_t(layout.mcu_rows);
+        per_row = size_t((layout.mcus_per_row + step - 1) / step);
+        out.expected_records = per_row * size_t(layout.mcu_rows);
     }
     return true;
 }
@@ -46,13 +46,16 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
         info.records = level.records_size / kResumeRecordSize;
         expected_offset += level.records_size;
         bool read;
-        if (k == 0) {
-            read = picture.seek(0) && read_level(picture, picture.size(), info);
+        size_t per_row = 0;
+        if (k == 0 && header.has_copy()) {
+            read = file.seek(header.copy_offset) && read_level(file, header.copy_size, info, per_row);
+        } else if (k == 0) {
+            read = picture.seek(0) && read_level(picture, picture.size(), info, per_row);
         } else {
             if (level.jpeg_offset != expected_offset)
                 return fail(report, name + ": gap before JPEG");
             expected_offset += level.jpeg_size;
-            read = file.seek(level.jpeg_offset) && read_level(file, level.jpeg_size, info);
+            read = file.seek(level.jpeg_offset) && read_level(file, level.jpeg_size, info, per_row);
         }
         if (!read) return fail(report, name + ": not a readable JPEG");
         if (k > 0) {
@@ -60,7 +63,10 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
             if (info.width != above.width / 2 || info.height != above.height / 2)
                 return fail(report, name + ": not half the size of the level above");
         }
-        if (info.records != 0 && info.records != info.expected_records)
+        // The records of a picture cut short end after its last whole MCU row.
+        const bool cut = k == 0 && per_row > 0 && info.records % per_row == 0 &&
+                         info.records < info.expected_records;
+        if (info.records != 0 && info.records != info.expected_records && !cut)
             return fail(report, name + ": record count does not fit the level");
         if (k > 0 && info.records != info.expected_records)
             return fail(report, name + ": records missing");
@@ -69,10 +75,15 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     if (levels_for(report.levels[0].width, report.levels[0].height) != halvings)
         return fail(report, "wrong number of levels for the picture");
     if (header.thumbnail_offset != expected_offset) return fail(report, "gap before thumbnail");
-    if (uint64_t(header.thumbnail_offset) + header.thumbnail_size != file.size())
-        return fail(report, "data after the thumbnail");
+    const uint64_t data_end = uint64_t(header.thumbnail_offset) + header.thumbnail_size;
+    const uint64_t copy_bytes = header.has_copy() ? header.copy_size + kCopyTrailerSize : 0;
+    if (data_end + copy_bytes != file.size()) return fail(report, "data after the thumbnail");
+    if (header.has_copy() && report.levels[0].records == 0)
+        return fail(report, "baseline copy without records");
     CacheLevelReport thumbnail;
-    if (!file.seek(header.thumbnail_offset) || !read_level(file, header.thumbnail_size, thumbnail))
+    size_t per_row = 0;
+    if (!file.seek(header.thumbnail_offset) ||
+        !read_level(file, header.thumbnail_size, thumbnail, per_row))
         return fail(report, "thumbnail not a readable JPEG");
     report.thumbnail_width = thumbnail.width;
     report.thumbnail_height = thumbnail.height;

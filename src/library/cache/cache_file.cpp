@@ -61,7 +61,16 @@ std::vector<uint8_t> CacheHeader::bytes() const {
     return out;
 }
 
+std::vector<uint8_t> CacheHeader::copy_trailer() const {
+    std::vector<uint8_t> out;
+    put32(out, copy_offset);
+    put32(out, copy_size);
+    put32(out, kBaselineCopyTag);
+    return out;
+}
+
 bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
+    copy_offset = copy_size = 0;
     uint8_t start[6];
     if (!stream.seek(0) || stream.read(start, 6) != 6) return false;
     tag = get32(start);
@@ -84,28 +93,54 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
         if (!block_inside(level.records_offset, level.records_size, file_size) ||
             !block_inside(level.jpeg_offset, level.jpeg_size, file_size))
             return false;
-    return block_inside(thumbnail_offset, thumbnail_size, file_size);
+    if (!block_inside(thumbnail_offset, thumbnail_size, file_size)) return false;
+    // A copy lies right after the thumbnail and fills the file up to its trailer.
+    const uint64_t data_end = uint64_t(thumbnail_offset) + thumbnail_size;
+    uint8_t trailer[kCopyTrailerSize];
+    if (file_size >= data_end + kCopyTrailerSize && stream.seek(file_size - kCopyTrailerSize) &&
+        stream.read(trailer, kCopyTrailerSize) == kCopyTrailerSize &&
+        get32(trailer + 8) == kBaselineCopyTag && get32(trailer) == data_end &&
+        data_end + get32(trailer + 4) + kCopyTrailerSize == file_size && get32(trailer + 4) > 0) {
+        copy_offset = get32(trailer);
+        copy_size = get32(trailer + 4);
+    }
+    return true;
 }
 
 std::u16string cache_folder(const std::u16string& drive) {
     return join(drive, kCacheFolderName);
 }
 
-std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive) {
+std::u16string cache_file_part(const std::u16string& expanded_picture) {
     // The picture's own size and time, through any symbolic link.
     struct stat st {};
-    if (stat(to_utf8(expand_path(picture)).c_str(), &st) != 0) return {};
-    const time_t seconds = st.st_mtim.tv_sec;
+    if (stat(to_utf8(expanded_picture).c_str(), &st) != 0) return {};
+    return cache_file_part(uint64_t(st.st_size),
+                           int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+}
+
+std::u16string cache_file_part(uint64_t size, int64_t modified_ns) {
+    time_t seconds = static_cast<time_t>(modified_ns / 1000000000);
+    int64_t nanoseconds = modified_ns % 1000000000;
+    if (nanoseconds < 0) {  // times before 1970
+        nanoseconds += 1000000000;
+        --seconds;
+    }
     tm local{};
     if (!localtime_r(&seconds, &local)) return {};
-    const int milliseconds = static_cast<int>(st.st_mtim.tv_nsec / 1000000);
-    std::u16string name = to_u16(static_cast<int64_t>(st.st_size));
+    const int milliseconds = static_cast<int>(nanoseconds / 1000000);
+    std::u16string name = to_u16(static_cast<int64_t>(size));
     name += to_u16(local.tm_mon + 1);
     name += to_u16(local.tm_mday);
     name += to_u16(local.tm_hour);
     name += to_u16(local.tm_min);
     name += six_decimals(local.tm_sec + milliseconds / 1000.0);
-    return join(cache_folder(drive), name);
+    return name;
+}
+
+std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string name = cache_file_part(expand_path(picture));
+    return name.empty() ? name : join(cache_folder(drive), name);
 }
 
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive) {

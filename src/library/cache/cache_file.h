@@ -10,6 +10,11 @@
 //   14+16L       8   thumbnail: offset, size
 // The data follows without gaps: level 0 records (level 0 is the picture file itself),
 // then per level its records and its JPEG, then the 64 x 64 thumbnail JPEG.
+//
+// A picture our decoder cannot follow as it is (progressive or arithmetic-coded) gets a
+// lossless baseline copy of itself after the thumbnail, and level 0 (its records, its
+// tiles) is then that copy. The file ends in a 12-byte trailer: the copy's offset and
+// size and the copy tag. Files of other pictures end with the thumbnail, as before.
 
 #include <cstdint>
 #include <string>
@@ -23,6 +28,9 @@ namespace vistrel {
 inline constexpr char16_t kCacheFolderName[] = u"!vistrelcache";
 
 inline constexpr uint32_t kCacheFormatTag = 19;
+// Ends the trailer of a file holding a baseline copy: the bytes "VBC1".
+inline constexpr uint32_t kBaselineCopyTag = 0x31434256;
+inline constexpr uint32_t kCopyTrailerSize = 12;
 
 // The halvings a picture needs: the smallest L >= 0 with longer side <= 256 * 2^L.
 int levels_for(int width, int height);
@@ -40,14 +48,20 @@ struct CacheHeader {
     std::vector<CacheLevel> levels;  // L + 1 entries, level 0 first
     uint32_t thumbnail_offset = 0;
     uint32_t thumbnail_size = 0;
+    uint32_t copy_offset = 0;  // the baseline copy of the picture; size 0 when none
+    uint32_t copy_size = 0;
 
+    bool has_copy() const { return copy_size > 0; }
     int level_count() const { return static_cast<int>(levels.size()) - 1; }  // L
     static uint32_t size_for(int halvings) { return 22 + 16 * uint32_t(halvings); }
     uint32_t size() const { return size_for(level_count()); }
 
     std::vector<uint8_t> bytes() const;
+    // The trailer that follows a baseline copy.
+    std::vector<uint8_t> copy_trailer() const;
     // Reads and checks a header from the stream's start: the tag, and every block inside
-    // a file of `file_size` bytes. False for anything else.
+    // a file of `file_size` bytes, and the copy trailer when there is one. False for
+    // anything else.
     bool read(InputStream& stream, uint64_t file_size);
 };
 
@@ -59,6 +73,12 @@ std::u16string cache_folder(const std::u16string& drive);
 // picture does not exist. Example: 123456 bytes, 28 April 13:05:07.250 gives
 // "1234564281357.250000".
 std::u16string cache_file_name(const std::u16string& picture, const std::u16string& drive);
+
+// The file name part of cache_file_name for a picture at an expanded path (no macros);
+// empty when the picture does not exist.
+std::u16string cache_file_part(const std::u16string& expanded_picture);
+// The same from the picture's size and time of last change (nanoseconds since 1970).
+std::u16string cache_file_part(uint64_t size, int64_t modified_ns);
 
 // The cache file opens and begins with the format tag.
 bool is_cache_valid(const std::u16string& picture, const std::u16string& drive);

@@ -51,8 +51,16 @@ public:
         if (active()) m_recorder->decode_rows(m_layout.mcu_rows, m_records);
     }
 
-    // The records when the whole picture was followed; empty otherwise.
-    std::vector<ResumeRecord> take_records() {
+    // The records when the whole picture was followed; empty otherwise. Of a picture cut
+    // short, those of the MCU rows it holds whole.
+    std::vector<ResumeRecord> take_records(bool cut_short) {
+        if (cut_short && m_recorder && m_recorder->rows_done() > 0 &&
+            m_recorder->rows_done() < m_recorder->mcu_rows()) {
+            const size_t rows = size_t(m_recorder->rows_done());
+            m_records.resize(std::min(m_records.size(),
+                                      m_recorder->expected_records() / size_t(m_recorder->mcu_rows()) * rows));
+            return std::move(m_records);
+        }
         if (!active() || !m_recorder->finished() ||
             m_records.size() != m_recorder->expected_records())
             return {};
@@ -89,10 +97,10 @@ bool decode_levels(InputStream& input, uint64_t input_size,
         if (!reader.read_row(levels_out.next_row()) || reader.data_damaged()) return false;
         if (!levels_out.commit_row()) return false;
     }
-    if (!levels_out.finish()) return false;
+    if (!levels_out.finish() || !reader.holds_image_data()) return false;
     if (recorder) {
         if (!in_step) recorder->finish();
-        *records = recorder->take_records();
+        *records = recorder->take_records(reader.cut_short());
     }
     return true;
 }
@@ -105,7 +113,7 @@ bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output, co
 std::vector<ResumeRecord> record_level(InputStream& input, uint64_t input_size) {
     PictureRecorder recorder(input, input_size);
     recorder.finish();
-    return recorder.take_records();
+    return recorder.take_records(false);
 }
 
 }  // namespace vistrel

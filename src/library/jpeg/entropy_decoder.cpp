@@ -117,12 +117,16 @@ inline bool decode_ac(BitWindow& w, BitReader& reader, const HuffmanTable& table
 bool EntropyDecoder::init(const JpegLayout& layout) {
     m_blocks.clear();
     if (!layout.ok() || layout.block_components.size() > kMaxBlocksInMcu) return false;
+    // Each table once, however many components share it.
+    std::array<bool, 4> dc_built{}, ac_built{};
     for (int c = 0; c < static_cast<int>(layout.components.size()); ++c) {
         const LayoutComponent& component = layout.components[c];
-        if (!m_dc_tables[component.dc_table].build(layout.dc_tables[component.dc_table], true) ||
-            !m_ac_tables[component.ac_table].build(layout.ac_tables[component.ac_table], false))
-            return false;
+        const int dc = component.dc_table, ac = component.ac_table;
+        if (!dc_built[dc] && !m_dc_tables[dc].build(layout.dc_tables[dc], true)) return false;
+        if (!ac_built[ac] && !m_ac_tables[ac].build(layout.ac_tables[ac], false)) return false;
+        dc_built[dc] = ac_built[ac] = true;
     }
+    m_skip_ready = false;
     for (int c : layout.block_components) {
         const LayoutComponent& component = layout.components[c];
         m_blocks.push_back({c, &m_dc_tables[component.dc_table], &m_ac_tables[component.ac_table]});
@@ -154,6 +158,11 @@ bool EntropyDecoder::commit(BitReader& committed, BitReader& reader, const BitWi
 }
 
 bool EntropyDecoder::skip_mcu(BitReader& committed) {
+    if (!m_skip_ready) {
+        for (const BlockTables& block : m_blocks)
+            m_ac_tables[size_t(block.ac - m_ac_tables.data())].prepare_skip();
+        m_skip_ready = true;
+    }
     BitReader reader = committed;
     BitWindow w = reader.window();
     EntropyState state = m_state;

@@ -62,6 +62,7 @@ private:
     std::array<HuffmanTable, 4> m_ac_tables;
     std::vector<BlockTables> m_blocks;
     int m_restart_interval = 0;
+    bool m_skip_ready = false;  // the skip look-ups of the tables in use are built
     EntropyState m_state;
 };
 

@@ -1,5 +1,10 @@
 #include "library/jpeg/huffman_table.h"
 
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 namespace vistrel {
 
 namespace {
@@ -46,11 +51,67 @@ bool HuffmanTable::build(const HuffmanCodes& codes, bool is_dc) {
         code <<= 1;
     }
     m_max_code[17] = 0x7FFFFFFF;  // stops the search for longer codes
-    if (is_dc)
-        m_skip.fill(0);
-    else
-        build_skip();
+    m_skip.fill(0);
+    m_codes = codes;
+    m_is_dc = is_dc;
+    m_skip_ready = is_dc;
     return true;
+}
+
+namespace {
+
+// Skip look-ups made before, by the codes they were made for. The levels of every cache
+// file are written with the same standard tables, so most are made once per process.
+class SkipLookups {
+public:
+    using Lookup = std::array<uint16_t, 1 << HuffmanTable::kSkipBits>;
+
+    bool find(const HuffmanCodes& codes, Lookup& out) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Entry& entry : m_entries)
+            if (same(entry.codes, codes)) {
+                out = *entry.lookup;
+                return true;
+            }
+        return false;
+    }
+
+    void keep(const HuffmanCodes& codes, const Lookup& lookup) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_entries.size() == kKept) m_entries.erase(m_entries.begin());
+        m_entries.push_back({codes, std::make_unique<Lookup>(lookup)});
+    }
+
+private:
+    static constexpr size_t kKept = 8;
+    struct Entry {
+        HuffmanCodes codes;
+        std::unique_ptr<Lookup> lookup;
+    };
+    static bool same(const HuffmanCodes& a, const HuffmanCodes& b) {
+        return a.counts == b.counts && a.symbol_count == b.symbol_count &&
+               std::equal(a.symbols.begin(), a.symbols.begin() + a.symbol_count,
+                          b.symbols.begin());
+    }
+
+    std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+};
+
+SkipLookups& skip_lookups() {
+    static SkipLookups lookups;
+    return lookups;
+}
+
+}  // namespace
+
+void HuffmanTable::prepare_skip() {
+    if (m_skip_ready) return;
+    if (!skip_lookups().find(m_codes, m_skip)) {
+        build_skip();
+        skip_lookups().keep(m_codes, m_skip);
+    }
+    m_skip_ready = true;
 }
 
 int HuffmanTable::code_length_in(uint32_t bits, int used, int& symbol) const {

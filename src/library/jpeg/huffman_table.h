@@ -18,6 +18,8 @@ public:
     // Builds the table; false when the stored table is not a valid prefix code (or, for
     // DC tables, holds a symbol above 15).
     bool build(const HuffmanCodes& codes, bool is_dc);
+    // Builds the skip look-up of an AC table, which only passing over coefficients needs.
+    void prepare_skip();
 
     // Look-up of the next kLookBits bits: code length in the high byte (0 when the code is
     // longer) and the symbol in the low byte.
@@ -57,6 +59,9 @@ private:
     std::array<int32_t, 18> m_max_code{};
     std::array<int32_t, 17> m_offset{};
     std::array<uint8_t, 256> m_symbols{};
+    HuffmanCodes m_codes;  // what the table was built from
+    bool m_is_dc = false;
+    bool m_skip_ready = false;
 };
 
 }  // namespace vistrel

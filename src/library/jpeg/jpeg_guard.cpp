@@ -1,5 +1,6 @@
 #include "library/jpeg/jpeg_guard.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <type_traits>
 
@@ -10,6 +11,8 @@
 namespace vistrel {
 
 namespace {
+
+std::atomic<bool> g_messages_shown{true};
 
 JpegErrorManager& manager_of(j_common_ptr cinfo) {
     return *reinterpret_cast<JpegErrorManager*>(cinfo->err);
@@ -31,11 +34,12 @@ void on_emit_message(j_common_ptr cinfo, int level) {
     if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC ||
         code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION ||
         code == JWRN_ARITH_BAD_CODE)
-        manager.data_damaged = true;
+        manager.data_damaged = manager.data_damaged || !manager.cut_short;
     if (manager.warnings++ == 0 && !manager.quiet) (*cinfo->err->output_message)(cinfo);
 }
 
 void on_output_message(j_common_ptr cinfo) {
+    if (!g_messages_shown) return;
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
     std::fprintf(stderr, "jpeg: %s\n", text);
@@ -76,6 +80,14 @@ bool guarded(j_common_ptr cinfo, Call&& call) {
 }
 
 }  // namespace
+
+void show_jpeg_messages(bool shown) {
+    g_messages_shown = shown;
+}
+
+bool jpeg_messages_shown() {
+    return g_messages_shown;
+}
 
 void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object) {
     jpeg_std_error(&manager.pub);
@@ -131,6 +143,10 @@ bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* wi
     return guarded(common(cinfo), [&] { jpeg_crop_scanline(cinfo, x, width); });
 }
 
+bool guarded_read_coefficients(j_decompress_ptr cinfo, jvirt_barray_ptr** coefficients) {
+    return guarded(common(cinfo), [&] { *coefficients = jpeg_read_coefficients(cinfo); });
+}
+
 bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality) {
     return guarded(common(cinfo), [&] {
         cinfo->image_width = width;
@@ -153,6 +169,18 @@ bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION c
 
 bool guarded_finish_compress(j_compress_ptr cinfo) {
     return guarded(common(cinfo), [&] { jpeg_finish_compress(cinfo); });
+}
+
+bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,
+                                jvirt_barray_ptr* coefficients) {
+    return guarded(common(cinfo), [&] {
+        jpeg_copy_critical_parameters(source, cinfo);
+        cinfo->optimize_coding = TRUE;
+        cinfo->arith_code = FALSE;
+        cinfo->restart_interval = 0;
+        cinfo->restart_in_rows = 0;
+        jpeg_write_coefficients(cinfo, coefficients);
+    });
 }
 
 }  // namespace vistrel

@@ -17,8 +17,15 @@ struct JpegErrorManager {
     void* jump = nullptr;       // the armed guard's jump buffer; null between calls
     int warnings = 0;           // every warning so far
     bool data_damaged = false;  // a warning said the entropy-coded data is broken
+    bool cut_short = false;     // the input ended before the picture did (set by the source);
+                                // what the decoder then warns about is not damage
     bool quiet = false;         // when set, nothing is written to standard error
 };
+
+// Whether libjpeg's warnings and errors are written to standard error (by default they
+// are), for every object of the process.
+void show_jpeg_messages(bool shown);
+bool jpeg_messages_shown();
 
 // Fills in libjpeg's standard routines and ours; call before creating the object.
 void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object);
@@ -34,6 +41,8 @@ bool guarded_read_scanlines(j_decompress_ptr cinfo, JSAMPARRAY rows, JDIMENSION 
                             JDIMENSION* done);
 bool guarded_skip_scanlines(j_decompress_ptr cinfo, JDIMENSION count, JDIMENSION* skipped);
 bool guarded_crop_scanline(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* width);
+// jpeg_read_coefficients: every scan of the picture, gathered as quantised coefficients.
+bool guarded_read_coefficients(j_decompress_ptr cinfo, jvirt_barray_ptr** coefficients);
 
 // jpeg_set_defaults and jpeg_set_quality for RGB input of the given size.
 bool guarded_set_defaults(j_compress_ptr cinfo, JDIMENSION width, JDIMENSION height, int quality);
@@ -41,6 +50,10 @@ bool guarded_start_compress(j_compress_ptr cinfo);
 bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                              JDIMENSION* done);
 bool guarded_finish_compress(j_compress_ptr cinfo);
+// Sets up `cinfo` to write the coefficients `source` read as one sequential scan coded
+// with Huffman tables made for them (jpeg_copy_critical_parameters, jpeg_write_coefficients).
+bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,
+                                jvirt_barray_ptr* coefficients);
 
 // Raises a library error from inside a callback (a data source or destination); it
 // returns through the guard of the call that is running.

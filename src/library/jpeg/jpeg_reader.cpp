@@ -2,6 +2,8 @@
 
 #include <jerror.h>
 
+#include <vector>
+
 #include "library/jpeg/jpeg_guard.h"
 
 // libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
@@ -23,6 +25,8 @@ constexpr int kMaxScans = 1000;
 // Coefficient memory for multi-scan pictures (a 100-megapixel progressive picture needs
 // about 300 MB).
 constexpr long kMaxMemory = 512L << 20;
+// A picture cut short shows when this much of its entropy-coded data is there.
+constexpr uint64_t kLeastData = 16;
 
 // The data source: reads the stream through a 4096-byte buffer, from a position of its
 // own so that others may read the same stream in between.
@@ -31,6 +35,7 @@ struct StreamSource {
     InputStream* stream;
     uint64_t next_read;  // stream position of the next refill
     int64_t unread;      // input bytes not yet delivered to the library
+    bool ended = false;  // the input is used up; the library reads a made-up end marker
     JOCTET buffer[kBufferSize];
 };
 
@@ -42,11 +47,22 @@ void init_source(j_decompress_ptr cinfo) {
     source_of(cinfo).pub.bytes_in_buffer = 0;
 }
 
+// The end of the input before the end of the picture: the library is handed an end of
+// image marker, so that it finishes the picture with what it has (the rest grey).
+constexpr JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
 boolean fill_input_buffer(j_decompress_ptr cinfo) {
     StreamSource& src = source_of(cinfo);
     size_t got = 0;
     if (src.stream->seek(src.next_read)) got = src.stream->read(src.buffer, kBufferSize);
-    if (got == 0) return FALSE;  // suspension: the caller sees a failed step
+    if (got == 0) {
+        reinterpret_cast<JpegErrorManager*>(cinfo->err)->cut_short = true;
+        src.ended = true;
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src.pub.next_input_byte = kEndOfImage;
+        src.pub.bytes_in_buffer = sizeof kEndOfImage;
+        return TRUE;
+    }
     src.next_read += got;
     src.unread -= static_cast<int64_t>(got);
     src.pub.next_input_byte = src.buffer;
@@ -80,7 +96,7 @@ void on_progress(j_common_ptr cinfo) {
     auto* progress = reinterpret_cast<Progress*>(cinfo->progress);
     const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
-        std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
+        if (jpeg_messages_shown()) std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
         abandon_jpeg_call(cinfo);
     }
     if (progress->stop && *progress->stop && (*progress->stop)()) abandon_jpeg_call(cinfo);
@@ -100,6 +116,19 @@ boolean decode_mcu_from_source(j_decompress_ptr cinfo, JBLOCKROW* data) {
 
 }  // namespace
 
+void cmyk_to_rgb(const uint8_t* cmyk, uint8_t* rgb, int count, bool inverted) {
+    // Each channel is (255 - ink) * (255 - black) / 255, rounded; inverted pictures store
+    // 255 - ink already.
+    const int flip = inverted ? 0 : 255;
+    for (int i = 0; i < count; ++i, cmyk += 4, rgb += 3) {
+        const int black = flip ^ cmyk[3];
+        for (int c = 0; c < 3; ++c) {
+            const int product = (flip ^ cmyk[c]) * black + 128;
+            rgb[c] = static_cast<uint8_t>((product + (product >> 8)) >> 8);
+        }
+    }
+}
+
 struct JpegReader::State {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager errors;
@@ -107,6 +136,9 @@ struct JpegReader::State {
     Progress progress{};
     uint64_t input_size = 0;
     uint64_t header_size = 0;
+    jvirt_barray_ptr* coefficients = nullptr;
+    std::vector<uint8_t> ink;  // a CMYK row, before it becomes RGB
+    bool inverted = false;     // CMYK stored inverted (pictures with an Adobe marker)
     bool created = false;
 
     ~State() {
@@ -173,6 +205,16 @@ bool JpegReader::is_sequential_huffman() const {
     return !c.progressive_mode && !c.arith_code && c.data_precision == 8;
 }
 
+bool JpegReader::is_cmyk() const {
+    const J_COLOR_SPACE space = m_state->cinfo.jpeg_color_space;
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+bool JpegReader::is_copyable_to_baseline() const {
+    const jpeg_decompress_struct& c = m_state->cinfo;
+    return (c.progressive_mode || c.arith_code) && c.data_precision == 8;
+}
+
 uint64_t JpegReader::header_size() const {
     return m_state->header_size;
 }
@@ -188,11 +230,16 @@ bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = static_cast<unsigned>(scale);
     if (fast) s.cinfo.dct_method = JDCT_IFAST;
-    s.cinfo.out_color_space = JCS_RGB;
+    // libjpeg turns YCCK into CMYK; CMYK becomes RGB here, row by row.
+    const bool cmyk = is_cmyk();
+    s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    s.inverted = cmyk && s.cinfo.saw_Adobe_marker;
     s.progress.stop = stop;
     bool started = false;
-    m_started =
-        guarded_start_decompress(&s.cinfo, &started) && started && s.cinfo.output_components == 3;
+    m_started = guarded_start_decompress(&s.cinfo, &started) && started &&
+                s.cinfo.output_components == (cmyk ? 4 : 3);
+    if (m_started && cmyk) s.ink.resize(4 * size_t(s.cinfo.output_width));
+    m_cropped_width = output_width();
     s.progress.stop = nullptr;
     if (!m_started) m_ok = false;
     return m_started;
@@ -212,13 +259,14 @@ bool JpegReader::read_row(uint8_t* rgb) {
     if (!m_started) return false;
     State& s = *m_state;
     if (s.cinfo.output_scanline >= s.cinfo.output_height) return false;
-    JSAMPROW row = rgb;
+    JSAMPROW row = s.ink.empty() ? rgb : s.ink.data();
     JDIMENSION done = 0;
     if (!guarded_read_scanlines(&s.cinfo, &row, 1, &done) || done != 1) {
         m_started = false;
         m_ok = false;
         return false;
     }
+    if (!s.ink.empty()) cmyk_to_rgb(s.ink.data(), rgb, m_cropped_width, s.inverted);
     return true;
 }
 
@@ -234,6 +282,7 @@ bool JpegReader::crop(int& x, int& width) {
     }
     x = static_cast<int>(first);
     width = static_cast<int>(count);
+    m_cropped_width = width;
     return true;
 }
 
@@ -261,13 +310,42 @@ bool JpegReader::take_mcus_from(McuSource& source) {
     return true;
 }
 
+bool JpegReader::read_coefficients(const StopTest* stop) {
+    if (!m_ok || m_started) return false;
+    State& s = *m_state;
+    s.progress.stop = stop;
+    jvirt_barray_ptr* arrays = nullptr;
+    const bool read = guarded_read_coefficients(&s.cinfo, &arrays) && arrays;
+    s.progress.stop = nullptr;
+    m_started = true;  // the picture is read; no rows follow
+    if (!read) {
+        m_ok = false;
+        return false;
+    }
+    s.coefficients = arrays;
+    return true;
+}
+
+jvirt_barray_control** JpegReader::coefficients() const {
+    return m_state->coefficients;
+}
+
 bool JpegReader::data_damaged() const {
     return m_state->errors.data_damaged;
 }
 
+bool JpegReader::cut_short() const {
+    return m_state->errors.cut_short;
+}
+
+bool JpegReader::holds_image_data() const {
+    return m_ok && (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
+}
+
 uint64_t JpegReader::unconsumed() const {
     const StreamSource& src = m_state->source;
-    return src.pub.bytes_in_buffer + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
+    const uint64_t buffered = src.ended ? 0 : src.pub.bytes_in_buffer;
+    return buffered + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
 }
 
 jpeg_decompress_struct* JpegReader::handle() {

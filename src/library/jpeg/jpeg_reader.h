@@ -9,6 +9,7 @@
 #include "platform/file_stream.h"
 
 struct jpeg_decompress_struct;
+struct jvirt_barray_control;
 
 namespace vistrel {
 
@@ -49,10 +50,15 @@ public:
     int restart_interval() const;
     // Whether the picture is one baseline-style scan: sequential, Huffman-coded, 8-bit.
     bool is_sequential_huffman() const;
+    // Whether the picture is progressive or arithmetic-coded with 8 bits per sample: one a
+    // lossless baseline copy (write_baseline_copy) would make followable by our decoder.
+    bool is_copyable_to_baseline() const;
     // Bytes the header took: where the entropy-coded data of the first scan begins.
     uint64_t header_size() const;
     // Whether the colours are YCbCr or grey, the two our own decoder converts.
     bool is_ycc_or_grey() const;
+    // Whether the picture is CMYK or YCCK; its rows still come out as RGB.
+    bool is_cmyk() const;
 
     // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
     // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
@@ -73,8 +79,19 @@ public:
     // the source must follow the picture's one scan. False (nothing changed) for pictures
     // of more than one scan or not Huffman-coded.
     bool take_mcus_from(McuSource& source);
-    // Whether the library has warned that the entropy-coded data is broken.
+    // In place of start: reads every scan of the picture as quantised coefficients, kept
+    // until the reader goes. `stop` (when given) is asked between scans and rows.
+    bool read_coefficients(const StopTest* stop = nullptr);
+    // What read_coefficients read (libjpeg's arrays, one per component); null before.
+    jvirt_barray_control** coefficients() const;
+    // Whether the library has warned that the entropy-coded data is broken (not counting
+    // what it says once the input has ended).
     bool data_damaged() const;
+    // Whether the input ended before the picture did; the library then finishes the
+    // picture with what it has, the rest of it grey.
+    bool cut_short() const;
+    // False for a picture cut short before its image data (or with only a few bytes of it).
+    bool holds_image_data() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.
     uint64_t unconsumed() const;
 
@@ -86,7 +103,12 @@ private:
     std::unique_ptr<State> m_state;
     bool m_ok = false;
     bool m_started = false;
+    int m_cropped_width = 0;  // pixels in each row read
 };
+
+// Turns `count` CMYK pixels into RGB; `inverted` when the picture stores 255 - ink (those
+// with an Adobe marker).
+void cmyk_to_rgb(const uint8_t* cmyk, uint8_t* rgb, int count, bool inverted);
 
 // Whether libjpeg read the same picture as our layout parser: size, components, sampling,
 // restart interval and where the data begins, for a single sequential Huffman-coded scan.

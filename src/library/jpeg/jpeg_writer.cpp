@@ -3,6 +3,7 @@
 #include <jerror.h>
 
 #include "library/jpeg/jpeg_guard.h"
+#include "library/jpeg/jpeg_reader.h"
 
 namespace vistrel {
 
@@ -55,18 +56,28 @@ struct JpegWriter::State {
     }
 };
 
-JpegWriter::JpegWriter(OutputStream& output, int width, int height, int quality)
-    : m_state(std::make_unique<State>()) {
-    State& s = *m_state;
+namespace {
+
+// Creates the compression object writing to `output`; false when that fails.
+bool set_up(JpegWriter::State& s, OutputStream& output) {
     install_error_manager(s.errors, *reinterpret_cast<jpeg_common_struct*>(&s.cinfo));
-    if (!guarded_create_compress(&s.cinfo)) return;
+    if (!guarded_create_compress(&s.cinfo)) return false;
     s.created = true;
-    if (!output.is_open() || width <= 0 || height <= 0) return;
+    if (!output.is_open()) return false;
     s.destination.pub.init_destination = init_destination;
     s.destination.pub.empty_output_buffer = empty_output_buffer;
     s.destination.pub.term_destination = term_destination;
     s.destination.stream = &output;
     s.cinfo.dest = &s.destination.pub;
+    return true;
+}
+
+}  // namespace
+
+JpegWriter::JpegWriter(OutputStream& output, int width, int height, int quality)
+    : m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    if (!set_up(s, output) || width <= 0 || height <= 0) return;
     m_ok = guarded_set_defaults(&s.cinfo, static_cast<JDIMENSION>(width),
                                 static_cast<JDIMENSION>(height), quality) &&
            guarded_start_compress(&s.cinfo);
@@ -88,6 +99,14 @@ bool JpegWriter::finish() {
     State& s = *m_state;
     m_ok = s.cinfo.next_scanline == s.cinfo.image_height && guarded_finish_compress(&s.cinfo);
     return m_ok;
+}
+
+bool write_baseline_copy(JpegReader& reader, OutputStream& output) {
+    if (!reader.coefficients()) return false;
+    JpegWriter::State s;
+    return set_up(s, output) &&
+           guarded_write_coefficients(reader.handle(), &s.cinfo, reader.coefficients()) &&
+           guarded_finish_compress(&s.cinfo);
 }
 
 }  // namespace vistrel

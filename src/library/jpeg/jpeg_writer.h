@@ -8,6 +8,8 @@
 
 namespace vistrel {
 
+class JpegReader;
+
 class JpegWriter {
 public:
     // Sets up a full compression (all tables written) of width x height RGB pixels with the
@@ -24,10 +26,17 @@ public:
     // Ends the picture and writes what is buffered; false when that fails or rows are missing.
     bool finish();
 
-private:
+    // libjpeg's object with its destination (jpeg_writer.cpp).
     struct State;
+
+private:
     std::unique_ptr<State> m_state;
     bool m_ok = false;
 };
+
+// Writes the picture `reader` read as coefficients (read_coefficients) to `output` as one
+// sequential scan with Huffman tables made for it: the same pixels, losslessly, in the form
+// our decoder follows. False when the library fails or the stream takes fewer bytes.
+bool write_baseline_copy(JpegReader& reader, OutputStream& output);
 
 }  // namespace vistrel

@@ -19,7 +19,10 @@ bool LevelRecords::assign(std::vector<uint8_t> bytes, const JpegLayout& layout,
     if (!layout.ok() || layout.mcus_per_row < 1 || layout.mcu_rows < 1) return false;
     const int step = record_step(layout.mcu_width);
     const int per_row = (layout.mcus_per_row + step - 1) / step;
-    if (bytes.size() != size_t(per_row) * size_t(layout.mcu_rows) * kResumeRecordSize) return false;
+    const size_t row_bytes = size_t(per_row) * kResumeRecordSize;
+    if (bytes.empty() || bytes.size() % row_bytes != 0 ||
+        bytes.size() > row_bytes * size_t(layout.mcu_rows))
+        return false;
     uint64_t previous = data_size;
     for (size_t at = 0; at < bytes.size(); at += kResumeRecordSize) {
         const ResumeRecord record = ResumeRecord::load(&bytes[at]);

@@ -139,6 +139,18 @@ bool RegionDecoder::decode_row(const LevelRecords& records, const LevelBytes& le
     return true;
 }
 
+// What libjpeg shows where a picture cut short has no data: every sample at the middle
+// value, which is grey.
+void RegionDecoder::fill_missing_row(const McuSpan& span, int mcu_row) {
+    for (size_t c = 0; c < m_planes.size(); ++c) {
+        Plane& plane = m_planes[c];
+        const int height = c == 0 ? m_layout->mcu_height : 8;
+        const size_t first = size_t(mcu_row - span.first_row) * size_t(height) * size_t(plane.width);
+        std::fill_n(plane.samples.begin() + ptrdiff_t(first), size_t(height) * size_t(plane.width),
+                    uint8_t(128));
+    }
+}
+
 void RegionDecoder::convert(const Rect& region, Pixel* out, int pitch) {
     const int width = region.right - region.left;
     const Plane& luma = m_planes[0];
@@ -182,8 +194,12 @@ bool RegionDecoder::decode(const LevelRecords& records, const LevelBytes& level,
         plane.samples.resize(size_t(plane.width) *
                              size_t((span.last_row - span.first_row + 1) * mcu_height));
     }
-    for (int row = span.first_row; row <= span.last_row; ++row)
-        if (!decode_row(records, level, span, row)) return false;
+    for (int row = span.first_row; row <= span.last_row; ++row) {
+        if (row >= records.rows())
+            fill_missing_row(span, row);
+        else if (!decode_row(records, level, span, row))
+            return false;
+    }
     convert(region, out, pitch);
     return true;
 }

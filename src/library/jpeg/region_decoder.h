@@ -67,6 +67,8 @@ private:
     McuSpan span_of(const Rect& region) const;
     bool decode_row(const LevelRecords& records, const LevelBytes& level, const McuSpan& span,
                     int mcu_row);
+    // Grey samples for an MCU row a picture cut short does not hold.
+    void fill_missing_row(const McuSpan& span, int mcu_row);
     // Transforms the blocks of one MCU into the planes; its luminance only when `luma`.
     void place_blocks(int mcu_column, int mcu_row, bool luma);
     void convert(const Rect& region, Pixel* out, int pitch);

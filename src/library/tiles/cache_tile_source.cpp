@@ -78,11 +78,16 @@ Size CacheTileSource::stored_level_size(int level) const {
 
 bool CacheTileSource::load(Level& level) {
     const int e = level.e;
-    InputStream& stream = e == 0 ? *m_picture : *m_cache;
+    // Full size is the picture file itself, or its baseline copy when the cache holds one.
+    const bool from_picture = e == 0 && !m_header.has_copy();
+    InputStream& stream = from_picture ? *m_picture : *m_cache;
     level.bytes = {&stream, 0, m_file_size};
     if (e > 0)
         level.bytes = {&stream, m_header.levels[e].jpeg_offset,
                        uint64_t(m_header.levels[e].jpeg_offset) + m_header.levels[e].jpeg_size};
+    else if (!from_picture)
+        level.bytes = {&stream, m_header.copy_offset,
+                       uint64_t(m_header.copy_offset) + m_header.copy_size};
     const uint64_t size = level.bytes.end - level.bytes.start;
     const Size expected = stored_level_size(m_levels - e);
     StreamWindow window(stream, level.bytes.start, size);
@@ -108,7 +113,11 @@ bool CacheTileSource::load(Level& level) {
     const int step = record_step(level.layout.mcu_width);
     const uint64_t expected_size = uint64_t((level.layout.mcus_per_row + step - 1) / step) *
                                    uint64_t(level.layout.mcu_rows) * kResumeRecordSize;
-    if (records_size != expected_size || size < level.layout.data_offset) return false;
+    // The picture itself may be cut short: its records then end after its last whole row.
+    const uint64_t row_size = expected_size / uint64_t(level.layout.mcu_rows);
+    const bool whole = e == 0 ? records_size <= expected_size && records_size % row_size == 0
+                              : records_size == expected_size;
+    if (!whole || size < level.layout.data_offset) return false;
     std::vector<uint8_t> bytes(records_size);
     if (!m_cache->seek(m_header.levels[e].records_offset) ||
         m_cache->read(bytes.data(), bytes.size()) != bytes.size())

@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 
@@ -17,6 +19,7 @@
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/orientation.h"
 #include "platform/path_parts.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
 #include "support/test_support.h"
@@ -54,6 +57,10 @@ TEST_F(CacheTest, NamesFromSizeAndLocalTime) {
     EXPECT_EQ(cache_file_name(path, m_dir.u16()),
               m_dir.u16() + u"/!vistrelcache/1234564281357.250000");
     EXPECT_EQ(cache_file_name(from_utf8(m_dir.file("missing.jpg")), drive()), u"");
+    // From a size and time read elsewhere (a folder's listing), the same name.
+    EXPECT_EQ(cache_file_part(123456, int64_t(timegm(&when)) * 1000000000 + 250000000),
+              u"1234564281357.250000");
+    EXPECT_EQ(cache_file_part(7, -1), u"71231235959.999000");  // just before 1970
     tzset();
 }
 
@@ -95,7 +102,8 @@ TEST_F(CacheTest, FailuresLeaveTheEmptyMarker) {
     options.width = 300;
     options.height = 200;
     const std::vector<uint8_t> jpeg = test::make_jpeg(options);
-    const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
+    // Cut before its image data: nothing to show.
+    const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + 100);
     const std::vector<std::u16string> bad{
         picture("text.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'}),
         picture("cut.jpg", cut),
@@ -106,10 +114,13 @@ TEST_F(CacheTest, FailuresLeaveTheEmptyMarker) {
         EXPECT_TRUE(is_failed_thumbnail(cache_file_name(path, drive())));
         EXPECT_FALSE(load_thumbnail(path, drive()));
     }
-    // A stop request fails the build the same way.
+    // A stop request leaves nothing at all, so the picture is queued again.
     const std::u16string good = picture("good.jpg", jpeg);
     EXPECT_FALSE(build_cache_file(good, drive(), [] { return true; }));
-    EXPECT_TRUE(is_failed_thumbnail(cache_file_name(good, drive())));
+    EXPECT_FALSE(fs::exists(to_utf8(cache_file_name(good, drive()))));
+    for (const auto& entry : fs::directory_iterator(m_dir.path() / "!vistrelcache"))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
+            << "left behind: " << entry.path();
     EXPECT_TRUE(build_cache_file(good, drive(), {}));
     EXPECT_FALSE(is_failed_thumbnail(cache_file_name(good, drive())));
     // A picture that is gone has no cache name, and nothing is made for it.
@@ -201,6 +212,70 @@ TEST_F(CacheTest, CleanUpRemovesOnlyStaleFilesInsideARealFolder) {
     fs::create_directory_symlink(other.path(), linked_drive.path() / "!vistrelcache");
     EXPECT_EQ(remove_stale_cache_files(linked_drive.u16(), {}), 0);
     EXPECT_TRUE(fs::exists(other.file("precious")));
+}
+
+// A progressive picture's cache file holds its baseline copy; pictures whose scans are
+// damaged, that change during the build, or whose copy does not fit on the disk never
+// leave a copy that passes as valid.
+TEST_F(CacheTest, BaselineCopiesAreWholeOrAbsent) {
+    JpegOptions options;
+    options.width = 1200;
+    options.height = 800;
+    options.progressive = true;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    const std::u16string path = picture("p.jpg", jpeg);
+    ASSERT_TRUE(build_cache_file(path, drive(), {}));
+    const std::u16string name = cache_file_name(path, drive());
+    CacheReport report = inspect_cache_file(name, path);
+    ASSERT_TRUE(report.valid) << report.problem;
+    ASSERT_TRUE(report.header.has_copy());
+    const uint64_t with_copy = file_info(name).size;
+
+    // The copy does not fit: the file is built without it.
+    fs::remove(to_utf8(name));
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = with_copy - report.header.copy_size / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool built = build_cache_file(path, drive(), {});
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(built);
+    report = inspect_cache_file(name, path);
+    EXPECT_TRUE(report.valid) << report.problem;
+    EXPECT_FALSE(report.header.has_copy());
+
+    // The picture is replaced while it is being copied: nothing valid is left under
+    // either name.
+    fs::remove_all(m_dir.path() / "!vistrelcache");
+    bool replaced = false;
+    EXPECT_FALSE(build_cache_file(path, drive(), [&] {
+        if (!replaced) test::write_bytes(m_dir.file("p.jpg"), test::make_jpeg(JpegOptions{}));
+        replaced = true;
+        return false;
+    }));
+    EXPECT_FALSE(is_cache_file_valid(name));
+    EXPECT_FALSE(is_cache_valid(path, drive()));
+    for (const auto& entry : fs::directory_iterator(m_dir.path() / "!vistrelcache"))
+        EXPECT_EQ(entry.file_size(), 0u) << entry.path();
+
+    // Damaged scans: a valid cache file or the marker, never a crash.
+    uint32_t noise = 11;
+    for (int trial = 0; trial < 12; ++trial) {
+        std::vector<uint8_t> bytes = jpeg;
+        for (int i = 0; i < 6; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            bytes[600 + (noise >> 8) % (bytes.size() - 602)] = uint8_t(noise >> 24);
+        }
+        const std::u16string damaged = picture("d" + std::to_string(trial) + ".jpg", bytes);
+        if (build_cache_file(damaged, drive(), {})) {
+            const CacheReport check = inspect_cache_file(cache_file_name(damaged, drive()), damaged);
+            EXPECT_TRUE(check.valid) << check.problem;
+        } else {
+            EXPECT_TRUE(is_failed_thumbnail(cache_file_name(damaged, drive())));
+        }
+    }
 }
 
 TEST_F(CacheTest, EveryRealPhotoGetsAValidCacheOrTheMarker) {

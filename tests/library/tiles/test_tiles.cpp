@@ -178,20 +178,146 @@ TEST_F(TileTest, EveryOrientationShowsThePictureTurned) {
 
 // Pictures our decoder does not follow have no records for the full-size level: its tiles
 // come from libjpeg, cropped, and the reduced levels (which the cache made) from records.
-TEST_F(TileTest, PicturesWithoutRecordsShowThroughLibjpeg) {
-    for (const bool progressive : {true, false}) {
+// Progressive and arithmetic-coded pictures get a baseline copy in their cache file, and
+// their full-size tiles resume from its records with libjpeg's own pixels.
+TEST_F(TileTest, ProgressiveAndArithmeticPicturesResumeFromTheirCopy) {
+    for (const auto& [progressive, arithmetic, components] :
+         {std::tuple{true, false, 3}, {false, true, 3}, {true, true, 3}, {true, false, 1}}) {
+        SCOPED_TRACE(testing::Message() << progressive << arithmetic << components);
         JpegOptions options = sized(900, 530);
         options.progressive = progressive;
-        options.arithmetic = !progressive;
+        options.arithmetic = arithmetic;
+        options.components = components;
         const std::vector<uint8_t> jpeg = test::make_jpeg(options);
-        const std::u16string path = cached(progressive ? "p.jpg" : "a.jpg", jpeg);
+        const std::u16string path = cached("p.jpg", jpeg);
         CacheTileSource source(path, drive());
         ASSERT_TRUE(source.open());
-        EXPECT_FALSE(source.uses_records(source.levels()));
-        EXPECT_TRUE(source.uses_records(0));
+        EXPECT_TRUE(source.uses_records(source.levels()));
         const test::DecodedPicture full = test::assemble_level(source, source.levels());
         EXPECT_EQ(full.rgb, test::as_shown(test::decode_jpeg(jpeg), 1).rgb);
         expect_levels_match(path, jpeg);
+        fs::remove_all(m_dir.path() / "!vistrelcache");
+    }
+}
+
+// A cache file written before baseline copies existed (the file ends with the thumbnail)
+// still gives every tile, the full-size ones through libjpeg.
+TEST_F(TileTest, CacheFilesWithoutACopyStillShow) {
+    JpegOptions options = sized(900, 530);
+    options.progressive = true;
+    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+    const std::u16string path = cached("p.jpg", jpeg);
+    std::vector<uint8_t> cache = test::read_bytes(cache_of(path));
+    MemoryStream stream(cache);
+    CacheHeader header;
+    ASSERT_TRUE(header.read(stream, cache.size()));
+    ASSERT_TRUE(header.has_copy());
+    cache.resize(header.copy_offset);
+    test::write_bytes(cache_of(path), cache);
+    CacheTileSource source(path, drive());
+    ASSERT_TRUE(source.open());
+    EXPECT_FALSE(source.uses_records(source.levels()));
+    EXPECT_EQ(test::assemble_level(source, source.levels()).rgb,
+              test::as_shown(test::decode_jpeg(jpeg), 1).rgb);
+}
+
+// The progressive, grey and restart variants of the photo corpus: full-size tiles are
+// libjpeg's decode of the picture, pixel for pixel.
+TEST_F(TileTest, DerivedPhotosAtFullSizeAreLibjpegsPixels) {
+    VISTREL_REQUIRE_PHOTOS();
+    const std::vector<fs::path> files = test::photo_files("derived");
+    if (files.empty()) GTEST_SKIP() << "no derived photos";
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.string());
+        const std::vector<uint8_t> bytes = test::read_bytes(file.string());
+        const std::u16string path = cached(file.filename().string(), bytes);
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        EXPECT_TRUE(source.uses_records(source.levels()));
+        const test::DecodedPicture full = test::assemble_level(source, source.levels());
+        EXPECT_EQ(full.rgb, test::as_shown(test::decode_jpeg(bytes), source.orientation()).rgb);
+    }
+}
+
+// CMYK and YCCK pictures, with and without the Adobe marker that says the ink is stored
+// inverted, show their colours at every level.
+TEST_F(TileTest, CmykPicturesShowTheirColoursAtEveryLevel) {
+    const int width = 640, height = 400;
+    // Ink (C, M, Y, K) of the four quadrants and the colours they make.
+    const std::array<std::array<int, 4>, 4> inks{{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 200, 200, 0},
+                                                  {40, 40, 40, 100}}};
+    auto colour = [](int ink, int black) { return (255 - ink) * (255 - black) / 255; };
+    for (const auto& [ycck, adobe, progressive] : {std::tuple{false, false, false},
+                                                   {false, true, false},
+                                                   {true, true, false},
+                                                   {true, true, true}}) {
+        SCOPED_TRACE(testing::Message() << ycck << adobe << progressive);
+        std::vector<uint8_t> cmyk(size_t(width) * height * 4);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    const int ink = inks[(y >= height / 2) * 2 + (x >= width / 2)][c];
+                    cmyk[(size_t(y) * width + x) * 4 + c] = uint8_t(adobe ? 255 - ink : ink);
+                }
+        const std::u16string path =
+            cached("c.jpg", test::encode_cmyk(cmyk, width, height, ycck, adobe, progressive));
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        for (int level = 0; level <= source.levels(); ++level) {
+            const test::DecodedPicture shown = test::assemble_level(source, level);
+            ASSERT_TRUE(shown.ok);
+            for (int q = 0; q < 4; ++q) {
+                const int x = shown.width / 4 + (q % 2) * shown.width / 2;
+                const int y = shown.height / 4 + (q / 2) * shown.height / 2;
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(shown.rgb[(size_t(y) * shown.width + x) * 3 + c],
+                                colour(inks[q][c], inks[q][3]), 12)
+                        << "level " << level << " quadrant " << q << " channel " << c;
+            }
+        }
+        fs::remove_all(m_dir.path() / "!vistrelcache");
+    }
+}
+
+// A picture cut short shows what it holds, grey below: its full-size tiles are libjpeg's
+// decode of the cut file except at most the MCU row where the data ends.
+TEST_F(TileTest, CutPicturesShowWhatTheyHold) {
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        JpegOptions options = sized(1000, 700);
+        options.progressive = progressive;
+        const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 5);
+        const std::u16string path = cached("cut.jpg", cut);
+        CacheTileSource source(path, drive());
+        ASSERT_TRUE(source.open());
+        EXPECT_TRUE(source.uses_records(source.levels()));
+        const test::DecodedPicture tiles = test::assemble_level(source, source.levels());
+        const test::DecodedPicture reference = test::as_shown(test::decode_jpeg(cut), 1);
+        ASSERT_EQ(tiles.rgb.size(), reference.rgb.size());
+        const size_t row_bytes = size_t(tiles.width) * 3;
+        int differing = 0;
+        for (int y = 0; y < tiles.height; ++y)
+            differing += !std::equal(tiles.rgb.begin() + ptrdiff_t(y * row_bytes),
+                                     tiles.rgb.begin() + ptrdiff_t((y + 1) * row_bytes),
+                                     reference.rgb.begin() + ptrdiff_t(y * row_bytes));
+        if (!progressive) {
+            // The MCU row where the data ends, and a pixel row each side that its chroma
+            // reaches.
+            EXPECT_LE(differing, 18);
+            // The last row is grey.
+            const uint8_t* last = &tiles.rgb[(tiles.height - 1) * row_bytes];
+            for (size_t i = 0; i < row_bytes; ++i)
+                EXPECT_EQ(last[i], last[i % 3]);
+        }
+        // The reduced levels are made from libjpeg's pixels of the cut picture.
+        for (int level = 0; level < source.levels(); ++level) {
+            const test::DecodedPicture reduced = test::assemble_level(source, level);
+            const std::vector<uint8_t> bytes =
+                test::cache_level_bytes(cache_of(path), cut, source.levels() - level);
+            EXPECT_EQ(reduced.rgb, test::as_shown(test::decode_jpeg(bytes), 1).rgb);
+        }
+        fs::remove_all(m_dir.path() / "!vistrelcache");
     }
 }
 
