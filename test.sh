@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and builds Vistrel, then runs every test through ctest.
-#   ./test.sh              the Release build and the whole suite
+#   ./test.sh              the Release build and the whole suite but the long random sessions
+#   ./test.sh --all        the same with the long random sessions
 #   ./test.sh --sanitize   the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #                          (build-asan/), then the threaded parts under ThreadSanitizer
 #                          (build-tsan/); every report halts the test that made it
@@ -19,14 +20,22 @@ run_ctest() {
   "${run[@]}"
 }
 
+# The long random sessions over the photo corpus run from scripts/monkey.sh (and with
+# --all here): with the viewer open they wait out each step's settle time.
+long_sessions='^Monkey\.(Sessions|ASeed)'
+
 if [ "${1:-}" != "--sanitize" ]; then
   ./scripts/setup.sh
-  run_ctest "${VISTREL_BUILD_DIR:-build}"
+  if [ "${1:-}" = "--all" ]; then
+    run_ctest "${VISTREL_BUILD_DIR:-build}"
+  else
+    run_ctest "${VISTREL_BUILD_DIR:-build}" -E "$long_sessions"
+  fi
   exit 0
 fi
 
 # The tests of the threaded parts: photo library and its worker, tile renderer, active-object
-# scheduler and threads, single-instance hand-over.
+# scheduler and threads, single-instance hand-over, random sessions of the whole program.
 threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance'
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
@@ -38,14 +47,14 @@ VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInf
 # A real window loads the desktop's libraries (the bus, the GL driver), whose own
 # allocations outlive the program: leaks are checked everywhere else.
 window_tests='OpensARealWindow'
-run_ctest build-asan -E "$window_tests"
+run_ctest build-asan -E "$window_tests|$long_sessions"
 ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests"
 
 # ThreadSanitizer builds only the test programs it runs.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SANITIZE=thread \
   -DVISTREL_BENCH=OFF >/dev/null
 tsan_targets=()
-for t in test_library test_shell test_platform test_screens test_app vistrel vistrel-tool; do
+for t in test_library test_shell test_platform test_screens test_app test_monkey vistrel vistrel-tool; do
   if ninja -C build-tsan -t targets all 2>/dev/null | grep -q "^$t:"; then tsan_targets+=("$t"); fi
 done
 cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"

@@ -3,12 +3,17 @@
 # report fatal) into build-fuzz/ and runs each for SECONDS (default 600) from its seed
 # corpus, one after another, then prints the runs and findings per target.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
+#   scripts/fuzz.sh --monkey STEPS [SEED...]   long random sessions instead (scripts/monkey.sh)
 # Inputs found go to build-fuzz/findings/<target>/ (crash-*, leak-*, timeout-*); the grown
 # corpus to build-fuzz/corpus/<target>/. fuzz/corpus/ holds only the hand-made seeds and
 # minimised findings named after what they found: copy a finding there by hand, with a
 # regression test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = "--monkey" ]; then
+  shift
+  exec scripts/monkey.sh "$@"
+fi
 seconds=${1:-600}
 shift || true
 

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "shell/application.h"
 #include "shell/game_base.h"
 #include "shell/idle_probes.h"
+#include "shell/monkey.h"
 #include "shell/script.h"
 #include "skin/properties.h"
 #include "skin/skin_choice.h"
@@ -34,6 +36,10 @@
 namespace {
 
 using namespace vistrel;
+
+// Set once an interrupt or termination arrived: a random session does not start the
+// program again after it.
+std::atomic<bool> g_interrupted{false};
 
 // Turns an interrupt or termination into a close request of the window, from a thread of
 // its own, so that the program shuts down in order.
@@ -57,6 +63,7 @@ private:
         for (;;) {
             int signal = 0;
             if (sigwait(&m_signals, &signal) != 0 || signal == SIGUSR1) return;
+            g_interrupted = true;
             WindowMessage message;
             message.kind = MessageKind::Close;
             m_window.post_message(std::move(message));
@@ -99,7 +106,8 @@ ScreenInfo screen_of(Window& window) {
     return ScreenInfo{size.w, size.h, window.profile().dpi, window.system_orientation()};
 }
 
-int run(const AppOptions& options) {
+// `monkey`, when given, plays a random session instead of a script.
+int run(const AppOptions& options, MonkeyPlayer* monkey) {
     // A broken installation is named at once; the program goes on with what it has.
     if (const std::string problem = data_folder_problem(); !problem.empty())
         std::fprintf(stderr, "vistrel: %s\n", problem.c_str());
@@ -127,6 +135,7 @@ int run(const AppOptions& options) {
         }
         player = std::make_unique<ScriptPlayer>(std::move(script));
     }
+    if (monkey) player = std::make_unique<ScriptPlayer>(Script{});
     // A script runs on a simulated clock, so it gives the same frames on any machine.
     std::unique_ptr<Clock> clock;
     if (player)
@@ -208,6 +217,7 @@ int run(const AppOptions& options) {
                 album.open_path(command_line);
         });
     trace() << tick_count() << "WinMain 7\n";
+    if (monkey) monkey->attach(application, *player);
     if (player) {
         player->set_dumper([&application] { return dump_screens(application); });
         application.window_part().set_script(player.get());
@@ -231,5 +241,17 @@ int main(int argc, char** argv) {
         std::fputs(vistrel::options_usage(), stdout);
         return 0;
     }
-    return run(options);
+    if (options.monkey.steps == 0) return run(options, nullptr);
+    // The program ended before the random session did (its exit entry, say): it starts
+    // again, as the user would start it, until every step has been played.
+    std::unique_ptr<vistrel::MonkeyPlayer> monkey =
+        vistrel::MonkeyPlayer::open(options.monkey, error);
+    if (!monkey) {
+        std::fprintf(stderr, "vistrel: %s\n", error.c_str());
+        return 1;
+    }
+    int status = 0;
+    while (status == 0 && !g_interrupted && monkey->start_again())
+        status = run(options, monkey.get());
+    return monkey->finish() ? status : 1;
 }

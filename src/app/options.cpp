@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
@@ -13,6 +14,16 @@ bool parse_int(const std::string& text, int low, int high, int& value) {
         if (c < '0' || c > '9') return false;
     value = std::atoi(text.c_str());
     return value >= low && value <= high;
+}
+
+bool parse_count(const std::string& text, uint64_t high, uint64_t& value) {
+    if (text.empty() || text.size() > 10) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    return value <= high;
 }
 
 bool parse_size(const std::string& text, int& width, int& height) {
@@ -39,6 +50,10 @@ const char* options_usage() {
            "  --orientation N     the system shows the screen turned by N quarter turns (0..3)\n"
            "  --headless          no window: draw off-screen (for scripts and tests)\n"
            "  --script FILE       run the steps of FILE on a simulated clock, then end\n"
+           "  --monkey SEED       play a random session from SEED (0..4294967295) on a simulated\n"
+           "                      clock, then end; the same seed plays the same steps\n"
+           "  --steps N           the random session's number of steps (1..1000000000)\n"
+           "  --monkey-log FILE   where the random session writes its steps (default: stderr)\n"
            "  --framebuffer DEV   show frames on a Linux frame buffer such as /dev/fb0\n"
            "  --slideshow PATH    show the pictures of the folder PATH (or from the picture PATH\n"
            "                      on) as a slide show\n"
@@ -47,6 +62,7 @@ const char* options_usage() {
 }
 
 bool parse_options(const std::vector<std::string>& args, AppOptions& options, std::string& error) {
+    bool seeded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -84,6 +100,23 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             }
         } else if (a == "--script") {
             if (!value(options.script)) return false;
+        } else if (a == "--monkey") {
+            uint64_t seed = 0;
+            if (!value(v)) return false;
+            if (!parse_count(v, UINT32_MAX, seed)) {
+                error = "--monkey takes a seed from 0 to 4294967295";
+                return false;
+            }
+            options.monkey.seed = uint32_t(seed);
+            seeded = true;
+        } else if (a == "--steps") {
+            if (!value(v)) return false;
+            if (!parse_count(v, 1000000000, options.monkey.steps) || options.monkey.steps == 0) {
+                error = "--steps takes a number from 1 to 1000000000";
+                return false;
+            }
+        } else if (a == "--monkey-log") {
+            if (!value(options.monkey.log)) return false;
         } else if (a == "--framebuffer") {
             if (!value(options.profile.framebuffer)) return false;
         } else if (a == "--slideshow") {
@@ -108,6 +141,14 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
     }
     if (!options.slideshow.empty() && !options.path.empty()) {
         error = "give either PATH or --slideshow PATH";
+        return false;
+    }
+    if (seeded != (options.monkey.steps > 0) || (!seeded && !options.monkey.log.empty())) {
+        error = "--monkey, --steps and --monkey-log go together";
+        return false;
+    }
+    if (seeded && !options.script.empty()) {
+        error = "--monkey and --script exclude each other";
         return false;
     }
     return true;

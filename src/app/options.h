@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/window.h"
+#include "shell/monkey.h"
 
 namespace vistrel {
 
@@ -19,6 +20,8 @@ struct AppOptions {
     bool help = false;
     // A folder to open as its album, or a picture to open in its album; empty for none.
     std::string path;
+    // A random session (--monkey SEED --steps N [--monkey-log FILE]): steps 0 for none.
+    MonkeyOptions monkey;
 };
 
 // False with a message on a wrong command line.

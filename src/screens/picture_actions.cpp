@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "screens/image_viewer.h"
+#include "shell/monkey.h"
 #include "skin/skin_errors.h"
 
 namespace vistrel {
@@ -205,6 +206,9 @@ bool ImageViewer::delete_current() {
         m_tiles.restart(1, size());
         return false;
     }
+    // A random session logs what it deleted, so that its check knows the picture went on
+    // purpose.
+    MonkeyPlayer::note("deleted " + to_utf8(expand_path(picture)));
     LibraryEvent event;
     event.picture_ready = false;
     event.refresh = true;

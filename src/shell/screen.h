@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "render/bitmap.h"
 #include "render/geometry.h"
@@ -65,6 +66,11 @@ public:
     // must be worked out again.
     virtual bool dirty() const = 0;
     virtual bool layout_pending() const = 0;
+
+    // Where input lands now: the rectangles (client coordinates) of the screen's parts that
+    // take a tap at this moment, visible and enabled. Random sessions aim at them. None by
+    // default.
+    virtual std::vector<Rect> input_rects() const { return {}; }
 };
 
 }  // namespace vistrel

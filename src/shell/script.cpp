@@ -306,6 +306,11 @@ void ScriptPlayer::pump(GameBase& game) {
             continue;
         }
         if (m_cursor >= m_script.steps.size()) {
+            ScriptStep made;
+            if (m_source && m_source(made)) {
+                execute(game, made, now);
+                continue;
+            }
             execute(game, ScriptStep{}, now);  // the end is a quit
             break;
         }
@@ -326,7 +331,7 @@ void ScriptPlayer::step_drag(GameBase& game, uint32_t now) {
     if (elapsed >= drag.amount) {
         window.native_pointer(MessageKind::PointerMove, drag.to);
         window.native_pointer(MessageKind::ButtonUp, drag.to);
-        m_drag = nullptr;
+        m_drag.reset();
         return;
     }
     const double t = double(elapsed) / drag.amount;
@@ -352,7 +357,7 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Drag:
             window.native_pointer(MessageKind::ButtonDown, step.from);
-            m_drag = &step;
+            m_drag = step;
             m_drag_start = now;
             m_wait_until = now + std::min(kDragStepMs, step.amount);
             break;

@@ -59,10 +59,14 @@ class ScriptPlayer {
 public:
     // Describes the screens on the stack for the step `dump`.
     using Dumper = std::function<std::string()>;
+    // Gives the step after the script's last, made up when it is due; false ends the session.
+    using StepSource = std::function<bool(ScriptStep&)>;
     static constexpr uint32_t kDefaultSettleMs = 10000;
 
     explicit ScriptPlayer(Script script) : m_script(std::move(script)) {}
     void set_dumper(Dumper dumper) { m_dumper = std::move(dumper); }
+    // Steps to play once the script's own have run out (a random session plays only these).
+    void set_source(StepSource source) { m_source = std::move(source); }
 
     // Performs every step that is due now.
     void pump(GameBase& game);
@@ -86,8 +90,9 @@ private:
     std::optional<uint32_t> m_wait_until;
     std::optional<uint64_t> m_frames_until;
     std::optional<uint32_t> m_next_due;
+    StepSource m_source;
     // The drag under way.
-    const ScriptStep* m_drag = nullptr;
+    std::optional<ScriptStep> m_drag;
     uint32_t m_drag_start = 0;
     // The settle under way: its real-time deadline and the idle checks passed in a row.
     std::optional<std::chrono::steady_clock::time_point> m_settle_until;

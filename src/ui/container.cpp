@@ -71,6 +71,15 @@ bool Container::takes_input(Element* element) const {
     return element->effectively_visible() && element->effectively_enabled();
 }
 
+std::vector<Rect> Container::input_rects() const {
+    std::vector<Rect> rects;
+    for (Element* element : m_interactive) {
+        if (!takes_input(element) || element->width() <= 0 || element->height() <= 0) continue;
+        rects.push_back(element->rect());
+    }
+    return rects;
+}
+
 bool Container::still_interactive(Element* element) const {
     return std::find(m_interactive.begin(), m_interactive.end(), element) != m_interactive.end();
 }

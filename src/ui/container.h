@@ -36,6 +36,8 @@ public:
     VisibilityAnimation* animation() override { return Element::animation(); }
     bool dirty() const override { return Element::dirty(); }
     bool layout_pending() const override { return Element::layout_pending(); }
+    // The elements that take input and are visible and enabled now, in registration order.
+    std::vector<Rect> input_rects() const override;
 
     // --- Elements that take input ---
     void add_interactive(Element* element);

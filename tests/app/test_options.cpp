@@ -63,5 +63,25 @@ TEST(Options, SlideShowFromTheCommandLine) {
     }
 }
 
+TEST(Options, RandomSession) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse_options(
+        {"--monkey", "4294967295", "--steps", "12", "--monkey-log", "m.log", "--headless"}, o,
+        error))
+        << error;
+    EXPECT_EQ(o.monkey.seed, 4294967295u);
+    EXPECT_EQ(o.monkey.steps, 12u);
+    EXPECT_EQ(o.monkey.log, "m.log");
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--monkey", "4294967296", "--steps", "1"},
+                                               {"--monkey", "1", "--steps", "1000000001"},
+                                               {"--monkey", "1x", "--steps", "1"},
+                                               {"--monkey-log", "m.log"}}) {
+        AppOptions other;
+        EXPECT_FALSE(parse_options(bad, other, error)) << bad[1];
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

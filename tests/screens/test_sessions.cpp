@@ -68,7 +68,7 @@ TEST(AlbumScreen, StoredFolderListShowsItsAlbumsBeforeAnySearch) {
 TEST(AlbumScreen, AnAlbumWhoseKeyPictureIsDamagedShowsBad) {
     AppSession session;
     const std::vector<std::string> pictures = session.add_pictures("Broken", 2);
-    write_file(pictures[0], std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    write_file(pictures[0], std::string("\xFF\xD8\xFF\xE0 not a picture"));
     const std::u16string folder = u"%my_documents%/Broken/";
     ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"),
                              {{u"%my_documents%/", folder, folder + u"p000.jpg", 2}}));
@@ -129,7 +129,8 @@ TEST(FolderScreen, OpenedAlbumFillsItsGrid) {
     session.add_pictures("Trip", 9);
     const std::string before = std::string(kStart) + kSearch;
     ASSERT_EQ(session.run(before + "dump " + session.file("a.txt")), 0);
-    const DumpLine& album = session.dump("a.txt").get("", "AlbumElement");
+    const Dump albums = session.dump("a.txt");
+    const DumpLine& album = albums.get("", "AlbumElement");
     ASSERT_EQ(session.run(before + tap_at(album) + "settle 10000\ndump " + session.file("f.txt")),
               0);
     const Dump dump = session.dump("f.txt");
@@ -200,7 +201,8 @@ TEST(AlbumScreen, MenuLanguagePickChangesEveryText) {
                                 "Cancel=Abbrechen", "Language=Sprache", "MainMenu=Hauptmenue"});
     const std::string open_menu = std::string(kStart) + "tap 15 15\nsettle 3000\n";
     ASSERT_EQ(session.run(open_menu + "dump " + session.file("m1.txt")), 0);
-    const DumpLine* language = session.dump("m1.txt").with_text("Language");
+    const Dump menu = session.dump("m1.txt");
+    const DumpLine* language = menu.with_text("Language");
     ASSERT_NE(language, nullptr);
     const std::string open_languages = open_menu + tap_at(*language) + "settle 3000\n";
     ASSERT_EQ(session.run(open_languages + "dump " + session.file("m2.txt")), 0);
