@@ -231,6 +231,14 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Interrupts and terminations wait for the signal bridge's sigwait: every thread the
+    // program starts (the single-instance listener, the library's worker, SDL's own) inherits
+    // this mask, so none of them can take the signal and end the process out of order.
+    sigset_t close_signals;
+    sigemptyset(&close_signals);
+    sigaddset(&close_signals, SIGINT);
+    sigaddset(&close_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &close_signals, nullptr);
     vistrel::AppOptions options;
     std::string error;
     if (!vistrel::parse_options({argv + 1, argv + argc}, options, error)) {
