@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app_session.h"
@@ -86,6 +87,22 @@ TEST(Program, ShotsShowTheScreenInEveryOrientation) {
     ASSERT_EQ(session.run("settle 8000\nshot " + session.file("again.png") + "\n"), 0);
     EXPECT_EQ(test::read_file_bytes(session.file("o0.png")),
               test::read_file_bytes(session.file("again.png")));
+}
+
+// The same program in a real window, where there is a desktop (the tests run under
+// xvfb-run without one).
+TEST(Program, OpensARealWindowWhenADesktopIsThere) {
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        GTEST_SKIP() << "no desktop (run under xvfb-run to check the window)";
+    AppSession session;
+    const std::string shot = session.file("window.png");
+    std::vector<std::string> args = session.command("settle 8000\nshot " + shot + "\n", {});
+    args.erase(std::find(args.begin(), args.end(), "--headless"));
+    ASSERT_EQ(run_process(args), 0);
+    int width = 0, height = 0;
+    ASSERT_TRUE(png_size(shot, width, height));
+    EXPECT_EQ(width, 240);
+    EXPECT_EQ(height, 320);
 }
 
 std::string stat_line(const std::string& stats, const std::string& name) {
