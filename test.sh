@@ -53,9 +53,11 @@ ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests
 # ThreadSanitizer builds only the test programs it runs.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SANITIZE=thread \
   -DVISTREL_BENCH=OFF >/dev/null
+all_targets=$(ninja -C build-tsan -t targets all)
 tsan_targets=()
-for t in test_library test_shell test_platform test_screens test_app test_monkey vistrel vistrel-tool; do
-  if ninja -C build-tsan -t targets all 2>/dev/null | grep -q "^$t:"; then tsan_targets+=("$t"); fi
+for t in test_library test_library_cache test_library_tiles test_shell test_platform \
+         test_screens test_screens_viewer test_app vistrel vistrel-tool; do
+  if grep -q "^$t:" <<<"$all_targets"; then tsan_targets+=("$t"); fi
 done
 cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"
 run_ctest build-tsan -R "$threaded"
