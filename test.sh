@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Sets up and builds Vistrel, then runs every test through ctest.
-#   ./test.sh              the Release build and the whole suite but the long random sessions
-#   ./test.sh --all        the same with the long random sessions
+#   ./test.sh              the Release build and the whole suite
 #   ./test.sh --sanitize   the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #                          (build-asan/), then the threaded parts under ThreadSanitizer
 #                          (build-tsan/); every report halts the test that made it
@@ -20,17 +19,9 @@ run_ctest() {
   "${run[@]}"
 }
 
-# The long random sessions over the photo corpus run from scripts/monkey.sh (and with
-# --all here): with the viewer open they wait out each step's settle time.
-long_sessions='^Monkey\.(Sessions|ASeed)'
-
 if [ "${1:-}" != "--sanitize" ]; then
   ./scripts/setup.sh
-  if [ "${1:-}" = "--all" ]; then
-    run_ctest "${VISTREL_BUILD_DIR:-build}"
-  else
-    run_ctest "${VISTREL_BUILD_DIR:-build}" -E "$long_sessions"
-  fi
+  run_ctest "${VISTREL_BUILD_DIR:-build}"
   exit 0
 fi
 
@@ -47,7 +38,7 @@ VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInf
 # A real window loads the desktop's libraries (the bus, the GL driver), whose own
 # allocations outlive the program: leaks are checked everywhere else.
 window_tests='OpensARealWindow'
-run_ctest build-asan -E "$window_tests|$long_sessions"
+run_ctest build-asan -E "$window_tests"
 ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests"
 
 # ThreadSanitizer builds only the test programs it runs.

@@ -83,6 +83,7 @@ for seed in "${seeds[@]}"; do
   status=0
   VISTREL_DOCUMENTS=$(cd "$run/documents" && pwd) HOME=$run/home XDG_CONFIG_HOME=$run/home/config \
     XDG_DATA_HOME=$run/home/data XDG_RUNTIME_DIR=$run/home VISTREL_SETTINGS=$run/home/settings.reg \
+    VISTREL_STATE=$PWD/$run/home/state \
     VISTREL_CARDS= PATH="$(cd "$work/stubs" && pwd):$PATH" timeout -k 30 $((steps / 5 + 900)) \
     "$program" --headless --screen 240x320 --dpi 96 --monkey "$seed" --steps "$steps" \
     --monkey-log "$log" 2>"$run/stderr.txt" || status=$?

@@ -87,10 +87,12 @@ std::u16string data_folder() {
 
 std::u16string locate_state_folder(const std::u16string& app_folder,
                                    const std::u16string& data_folder) {
+    // Only absolute folders count; relative ones are ignored.
+    const char* chosen = std::getenv("VISTREL_STATE");
+    if (chosen && chosen[0] == '/') return from_file_name(chosen);
     const fs::path app = native(app_folder);
     if (!app_folder.empty() && app_folder == data_folder && holds_data(app) && writable(app))
         return app_folder;
-    // Only an absolute XDG_STATE_HOME counts; a relative one is ignored.
     const char* state = std::getenv("XDG_STATE_HOME");
     if (state && state[0] == '/') return from_file_name(std::string(state) + "/vistrel");
     const char* home = std::getenv("HOME");

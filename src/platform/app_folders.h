@@ -16,8 +16,9 @@ std::u16string data_folder();
 std::u16string locate_data_folder(const std::u16string& app_folder);
 
 // The folder for the files the program writes for its user (the folder list), the
-// expansion of "%state_path%": the program's folder when it holds its own data and can be
-// written (a build folder), else $XDG_STATE_HOME/vistrel, else ~/.local/state/vistrel.
+// expansion of "%state_path%": $VISTREL_STATE when it is absolute, else the program's folder
+// when it holds its own data and can be written (a build folder), else
+// $XDG_STATE_HOME/vistrel, else ~/.local/state/vistrel.
 // Computed once; the folder is not created here.
 std::u16string state_folder();
 // The same choice for a given program folder and data folder, from the environment now.

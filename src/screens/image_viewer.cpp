@@ -199,7 +199,9 @@ void ImageViewer::back() {
 
 bool ImageViewer::is_idle() const {
     if (!m_open) return true;  // a closed viewer keeps nobody waiting
-    if (m_scroll_direction != 0 || dirty()) return false;
+    // Drawing is not asked here: the screen's redraw flag tells it, and a viewer under a
+    // message box stays marked for drawing until it is shown again.
+    if (m_scroll_direction != 0) return false;
     for (ZoomImage* view : m_views)
         if (view && view->moving()) return false;
     return m_tiles.idle();

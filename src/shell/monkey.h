@@ -9,7 +9,7 @@
 // settle, a comment naming the step, then its script lines.
 //
 //   # monkey: seed S, N steps
-//   settle 2000
+//   settle 40000
 //   # step K: tap on input 3 of 12     (or tap, double tap, long press, drag, fling, key,
 //   tap X Y                             key held, rotate, wait)
 //   wait 80
@@ -73,7 +73,9 @@ public:
     };
     static constexpr int kStallSeconds = 60;
     static constexpr int kStallStatus = 3;
-    static constexpr int kSettleMs = 2000;
+    // The real time a settle waits for background work (a large picture's cache under a
+    // sanitizer), below the hang watch's minute.
+    static constexpr int kSettleMs = 40000;
 
     // Opens the log; null with a message when it cannot be written.
     static std::unique_ptr<MonkeyPlayer> open(const MonkeyOptions& options, std::string& error);

@@ -11,8 +11,10 @@
 //   shot FILE.png                the frame as the user sees it, as a PNG file
 //   rotate N                     turn the device to orientation N (0..3)
 //   dump FILE                    the element trees of the screens on the stack, as text
-//   settle [MS]                  wait in real time, at most MS (default 10000), until the
-//                                background work is done and nothing moves on screen
+//   settle [MS]                  wait until the background work is done (in real time, at
+//                                most MS, default 10000) and then until nothing moves on
+//                                screen (at most kSettleDrawMs of simulated time, for
+//                                animations without end)
 //   stats FILE                   frame and memory figures, one "name: value unit" a line
 //   quit                         end the session (it also ends after the last step)
 //
@@ -57,6 +59,9 @@ bool load_script(const std::string& path, Script& script, std::string& error);
 
 class ScriptPlayer {
 public:
+    // How long a settle lets the screen draw, in simulated time, once the background work
+    // is done: an animation that never ends does not hold the session.
+    static constexpr uint32_t kSettleDrawMs = 2000;
     // Describes the screens on the stack for the step `dump`.
     using Dumper = std::function<std::string()>;
     // Gives the step after the script's last, made up when it is due; false ends the session.
@@ -94,9 +99,12 @@ private:
     // The drag under way.
     std::optional<ScriptStep> m_drag;
     uint32_t m_drag_start = 0;
-    // The settle under way: its real-time deadline and the idle checks passed in a row.
+    // The settle under way: its real-time deadline, the idle checks passed in a row, and the
+    // simulated time drawn with the background work done.
     std::optional<std::chrono::steady_clock::time_point> m_settle_until;
     int m_idle_checks = 0;
+    uint32_t m_settle_tick = 0;
+    uint32_t m_settle_drawing_ms = 0;
     uint64_t m_settle_steps = 0;  // frame steps and frames drawn at the last check
     uint64_t m_settle_drawn = 0;
     Dumper m_dumper;

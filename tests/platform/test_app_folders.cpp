@@ -46,6 +46,9 @@ TEST(AppFolders, StateInTheBuildFolderElseInTheUsersStateFolder) {
         test::ScopedEnv no_home("HOME", std::nullopt);
         EXPECT_EQ(locate_state_folder(bin, share), bin);
     }
+    // A chosen folder comes first, even for a build folder.
+    test::ScopedEnv chosen("VISTREL_STATE", dir.file("chosen"));
+    EXPECT_EQ(locate_state_folder(app, app), from_utf8(dir.file("chosen")));
 }
 
 }  // namespace
