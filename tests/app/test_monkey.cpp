@@ -100,9 +100,8 @@ public:
     fs::path documents() const { return m_root.path() / "documents"; }
     fs::path stubs() const { return m_root.path() / "stubs"; }
 
-    // Plays a session with the settings and lists of a private home.
-    SessionResult play(uint32_t seed, int steps, const std::string& screen = "240x320",
-                       const std::string& dpi = "96") const {
+    // Runs the program with `options` in a private home over this folder; its exit status.
+    int run(const std::vector<std::string>& options) const {
         const std::string home = (m_root.path() / "home").string();
         fs::create_directories(home);
         test::ScopedEnv docs("VISTREL_DOCUMENTS", documents().string());
@@ -116,11 +115,18 @@ public:
         test::ScopedEnv pictures("XDG_PICTURES_DIR", std::nullopt);
         const char* path = std::getenv("PATH");
         test::ScopedEnv helpers("PATH", stubs().string() + ":" + (path ? path : "/usr/bin:/bin"));
+        std::vector<std::string> args{VISTREL_PROGRAM, "--headless"};
+        args.insert(args.end(), options.begin(), options.end());
+        return run_process(args);
+    }
+
+    // Plays a session.
+    SessionResult play(uint32_t seed, int steps, const std::string& screen = "240x320",
+                       const std::string& dpi = "96") const {
         const std::string log = m_root.file("monkey" + std::to_string(seed) + ".log");
         SessionResult result;
-        result.status = run_process({VISTREL_PROGRAM, "--headless", "--screen", screen, "--dpi",
-                                     dpi, "--monkey", std::to_string(seed), "--steps",
-                                     std::to_string(steps), "--monkey-log", log});
+        result.status = run({"--screen", screen, "--dpi", dpi, "--monkey", std::to_string(seed),
+                             "--steps", std::to_string(steps), "--monkey-log", log});
         result.log = test::read_file_bytes(log);
         std::smatch m;
         static const std::regex summary("# monkey: played ([0-9]+) steps, peak memory ([0-9]+) kB");
@@ -210,11 +216,9 @@ TEST(Monkey, ASeedPlaysTheSameStepsAgain) {
     EXPECT_EQ(first_difference(steps, steps_of(second, again)), "");
     EXPECT_NE(steps, steps_of(folder.play(78, 300), folder));
     // The log is a script: the steps play again through --script.
-    const std::string script = (folder.documents().parent_path() / "again.txt").string();
+    const std::string script = (again.documents().parent_path() / "again.txt").string();
     test::write_file(script, first.log.substr(0, first.log.find("# monkey: played")));
-    EXPECT_EQ(run_process({VISTREL_PROGRAM, "--headless", "--screen", "240x320", "--dpi", "96",
-                           "--script", script}),
-              0);
+    EXPECT_EQ(again.run({"--screen", "240x320", "--dpi", "96", "--script", script}), 0);
 }
 
 TEST(Monkey, BadSessionOptionsFail) {
