@@ -279,4 +279,16 @@ void full_decode(const std::vector<uint8_t>& jpeg) {
     });
 }
 
+void read_coefficients(const std::vector<uint8_t>& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_read_coefficients(&cinfo);
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+}
+
 }  // namespace vistrel::bench

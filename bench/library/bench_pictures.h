@@ -36,6 +36,8 @@ std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg);
 
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);
+// libjpeg-turbo's entropy decoding alone: every scan read as coefficients.
+void read_coefficients(const std::vector<uint8_t>& jpeg);
 
 // libjpeg-turbo's decode of the region [x, x + width) x [y, y + height) alone, with the
 // fast integer IDCT: jpeg_crop_scanline to the region's columns, jpeg_skip_scanlines to its

@@ -18,7 +18,10 @@
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
 #include "library/cache/thumbnail.h"
+#include "library/jpeg/byte_source.h"
+#include "library/jpeg/jpeg_layout.h"
 #include "library/jpeg/orientation.h"
+#include "library/jpeg/scan_recorder.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
@@ -141,6 +144,47 @@ void BM_CacheBuildRealPhotos(benchmark::State& state) {
     if (!built) state.SkipWithError("a cache build failed");
 }
 
+// Our entropy decoder over each real photo's scan, every block decoded (as the cache build
+// does for libjpeg), against libjpeg's reading of the same coefficients, in the same run.
+void BM_EntropyDecodeRealPhotos(benchmark::State& state) {
+    std::vector<std::vector<uint8_t>> pictures;
+    for (const char* folder : {"cameras", "large"})
+        for (const std::string& photo : bench::photo_files(folder)) {
+            std::ifstream in(photo, std::ios::binary);
+            pictures.emplace_back(std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>());
+        }
+    if (pictures.empty()) {
+        state.SkipWithError("no photos");
+        return;
+    }
+    constexpr size_t kBlocks = EntropyDecoder::kMaxBlocksInMcu;
+    std::vector<int16_t> blocks(64 * kBlocks);
+    std::vector<int16_t*> pointers;
+    for (size_t b = 0; b < kBlocks; ++b)
+        pointers.push_back(&blocks[64 * b]);
+    std::vector<ResumeRecord> records;
+    for (auto _ : state) {
+        double ours = 0, theirs = 0;
+        for (const std::vector<uint8_t>& picture : pictures) {
+            MemoryStream stream(picture);
+            const JpegLayout layout = read_jpeg_layout(stream);
+            if (!layout.ok()) continue;
+            ours += cost_of([&] {
+                        SpanSource source(picture.data(), picture.size(), size_t(layout.data_offset));
+                        ScanRecorder recorder(layout, source, layout.data_offset, picture.size());
+                        records.clear();
+                        while (recorder.ok() && !recorder.finished())
+                            recorder.decode_next(pointers.data(), records);
+                    }, 5).cpu;
+            theirs += cost_of([&] { bench::read_coefficients(picture); }, 5).cpu;
+        }
+        state.SetIterationTime(ours);
+        state.counters["libjpeg_ms"] = theirs * 1e3;
+        state.counters["x_libjpeg"] = ours / theirs;
+    }
+}
+
 void BM_LoadThumbnail(benchmark::State& state) {
     const std::string file = bench::large_picture_file(3);
     const std::u16string picture = from_utf8(file);
@@ -177,6 +221,7 @@ BENCHMARK(BM_CacheBuildInStep)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheBuildRealPhotos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EntropyDecodeRealPhotos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadOrientation)->Unit(benchmark::kMicrosecond);
 
