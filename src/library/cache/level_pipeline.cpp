@@ -29,14 +29,15 @@ void LevelPipeline::stop() {
         m_failed = m_failed || !m_full.empty();  // rows left over: the levels are unfinished
         m_full.clear();
     }
-    m_changed.notify_all();
+    m_work.notify_all();
+    m_room.notify_all();
     if (m_thread.joinable()) m_thread.join();
 }
 
 uint8_t* LevelPipeline::next_row() {
     if (!m_filling) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_free.empty() || m_failed; });
+        m_room.wait(lock, [this] { return !m_free.empty() || m_failed; });
         if (m_free.empty()) return m_batches.front().pixels.data();  // failed: rows go nowhere
         m_filling = m_free.front();
         m_free.pop_front();
@@ -58,12 +59,14 @@ bool LevelPipeline::commit_row() {
 }
 
 void LevelPipeline::hand_over() {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_full.push_back(m_filling);
+        wake = m_full.size() >= kWakeBatches;
     }
     m_filling = nullptr;
-    m_changed.notify_all();
+    if (wake) m_work.notify_one();
 }
 
 void LevelPipeline::run() {
@@ -71,7 +74,7 @@ void LevelPipeline::run() {
         Batch* batch = nullptr;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_full.empty() || m_closed; });
+            m_work.wait(lock, [this] { return !m_full.empty() || m_closed; });
             if (m_full.empty()) break;
             batch = m_full.front();
             m_full.pop_front();
@@ -84,7 +87,7 @@ void LevelPipeline::run() {
             m_free.push_back(batch);
             if (!ok) m_failed = true;
         }
-        m_changed.notify_all();
+        m_room.notify_one();
         if (!ok) break;
     }
 }
@@ -98,11 +101,13 @@ bool LevelPipeline::finish() {
     }
     if (m_filling && m_filling->rows > 0) hand_over();
     {
+        // Whatever waits is the last of it: the thread takes it now.
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_full.empty() || m_failed; });
+        m_work.notify_one();
+        m_room.wait(lock, [this] { return m_full.empty() || m_failed; });
         m_closed = true;
     }
-    m_changed.notify_all();
+    m_work.notify_all();
     if (m_thread.joinable()) m_thread.join();
     if (m_failed) return false;
     return m_chain.finish();

@@ -35,8 +35,11 @@ private:
         std::vector<uint8_t> pixels;
         int rows = 0;
     };
-    static constexpr int kBatchRows = 16;
-    static constexpr int kBatches = 4;
+    static constexpr int kBatchRows = 8;
+    static constexpr int kBatches = 8;
+    // The thread is woken when this many batches wait (or at the end), not for each one:
+    // it works faster than rows come, and every wake-up costs a system call.
+    static constexpr size_t kWakeBatches = 6;
 
     void run();
     void hand_over();  // the current batch to the thread
@@ -49,7 +52,8 @@ private:
     Batch* m_filling = nullptr;
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_work;  // the thread waits for full batches or the end
+    std::condition_variable m_room;  // the caller waits for a free batch or the end
     std::deque<Batch*> m_full;  // waiting for the thread
     std::deque<Batch*> m_free;  // ready for the caller
     bool m_closed = false;      // no more batches will come
