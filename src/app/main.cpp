@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "display/sdl_window.h"
+#include "library/jpeg/jpeg_guard.h"
 #include "library/photo_library.h"
 #include "menu_choices.h"
 #include "message_box.h"
@@ -249,6 +250,9 @@ int main(int argc, char** argv) {
         std::fputs(vistrel::options_usage(), stdout);
         return 0;
     }
+    // What the decoder says of damaged pictures goes to the trace log; the screens show
+    // such pictures as they can.
+    vistrel::show_jpeg_messages(false);
     if (options.monkey.steps == 0) return run(options, nullptr);
     // The program ended before the random session did (its exit entry, say): it starts
     // again, as the user would start it, until every step has been played.

@@ -23,7 +23,7 @@ struct JpegErrorManager {
 };
 
 // Whether libjpeg's warnings and errors are written to standard error (by default they
-// are), for every object of the process.
+// are) or to the trace log, for every object of the process.
 void show_jpeg_messages(bool shown);
 bool jpeg_messages_shown();
 

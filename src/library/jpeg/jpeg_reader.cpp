@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library/jpeg/jpeg_guard.h"
+#include "platform/trace.h"
 
 // libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
 // interface has had this shape since version 6, and we only replace its MCU method.
@@ -96,7 +97,10 @@ void on_progress(j_common_ptr cinfo) {
     auto* progress = reinterpret_cast<Progress*>(cinfo->progress);
     const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
-        if (jpeg_messages_shown()) std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
+        if (jpeg_messages_shown())
+            std::fprintf(stderr, "jpeg: more than %d scans\n", kMaxScans);
+        else
+            trace() << "jpeg: more than " << kMaxScans << " scans\n";
         abandon_jpeg_call(cinfo);
     }
     if (progress->stop && *progress->stop && (*progress->stop)()) abandon_jpeg_call(cinfo);
