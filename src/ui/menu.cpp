@@ -200,6 +200,11 @@ void Menu::item_clicked(VList&, int index) {
     choose(index);
 }
 
+bool Menu::item_selectable(const VList&, int index) const {
+    return index >= 0 && index < static_cast<int>(m_entries.size()) &&
+           m_entries[static_cast<size_t>(index)].enabled;
+}
+
 std::unique_ptr<Element> Menu::create_item(VList&, int index) {
     if (index < 0 || index >= static_cast<int>(m_entries.size())) return nullptr;
     const MenuItem& entry = m_entries[static_cast<size_t>(index)];

@@ -85,6 +85,7 @@ public:
 private:
     void item_clicked(VList& list, int index) override;
     std::unique_ptr<Element> create_item(VList& list, int index) override;
+    bool item_selectable(const VList& list, int index) const override;
     void build();
     void close();
     // The keys of the buttons inside the selected row; true when taken.

@@ -267,9 +267,25 @@ int VList::first_in_view() const {
 
 void VList::move_selection(int step) {
     if (m_item_count <= 0) return;
-    const int target = m_selected < 0 || m_selected >= m_item_count
-                           ? first_in_view()
-                           : std::clamp(m_selected + step, 0, m_item_count - 1);
+    const auto selectable = [this](int i) {
+        return !m_source || m_source->item_selectable(*this, i);
+    };
+    int target = -1;
+    if (m_selected < 0 || m_selected >= m_item_count) {
+        // The first item in view that can be selected, else the first after it.
+        for (int i = first_in_view(); i < m_item_count && target < 0; ++i)
+            if (selectable(i)) target = i;
+    } else {
+        // The next selectable item that way; at the end the selection stays.
+        const int direction = step < 0 ? -1 : 1;
+        for (int i = m_selected + step; i >= 0 && i < m_item_count; i += direction)
+            if (selectable(i)) {
+                target = i;
+                break;
+            }
+        if (target < 0) target = m_selected;
+    }
+    if (target < 0) return;
     set_selected(target);
     scroll_to(target);
 }

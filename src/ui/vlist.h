@@ -22,6 +22,9 @@ public:
     virtual void item_clicked(VList& list, int index) = 0;
     // A new element for item `index`, or null when the item no longer exists.
     virtual std::unique_ptr<Element> create_item(VList& list, int index) = 0;
+    // Whether the selection of key control may rest on item `index` (a disabled menu
+    // entry may not).
+    virtual bool item_selectable(const VList&, int) const { return true; }
 };
 
 // Item elements that take their content from the source when they come on screen.

@@ -201,7 +201,8 @@ std::string first_difference(const std::string& a, const std::string& b) {
         const bool more_b = bool(std::getline(in_b, line_b));
         if (!more_a && !more_b) return {};
         if (line_a != line_b || more_a != more_b)
-            return "line " + std::to_string(line) + ": \"" + line_a + "\" against \"" + line_b + "\"";
+            return "line " + std::to_string(line) + ": \"" + line_a + "\" against \"" + line_b +
+                   "\"";
     }
 }
 

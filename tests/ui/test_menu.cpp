@@ -124,6 +124,16 @@ TEST_F(MenuTest, AMenuWithNoEntriesIsNotShownAndDisabledEntriesIgnorePresses) {
     menu.choose(2);
     EXPECT_EQ(owner.asked.size(), 2u);
     EXPECT_TRUE(menu.is_open());
+    // Keys pass over it both ways.
+    const auto key = [&](KeyCode code) {
+        app.dispatch_key({code, true, true});
+        app.dispatch_key({code, false, true});
+    };
+    for (KeyCode code : {key::Down, key::Down, key::Down})
+        key(code);
+    EXPECT_EQ(menu.list()->selected(), 3);
+    key(key::Up);
+    EXPECT_EQ(menu.list()->selected(), 1);
 }
 
 TEST_F(MenuTest, TheSameEntriesAgainOnlyRedrawTheRows) {
