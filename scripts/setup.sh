@@ -9,10 +9,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libheif-dev libwebp-dev libgif-dev libjxl-dev libtiff-dev libraw-dev liblcms2-dev zlib1g-dev
+  libinput-dev libudev-dev libdrm-dev
   librsvg2-bin
   clang libclang-rt-14-dev
-  xvfb xauth
-  librsvg2-bin
+  xvfb xauth xdotool imagemagick
+  ccache
 )
 missing=()
 for p in "${packages[@]}"; do
