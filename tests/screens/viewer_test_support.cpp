@@ -3,6 +3,7 @@
 #include "library/cache/cache_builder.h"
 #include "platform/text.h"
 #include "platform/threads.h"
+#include "shell/game_base.h"
 #include "skin_test_support.h"
 #include "ui/element_kinds.h"
 #include "ui_test_support.h"
@@ -137,9 +138,17 @@ void ViewerTest::open(int index) {
 }
 
 void ViewerTest::frame() {
-    clock.advance(40);
-    time += 40;
-    app->update(0.04);
+    frame(40, 0.04);
+}
+
+void ViewerTest::frame(uint32_t milliseconds, double seconds) {
+    clock.advance(milliseconds);
+    time += milliseconds;
+    // The timers that came due run, as the message loop runs them.
+    CActiveScheduler& scheduler = app->window_part().scheduler();
+    scheduler.timed_step();
+    scheduler.process_actives();
+    app->update(seconds);
     if (app->needs_redraw(false)) app->draw_frame(screen);
 }
 
