@@ -318,6 +318,9 @@ void ImageViewer::animate(double seconds) {
 
 void ImageViewer::show_controls() {
     m_controls_seconds = 0;
+    // The properties panel and the bars take turns: on a small screen the panel needs the
+    // room the bars cover.
+    if (m_properties_button) m_properties_button->set_visible(false);
     if (m_controls_visible) return;
     m_controls_visible = true;
     for (Element* group : m_controls) group->set_visible(true);
@@ -536,6 +539,7 @@ void ImageViewer::on_document_refresh(const std::u16string& path) {
 
 void ImageViewer::show_message(const std::u16string& text) {
     m_message = text;
+    hide_controls();
     m_properties_button->set_text(text);
     m_properties_button->set_visible(true);
 }

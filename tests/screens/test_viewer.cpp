@@ -7,6 +7,7 @@
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "render/bmp_file.h"
+#include "ui/old_text.h"
 #include "ui_test_support.h"
 #include "viewer_test_support.h"
 
@@ -24,7 +25,14 @@ TEST_F(ViewerTest, AnOpenedPictureFillsTheScreenAsTheScaledPicture) {
     make_pictures(3, {960, 640});
     open(1);
     EXPECT_EQ(app->top_screen(), viewer.get());
+    // The position and the count, also apart for a skin that lays them out itself.
     EXPECT_EQ(number_text(*viewer), u"2 3");
+    auto text_of = [&](const char16_t* id) {
+        auto* text = dynamic_cast<OldTextElement*>(viewer->find_child(id));
+        return text ? text->text() : u"?";
+    };
+    EXPECT_EQ(text_of(u"#index"), u"2");
+    EXPECT_EQ(text_of(u"#count"), u"3");
     settle();
     const Rect r = viewer->current_view()->picture_rect();
     EXPECT_EQ(r, (Rect{0, 80, 240, 240}));

@@ -36,6 +36,8 @@ node Image { string type node
                node { string type node string id ptrgap } }
         node { string type button string id btnNumText point design_size 60 20
                node { string type oldtext string id "#text" font font "9 0 0 0 Box" }
+               node { string type oldtext string id "#index" font font "9 0 0 0 Box" }
+               node { string type oldtext string id "#count" font font "9 0 0 0 Box" }
                node { string type node string id ptrNumText } }
         node { string type button string id btnPlus point design_size 20 20
                node { string type node string id ptrPlus } }
