@@ -160,7 +160,8 @@ TEST(AlbumScreen, TheLastAlbumEmptiedInTheViewerLeavesTheWarning) {
     // "Delete", then its confirmation (which reads "Delete" too).
     for (const char* entry : {"Delete", "Delete"}) {
         ASSERT_EQ(session.run(script + "dump " + session.file("m.txt"), {pictures[0]}), 0);
-        const DumpLine* line = session.dump("m.txt").with_text(entry);
+        const Dump menu = session.dump("m.txt");
+        const DumpLine* line = menu.with_text(entry);
         ASSERT_NE(line, nullptr) << entry;
         script += tap_at(*line) + "settle 3000\n";
     }

@@ -58,7 +58,8 @@ TEST(ImageViewer, ThePropertiesPanelShowsInsteadOfTheBars) {
     ASSERT_EQ(session.run(script + "dump " + session.file("v.txt"), {pictures[0]}), 0);
     script += tap_at(session.dump("v.txt").get("btnMenu", "button")) + "settle 3000\n";
     ASSERT_EQ(session.run(script + "dump " + session.file("m.txt"), {pictures[0]}), 0);
-    const DumpLine* entry = session.dump("m.txt").with_text("Properties");
+    const Dump menu = session.dump("m.txt");
+    const DumpLine* entry = menu.with_text("Properties");
     ASSERT_NE(entry, nullptr);
     script += tap_at(*entry) + "settle 3000\n";
     ASSERT_EQ(session.run(script + "dump " + session.file("p.txt"), {pictures[0]}), 0);
