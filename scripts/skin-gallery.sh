@@ -41,11 +41,17 @@ text() { "$tool" lang "$language" "$1"; }
 # Sample texts and menu entries, as the screens fill them in: sets the array `extra` for
 # picture $1 (a top-level node, or "Menu-<what>" for the menu node opened on other entries).
 samples() {
-  local size
+  local size date
   size=$(text mbyte)
+  # Wednesday 12 June 2024 in the language's long form.
+  date=$(text LongDate)
+  date=${date//\{weekday\}/$(text DayNames | cut -d, -f4)}
+  date=${date//\{month\}/$(text MonthNames | cut -d, -f6)}
+  date=${date//\{day\}/12}
+  date=${date//\{year\}/2024}
   case $1 in
     Menu) extra=(--menu "MainMenu=Magic4Buttons@MenuElement4Buttons,Language,Skin,Cancel") ;;
-    Menu-language) extra=(--menu "Language=Language#English~English*,Language#German~German,Language#Russian~Russian,Cancel") ;;
+    Menu-language) extra=(--menu "Language=Language#English~English*,Language#French~French,Language#German~German,Language#Russian~Russian,Language#Spanish~Spanish,Cancel") ;;
     Menu-skin) extra=(--menu "Skin=Skin#default*,Skin#light,Cancel") ;;
     Menu-options) extra=(--menu "Options=Delete,Send,Properties,Cancel") ;;
     Menu-send) extra=(--menu "Send=Original~$(text Original) (3.4 $size),Large~$(text Large) (812 $(text kbyte)),Medium~$(text Medium) (240 $(text kbyte)),Small~$(text Small) (71.5 $(text kbyte)),Cancel") ;;
@@ -55,7 +61,7 @@ samples() {
     MenuElementDisabled) extra=(--set "#text=Skin") ;;
     MenuElementRed) extra=(--set "#text=DeleteYes") ;;
     Folder) extra=(--set "btnText=Holidays in Brittany 2024") ;;
-    Image) extra=(--set "btnNumText=7 / 120" --set "btnProperties=$(text Name) : IMG_2041.jpg\n$(text Folder) : ~/Pictures/2024 Bretagne\n$(text Resolution) : 4000x3000\n$(text Size) : 3.4 $size\n$(text Date) : 12.06.2024\n$(text Time) : 18:42") ;;
+    Image) extra=(--set "btnNumText=7 120" --set "#index=7" --set "#count=120" --set "btnProperties=$(text Name) : IMG_2041.jpg\n$(text Folder) : ~/Pictures/2024 Bretagne\n$(text Resolution) : 4000x3000\n$(text Size) : 3.4 $size\n$(text Date) : $date\n$(text Time) : 18:42") ;;
     Message) extra=(--set text=NoMailClient) ;;
     *) extra=() ;;
   esac

@@ -120,7 +120,9 @@ void AlbumScreen::on_resolution_changed() {
 // --- Library events ---
 
 void AlbumScreen::on_library_event(const LibraryEvent& event) {
-    if (event.folders_changed && m_library.get_folders_size() > 0) album_check();
+    // The last album gone (emptied in the viewer, or found empty by the folder screen)
+    // leaves the list empty and the warning shown, as a search that finds nothing does.
+    if (event.folders_changed) show_albums(m_library.get_folders_size());
     if (event.search_complete) {
         m_search_requested = false;
         const int count = m_library.get_folders_size();

@@ -28,15 +28,23 @@ std::u16string placeholder_prefix(const std::u16string& skin_path) {
     return join(folder.empty() ? u"%app_path%/skins/bin" : folder, name);
 }
 
-// The whole level one step in from `zoom`: beyond the level in use (the nearest), at most
-// full size.
+// The next whole level in from `zoom` (from a fractional fit zoom, the whole level above
+// it), at most full size.
 double level_in(const ZoomImage& view, double zoom) {
-    return std::min(std::floor(zoom + 0.5 + kEpsilon) + 1, double(view.max_level()));
+    return std::min(std::floor(zoom + kEpsilon) + 1, double(view.max_level()));
 }
 
-// The whole level one step out, at least the fit zoom.
+// The next whole level out, at least the fit zoom.
 double level_out(const ZoomImage& view, double zoom) {
-    return std::max(std::ceil(zoom - 0.5 - kEpsilon) - 1, view.fit_zoom());
+    return std::max(std::ceil(zoom - kEpsilon) - 1, view.fit_zoom());
+}
+
+// Still, unpressed and at its fit zoom: setting the view up again changes nothing the
+// user sees.
+bool at_rest_fitted(const ZoomImage* view) {
+    if (!view || view->moving() || view->pressed()) return false;
+    return std::abs(view->zoom() - view->fit_zoom()) <= kEpsilon &&
+           std::abs(view->target_zoom() - view->fit_zoom()) <= kEpsilon;
 }
 
 bool contains(const Element& element, const Element* other) {
@@ -184,6 +192,7 @@ void ImageViewer::close() {
     if (!m_open) return;
     m_open = false;
     stop_slide_show();
+    m_tap_timer.stop();
     m_library.remove_listener(this);
     if (Application* app = Application::instance()) {
         if (m_menu) app->remove_screen(&m_menu->container());
@@ -244,12 +253,18 @@ void ImageViewer::place_views() {
 }
 
 void ImageViewer::update_number() {
-    const std::u16string text =
-        to_u16(m_index + 1) + u" / " + to_u16(static_cast<int64_t>(m_pictures.size()));
+    if (!m_number) return;
+    // The element's text is the position and the count separated by a blank; a skin that
+    // lays them out otherwise ("3 / 10") shows them through "#index" and "#count".
+    const std::u16string index = to_u16(m_index + 1);
+    const std::u16string count = to_u16(static_cast<int64_t>(m_pictures.size()));
+    const std::u16string text = index + u" " + count;
     if (auto* button = dynamic_cast<Button*>(m_number))
         button->set_text(text);
-    else if (m_number)
+    else
         m_number->set_text_by_id(m_number->id(), text);
+    m_number->set_text_by_id(u"#index", index);
+    m_number->set_text_by_id(u"#count", count);
 }
 
 // --- The frame ---
@@ -273,10 +288,6 @@ void ImageViewer::animate(double seconds) {
     if (m_tiles.idle_flag() && !m_landscape_box->enabled()) {
         m_landscape_box->set_enabled(true);
         trace() << "Landscape enabled\n";
-    }
-    if (m_tap_seconds >= 0) {
-        m_tap_seconds += seconds;
-        if (m_tap_seconds >= kDoubleTapSeconds) m_tap_seconds = -1;
     }
     if (m_slide_show) {
         m_slide_seconds += seconds;
@@ -307,6 +318,9 @@ void ImageViewer::animate(double seconds) {
 
 void ImageViewer::show_controls() {
     m_controls_seconds = 0;
+    // The properties panel and the bars take turns: on a small screen the panel needs the
+    // room the bars cover.
+    if (m_properties_button) m_properties_button->set_visible(false);
     if (m_controls_visible) return;
     m_controls_visible = true;
     for (Element* group : m_controls) group->set_visible(true);
@@ -470,15 +484,16 @@ void ImageViewer::on_press(ZoomImage&) {
 void ImageViewer::on_tap(ZoomImage& view, Point point) {
     stop_slide_show();
     if (!m_controls_visible) show_controls();
-    if (m_tap_seconds >= 0 && m_tap_seconds < kDoubleTapSeconds) {
-        m_tap_seconds = -1;
+    // A second tap while the first one's timer runs is a double tap.
+    if (m_tap_timer.is_active()) {
+        m_tap_timer.stop();
         const double target = level_in(view, view.target_zoom());
         if (target > view.target_zoom() + kEpsilon &&
             !(m_tiles.state(1) == SlotState::Bad && !m_tiles.direct(1)))
             view.zoom_to(target, point);
         return;
     }
-    m_tap_seconds = 0;
+    m_tap_timer.start(kDoubleTapSeconds);
 }
 
 bool ImageViewer::on_release(ZoomImage& view) {
@@ -500,6 +515,11 @@ void ImageViewer::on_document_refresh(const std::u16string& path) {
     if (!m_open || m_in_reset) return;
     for (int slot = 0; slot < TileRenderer::kSlots; ++slot) {
         if (picture_for(slot) != path) continue;
+        // A slot reading the picture itself shows it already: a reload would lose the
+        // user's zoom and position. Only one still at rest at its fit zoom, where the
+        // reload shows the same view, changes to the cache file, which makes every level
+        // (a picture's smallest levels cannot be decoded from the file).
+        if (m_tiles.direct(slot) && !at_rest_fitted(m_tiles.view(slot))) return;
         // Only a change of the cache file's state is worth a reload (a slot reading the
         // cache file already has nothing to gain).
         const SlotState now = TileRenderer::state_for(path, m_drive);
@@ -519,6 +539,7 @@ void ImageViewer::on_document_refresh(const std::u16string& path) {
 
 void ImageViewer::show_message(const std::u16string& text) {
     m_message = text;
+    hide_controls();
     m_properties_button->set_text(text);
     m_properties_button->set_visible(true);
 }

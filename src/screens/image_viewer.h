@@ -11,6 +11,7 @@
 #include "library/library_event.h"
 #include "screens/tile_renderer.h"
 #include "screens/zoom_image.h"
+#include "shell/active.h"
 #include "skin/picture_reference.h"
 #include "skin/properties.h"
 #include "ui/button.h"
@@ -29,7 +30,8 @@ class ImageViewer final : public Container,
                           private CheckboxListener,
                           private ZoomImageListener,
                           private MenuListener,
-                          private LibraryListener {
+                          private LibraryListener,
+                          private TimerClient {
 public:
     static constexpr int kGap = 20;                  // pixels between neighbours
     static constexpr double kControlsSeconds = 4.0;  // controls hide after this
@@ -103,6 +105,8 @@ private:
     void on_menu_item(Menu& menu, const std::u16string& id, const std::u16string& title,
                       std::vector<MenuItem>& entries) override;
     void on_library_event(const LibraryEvent& event) override;
+    // The double-tap timer ran out: the next tap is a first one again.
+    void on_timer(Timer&) override {}
     void on_document_refresh(const std::u16string& path);
 
     // Builds the screen from the skin; throws the skin errors.
@@ -137,7 +141,6 @@ private:
     bool m_slide_loop = false;
     bool m_controls_visible = true;
     double m_controls_seconds = 0;
-    double m_tap_seconds = -1;  // time since a first tap; -1 when none
     int m_scroll_direction = 0;
     bool m_in_reset = false;
     bool m_broken = false;  // the skin has no viewer
@@ -156,6 +159,7 @@ private:
     std::vector<Element*> m_controls;  // the groups hidden with the controls
     PictureReference m_size_image;
     std::unique_ptr<Menu> m_menu;
+    Timer m_tap_timer{*this};  // runs for kDoubleTapSeconds after a first tap
 };
 
 }  // namespace vistrel

@@ -1,7 +1,5 @@
 #include "screens/picture_actions.h"
 
-#include <langinfo.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "screens/date_text.h"
 #include "screens/image_viewer.h"
 #include "shell/monkey.h"
 #include "skin/skin_errors.h"
@@ -32,31 +31,6 @@ MenuItem item(std::u16string id, std::u16string text = {}) {
 
 std::u16string number(uint64_t value) {
     return to_u16(static_cast<int64_t>(value));
-}
-
-// strftime in the user's LC_TIME locale.
-std::u16string format_time(std::time_t time, bool date) {
-    std::tm local{};
-    if (!localtime_r(&time, &local)) return {};
-    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
-    if (!locale) locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
-    std::string format = date ? "%x" : nl_langinfo_l(T_FMT, locale);
-    if (!date) {
-        // The time of day without seconds.
-        if (const size_t t = format.find("%T"); t != std::string::npos) format.replace(t, 2, "%H:%M");
-        if (const size_t r = format.find("%r"); r != std::string::npos)
-            format.replace(r, 2, "%I:%M %p");
-        if (const size_t s = format.find("%S"); s != std::string::npos) {
-            size_t begin = s;
-            if (begin > 0 && format[begin - 1] != '%' && format[begin - 1] != ' ') --begin;
-            format.erase(begin, s + 2 - begin);
-        }
-        if (format.empty()) format = "%H:%M";
-    }
-    std::array<char, 128> buffer{};
-    const size_t length = strftime_l(buffer.data(), buffer.size(), format.c_str(), &local, locale);
-    if (locale) freelocale(locale);
-    return from_utf8(std::string_view(buffer.data(), length));
 }
 
 bool remove_path(const std::u16string& path) {
@@ -88,29 +62,23 @@ std::u16string size_text(const Properties& properties, uint64_t bytes) {
     return number(m) + u"." + number((bytes % kMega) / 102400) + unit;
 }
 
-std::u16string local_date_text(std::time_t time) {
-    return format_time(time, true);
-}
-
-std::u16string local_time_text(std::time_t time) {
-    return format_time(time, false);
-}
-
 std::u16string properties_text(const Properties& properties, const std::u16string& picture,
                                Size resolution) {
     std::u16string text;
     auto line = [&](const char16_t* key, const std::u16string& value) {
         text += properties.text_for(key) + u" : " + value + u"\n";
     };
-    line(u"Name", file_name_part(picture));
-    line(u"Folder", without_trailing_separator(expand_path(directory_part(picture))));
+    // Names as they can be shown: bytes that are no UTF-8 would break the text.
+    line(u"Name", readable_name(file_name_part(picture)));
+    line(u"Folder",
+         readable_name(without_trailing_separator(expand_path(directory_part(picture)))));
     if (resolution.w != 0 || resolution.h != 0)
         line(u"Resolution", to_u16(resolution.w) + u"x" + to_u16(resolution.h));
     const FileInfo info = file_info(picture);
     if (info.exists) {
         const std::time_t modified = static_cast<std::time_t>(info.modified_ns / 1000000000);
         line(u"Size", size_text(properties, info.size));
-        line(u"Date", local_date_text(modified));
+        line(u"Date", long_date_text(properties, modified));
         line(u"Time", local_time_text(modified));
     }
     return text;
@@ -192,8 +160,8 @@ bool ImageViewer::send_current(int level) {
         if (!m_tiles.save_version(1, file, level)) return false;
     }
     if (send_by_mail(file)) return true;
-    std::u16string text = m_properties.text_for(u"NoMailProgram");
-    if (text == u"NoMailProgram") text = u"No mail program could be started (xdg-email).";
+    std::u16string text = m_properties.text_for(u"NoMailClient");
+    if (text == u"NoMailClient") text = u"No mail program could be started (xdg-email).";
     show_message(text);
     return false;
 }

@@ -4,7 +4,6 @@
 // mail program.
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 
 #include "render/geometry.h"
@@ -17,14 +16,10 @@ namespace vistrel {
 // division and can reach 10.
 std::u16string size_text(const Properties& properties, uint64_t bytes);
 
-// The date (the locale's date format) and the time of day without seconds of `time` in
-// local time, formatted for the user's LC_TIME locale.
-std::u16string local_date_text(std::time_t time);
-std::u16string local_time_text(std::time_t time);
-
 // Lines "<Name> : value\n" for the picture's name, folder, resolution (left out when
-// `resolution` is empty), size, date and time (the last three left out when the file
-// cannot be found).
+// `resolution` is empty), size, date (long_date_text) and time (local_time_text); the last
+// three are left out when the file cannot be found. Names are shown as readable_name
+// gives them.
 std::u16string properties_text(const Properties& properties, const std::u16string& picture,
                                Size resolution);
 

@@ -36,6 +36,15 @@ void append_quoted(std::string& out, std::u16string_view text) {
     out += '"';
 }
 
+// A skin picture by the name the skin gives it: without its folder, and without "@2x"
+// when it is the one drawn at twice the density.
+std::u16string skin_picture_name(const std::u16string& path) {
+    std::u16string name = file_name_part(path);
+    constexpr std::u16string_view dense = u"@2x";
+    if (name.size() > dense.size() && name.ends_with(dense)) name.resize(name.size() - dense.size());
+    return name;
+}
+
 }  // namespace
 
 std::string kind_of(const Element& element) {
@@ -71,7 +80,7 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
         else if (picture.picture->name().empty())
             out += "made";
         else
-            out += to_utf8(file_name_part(picture.picture->name()));
+            out += to_utf8(skin_picture_name(picture.picture->name()));
     }
     out += '\n';
     for (const auto& child : element.children())

@@ -13,6 +13,7 @@
 #include "render/blit.h"
 #include "render/bmp_file.h"
 #include "render/render_surface.h"
+#include "screens/stand_in.h"
 #include "screens/zoom_image.h"
 
 namespace vistrel {
@@ -60,8 +61,8 @@ void TileRenderer::set_placeholder_prefix(std::u16string prefix) {
     std::scoped_lock lock(m_source_mutex);
     m_placeholder_prefix = std::move(prefix);
     m_placeholders_read = false;
-    m_load_picture.reset();
-    m_bad_picture.reset();
+    m_loading_stand_in = {};
+    m_bad_stand_in = {};
 }
 
 void TileRenderer::set_prioritizer(std::function<void(const std::u16string&)> prioritizer) {
@@ -236,6 +237,7 @@ void TileRenderer::request_tile(ZoomImage& view, int level, int column, int row)
         request.column = column;
         request.row = row;
         request.picture_id = slot.id;
+        request.tile = view.tile_size();
         trace() << "add tile " << file_name_part(slot.picture) << " " << level << " " << column
                 << " " << row << "\n";
         std::scoped_lock lock(m_queue_mutex);
@@ -366,16 +368,20 @@ void TileRenderer::run_worker() {
     }
 }
 
-std::unique_ptr<Bitmap> TileRenderer::placeholder(bool loading) {
+std::unique_ptr<Bitmap> TileRenderer::placeholder(bool loading, Size tile) {
     if (!m_placeholders_read) {
         m_placeholders_read = true;
         if (!m_placeholder_prefix.empty()) {
-            m_load_picture = read_placeholder(m_placeholder_prefix + u".load.bmp");
-            m_bad_picture = read_placeholder(m_placeholder_prefix + u".bad.bmp");
+            m_loading_stand_in.art = read_placeholder(m_placeholder_prefix + u".load.bmp");
+            m_bad_stand_in.art = read_placeholder(m_placeholder_prefix + u".bad.bmp");
         }
     }
-    const Bitmap* picture = loading ? m_load_picture.get() : m_bad_picture.get();
-    return picture ? copy_of(*picture) : nullptr;
+    StandIn& stand_in = loading ? m_loading_stand_in : m_bad_stand_in;
+    if (!stand_in.art) return nullptr;
+    // Cells of another size than the art show it whole, not its top-left corner.
+    if (!stand_in.fitted || stand_in.fitted->size() != tile)
+        stand_in.fitted = fit_stand_in(*stand_in.art, tile);
+    return stand_in.fitted ? copy_of(*stand_in.fitted) : nullptr;
 }
 
 void TileRenderer::make_one_tile() {
@@ -390,13 +396,13 @@ void TileRenderer::make_one_tile() {
     std::unique_ptr<Bitmap> tile;
     if (Slot* slot = slot_by_id(request->picture_id)) {
         if (slot->state == SlotState::Loading && !slot->direct) {
-            tile = placeholder(true);
+            tile = placeholder(true, request->tile);
         } else if (slot->state == SlotState::Ready || slot->direct) {
             if (slot->source_open)
                 tile = slot->source->make_tile(request->column, request->row, request->level);
-            if (!tile) tile = placeholder(false);
+            if (!tile) tile = placeholder(false, request->tile);
         } else {
-            tile = placeholder(false);
+            tile = placeholder(false, request->tile);
         }
         if (tile && m_landscape.load()) rotate_tile_clockwise(*tile);
     }

@@ -44,6 +44,7 @@ struct TileRequest {
     int column = 0;
     int row = 0;
     int picture_id = 0;  // the slot's picture when the request was made
+    Size tile;           // the view's tile size, which a stand-in is fitted to
     std::unique_ptr<Bitmap> result;
 };
 
@@ -138,7 +139,8 @@ private:
     // The slot holding picture `id` (null when it was reset since); call with S held or
     // from the user-interface thread.
     Slot* slot_by_id(int id);
-    std::unique_ptr<Bitmap> placeholder(bool loading);
+    // The "loading" or "bad" stand-in fitted to a tile of `tile`; call with S held.
+    std::unique_ptr<Bitmap> placeholder(bool loading, Size tile);
     // Drops the requests of picture `id`, except a first one in the worker's hands.
     void drop_requests(int id);
 
@@ -156,9 +158,14 @@ private:
     bool m_idle = true;
     ManualResetEvent m_wake;
     std::atomic<bool> m_landscape{false};
+    // A stand-in as the skin ships it, and fitted to the tile size last asked for.
+    struct StandIn {
+        std::unique_ptr<Bitmap> art;
+        std::unique_ptr<Bitmap> fitted;
+    };
     // Read once by the worker (under S).
-    std::unique_ptr<Bitmap> m_load_picture;
-    std::unique_ptr<Bitmap> m_bad_picture;
+    StandIn m_loading_stand_in;
+    StandIn m_bad_stand_in;
     bool m_placeholders_read = false;
     Worker m_worker{*this};
 };

@@ -8,7 +8,7 @@
 
 namespace vistrel {
 
-inline constexpr std::array<std::u16string_view, 39> kProgramLanguageKeys = {
+inline constexpr std::array<std::u16string_view, 42> kProgramLanguageKeys = {
     // start-up and the album screen
     u"NoSkins", u"WARNING_MESSAGE", u"Help_link", u"MyDocuments", u"loading", u"Search",
     // the main menu and its sub-menus
@@ -20,7 +20,7 @@ inline constexpr std::array<std::u16string_view, 39> kProgramLanguageKeys = {
     u"Medium", u"Small",
     // sizes and the properties panel
     u"byte", u"kbyte", u"mbyte", u"Name", u"Folder", u"Resolution", u"Size", u"Date", u"Time",
-    u"Albums",
+    u"LongDate", u"DayNames", u"MonthNames", u"Albums",
 };
 
 }  // namespace vistrel

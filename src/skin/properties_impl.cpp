@@ -30,6 +30,25 @@ std::u16string skin_folder(std::u16string_view path) {
 
 namespace {
 
+// A picture "NAME" may come with "NAME@2x", drawn at twice the density: on a screen whose
+// skin coordinates are doubled it is drawn pixel for pixel instead of pixel-doubled. Only
+// one exactly twice the size of NAME is taken.
+bool take_dense_variant(const std::function<PictureHandle(const std::u16string&)>& load,
+                        const std::u16string& path, const std::u16string& name,
+                        PictureHandle& picture) {
+    if (!load) return false;
+    PictureHandle dense = load(path + u"@2x");
+    if (!dense) return false;
+    const Size size = picture.size();
+    if (dense.size() != Size{size.w * 2, size.h * 2}) {
+        trace() << "PropertiesImpl::PropertiesImpl picture {" << name
+                << "@2x} is not twice the size of its picture; not used\n";
+        return false;
+    }
+    picture = std::move(dense);
+    return true;
+}
+
 void trace_node_sizes() {
     trace() << "sizeof(Node*4)=" << sizeof(Node) * 4 << "\n";
     trace() << "sizeof(IntegerNode*4)=" << sizeof(IntegerNode) * 4 << "\n";
@@ -96,6 +115,7 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
     const uint32_t start = tick_count();
     const std::u16string folder = skin_folder(m_path);
     std::vector<PictureReference> pictures;
+    std::vector<int> shifts;
     for (int i = 0; i < image->picture_count(); ++i) {
         const uint32_t picture_start = tick_count();
         const std::u16string name = image->picture_name(i);
@@ -110,7 +130,11 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
         }
         trace() << "PropertiesImpl::PropertiesImpl picture load time="
                 << (tick_count() - picture_start) << " {" << name << "}\n";
+        int shift = m_scale_shift;
+        if (shift == 1 && take_dense_variant(resources.load_picture, path, name, picture))
+            shift = 0;
         pictures.push_back(PictureReference::whole(picture));
+        shifts.push_back(shift);
     }
     std::vector<FontHandle> fonts;
     for (int i = 0; i < image->font_count(); ++i) {
@@ -129,6 +153,7 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
             << "\n";
 
     m_pictures = std::move(pictures);
+    m_picture_shifts = std::move(shifts);
     m_fonts = std::move(fonts);
     m_texts = std::move(texts);
     m_image = std::move(image);
@@ -187,7 +212,7 @@ PictureReference PropertiesImpl::get_picture(NodeHandle node, std::u16string_vie
     ref.p2 = {p.x2 << s, p.y2 << s};
     ref.p3 = {p.x3 << s, p.y3 << s};
     ref.picture = m_pictures[p.picture].picture;
-    ref.shift = s;
+    ref.shift = m_picture_shifts[p.picture];
     ref.flag = p.flag != 0;
     return ref;
 }

@@ -47,7 +47,13 @@ public:
     int scale_shift() const { return m_scale_shift; }
     const SkinImage* image() const { return m_image.get(); }
 
+    // Each picture whole. On a doubled screen a picture "NAME" with a "NAME@2x" twice its
+    // size is that one, and its references draw it pixel for pixel (dense()).
     const std::vector<PictureReference>& pictures() const { return m_pictures; }
+    bool dense(int picture) const {
+        return m_scale_shift > 0 && picture >= 0 && size_t(picture) < m_picture_shifts.size() &&
+               m_picture_shifts[size_t(picture)] == 0;
+    }
     const std::vector<FontHandle>& fonts() const { return m_fonts; }
     const std::vector<std::u16string>& texts() const { return m_texts; }
 
@@ -74,6 +80,7 @@ private:
     std::string m_error;
     std::unique_ptr<const SkinImage> m_image;  // null when the load failed
     std::vector<PictureReference> m_pictures;
+    std::vector<int> m_picture_shifts;  // the shift each picture's references draw at
     std::vector<FontHandle> m_fonts;
     std::vector<std::u16string> m_texts;
     int m_scale_shift = 0;

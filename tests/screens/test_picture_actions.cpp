@@ -5,6 +5,7 @@
 
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
+#include "screens/date_text.h"
 #include "screens/picture_actions.h"
 #include "viewer_test_support.h"
 
@@ -23,13 +24,51 @@ TEST(SizeText, ReadsInByteKbyteAndMbyte) {
     EXPECT_EQ(size_text(properties, 200u << 20), u"200 mbyte");
 }
 
-TEST(LocalTime, ShowsHoursAndMinutesWithoutSeconds) {
+// A language file of `lines` (UTF-16 with a byte-order mark) loaded into `properties`.
+void use_language(Properties& properties, const test::TempDir& dir,
+                  const std::vector<std::u16string>& lines) {
+    std::string bytes = "\xFF\xFE";
+    for (const std::u16string& line : lines)
+        for (char16_t c : line + u"\r\n") {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>(c >> 8));
+        }
+    test::write_file(dir.file("language.lng"), bytes);
+    ASSERT_TRUE(properties.load_language(from_utf8(dir.file("language.lng"))));
+}
+
+TEST(DateText, TheTimeWithoutSecondsAndTheDateInTheLanguagesLongForm) {
     test::ScopedEnv tz("TZ", "UTC");
     test::ScopedEnv locale("LC_ALL", "C");
     tzset();
-    const std::time_t t = 1700000000;  // 14 November 2023, 22:13:20 UTC
+    const std::time_t t = 1700000000;  // Tuesday 14 November 2023, 22:13:20 UTC
     EXPECT_EQ(local_time_text(t), u"22:13");
-    EXPECT_EQ(local_date_text(t), u"11/14/23");
+    test::TempDir dir;
+    Properties properties;
+    // Without the language's form: the locale's names, day before month.
+    EXPECT_EQ(long_date_text(properties, t), u"Tuesday 14 November 2023");
+    use_language(properties, dir,
+                 {u"LongDate={weekday}, {day}. {month} {year}",
+                  u"DayNames=Sonntag, Montag,Dienstag,Mittwoch,Donnerstag,Freitag,Samstag",
+                  u"MonthNames=Januar,Februar,März,April,Mai,Juni,Juli,August,September,Oktober,"
+                  u"November,Dezember"});
+    EXPECT_EQ(long_date_text(properties, t), u"Dienstag, 14. November 2023");
+    EXPECT_EQ(long_date_text(properties, t - 250 * 86400), u"Donnerstag, 9. März 2023");
+    // A list of the wrong length is not used: the locale names the month.
+    use_language(properties, dir, {u"LongDate={month} {day} {year}", u"MonthNames=a,b,c"});
+    EXPECT_EQ(long_date_text(properties, t), u"November 14 2023");
+}
+
+TEST(PropertiesText, ShowsNamesThatAreNoUtf8Readably) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("f\xF6lder"));
+    const std::string file = dir.file("f\xF6lder/caf\xE9.jpg");
+    test::write_file(file, "not a picture");
+    Properties properties;
+    const std::u16string text = properties_text(properties, from_file_name(file), {});
+    EXPECT_NE(text.find(u"Name : caf\u00E9.jpg\n"), std::u16string::npos) << to_utf8(text);
+    EXPECT_NE(text.find(u"f\u00F6lder\n"), std::u16string::npos) << to_utf8(text);
+    for (char16_t c : text) EXPECT_FALSE(c >= 0xDC80 && c <= 0xDCFF) << to_utf8(text);
 }
 
 TEST_F(ViewerTest, PropertiesListTheName_Folder_ResolutionAndSize) {
@@ -100,6 +139,13 @@ TEST_F(ViewerTest, SendingHandsTheFileToTheMailProgramOrSaysThereIsNone) {
     }
     EXPECT_FALSE(viewer->message().empty());
     EXPECT_TRUE(viewer->properties_button()->visible());
+    // In the user's language.
+    use_language(properties, dir, {u"NoMailClient=Kein E-Mail-Programm"});
+    {
+        test::ScopedEnv path("PATH", dir.file("nothing"));
+        EXPECT_FALSE(viewer->send_current(0));
+    }
+    EXPECT_EQ(viewer->message(), u"Kein E-Mail-Programm");
 }
 
 TEST_F(ViewerTest, APictureWithoutItsCacheFileIsNotDeleted) {

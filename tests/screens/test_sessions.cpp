@@ -124,6 +124,52 @@ TEST(AlbumScreen, SearchFindingNothingBringsTheSearchButtonBack) {
     EXPECT_FALSE(dump.get("listApps").visible);
 }
 
+// No album left: the list empties and the warning shows, as after a search that finds
+// nothing.
+void expect_no_albums(const Dump& dump) {
+    EXPECT_EQ(dump.top(), "AlbumScreen");
+    EXPECT_TRUE(dump.get("warning_text").visible);
+    EXPECT_TRUE(dump.get("warning_image").visible);
+    EXPECT_FALSE(dump.get("listApps").visible);
+    EXPECT_EQ(dump.visible_count("AlbumElement"), 0);
+}
+
+TEST(AlbumScreen, TheLastAlbumFoundEmptyLeavesTheWarning) {
+    AppSession session;
+    fs::create_directories(session.documents() + "/Gone");  // its pictures went meanwhile
+    const std::u16string folder = u"%my_documents%/Gone/";
+    ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"),
+                             {{u"%my_documents%/", folder, folder + u"p000.jpg", 2}}));
+    ASSERT_EQ(session.run(std::string(kStart) + "dump " + session.file("a.txt") +
+                          "\ntap 120 58\nsettle 5000\nkey Backspace\nsettle 5000\ndump " +
+                          session.file("b.txt")),
+              0);
+    EXPECT_EQ(album_names(session.dump("a.txt")), std::vector<std::string>{"Gone"});
+    expect_no_albums(session.dump("b.txt"));
+}
+
+TEST(AlbumScreen, TheLastAlbumEmptiedInTheViewerLeavesTheWarning) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("One", 1);
+    // The picture opens in the viewer over its album; its menu offers "Delete".
+    std::string script = "settle 20000\n";
+    ASSERT_EQ(session.run(script + "dump " + session.file("v.txt"), {pictures[0]}), 0);
+    const Dump viewer = session.dump("v.txt");
+    ASSERT_EQ(viewer.top(), "ImageViewer");
+    script += tap_at(viewer.get("btnMenu", "button")) + "settle 3000\n";
+    // "Delete", then its confirmation (which reads "Delete" too).
+    for (const char* entry : {"Delete", "Delete"}) {
+        ASSERT_EQ(session.run(script + "dump " + session.file("m.txt"), {pictures[0]}), 0);
+        const Dump menu = session.dump("m.txt");
+        const DumpLine* line = menu.with_text(entry);
+        ASSERT_NE(line, nullptr) << entry;
+        script += tap_at(*line) + "settle 3000\n";
+    }
+    ASSERT_EQ(session.run(script + "dump " + session.file("d.txt"), {pictures[0]}), 0);
+    EXPECT_FALSE(fs::exists(pictures[0]));
+    expect_no_albums(session.dump("d.txt"));
+}
+
 TEST(FolderScreen, OpenedAlbumFillsItsGrid) {
     AppSession session;
     session.add_pictures("Trip", 9);

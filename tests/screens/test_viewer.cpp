@@ -6,6 +6,8 @@
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
+#include "render/bmp_file.h"
+#include "ui/old_text.h"
 #include "ui_test_support.h"
 #include "viewer_test_support.h"
 
@@ -23,7 +25,14 @@ TEST_F(ViewerTest, AnOpenedPictureFillsTheScreenAsTheScaledPicture) {
     make_pictures(3, {960, 640});
     open(1);
     EXPECT_EQ(app->top_screen(), viewer.get());
-    EXPECT_EQ(number_text(*viewer), u"2 / 3");
+    // The position and the count, also apart for a skin that lays them out itself.
+    EXPECT_EQ(number_text(*viewer), u"2 3");
+    auto text_of = [&](const char16_t* id) {
+        auto* text = dynamic_cast<OldTextElement*>(viewer->find_child(id));
+        return text ? text->text() : u"?";
+    };
+    EXPECT_EQ(text_of(u"#index"), u"2");
+    EXPECT_EQ(text_of(u"#count"), u"3");
     settle();
     const Rect r = viewer->current_view()->picture_rect();
     EXPECT_EQ(r, (Rect{0, 80, 240, 240}));
@@ -67,7 +76,7 @@ TEST_F(ViewerTest, NeighboursByKeyStopAtTheEnds) {
     EXPECT_TRUE(viewer->scrolling());
     scroll_to_end();
     EXPECT_EQ(viewer->index(), 1);
-    EXPECT_EQ(number_text(*viewer), u"2 / 3");
+    EXPECT_EQ(number_text(*viewer), u"2 3");
     key(key::Right);
     scroll_to_end();
     EXPECT_EQ(viewer->index(), 2);
@@ -151,7 +160,7 @@ TEST_F(ViewerTest, DeletingTheLastPictureShowsTheOneBefore) {
     EXPECT_EQ(viewer->index(), 1);
     EXPECT_EQ(viewer->pictures().size(), 2u);
     EXPECT_EQ(viewer->tiles().picture(1), pictures[1]);
-    EXPECT_EQ(number_text(*viewer), u"2 / 2");
+    EXPECT_EQ(number_text(*viewer), u"2 2");
     settle();
     EXPECT_TRUE(viewer->current_view()->screen_complete());
     // Any other picture makes way for the one after it.
@@ -203,9 +212,39 @@ TEST_F(ViewerTest, ADoubleTapZoomsInOneLevelUnderTheFinger) {
     frame();
     tap({120, 160});
     EXPECT_DOUBLE_EQ(view.target_zoom(), std::floor(fit) + 1);
+    settle();
+    // The time between the taps is the clock's, not the frames' (a long frame counts as
+    // 0.1 s at most).
+    const double zoom = view.target_zoom();
+    tap({120, 160});
+    frame(300, 0.1);
+    tap({120, 160});
+    EXPECT_DOUBLE_EQ(view.target_zoom(), zoom);
 }
 
-TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsReady) {
+TEST_F(ViewerTest, ZoomStepsGoToTheNextWholeLevelFromAFractionalFit) {
+    make_pictures(1, {1200, 800});  // fits 240 x 320 at 1/5: zoom 0.68 of levels 0..3
+    open(0);
+    settle();
+    ZoomImage& view = *viewer->current_view();
+    ASSERT_NEAR(view.fit_zoom(), 0.678, 0.001);
+    viewer->zoom_step(1);
+    EXPECT_DOUBLE_EQ(view.target_zoom(), 1);
+    viewer->zoom_step(1);
+    EXPECT_DOUBLE_EQ(view.target_zoom(), 2);
+    viewer->zoom_step(-1);
+    EXPECT_DOUBLE_EQ(view.target_zoom(), 1);
+    viewer->zoom_step(-1);
+    EXPECT_DOUBLE_EQ(view.target_zoom(), view.fit_zoom());
+    settle();
+    // A double tap goes the same one level.
+    tap({120, 160});
+    frame();
+    tap({120, 160});
+    EXPECT_DOUBLE_EQ(view.target_zoom(), 1);
+}
+
+TEST_F(ViewerTest, APictureStillBeingCachedIsRefreshedWhenItsCacheIsReadyKeepingItsZoom) {
     build_caches = false;
     make_pictures(2, {600, 400}, false);
     open(0);
@@ -214,7 +253,8 @@ TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsRead
     EXPECT_EQ(viewer->tiles().state(1), SlotState::Loading);
     EXPECT_TRUE(viewer->tiles().direct(1));
     EXPECT_TRUE(viewer->current_view()->screen_complete());
-    // The cache file is built now, and the photo library tells its listeners.
+    // The cache file is built now, and the photo library tells its listeners: the picture
+    // at its fit zoom reads the cache file from now on.
     ASSERT_TRUE(build_cache_file(pictures[0], dir.u16(), [] { return false; }));
     LibraryEvent ready;
     ready.path = pictures[0];
@@ -222,6 +262,53 @@ TEST_F(ViewerTest, APictureStillBeingCachedShowsAndIsRefreshedWhenItsCacheIsRead
     EXPECT_EQ(viewer->tiles().state(1), SlotState::Ready);
     settle();
     EXPECT_TRUE(viewer->current_view()->screen_complete());
+    // One the user zoomed into stays as the user left it.
+    key(key::Right);
+    scroll_to_end();
+    settle();
+    ZoomImage& view = *viewer->current_view();
+    viewer->zoom_step(1);
+    settle();
+    view.set_center(330, 200);  // panned right, within the picture
+    settle();
+    const double zoom = view.zoom();
+    ASSERT_GT(zoom, view.fit_zoom());
+    ASSERT_DOUBLE_EQ(view.center(0), 330);
+    ASSERT_TRUE(build_cache_file(pictures[1], dir.u16(), [] { return false; }));
+    ready.path = pictures[1];
+    library->notify(ready);
+    EXPECT_TRUE(viewer->tiles().direct(1));
+    EXPECT_DOUBLE_EQ(view.zoom(), zoom);
+    EXPECT_DOUBLE_EQ(view.center(0), 330);
+    settle();
+    EXPECT_TRUE(view.screen_complete());
+}
+
+TEST_F(ViewerTest, APictureThatCannotBeDecodedShowsTheBadStandInInEveryCell) {
+    // The stand-in as skins ship it: 256 x 256, a mark in the middle of a plain ground.
+    constexpr Pixel kGround = 0x2104, kMark = 0xF800;
+    auto art = Bitmap::create(256, 256);
+    art->clear(kGround);
+    for (int y = 96; y < 160; ++y)
+        for (int x = 96; x < 160; ++x) art->row(y)[x] = kMark;
+    ASSERT_TRUE(write_bmp_565(*art, from_utf8(dir.file("stand-in.bad.bmp"))));
+    viewer->tiles().set_placeholder_prefix(from_utf8(dir.file("stand-in")));
+    const std::string junk = dir.file("photos/junk.jpg");
+    test::write_file(junk, "not a picture at all");
+    const std::string marker = to_utf8(cache_file_name(from_utf8(junk), dir.u16()));
+    std::filesystem::create_directories(std::filesystem::path(marker).parent_path());
+    test::write_file(marker, "");
+    pictures = {from_utf8(junk)};
+    open(0);
+    settle();
+    ASSERT_EQ(viewer->tiles().state(1), SlotState::Bad);
+    ASSERT_EQ(viewer->current_view()->tile_size(), (Size{64, 64}));
+    // Each 64 x 64 cell shows the whole mark, reduced, in its middle.
+    const Bitmap& shown = *screen.bitmap();
+    for (const Point cell : {Point{0, 64}, Point{64, 128}, Point{128, 256}}) {
+        EXPECT_EQ(shown.row(cell.y + 32)[cell.x + 32], kMark) << cell.x << " " << cell.y;
+        EXPECT_EQ(shown.row(cell.y + 2)[cell.x + 2], kGround) << cell.x << " " << cell.y;
+    }
 }
 
 TEST_F(ViewerTest, BackClosesTheViewerAndItOpensAgain) {
@@ -234,7 +321,7 @@ TEST_F(ViewerTest, BackClosesTheViewerAndItOpensAgain) {
     EXPECT_EQ(app->top_screen(), &folder);
     open(0);
     EXPECT_TRUE(viewer->is_open());
-    EXPECT_EQ(number_text(*viewer), u"1 / 2");
+    EXPECT_EQ(number_text(*viewer), u"1 2");
     settle();
 }
 

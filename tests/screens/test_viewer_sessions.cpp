@@ -29,10 +29,10 @@ TEST(ImageViewer, APictureOnTheCommandLineOpensInTheViewer) {
     EXPECT_TRUE(opened.get("center", "bigpicture").visible);
     // The position in the folder's own order, then the next picture (none after the last).
     const std::string shown = number(opened);
-    ASSERT_EQ(shown.size(), 5u);
+    ASSERT_EQ(shown.size(), 3u);
     const int k = shown[0] - '0';
-    EXPECT_EQ(shown.substr(1), " / 3");
-    EXPECT_EQ(number(session.dump("d2.txt")), std::to_string(std::min(k + 1, 3)) + " / 3");
+    EXPECT_EQ(shown.substr(1), " 3");
+    EXPECT_EQ(number(session.dump("d2.txt")), std::to_string(std::min(k + 1, 3)) + " 3");
     EXPECT_EQ(session.dump("d3.txt").top(), "FolderScreen");
 }
 
@@ -48,7 +48,34 @@ TEST(ImageViewer, AThumbnailOfTheFolderScreenOpensItsPicture) {
     ASSERT_EQ(session.run(script, {folder}), 0);
     const Dump viewer = session.dump("d2.txt");
     EXPECT_EQ(viewer.top(), "ImageViewer");
-    EXPECT_EQ(number(viewer), "2 / 3");
+    EXPECT_EQ(number(viewer), "2 3");
+}
+
+TEST(ImageViewer, ThePropertiesPanelShowsInsteadOfTheBars) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("Trip", 2);
+    std::string script = "settle 20000\n";
+    ASSERT_EQ(session.run(script + "dump " + session.file("v.txt"), {pictures[0]}), 0);
+    script += tap_at(session.dump("v.txt").get("btnMenu", "button")) + "settle 3000\n";
+    ASSERT_EQ(session.run(script + "dump " + session.file("m.txt"), {pictures[0]}), 0);
+    const Dump menu = session.dump("m.txt");
+    const DumpLine* entry = menu.with_text("Properties");
+    ASSERT_NE(entry, nullptr);
+    script += tap_at(*entry) + "settle 3000\n";
+    ASSERT_EQ(session.run(script + "dump " + session.file("p.txt"), {pictures[0]}), 0);
+    const Dump shown = session.dump("p.txt");
+    ASSERT_EQ(shown.top(), "ImageViewer");
+    const DumpLine& panel = shown.get("btnProperties", "button");
+    EXPECT_TRUE(panel.visible);
+    EXPECT_EQ(panel.text.value_or("").rfind("Name : p000.jpg", 0), 0u) << panel.text.value_or("");
+    for (const char* control : {"btnBack", "btnMenu", "btnPlus", "btnNumText"})
+        EXPECT_FALSE(shown.get(control, "button").visible) << control;
+    // A tap on the panel closes it and brings the bars back.
+    script += tap_at(panel) + "settle 1000\n";
+    ASSERT_EQ(session.run(script + "dump " + session.file("c.txt"), {pictures[0]}), 0);
+    const Dump closed = session.dump("c.txt");
+    EXPECT_FALSE(closed.get("btnProperties", "button").visible);
+    EXPECT_TRUE(closed.get("btnBack", "button").visible);
 }
 
 }  // namespace

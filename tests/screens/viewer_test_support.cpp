@@ -3,6 +3,7 @@
 #include "library/cache/cache_builder.h"
 #include "platform/text.h"
 #include "platform/threads.h"
+#include "shell/game_base.h"
 #include "skin_test_support.h"
 #include "ui/element_kinds.h"
 #include "ui_test_support.h"
@@ -35,6 +36,8 @@ node Image { string type node
                node { string type node string id ptrgap } }
         node { string type button string id btnNumText point design_size 60 20
                node { string type oldtext string id "#text" font font "9 0 0 0 Box" }
+               node { string type oldtext string id "#index" font font "9 0 0 0 Box" }
+               node { string type oldtext string id "#count" font font "9 0 0 0 Box" }
                node { string type node string id ptrNumText } }
         node { string type button string id btnPlus point design_size 20 20
                node { string type node string id ptrPlus } }
@@ -137,9 +140,17 @@ void ViewerTest::open(int index) {
 }
 
 void ViewerTest::frame() {
-    clock.advance(40);
-    time += 40;
-    app->update(0.04);
+    frame(40, 0.04);
+}
+
+void ViewerTest::frame(uint32_t milliseconds, double seconds) {
+    clock.advance(milliseconds);
+    time += milliseconds;
+    // The timers that came due run, as the message loop runs them.
+    CActiveScheduler& scheduler = app->window_part().scheduler();
+    scheduler.timed_step();
+    scheduler.process_actives();
+    app->update(seconds);
     if (app->needs_redraw(false)) app->draw_frame(screen);
 }
 

@@ -44,8 +44,11 @@ protected:
     std::vector<uint8_t> picture_bytes(int i) const;
     // Opens the viewer on picture `index`.
     void open(int index);
-    // One frame of 40 ms: update and draw.
+    // One frame of 40 ms: due timers, update and draw.
     void frame();
+    // A frame after `milliseconds` on the clock that the program steps by `seconds` (a
+    // long frame is stepped by at most 0.1 s).
+    void frame(uint32_t milliseconds, double seconds);
     void frames(int count);
     // Frames until the viewer is idle (the worker has finished and nothing moves).
     void settle(int max_frames = 400);

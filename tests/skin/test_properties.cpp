@@ -120,6 +120,30 @@ TEST_F(PropertiesTest, At192DpiPointsPicturesAndFontsDouble) {
     EXPECT_FALSE(p.child(node, 5));
 }
 
+TEST_F(PropertiesTest, At192DpiAPictureTwiceAsDenseIsDrawnPixelForPixel) {
+    // "sub/bar@2x" is twice the size of "sub/bar"; "frame@2x" is not, and is left alone.
+    test::write_picture(dir.file("sub/bar@2x"), 60, 60, 0x0F0F);
+    test::write_picture(dir.file("frame@2x"), 15, 8, 0x0F0F);
+    Properties p;
+    ASSERT_TRUE(p.load_skin(path, screen(192)));
+    const NodeHandle node = p.find_node(u"Screen");
+    const PictureReference bar = p.get_picture(node, u"picture");
+    EXPECT_EQ(bar.picture.size(), (Size{60, 60}));
+    EXPECT_EQ(bar.shift, 0);
+    EXPECT_EQ(bar.p3, (Point{60, 60}));
+    EXPECT_TRUE(p.skin()->dense(1));
+    const PictureReference frame = p.get_picture(node, u"whole");
+    EXPECT_EQ(frame.picture.size(), (Size{8, 4}));
+    EXPECT_EQ(frame.shift, 1);
+    EXPECT_FALSE(p.skin()->dense(0));
+    RenderSurface surface(Size{60, 60});
+    bar.draw(surface, {0, 0}, {60, 60}, CopyOp());
+    EXPECT_EQ(surface.bitmap()->row(59)[59], 0x0F0F);
+    // At 96 dpi the picture itself.
+    ASSERT_TRUE(p.load_skin(path, screen(96)));
+    EXPECT_EQ(p.get_picture(p.find_node(u"Screen"), u"picture").picture.size(), (Size{30, 30}));
+}
+
 TEST_F(PropertiesTest, PictureReferencesDrawTheirPicture) {
     Properties p;
     ASSERT_TRUE(p.load_skin(path, screen(96)));

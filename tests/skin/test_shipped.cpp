@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -68,6 +69,41 @@ TEST(ShippedSkins, PassTheToolsCheckAtBothDensities) {
             EXPECT_EQ(check.status, 0) << path << " at " << dpi << " dpi:\n" << check.out;
             EXPECT_NE(check.out.find("\ncomplete\n"), std::string::npos) << check.out;
         }
+}
+
+// The height in "size=W H" of the first line of `layout` output holding `what`; -1 when
+// there is none.
+int laid_out_height(const std::string& layout, const std::string& what) {
+    const size_t line = layout.find(what);
+    if (line == std::string::npos) return -1;
+    const size_t size = layout.find(" size=", line);
+    if (size == std::string::npos) return -1;
+    int w = 0, h = -1;
+    std::sscanf(layout.c_str() + size, " size=%d %d", &w, &h);
+    return h;
+}
+
+TEST(ShippedSkins, MenusOfUpToFiveEntriesFitTheSmallestScreenWithoutScrolling) {
+    const std::string tool = VISTREL_TOOL_PROGRAM;
+    for (const fs::path& path : shipped(kApp / "skins" / "bin", ".skin")) {
+        auto height = [&](const std::vector<std::string>& args, const std::string& what) {
+            std::vector<std::string> all = {"layout", path.string()};
+            all.insert(all.end(), args.begin(), args.end());
+            const test::CommandResult layout = test::run_program(tool, all);
+            EXPECT_EQ(layout.status, 0) << layout.out;
+            return laid_out_height(layout.out, what);
+        };
+        const int row = height({"MenuElement", "176", "0"}, "{}");
+        const int buttons = height({"MenuElement4Buttons", "176", "0"}, "{}");
+        ASSERT_GT(row, 0);
+        const int send = height({"Menu", "176", "220", "--menu",
+                                 "Send=Original,Large,Medium,Small,Cancel"}, "{vlist}");
+        EXPECT_GE(send, 5 * row) << path;
+        const int main = height({"Menu", "176", "220", "--menu",
+                                 "MainMenu=Magic4Buttons@MenuElement4Buttons,Language,Skin,Cancel"},
+                                "{vlist}");
+        EXPECT_GE(main, buttons + 3 * row) << path;
+    }
 }
 
 TEST(SkinGallery, DrawsEveryNodeOnEveryScreenAndOneContactSheet) {

@@ -170,6 +170,8 @@ TEST(SkinTools, CompilePrintRecompileAndCheck) {
         run(skinc + " " + dir.file("src/demo.skinsrc") + " -o " + dir.file("bin/demo.skin"));
     ASSERT_EQ(compiled.status, 0) << compiled.out;
 
+    // No art at twice the density: none beside the skin.
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "bin" / "icons" / "dot@2x.bmp"));
     FileStream bmp(from_utf8(dir.file("bin/icons/dot.bmp")), OpenMode::Read);
     const auto bitmap = read_bmp_565(bmp);
     ASSERT_TRUE(bitmap);
@@ -210,6 +212,24 @@ TEST(SkinTools, CompilePrintRecompileAndCheck) {
     EXPECT_EQ(
         run(skinc + " " + dir.file("src/missing.skinsrc") + " -o " + dir.file("x.skin")).status, 1);
     EXPECT_EQ(run(skinc).status, 2);
+}
+
+TEST(SkinTools, ArtAtTwiceTheDensityGoesBesideTheSkinWhenItIsTwiceTheSize) {
+    TempDir dir;
+    write_rgba_png(dir.file("dot.png"), 1, 1, {255, 0, 0, 255});
+    write_rgba_png(dir.file("dot@2x.png"), 2, 2, std::vector<uint8_t>(16, 255));
+    test::write_file(dir.file("demo.skinsrc"), "picture dot\nnode Demo { }\n");
+    const std::string skinc = std::string(SKINC_PROGRAM) + " " + dir.file("demo.skinsrc") + " -o ";
+    test::CommandResult compiled = run(skinc + dir.file("bin/demo.skin"));
+    ASSERT_EQ(compiled.status, 0) << compiled.out;
+    FileStream bmp(from_utf8(dir.file("bin/dot@2x.bmp")), OpenMode::Read);
+    const auto dense = read_bmp_565(bmp);
+    ASSERT_TRUE(dense);
+    EXPECT_EQ(dense->size(), (Size{2, 2}));
+    write_rgba_png(dir.file("dot@2x.png"), 3, 2, std::vector<uint8_t>(24, 255));
+    compiled = run(skinc + dir.file("bin/demo.skin"));
+    EXPECT_EQ(compiled.status, 1);
+    EXPECT_NE(compiled.out.find("not twice the size"), std::string::npos) << compiled.out;
 }
 
 TEST(SkinTools, LanguageTables) {

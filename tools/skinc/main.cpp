@@ -4,8 +4,9 @@
 //   skinc SOURCE -o OUTPUT.skin [--art DIR]
 //
 // Every declared picture NAME is read from DIR/NAME.png (or, failing that, an existing
-// 16-bit DIR/NAME.bmp) and written as NAME.bmp beside the skin file. DIR defaults to the
-// source file's folder.
+// 16-bit DIR/NAME.bmp) and written as NAME.bmp beside the skin file; so is its art at twice
+// the density, DIR/NAME@2x, when there is some (drawn on 192-dpi screens). DIR defaults to
+// the source file's folder.
 
 #include <cstdio>
 #include <filesystem>
@@ -58,11 +59,14 @@ std::string slashes(const std::u16string& name) {
     return s;
 }
 
-bool convert_picture(const std::u16string& name, const fs::path& art, const fs::path& out_dir,
-                     std::string& error) {
-    const std::string base = slashes(name);
+// Converts the art of `base` (DIR/base.png, else an existing DIR/base.bmp) into
+// base.bmp beside the skin. Without art: an error when `required`, else false with no
+// error (and a base.bmp left from an earlier build is removed).
+bool convert_art(const std::string& base, bool required, const fs::path& art,
+                 const fs::path& out_dir, Size& size, std::string& error) {
     const fs::path png = art / (base + ".png");
     const fs::path bmp = art / (base + ".bmp");
+    const fs::path target = out_dir / (base + ".bmp");
     std::unique_ptr<Bitmap> bitmap;
     std::error_code ec;
     if (fs::exists(png, ec)) {
@@ -76,13 +80,33 @@ bool convert_picture(const std::u16string& name, const fs::path& art, const fs::
             return false;
         }
     } else {
-        error = "no art for picture \"" + base + "\" (" + png.string() + ")";
+        if (required)
+            error = "no art for picture \"" + base + "\" (" + png.string() + ")";
+        else
+            fs::remove(target, ec);
         return false;
     }
-    const fs::path target = out_dir / (base + ".bmp");
+    size = bitmap->size();
     fs::create_directories(target.parent_path(), ec);
     if (!write_bmp_565(*bitmap, from_utf8(target.string()))) {
         error = "cannot write " + target.string();
+        return false;
+    }
+    return true;
+}
+
+// A declared picture, and its art at twice the density ("NAME@2x") when there is some,
+// which must be exactly twice the picture's size.
+bool convert_picture(const std::u16string& name, const fs::path& art, const fs::path& out_dir,
+                     std::string& error) {
+    const std::string base = slashes(name);
+    Size size, dense;
+    if (!convert_art(base, true, art, out_dir, size, error)) return false;
+    if (!convert_art(base + "@2x", false, art, out_dir, dense, error)) return error.empty();
+    if (dense != Size{size.w * 2, size.h * 2}) {
+        error = base + "@2x is " + std::to_string(dense.w) + " x " + std::to_string(dense.h) +
+                ", not twice the size of " + base + " (" + std::to_string(size.w) + " x " +
+                std::to_string(size.h) + ")";
         return false;
     }
     return true;

@@ -38,8 +38,8 @@ int check(const std::u16string& path, int dpi, const std::string& language) {
                 skin.scale_shift(), image.top_level_nodes().size());
     for (int i = 0; i < image.picture_count(); ++i) {
         const Size size = skin.pictures()[static_cast<size_t>(i)].picture.size();
-        std::printf("picture %d: %s (%d x %d)\n", i, to_utf8(image.picture_name(i)).c_str(), size.w,
-                    size.h);
+        std::printf("picture %d: %s (%d x %d%s)\n", i, to_utf8(image.picture_name(i)).c_str(),
+                    size.w, size.h, skin.dense(i) ? ", @2x" : "");
     }
     for (int i = 0; i < image.font_count(); ++i) {
         const FontRep& font = *skin.fonts()[static_cast<size_t>(i)];
