@@ -120,12 +120,18 @@ private:
         // drawn, and must not keep the list drawing every frame).
         bool reported = false;
     };
+    // The item pool (vlist_item_pool.cpp).
     bool make_item(int index, Item& out);
     void lay_out_item(Item& item);
     void update_states(Item& item);
     void discard(Item& item);
     void fill_window();
-    // The steps of a frame's motion, in order.
+    void cancel_press();
+    void clear_items();
+    Item* find_item(const Element* element);
+    double item_top(const Item& item) const;
+    PointerEvent to_item(const PointerEvent& event, const Item& item) const;
+    // The steps of a frame's motion, in order (vlist_kinetic_scroll.cpp).
     Element* anchor_item() const;
     bool animate_items(double dt);  // true when an item changed
     void drift(double dt);
@@ -134,12 +140,9 @@ private:
     void spring_back(double dt, double old_offset);
     void drop_press_left_behind();
     void pin_ends();
-    void cancel_press();
-    void clear_items();
+    // Key navigation (vlist_key_navigation.cpp).
     int first_in_view() const;
-    Item* find_item(const Element* element);
-    double item_top(const Item& item) const;
-    PointerEvent to_item(const PointerEvent& event, const Item& item) const;
+    // The window (vlist.cpp).
     bool first_live() const { return m_above == -1; }
     bool last_live() const { return m_below >= m_item_count; }
     double bottom_gap() const;
