@@ -1,5 +1,7 @@
 #include "skin/properties_impl.h"
 
+#include <unordered_map>
+
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -96,10 +98,18 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
     const uint32_t start = tick_count();
     const std::u16string folder = skin_folder(m_path);
     std::vector<PictureReference> pictures;
+    // A picture named more than once is loaded once; all pictures together stay within
+    // what one bitmap may be, however many names lead to the same file.
+    std::unordered_map<std::u16string, PictureReference> loaded;
+    int64_t pixels = 0;
     for (int i = 0; i < image->picture_count(); ++i) {
         const uint32_t picture_start = tick_count();
         const std::u16string name = image->picture_name(i);
         const std::u16string path = folder.empty() ? name : folder + u"/" + name;
+        if (const auto known = loaded.find(path); known != loaded.end()) {
+            pictures.push_back(known->second);
+            continue;
+        }
         PictureHandle picture =
             resources.load_picture ? resources.load_picture(path) : PictureHandle();
         const Size size = picture.size();
@@ -108,9 +118,16 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
             m_error = "picture \"" + to_utf8(name) + "\" failed to load";
             return;
         }
+        pixels += int64_t(size.w) * size.h;
+        if (pixels > kMaxSkinPicturePixels) {
+            trace() << "PropertiesImpl::PropertiesImpl pictures too large {" << name << "}\n";
+            m_error = "pictures larger than a skin may hold, at \"" + to_utf8(name) + "\"";
+            return;
+        }
         trace() << "PropertiesImpl::PropertiesImpl picture load time="
                 << (tick_count() - picture_start) << " {" << name << "}\n";
         pictures.push_back(PictureReference::whole(picture));
+        loaded.emplace(path, pictures.back());
     }
     std::vector<FontHandle> fonts;
     for (int i = 0; i < image->font_count(); ++i) {

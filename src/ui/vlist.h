@@ -4,6 +4,7 @@
 // destroys items that leave the window. Items are drawn and hit in their own coordinates
 // (their top at y 0), the list adding their place in the column.
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -114,6 +115,7 @@ private:
     struct Item {
         std::unique_ptr<Element> element;
         int index = 0;
+        int64_t elements = 0;  // in its subtree
         double height = 0;
         bool pressed = false;
         // Its change was reported since it was last drawn (an item outside the clip is not
@@ -126,6 +128,7 @@ private:
     void update_states(Item& item);
     void discard(Item& item);
     void fill_window();
+    bool room_for_items() const;
     void cancel_press();
     void clear_items();
     Item* find_item(const Element* element);
@@ -155,6 +158,7 @@ private:
     VListSource* m_source = nullptr;
     int m_item_count = 0;
     std::deque<Item> m_items;
+    int64_t m_live_elements = 0;  // of all live items
     int m_above = -1;
     int m_below = 0;
     double m_offset = 0;

@@ -15,6 +15,16 @@ namespace {
 // A bound on the items alive at once, so that a source of empty items cannot make the
 // window grow without end.
 constexpr size_t kMaxLiveItems = 4096;
+// A bound on the elements of the live items together, so that items a skin makes large
+// cannot multiply into millions of elements (a real screen shows some thousands).
+constexpr int64_t kMaxLiveElements = 1 << 16;
+
+int64_t elements_in(const Element& element) {
+    int64_t count = 1;
+    for (const auto& child : element.children())
+        count += elements_in(*child);
+    return count;
+}
 
 }  // namespace
 
@@ -81,6 +91,7 @@ bool VList::make_item(int index, Item& out) {
     std::unique_ptr<Element> element = m_source->create_item(*this, index);
     if (!element) return false;
     out.element = std::move(element);
+    out.elements = elements_in(*out.element);
     out.index = index;
     out.pressed = false;
     if (auto* bound = dynamic_cast<ListItem*>(out.element.get())) bound->bind(*this, index, true);
@@ -104,6 +115,8 @@ void VList::update_states(Item& item) {
 }
 
 void VList::discard(Item& item) {
+    m_live_elements -= item.elements;
+    item.elements = 0;
     if (item.element.get() == m_pressed) cancel_press();
     if (m_dispatch_depth > 0)
         m_graveyard.push_back(std::move(item.element));
@@ -201,6 +214,8 @@ bool VList::rebuild_item(int index) {
         }
         discard(item);
         item.element = std::move(fresh.element);
+        item.elements = fresh.elements;
+        m_live_elements += item.elements;
         item.pressed = false;
         item.reported = false;
         update_states(item);
@@ -210,12 +225,16 @@ bool VList::rebuild_item(int index) {
     return false;
 }
 
+bool VList::room_for_items() const {
+    return m_items.size() < kMaxLiveItems && m_live_elements < kMaxLiveElements;
+}
+
 void VList::fill_window() {
     // Without a source there is nothing to fill with (and nothing is gone).
     if (!m_source) return;
     const double view = view_height();
     const auto fill_above = [&] {
-        while (m_above >= 0 && m_offset > 0 && m_items.size() < kMaxLiveItems) {
+        while (m_above >= 0 && m_offset > 0 && room_for_items()) {
             Item item;
             if (!make_item(m_above, item)) {
                 item_removed(m_above);
@@ -224,6 +243,7 @@ void VList::fill_window() {
             m_offset -= item.height;
             m_content_height += item.height;
             --m_above;
+            m_live_elements += item.elements;
             m_items.push_front(std::move(item));
         }
     };
@@ -236,8 +256,7 @@ void VList::fill_window() {
         discard(first);
         m_items.pop_front();
     }
-    while (m_below < m_item_count && m_content_height + m_offset < view &&
-           m_items.size() < kMaxLiveItems) {
+    while (m_below < m_item_count && m_content_height + m_offset < view && room_for_items()) {
         Item item;
         if (!make_item(m_below, item)) {
             item_removed(m_below);
@@ -245,6 +264,7 @@ void VList::fill_window() {
         }
         m_content_height += item.height;
         ++m_below;
+        m_live_elements += item.elements;
         m_items.push_back(std::move(item));
     }
     while (!m_items.empty() && m_content_height + m_offset - m_items.back().height > view) {
