@@ -231,7 +231,10 @@ bool TileRenderer::save_version(int index, const std::u16string& file, int level
     std::scoped_lock lock(m_source_mutex);
     Slot& slot = m_slots[index];
     if (!slot.source || !slot.source_open) return false;
-    return slot.source->save_version(file, level);
+    const bool saved = slot.source->save_version(file, level);
+    // A damaged cache file is built again, as when a tile finds it.
+    if (slot.source->damaged()) m_damaged_id.store(slot.id);
+    return saved;
 }
 
 void TileRenderer::request_tile(ZoomImage& view, int level, int column, int row) {

@@ -135,6 +135,25 @@ TEST_F(TileRendererTest, ALevelFoundDamagedIsShownAsWhileItsCacheFileIsBuilt) {
     tiles.stop();
 }
 
+TEST_F(TileRendererTest, AVersionFoundDamagedWhenSentIsBuiltAgain) {
+    const std::u16string path = picture("a.jpg", {1000, 700}, true);
+    const std::string cache = to_utf8(cache_file_name(path, dir.u16()));
+    std::vector<uint8_t> bytes = test::read_bytes(cache);
+    CacheHeader header;
+    MemoryStream stream(bytes);
+    ASSERT_TRUE(header.read(stream, bytes.size()));
+    bytes[header.levels[1].jpeg_offset + 50] ^= 0x01;
+    test::write_bytes(cache, bytes);
+    std::vector<std::u16string> prioritized;
+    tiles.set_prioritizer([&](const std::u16string& p) { prioritized.push_back(p); });
+    show(1, path);
+    EXPECT_FALSE(tiles.save_version(1, from_utf8(dir.file("sent.jpg")), 1));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("sent.jpg")));
+    tiles.hand_over();
+    EXPECT_EQ(tiles.state(1), SlotState::Loading);
+    EXPECT_EQ(prioritized, std::vector<std::u16string>{path});
+}
+
 TEST_F(TileRendererTest, SlotsTakeTheStateOfTheirCacheFile) {
     const std::u16string fresh = picture("fresh.jpg", {600, 400}, false);
     std::vector<std::u16string> prioritized;
