@@ -48,6 +48,21 @@ struct TileRendererTest : ::testing::Test {
         tiles.restart(slot, {240, 320});
     }
     void draw(int slot) { views[slot]->draw(screen, {0, 0}); }
+    // Flips `mask` in the byte at `at` within the JPEG of cache level `level` of `path`
+    // (which has `levels` halvings); returns the cache file's path.
+    std::string damage_level(const std::u16string& path, int levels, int level, size_t at,
+                             uint8_t mask) {
+        const std::string cache = to_utf8(cache_file_name(path, dir.u16()));
+        std::vector<uint8_t> bytes = test::read_bytes(cache);
+        CacheHeader header;
+        MemoryStream stream(bytes);
+        EXPECT_TRUE(header.read(stream, bytes.size()));
+        EXPECT_EQ(header.level_count(), levels);
+        if (header.level_count() < level) return cache;
+        bytes[header.levels[level].jpeg_offset + at] ^= mask;
+        test::write_bytes(cache, bytes);
+        return cache;
+    }
     // Lets the worker make every queued tile and hands them over.
     void finish() {
         for (int i = 0; i < 2000 && !tiles.idle(); ++i) {
@@ -105,15 +120,8 @@ TEST_F(TileRendererTest, TheWorkerMakesTheTilesAndHandsThemOver) {
 
 TEST_F(TileRendererTest, ALevelFoundDamagedIsShownAsWhileItsCacheFileIsBuilt) {
     const std::u16string path = picture("a.jpg", {1000, 700}, true);
-    const std::string cache = to_utf8(cache_file_name(path, dir.u16()));
-    std::vector<uint8_t> bytes = test::read_bytes(cache);
-    CacheHeader header;
-    MemoryStream stream(bytes);
-    ASSERT_TRUE(header.read(stream, bytes.size()));
-    ASSERT_EQ(header.level_count(), 2);
     // One bit of the smallest level, which zoom level 0 shows.
-    bytes[header.levels[2].jpeg_offset + header.levels[2].jpeg_size / 2] ^= 0x10;
-    test::write_bytes(cache, bytes);
+    const std::string cache = damage_level(path, 2, 2, 700, 0x10);
     std::vector<std::u16string> prioritized;
     tiles.set_prioritizer([&](const std::u16string& p) { prioritized.push_back(p); });
 
@@ -137,13 +145,7 @@ TEST_F(TileRendererTest, ALevelFoundDamagedIsShownAsWhileItsCacheFileIsBuilt) {
 
 TEST_F(TileRendererTest, AVersionFoundDamagedWhenSentIsBuiltAgain) {
     const std::u16string path = picture("a.jpg", {1000, 700}, true);
-    const std::string cache = to_utf8(cache_file_name(path, dir.u16()));
-    std::vector<uint8_t> bytes = test::read_bytes(cache);
-    CacheHeader header;
-    MemoryStream stream(bytes);
-    ASSERT_TRUE(header.read(stream, bytes.size()));
-    bytes[header.levels[1].jpeg_offset + 50] ^= 0x01;
-    test::write_bytes(cache, bytes);
+    damage_level(path, 2, 1, 50, 0x01);
     std::vector<std::u16string> prioritized;
     tiles.set_prioritizer([&](const std::u16string& p) { prioritized.push_back(p); });
     show(1, path);

@@ -192,6 +192,15 @@ void BM_TileRatios(benchmark::State& state) {
     }
 }
 
+// The progressive twin of a picture, written beside it with its cache file.
+std::u16string cached_progressive(int megapixels, const std::vector<uint8_t>& progressive,
+                                  const std::u16string& drive) {
+    const std::u16string path = from_utf8(
+        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
+    if (!is_cache_valid(path, drive)) build_cache_file(path, drive, {});
+    return path;
+}
+
 // The bottom-right full-size tile of a progressive picture, made from the baseline copy in
 // its cache file, against the same tile of its baseline twin, in turn in one run (median
 // CPU times); and the copy's size against the picture's.
@@ -199,9 +208,7 @@ void BM_ProgressiveTileRatio(benchmark::State& state) {
     const int megapixels = int(state.range(0));
     const CachedPicture& baseline = cached_picture(megapixels);
     const std::vector<uint8_t> progressive = bench::progressive_twin(baseline.jpeg);
-    const std::u16string path = from_utf8(
-        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
-    if (!is_cache_valid(path, baseline.drive)) build_cache_file(path, baseline.drive, {});
+    const std::u16string path = cached_progressive(megapixels, progressive, baseline.drive);
     CacheTileSource twin(baseline.path, baseline.drive), source(path, baseline.drive);
     if (!twin.open() || !source.open() || !source.uses_records(source.levels()))
         return state.SkipWithError("no progressive source with records");
@@ -232,9 +239,7 @@ void BM_LevelCheck(benchmark::State& state) {
     const int megapixels = int(state.range(0));
     const CachedPicture& baseline = cached_picture(megapixels);
     const std::vector<uint8_t> progressive = bench::progressive_twin(baseline.jpeg);
-    const std::u16string path = from_utf8(
-        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
-    if (!is_cache_valid(path, baseline.drive)) build_cache_file(path, baseline.drive, {});
+    const std::u16string path = cached_progressive(megapixels, progressive, baseline.drive);
     const auto [plain, plain_drive] = bench::unchecked_twin(baseline.path, baseline.drive);
     const auto [plain_progressive, progressive_drive] = bench::unchecked_twin(path, baseline.drive);
     const auto first_tile = [](const std::u16string& picture, const std::u16string& drive,

@@ -1,21 +1,9 @@
 #include "library/cache/cache_entries.h"
 
 #include "library/cache/crc32.h"
+#include "library/cache/little_endian.h"
 
 namespace vistrel {
-
-namespace {
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t get32(const uint8_t* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
-
-}  // namespace
 
 void CacheEntries::set(uint32_t tag, std::vector<uint8_t> value) {
     for (auto& [t, v] : m_entries)

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "library/cache/crc32.h"
+#include "library/cache/little_endian.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -16,15 +17,6 @@
 namespace vistrel {
 
 namespace {
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t get32(const uint8_t* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
 
 bool block_inside(uint64_t offset, uint64_t size, uint64_t file_size) {
     return offset <= file_size && size <= file_size - offset;
