@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -23,23 +24,6 @@ FileStream::FileStream(const std::u16string& path, int mode) {
                        : (mode == 2) ? OpenMode::Append
                                      : OpenMode::ReadWrite;
     open(path, m);
-}
-
-FileStream::~FileStream() {
-    close();
-}
-
-FileStream::FileStream(FileStream&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-FileStream& FileStream::operator=(FileStream&& other) noexcept {
-    if (this != &other) {
-        close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
 }
 
 bool FileStream::open(const std::u16string& path, OpenMode mode) {
@@ -65,28 +49,25 @@ bool FileStream::open(const std::u16string& path, OpenMode mode) {
     do {
         fd = ::open(native.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+    FileDescriptor opened(fd);
+    if (!opened.is_open()) return false;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    m_fd = fd;
-    if (mode == OpenMode::Append && lseek(m_fd, 0, SEEK_END) < 0) close();
+    if (fstat(opened.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    m_fd = std::move(opened);
+    if (mode == OpenMode::Append && lseek(m_fd.get(), 0, SEEK_END) < 0) close();
     return is_open();
 }
 
 void FileStream::close() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
 }
 
 size_t FileStream::read(void* buffer, size_t count) {
-    if (m_fd < 0 || count == 0) return 0;
+    if (!is_open() || count == 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(m_fd, out + done, count - done);
+        const ssize_t n = ::read(m_fd.get(), out + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
@@ -95,7 +76,7 @@ size_t FileStream::read(void* buffer, size_t count) {
 }
 
 size_t FileStream::skip(size_t count) {
-    if (m_fd < 0 || count == 0) return 0;
+    if (!is_open() || count == 0) return 0;
     const uint64_t here = position();
     const uint64_t end = size();
     const uint64_t step = std::min<uint64_t>(count, end > here ? end - here : 0);
@@ -104,11 +85,11 @@ size_t FileStream::skip(size_t count) {
 }
 
 size_t FileStream::write(const void* buffer, size_t count) {
-    if (m_fd < 0 || count == 0) return 0;
+    if (!is_open() || count == 0) return 0;
     const auto* in = static_cast<const uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(m_fd, in + done, count - done);
+        const ssize_t n = ::write(m_fd.get(), in + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
@@ -117,25 +98,25 @@ size_t FileStream::write(const void* buffer, size_t count) {
 }
 
 uint64_t FileStream::size() const {
-    if (m_fd < 0) return 0;
+    if (!is_open()) return 0;
     struct stat st {};
-    if (fstat(m_fd, &st) != 0) return 0;
+    if (fstat(m_fd.get(), &st) != 0) return 0;
     return static_cast<uint64_t>(st.st_size);
 }
 
 bool FileStream::seek(uint64_t position) {
-    if (m_fd < 0 || position > static_cast<uint64_t>(INT64_MAX)) return false;
-    return lseek(m_fd, static_cast<off_t>(position), SEEK_SET) >= 0;
+    if (!is_open() || position > static_cast<uint64_t>(INT64_MAX)) return false;
+    return lseek(m_fd.get(), static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
 uint64_t FileStream::position() const {
-    if (m_fd < 0) return 0;
-    const off_t p = lseek(m_fd, 0, SEEK_CUR);
+    if (!is_open()) return 0;
+    const off_t p = lseek(m_fd.get(), 0, SEEK_CUR);
     return p < 0 ? 0 : static_cast<uint64_t>(p);
 }
 
 bool FileStream::flush() {
-    return m_fd >= 0 && fsync(m_fd) == 0;
+    return is_open() && fsync(m_fd.get()) == 0;
 }
 
 size_t MemoryStream::read(void* buffer, size_t count) {

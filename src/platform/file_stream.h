@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 namespace vistrel {
 
 // Reading face. Every operation returns 0 (or false) on a closed stream or a zero count.
@@ -49,11 +51,8 @@ public:
     FileStream(const std::u16string& path, OpenMode mode);
     // Opens with the numeric mode: 0, 1, 2, any other value is read and write.
     FileStream(const std::u16string& path, int mode);
-    ~FileStream() override;
-    FileStream(const FileStream&) = delete;
-    FileStream& operator=(const FileStream&) = delete;
-    FileStream(FileStream&& other) noexcept;
-    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(FileStream&&) noexcept = default;
+    FileStream& operator=(FileStream&&) noexcept = default;
 
     bool open(const std::u16string& path, OpenMode mode);
     void close();
@@ -61,16 +60,16 @@ public:
     size_t read(void* buffer, size_t count) override;
     size_t skip(size_t count) override;
     size_t write(const void* buffer, size_t count) override;
-    bool is_open() const override { return m_fd >= 0; }
+    bool is_open() const override { return m_fd.is_open(); }
     uint64_t size() const override;
     bool seek(uint64_t position) override;
     uint64_t position() const override;
     // Pushes written data to the storage.
     bool flush();
-    int descriptor() const { return m_fd; }
+    int descriptor() const { return m_fd.get(); }
 
 private:
-    int m_fd = -1;
+    FileDescriptor m_fd;
 };
 
 // Both faces over a growable buffer; rewind it to read back what was written.

@@ -54,6 +54,13 @@ std::unique_ptr<Bitmap> read_bmp_565(InputStream& reader) {
     const size_t gap = offset - delivered;
     if (reader.skip(gap) != gap) return nullptr;
 
+    // The bitmap is made only for pixel data the file holds: a header may claim any size.
+    const uint64_t stored = uint64_t(stored_row_bytes(width)) * uint64_t(rows);
+    const uint64_t size = reader.size();
+    const uint64_t position = reader.position();
+    const uint64_t held = size > position ? size - position : 0;
+    if (stored > kSmallBmpBytes && held < stored / 2) return nullptr;
+
     std::unique_ptr<Bitmap> bitmap = Bitmap::create(width, rows);
     if (!bitmap) return nullptr;
 

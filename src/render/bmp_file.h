@@ -12,11 +12,16 @@ namespace vistrel {
 
 // The largest picture read_bmp_565 accepts, in pixels.
 inline constexpr int64_t kMaxBmpPixels = 64'000'000;
+// A file that ends early may lack up to half of its pixel data, or all of it when its rows
+// take no more than this many bytes: the bitmap made never takes much more memory than the
+// file holds.
+inline constexpr uint64_t kSmallBmpBytes = 64 * 1024;
 
 // Reads a 16-bit bitmap file from `reader`: bottom-up for a positive height, top-down for
 // a negative one, pixels taken as RGB565 whatever masks the file names. Nothing when the
 // bit count is not 16, the size is empty or larger than kMaxBmpPixels, the pixel data
-// starts inside the headers or beyond the end, or memory runs out. Rows missing from a
+// starts inside the headers or beyond the end, the file holds less than half of the pixel
+// data its size needs (beyond kSmallBmpBytes), or memory runs out. Rows missing from a
 // file that ends early are black.
 std::unique_ptr<Bitmap> read_bmp_565(InputStream& reader);
 

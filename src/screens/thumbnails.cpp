@@ -28,7 +28,9 @@ ThumbnailState load_framed_thumbnail(const std::u16string& picture, const std::u
     if (name.empty() || is_failed_thumbnail(name)) return ThumbnailState::Failed;
     if (!is_cache_file_valid(name)) return ThumbnailState::Missing;
     const std::unique_ptr<Bitmap> thumbnail = load_thumbnail(picture, drive);
-    if (!thumbnail) return ThumbnailState::Failed;
+    // A damaged cache file is removed by the load: the picture is to be built again.
+    if (!thumbnail)
+        return is_cache_file_valid(name) ? ThumbnailState::Failed : ThumbnailState::Missing;
     out = framed_thumbnail(*thumbnail, size, frame);
     return out.empty() ? ThumbnailState::Failed : ThumbnailState::Ready;
 }

@@ -122,6 +122,12 @@ void TileRenderer::reset(int index, const std::u16string& picture, const std::u1
         if (open) {
             state = SlotState::Ready;
             direct = false;
+        } else if (source->damaged()) {
+            // The cache file was not as written and is gone: as while it is being built.
+            trace() << "reset damaged cache\n";
+            open_direct();
+            state = SlotState::Loading;
+            ask_for_cache = true;
         } else {
             // A damaged cache file: show the picture straight from its file when it can be
             // read, else the "bad" placeholder.
@@ -144,6 +150,7 @@ void TileRenderer::reset(int index, const std::u16string& picture, const std::u1
         slot.state = state;
         slot.direct = direct;
         slot.picture = picture;
+        slot.drive = drive;
     }
     drop_requests(old_id);
     if (ask_for_cache && m_prioritizer) m_prioritizer(picture);
@@ -225,7 +232,10 @@ bool TileRenderer::save_version(int index, const std::u16string& file, int level
     std::scoped_lock lock(m_source_mutex);
     Slot& slot = m_slots[index];
     if (!slot.source || !slot.source_open) return false;
-    return slot.source->save_version(file, level);
+    const bool saved = slot.source->save_version(file, level);
+    // A damaged cache file is built again, as when a tile finds it.
+    if (slot.source->damaged()) m_damaged_id.store(slot.id);
+    return saved;
 }
 
 void TileRenderer::request_tile(ZoomImage& view, int level, int column, int row) {
@@ -274,7 +284,19 @@ void TileRenderer::request_tile(ZoomImage& view, int level, int column, int row)
     }
 }
 
+void TileRenderer::replace_damaged(int id) {
+    Slot* slot = slot_by_id(id);
+    if (!slot) return;
+    const int index = static_cast<int>(slot - m_slots);
+    const std::u16string picture = slot->picture;
+    const std::u16string drive = slot->drive;
+    reset(index, picture, drive);
+    // The tiles asked of the damaged source are asked again of the new one.
+    if (slot->view) slot->view->release_tiles();
+}
+
 bool TileRenderer::hand_over() {
+    if (const int damaged = m_damaged_id.exchange(0); damaged != 0) replace_damaged(damaged);
     TileRequest request;
     {
         std::scoped_lock lock(m_finished_mutex);
@@ -400,7 +422,17 @@ void TileRenderer::make_one_tile() {
         } else if (slot->state == SlotState::Ready || slot->direct) {
             if (slot->source_open)
                 tile = slot->source->make_tile(request->column, request->row, request->level);
+<<<<<<< HEAD
             if (!tile) tile = placeholder(false, request->tile);
+=======
+            if (!tile && slot->source_open && slot->source->damaged()) {
+                // Its cache file is gone: the user-interface thread gives the slot another
+                // source and asks for the file to be built again.
+                m_damaged_id.store(slot->id);
+                tile = placeholder(true);
+            }
+            if (!tile) tile = placeholder(false);
+>>>>>>> mends-core
         } else {
             tile = placeholder(false, request->tile);
         }

@@ -90,7 +90,8 @@ public:
     bool save_version(int slot, const std::u16string& file, int level);
 
     void request_tile(ZoomImage& view, int level, int column, int row) override;
-    // Hands one finished tile to its view; false when there was none.
+    // Hands one finished tile to its view; false when there was none. A slot whose cache
+    // file the worker found damaged first gets the source of a picture still to be built.
     bool hand_over();
 
     // Starts the worker (once); stop requests the end and joins it.
@@ -120,6 +121,7 @@ private:
         SlotState state = SlotState::Bad;
         bool direct = false;
         std::u16string picture;
+        std::u16string drive;
     };
 
     class Worker final : public WorkerThread {
@@ -143,6 +145,9 @@ private:
     std::unique_ptr<Bitmap> placeholder(bool loading, Size tile);
     // Drops the requests of picture `id`, except a first one in the worker's hands.
     void drop_requests(int id);
+    // Gives the slot of picture `id`, whose cache file the worker found damaged, the source
+    // of a picture without one (which asks for the file to be built).
+    void replace_damaged(int id);
 
     Slot m_slots[kSlots];
     int m_next_id = 1;
@@ -158,11 +163,16 @@ private:
     bool m_idle = true;
     ManualResetEvent m_wake;
     std::atomic<bool> m_landscape{false};
+<<<<<<< HEAD
     // A stand-in as the skin ships it, and fitted to the tile size last asked for.
     struct StandIn {
         std::unique_ptr<Bitmap> art;
         std::unique_ptr<Bitmap> fitted;
     };
+=======
+    // A picture whose cache file the worker found damaged, for the user-interface thread.
+    std::atomic<int> m_damaged_id{0};
+>>>>>>> mends-core
     // Read once by the worker (under S).
     StandIn m_loading_stand_in;
     StandIn m_bad_stand_in;

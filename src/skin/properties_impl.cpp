@@ -1,5 +1,7 @@
 #include "skin/properties_impl.h"
 
+#include <unordered_map>
+
 #include "platform/file_stream.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -116,10 +118,19 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
     const std::u16string folder = skin_folder(m_path);
     std::vector<PictureReference> pictures;
     std::vector<int> shifts;
+    // A picture named more than once is loaded once (with its scale); all pictures together
+    // stay within what one bitmap may be, however many names lead to the same file.
+    std::unordered_map<std::u16string, size_t> loaded;  // path -> index in pictures
+    int64_t pixels = 0;
     for (int i = 0; i < image->picture_count(); ++i) {
         const uint32_t picture_start = tick_count();
         const std::u16string name = image->picture_name(i);
         const std::u16string path = folder.empty() ? name : folder + u"/" + name;
+        if (const auto known = loaded.find(path); known != loaded.end()) {
+            pictures.push_back(pictures[known->second]);
+            shifts.push_back(shifts[known->second]);
+            continue;
+        }
         PictureHandle picture =
             resources.load_picture ? resources.load_picture(path) : PictureHandle();
         const Size size = picture.size();
@@ -128,11 +139,19 @@ void PropertiesImpl::load(std::vector<uint8_t> bytes, const ScreenInfo& screen,
             m_error = "picture \"" + to_utf8(name) + "\" failed to load";
             return;
         }
-        trace() << "PropertiesImpl::PropertiesImpl picture load time="
-                << (tick_count() - picture_start) << " {" << name << "}\n";
         int shift = m_scale_shift;
         if (shift == 1 && take_dense_variant(resources.load_picture, path, name, picture))
             shift = 0;
+        const Size kept = picture.size();
+        pixels += int64_t(kept.w) * kept.h;
+        if (pixels > kMaxSkinPicturePixels) {
+            trace() << "PropertiesImpl::PropertiesImpl pictures too large {" << name << "}\n";
+            m_error = "pictures larger than a skin may hold, at \"" + to_utf8(name) + "\"";
+            return;
+        }
+        trace() << "PropertiesImpl::PropertiesImpl picture load time="
+                << (tick_count() - picture_start) << " {" << name << "}\n";
+        loaded.emplace(path, pictures.size());
         pictures.push_back(PictureReference::whole(picture));
         shifts.push_back(shift);
     }

@@ -30,6 +30,9 @@ struct SkinResources {
     static SkinResources system();
 };
 
+// The pixels all pictures of one skin may take together.
+inline constexpr int64_t kMaxSkinPicturePixels = 64'000'000;
+
 class PropertiesImpl {
 public:
     // Loads the skin file at `path` for `screen`; see loaded().

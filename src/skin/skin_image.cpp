@@ -99,7 +99,8 @@ private:
         if (fonts > kMaxFonts) return fail("too many fonts");
         if (pool < 0 || static_cast<uint64_t>(pool) > m_size)
             return fail("string pool outside the file");
-        const uint64_t total = uint64_t(pictures) + uint64_t(fonts) + uint64_t(texts);
+        const int32_t kept_texts = std::min(texts, kMaxTexts);
+        const uint64_t total = uint64_t(pictures) + uint64_t(fonts) + uint64_t(kept_texts);
         if (total > (m_size - static_cast<size_t>(pool)) / 2) return fail("string pool cut short");
         m_image.m_pool.reserve(total);
         size_t p = static_cast<size_t>(pool);
@@ -114,7 +115,7 @@ private:
         }
         m_image.m_picture_count = pictures;
         m_image.m_font_count = fonts;
-        m_image.m_text_count = texts;
+        m_image.m_text_count = kept_texts;
         return true;
     }
 

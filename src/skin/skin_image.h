@@ -29,9 +29,14 @@ public:
     // Limits that keep a hostile file from making the program build endless element trees.
     static constexpr uint64_t kMaxFileBytes = uint64_t(64) << 20;
     static constexpr int kMaxDepth = 256;             // nesting of child nodes
-    static constexpr uint64_t kMaxSubtree = 1 << 20;  // nodes below one node, counted out
-    static constexpr int kMaxPictures = 256;          // a picture index is one byte
-    static constexpr int kMaxFonts = 1024;            // each font is created at load
+    // Elements one node expands to, shared children counted each time they are reached
+    // (the largest shipped screen has under a hundred).
+    static constexpr uint64_t kMaxSubtree = 4096;
+    static constexpr int kMaxPictures = 256;  // a picture index is one byte
+    static constexpr int kMaxFonts = 1024;    // each font is created at load
+    // Texts a string entry can name (its index is 16 bits); the pool's further texts are
+    // neither walked nor kept.
+    static constexpr int kMaxTexts = 65536;
 
     // The checked image, or null (with the reason in `error` when given).
     static std::unique_ptr<SkinImage> open(std::vector<uint8_t> bytes,

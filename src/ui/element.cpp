@@ -1,9 +1,12 @@
+// The element base: construction and ownership of the tree, state, input defaults, loading
+// from the skin and the dump. Layout is in element_layout.cpp, drawing in
+// element_drawing.cpp.
+
 #include "ui/element.h"
 
 #include <algorithm>
 
 #include "platform/trace.h"
-#include "render/pixel_op.h"
 #include "skin/element_registry.h"
 #include "ui/container.h"
 #include "ui/visibility_animation.h"
@@ -233,47 +236,6 @@ void Element::on_visibility_changed(bool visible) {
     if (!visible) m_cache_surface.release();
 }
 
-void Element::animate(double seconds) {
-    if (animation_running()) {
-        m_animation->animate(seconds);
-        mark_dirty();
-        return;
-    }
-    for (size_t i = 0; i < m_children.size(); ++i)
-        m_children[i]->animate(seconds);
-}
-
-void Element::draw(Surface& surface, Point origin) {
-    for (size_t i = 0; i < m_children.size(); ++i) {
-        Element& child = *m_children[i];
-        child.draw_child(surface, {origin.x + child.m_x - m_x, origin.y + child.m_y - m_y});
-    }
-}
-
-void Element::layout_x() {
-    place_children(Axis::X);
-}
-
-void Element::layout_y() {
-    place_children(Axis::Y);
-}
-
-void Element::measure_x(Extent& extent) {
-    measure_axis(Axis::X, extent);
-}
-
-bool Element::layout_hook_x() {
-    return false;
-}
-
-void Element::measure_y(Extent& extent) {
-    measure_axis(Axis::Y, extent);
-}
-
-bool Element::layout_hook_y() {
-    return false;
-}
-
 bool Element::hit_test(Point p) const {
     return m_x <= p.x && p.x < m_x + m_width && m_y <= p.y && p.y < m_y + m_height;
 }
@@ -292,197 +254,6 @@ bool Element::on_key(const KeyEvent&) {
 
 bool Element::on_text(const std::u16string&) {
     return false;
-}
-
-// --- Layout ---
-
-void Element::apply_extent(Axis axis, int position, int length) {
-    const int i = index(axis);
-    int& pos = i == 0 ? m_x : m_y;
-    int& len = i == 0 ? m_width : m_height;
-    if (pos == position && len == length && !m_layout_pending) return;
-    pos = position;
-    len = length;
-    // The x pass leaves the flag set so that the y pass revisits this element: its height
-    // may depend on its width.
-    m_layout_pending = axis == Axis::X;
-    m_dirty = true;
-    if (m_observer) m_observer->on_extent_changed(*this, axis, length);
-    if (axis == Axis::X)
-        layout_x();
-    else
-        layout_y();
-}
-
-void Element::set_x_extent(int x, int width) {
-    apply_extent(Axis::X, x, width);
-}
-
-void Element::set_y_extent(int y, int height) {
-    apply_extent(Axis::Y, y, height);
-}
-
-void Element::set_extent(Axis axis, int position, int length) {
-    apply_extent(axis, position, length);
-}
-
-Extent Element::extent_x() {
-    if (!m_extent_valid[0]) {
-        Extent e;
-        measure_x(e);
-        m_extent[0] = e;
-        m_extent_valid[0] = true;
-    }
-    return m_extent[0];
-}
-
-Extent Element::extent_y() {
-    if (!m_extent_valid[1]) {
-        Extent e;
-        measure_y(e);
-        m_extent[1] = e;
-        m_extent_valid[1] = true;
-    }
-    return m_extent[1];
-}
-
-void Element::invalidate_layout() {
-    for (Element* e = this; e; e = e->m_parent) {
-        e->m_extent_valid[0] = e->m_extent_valid[1] = false;
-        e->m_layout_pending = true;
-        e->m_dirty = true;
-    }
-}
-
-void Element::invalidate_height() {
-    for (Element* e = this; e; e = e->m_parent) {
-        e->m_extent_valid[1] = false;
-        e->m_dirty = true;
-    }
-}
-
-void Element::mark_dirty() {
-    for (Element* e = this; e; e = e->m_parent)
-        e->m_dirty = true;
-}
-
-int Element::outer_length(Element& child, Axis axis, int length) {
-    return anchor_outer_length(child.anchor(axis), length, along(child.m_border_min, axis),
-                               along(child.m_border_max, axis));
-}
-
-int Element::border_total(Axis axis) const {
-    return anchor_border_total(anchor(axis), along(m_border_min, axis), along(m_border_max, axis));
-}
-
-void Element::measure_axis(Axis axis, Extent& extent) {
-    const int design = along(m_design_size, axis);
-    extent.preferred = std::max(extent.preferred, design);
-    extent.minimum = std::max(extent.minimum, design);
-    for (size_t i = 0; i < m_children.size(); ++i) {
-        Element& child = *m_children[i];
-        const Extent c = child.extent(axis);
-        const int o = outer_length(child, axis, c.preferred);
-        extent.preferred = std::max(extent.preferred, o);
-        extent.minimum = std::max(extent.minimum, c.minimum + o - c.preferred);
-    }
-}
-
-void Element::place_in(Element& child, Axis axis, int start, int length, int preferred) {
-    const AnchorMode mode = child.anchor(axis);
-    const int bmin = along(child.m_border_min, axis);
-    const int bmax = along(child.m_border_max, axis);
-    const int size = anchor_size(mode, preferred, length, bmin, bmax);
-    const int offset = anchor_offset(mode, size, length, bmin, bmax);
-    child.apply_extent(axis, start + offset, size);
-}
-
-void Element::place_children(Axis axis) {
-    const int start = position_on(axis);
-    const int length = length_on(axis);
-    for (size_t i = 0; i < m_children.size(); ++i) {
-        Element& child = *m_children[i];
-        place_in(child, axis, start, length, child.extent(axis).preferred);
-    }
-}
-
-void Element::set_borders(Point border_min, Point border_max) {
-    m_border_min = border_min;
-    m_border_max = border_max;
-    invalidate_layout();
-}
-
-void Element::set_design_size(Point size) {
-    m_design_size = size;
-    invalidate_layout();
-}
-
-// --- Drawing ---
-
-void Element::set_cache(bool on, int alpha) {
-    m_cache = on;
-    m_cache_op = on ? op_for_alpha(alpha) : nullptr;
-    if (!on) m_cache_surface.release();
-    mark_dirty();
-}
-
-void Element::set_visibility_animation(std::u16string_view name) {
-    m_animation = VisibilityAnimation::from_name(name);
-}
-
-bool Element::animation_running() const {
-    return m_animation && m_animation->running();
-}
-
-void Element::stop_animation() {
-    if (!animation_running()) return;
-    m_animation->stop();
-    mark_dirty();
-}
-
-void Element::render_cache() {
-    if (m_cache && !m_dirty && m_cache_surface.size() == size()) return;
-    m_cache_surface.resize(size());
-    if (!m_cache_surface.bitmap()) return;
-    m_cache_surface.fill_pixel({0, 0}, size(), kColourKey);
-    draw(m_cache_surface, {0, 0});
-}
-
-void Element::draw_child(Surface& surface, Point origin) {
-    if (animation_running()) {
-        m_animation->draw(surface, origin);
-        return;
-    }
-    if (!m_visible) return;
-    if (m_cache) {
-        render_cache();
-        if (m_cache_surface.bitmap()) m_cache_surface.draw_to(surface, origin, *m_cache_op);
-    } else {
-        draw(surface, origin);
-    }
-    m_dirty = false;
-}
-
-void Element::show_animated(bool show) {
-    if (show == m_visible) return;
-    if (show) set_visible(true);
-    if (m_animation) {
-        if (m_animation->running()) {
-            m_animation->reverse();
-        } else {
-            if (Element* top = m_root ? static_cast<Element*>(m_root) : nullptr) {
-                top->set_x_extent(top->x(), top->width());
-                top->set_y_extent(top->y(), top->height());
-            }
-            render_cache();
-            if (m_cache_surface.bitmap()) {
-                m_animation->set_op(m_cache_op ? m_cache_op->clone() : nullptr);
-                m_animation->start(show ? 1 : -1, *m_cache_surface.bitmap(), nullptr);
-            }
-        }
-        mark_dirty();
-    }
-    if (!show) set_visible(false);
 }
 
 // --- The tree ---

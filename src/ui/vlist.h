@@ -4,6 +4,7 @@
 // destroys items that leave the window. Items are drawn and hit in their own coordinates
 // (their top at y 0), the list adding their place in the column.
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -114,18 +115,26 @@ private:
     struct Item {
         std::unique_ptr<Element> element;
         int index = 0;
+        int64_t elements = 0;  // in its subtree
         double height = 0;
         bool pressed = false;
         // Its change was reported since it was last drawn (an item outside the clip is not
         // drawn, and must not keep the list drawing every frame).
         bool reported = false;
     };
+    // The item pool (vlist_item_pool.cpp).
     bool make_item(int index, Item& out);
     void lay_out_item(Item& item);
     void update_states(Item& item);
     void discard(Item& item);
     void fill_window();
-    // The steps of a frame's motion, in order.
+    bool room_for_items() const;
+    void cancel_press();
+    void clear_items();
+    Item* find_item(const Element* element);
+    double item_top(const Item& item) const;
+    PointerEvent to_item(const PointerEvent& event, const Item& item) const;
+    // The steps of a frame's motion, in order (vlist_kinetic_scroll.cpp).
     Element* anchor_item() const;
     bool animate_items(double dt);  // true when an item changed
     void drift(double dt);
@@ -134,12 +143,9 @@ private:
     void spring_back(double dt, double old_offset);
     void drop_press_left_behind();
     void pin_ends();
-    void cancel_press();
-    void clear_items();
+    // Key navigation (vlist_key_navigation.cpp).
     int first_in_view() const;
-    Item* find_item(const Element* element);
-    double item_top(const Item& item) const;
-    PointerEvent to_item(const PointerEvent& event, const Item& item) const;
+    // The window (vlist.cpp).
     bool first_live() const { return m_above == -1; }
     bool last_live() const { return m_below >= m_item_count; }
     double bottom_gap() const;
@@ -152,6 +158,7 @@ private:
     VListSource* m_source = nullptr;
     int m_item_count = 0;
     std::deque<Item> m_items;
+    int64_t m_live_elements = 0;  // of all live items
     int m_above = -1;
     int m_below = 0;
     double m_offset = 0;

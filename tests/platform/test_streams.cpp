@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include "platform/file_stream.h"
@@ -92,6 +93,27 @@ TEST(FileStream, FoldersAndImpossiblePathsDoNotOpen) {
     EXPECT_FALSE(FileStream(u16(dir.file("no/such/folder/x")), OpenMode::Write).is_open());
     EXPECT_FALSE(FileStream(u16(dir.str() + "/" + std::string(5000, 'n')), OpenMode::Write).is_open());
     EXPECT_FALSE(FileStream(u"", OpenMode::Read).is_open());
+}
+
+TEST(FileStream, TheDescriptorHasOneOwnerThroughMovesAndIsClosedOnce) {
+    TempDir dir;
+    test::write_file(dir.file("m.bin"), "abc");
+    FileStream first(u16(dir.file("m.bin")), OpenMode::Read);
+    const int fd = first.descriptor();
+    ASSERT_GE(fd, 0);
+    FileStream second(std::move(first));
+    EXPECT_FALSE(first.is_open());
+    EXPECT_EQ(second.descriptor(), fd);
+    FileStream third;
+    third = std::move(second);
+    EXPECT_FALSE(second.is_open());
+    char c = 0;
+    EXPECT_EQ(third.read(&c, 1), 1u);
+    // Reopening closes the old descriptor before taking the new one.
+    ASSERT_TRUE(third.open(u16(dir.file("m.bin")), OpenMode::Read));
+    third.close();
+    EXPECT_FALSE(third.is_open());
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1);
 }
 
 TEST(MemoryStream, ReadsBackWhatWasWrittenAfterRewind) {

@@ -86,6 +86,20 @@ TEST(ReadBmp565, RowsMissingFromAShortFileAreBlack) {
         EXPECT_EQ(row_of(*headers_only, y), std::vector<Pixel>(5, 0));
 }
 
+TEST(ReadBmp565, ADeclaredSizeFarBeyondTheFileIsNotAllocated) {
+    // 54 bytes claiming 4000 x 4000 pixels (32 MB): refused before any allocation.
+    EXPECT_FALSE(read(bmp_bytes({4000, 4000, 16, 54, {}})));
+    // Half of the rows of a large picture are enough; fewer are not.
+    const int width = 256, rows = 256;  // 128 KiB of pixel data
+    std::vector<std::vector<uint8_t>> stored(rows / 2, bmp_row(std::vector<uint16_t>(width, 7)));
+    auto half = read(bmp_bytes({width, -rows, 16, 54, stored}));
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->row(rows / 2 - 1)[0], 7);
+    EXPECT_EQ(half->row(rows / 2)[0], 0);
+    stored.pop_back();
+    EXPECT_FALSE(read(bmp_bytes({width, -rows, 16, 54, stored})));
+}
+
 TEST(WriteBmp565, RoundTripsThroughTheReader) {
     for (int width : {1, 2, 3, 7}) {
         auto b = Bitmap::create(width, 3);

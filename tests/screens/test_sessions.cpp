@@ -8,7 +8,12 @@
 #include <thread>
 
 #include "app_session.h"
+#include "jpeg_samples.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/cache_check.h"
+#include "library/cache/cache_file.h"
 #include "library/folder_list.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace vistrel::test {
@@ -195,6 +200,40 @@ TEST(FolderScreen, OpenedAlbumFillsItsGrid) {
     EXPECT_EQ(thumbnails, 9);
     EXPECT_EQ(disabled, 3);    // the last row's three empty places
     EXPECT_EQ(hidden, 3 * 2);  // buttons 4 and 5 of every row
+}
+
+TEST(FolderScreen, APictureWhoseCacheFileWasDamagedIsBuiltAgain) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("Trip", 3);
+    const std::u16string drive = u"%my_documents%/";
+    for (const std::string& picture : pictures)
+        ASSERT_TRUE(build_cache_file(from_utf8(picture), drive, {}));
+    const std::u16string folder = drive + u"Trip/";
+    ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"),
+                             {{drive, folder, folder + u"p000.jpg", 3}}));
+    // One bit of the second picture's thumbnail goes wrong on the storage.
+    const std::u16string second = from_utf8(pictures[1]);
+    const std::string cache = to_utf8(expand_path(cache_file_name(second, drive)));
+    std::vector<uint8_t> bytes = read_bytes(cache);
+    CacheHeader header;
+    MemoryStream stream(bytes);
+    ASSERT_TRUE(header.read(stream, bytes.size()));
+    bytes[header.thumbnail_offset + header.thumbnail_size / 2] ^= 0x08;
+    write_bytes(cache, bytes);
+
+    ASSERT_EQ(session.run(std::string(kStart) + "tap 120 58\nsettle 10000\ndump " +
+                          session.file("f.txt")),
+              0);
+    const Dump grid = session.dump("f.txt");
+    ASSERT_EQ(grid.top(), "FolderScreen");
+    std::vector<std::string> shown;
+    for (const DumpLine* line : grid.all("image"))
+        if (line->id == "image" && line->visible) shown.push_back(line->picture);
+    EXPECT_EQ(shown, (std::vector<std::string>{"made", "made", "made"}));
+    // Its cache file was built anew, whole.
+    const std::vector<uint8_t> now = read_bytes(cache);
+    EXPECT_NE(now, bytes);
+    EXPECT_TRUE(inspect_cache_file(from_utf8(cache), expand_path(second)).valid);
 }
 
 TEST(FolderScreen, ColumnsFollowTheScreenWidth) {

@@ -48,6 +48,21 @@ struct TileRendererTest : ::testing::Test {
         tiles.restart(slot, {240, 320});
     }
     void draw(int slot) { views[slot]->draw(screen, {0, 0}); }
+    // Flips `mask` in the byte at `at` within the JPEG of cache level `level` of `path`
+    // (which has `levels` halvings); returns the cache file's path.
+    std::string damage_level(const std::u16string& path, int levels, int level, size_t at,
+                             uint8_t mask) {
+        const std::string cache = to_utf8(cache_file_name(path, dir.u16()));
+        std::vector<uint8_t> bytes = test::read_bytes(cache);
+        CacheHeader header;
+        MemoryStream stream(bytes);
+        EXPECT_TRUE(header.read(stream, bytes.size()));
+        EXPECT_EQ(header.level_count(), levels);
+        if (header.level_count() < level) return cache;
+        bytes[header.levels[level].jpeg_offset + at] ^= mask;
+        test::write_bytes(cache, bytes);
+        return cache;
+    }
     // Lets the worker make every queued tile and hands them over.
     void finish() {
         for (int i = 0; i < 2000 && !tiles.idle(); ++i) {
@@ -103,6 +118,44 @@ TEST_F(TileRendererTest, TheWorkerMakesTheTilesAndHandsThemOver) {
     EXPECT_FALSE(tiles.worker_running());
 }
 
+TEST_F(TileRendererTest, ALevelFoundDamagedIsShownAsWhileItsCacheFileIsBuilt) {
+    const std::u16string path = picture("a.jpg", {1000, 700}, true);
+    // One bit of the smallest level, which zoom level 0 shows.
+    const std::string cache = damage_level(path, 2, 2, 700, 0x10);
+    std::vector<std::u16string> prioritized;
+    tiles.set_prioritizer([&](const std::u16string& p) { prioritized.push_back(p); });
+
+    show(1, path);
+    EXPECT_EQ(tiles.state(1), SlotState::Ready);  // the header is intact
+    views[1]->set_zoom(0);
+    tiles.start();
+    draw(1);
+    finish();
+    EXPECT_EQ(tiles.state(1), SlotState::Loading);
+    EXPECT_TRUE(tiles.direct(1));
+    EXPECT_EQ(prioritized, std::vector<std::u16string>{path});
+    EXPECT_FALSE(std::filesystem::exists(cache));
+    // The tiles come from the picture itself meanwhile.
+    draw(1);
+    finish();
+    draw(1);
+    EXPECT_TRUE(views[1]->screen_complete());
+    tiles.stop();
+}
+
+TEST_F(TileRendererTest, AVersionFoundDamagedWhenSentIsBuiltAgain) {
+    const std::u16string path = picture("a.jpg", {1000, 700}, true);
+    damage_level(path, 2, 1, 50, 0x01);
+    std::vector<std::u16string> prioritized;
+    tiles.set_prioritizer([&](const std::u16string& p) { prioritized.push_back(p); });
+    show(1, path);
+    EXPECT_FALSE(tiles.save_version(1, from_utf8(dir.file("sent.jpg")), 1));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("sent.jpg")));
+    tiles.hand_over();
+    EXPECT_EQ(tiles.state(1), SlotState::Loading);
+    EXPECT_EQ(prioritized, std::vector<std::u16string>{path});
+}
+
 TEST_F(TileRendererTest, SlotsTakeTheStateOfTheirCacheFile) {
     const std::u16string fresh = picture("fresh.jpg", {600, 400}, false);
     std::vector<std::u16string> prioritized;
@@ -112,14 +165,17 @@ TEST_F(TileRendererTest, SlotsTakeTheStateOfTheirCacheFile) {
     EXPECT_TRUE(tiles.direct(0));
     EXPECT_EQ(prioritized, std::vector<std::u16string>{fresh});
 
-    // A damaged cache file: the picture is read directly.
+    // A damaged cache file: it is removed and the picture read directly until it is built
+    // again.
     const std::u16string damaged = picture("damaged.jpg", {600, 400}, true);
     const std::u16string cache = cache_file_name(damaged, dir.u16());
     std::filesystem::resize_file(to_utf8(cache), 30);
     show(1, damaged);
-    EXPECT_EQ(tiles.state(1), SlotState::Bad);
+    EXPECT_EQ(tiles.state(1), SlotState::Loading);
     EXPECT_TRUE(tiles.direct(1));
     EXPECT_TRUE(views[1]->has_picture());
+    EXPECT_EQ(prioritized, (std::vector<std::u16string>{fresh, damaged}));
+    EXPECT_FALSE(std::filesystem::exists(to_utf8(cache)));
 
     // The failure marker and an undecodable picture: the "bad" placeholder.
     const std::string junk = dir.file("junk.jpg");

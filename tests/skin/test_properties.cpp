@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/text.h"
+#include "render/picture.h"
 #include "render/pixel_op.h"
 #include "render/render_surface.h"
 #include "skin/properties.h"
@@ -279,6 +282,68 @@ TEST(FontDescription, ParsesOverTheDefaults) {
     parse_font_description(u"99999999999 0 0 0 F", huge);
     huge.scale = 2;
     EXPECT_EQ(font_height(huge), std::numeric_limits<int>::min());
+}
+
+// A picture that says it is huge but holds one pixel, so a test can ask for many.
+class ClaimedPicture final : public Picture {
+public:
+    explicit ClaimedPicture(Size claimed)
+        : Picture(test::filled_bitmap(1, 1, 0), u"claimed"), m_claimed(claimed) {}
+    Size size() const override { return m_claimed; }
+
+private:
+    Size m_claimed;
+};
+
+// Skin bytes listing one picture per unit of `names`, the picture named by that unit
+// repeated four times.
+std::vector<uint8_t> skin_with_pictures(const std::u16string& names) {
+    std::string source;
+    for (size_t i = 0; i < names.size(); ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "p%03zu", i);
+        source += std::string("picture ") + name + "\n";
+    }
+    source += "node Screen { string type node }\n";
+    std::vector<uint8_t> bytes = test::compile_source(source);
+    // The pool starts with the picture names, each four units and its 0.
+    size_t at = static_cast<size_t>(skin_format::load_i32(&bytes[skin_format::kPoolOffsetField]));
+    for (const char16_t name : names) {
+        for (int i = 0; i < 4; ++i)
+            skin_format::store_u16(&bytes[at + 2 * i], name);
+        at += 10;
+    }
+    return bytes;
+}
+
+TEST(SkinPictures, APictureNamedManyTimesIsLoadedOnce) {
+    int loads = 0;
+    SkinResources resources = test::box_resources();
+    const auto box = resources.load_picture;
+    resources.load_picture = [&](const std::u16string& path) {
+        ++loads;
+        return box(path);
+    };
+    const std::u16string names(200, u'a');
+    PropertiesImpl skin(skin_with_pictures(names + u"b"), u"skins/x.skin", ScreenInfo{},
+                        resources);
+    ASSERT_TRUE(skin.loaded()) << skin.error();
+    EXPECT_EQ(loads, 2);
+    ASSERT_EQ(skin.pictures().size(), 201u);
+    EXPECT_EQ(skin.pictures()[0].picture.get(), skin.pictures()[199].picture.get());
+    EXPECT_NE(skin.pictures()[0].picture.get(), skin.pictures()[200].picture.get());
+}
+
+TEST(SkinPictures, PicturesTogetherLargerThanASkinMayHoldFailTheLoad) {
+    SkinResources resources = test::box_resources();
+    resources.load_picture = [](const std::u16string&) {
+        return PictureHandle(std::make_shared<ClaimedPicture>(Size{5000, 5000}));
+    };
+    PropertiesImpl two(skin_with_pictures(u"ab"), u"x.skin", ScreenInfo{}, resources);
+    EXPECT_TRUE(two.loaded()) << two.error();  // 50 M pixels
+    PropertiesImpl three(skin_with_pictures(u"abc"), u"x.skin", ScreenInfo{}, resources);
+    EXPECT_FALSE(three.loaded());
+    EXPECT_NE(three.error().find("larger than a skin may hold"), std::string::npos);
 }
 
 }  // namespace

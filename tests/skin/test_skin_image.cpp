@@ -259,6 +259,29 @@ TEST(SkinImage, SharedChildrenLoadWithinLimits) {
     EXPECT_EQ(why, "node tree too large");
 }
 
+// A skin shaped as a graph: a few bodies whose children all lead to the next one expand
+// to far more elements than any screen has.
+TEST(SkinImage, GraphShapedSkinsBeyondTheElementBoundFail) {
+    EXPECT_TRUE(opens(ladder(12, 2)));  // 4095 elements
+    std::string why;
+    EXPECT_FALSE(opens(ladder(13, 2), &why));  // 8191 elements from a file of 500 bytes
+    EXPECT_EQ(why, "node tree too large");
+    EXPECT_FALSE(opens(ladder(3, 100), &why));
+}
+
+// Only 65,536 texts can be named by a string entry: a pool claiming millions keeps those.
+TEST(SkinImage, TextsBeyondWhatAnIndexReachesAreNotKept) {
+    std::vector<uint8_t> bytes = minimal();
+    const int declared = 3'000'000;
+    const int reachable = 65536;
+    store_i32(&bytes[kTextCountField], declared);
+    bytes.resize(bytes.size() + 2 * size_t(reachable + 10), 0);  // empty texts
+    const auto image = SkinImage::open(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->text_count(), reachable);
+    EXPECT_EQ(image->text(reachable - 1), u"");
+}
+
 TEST(SkinImage, NameOrderIsByUnsignedUnits) {
     const uint8_t abc[] = {'a', 0, 'b', 0, 'c', 0, 0, 0};
     EXPECT_EQ(compare_skin_name(u"abc", abc), 0);

@@ -53,5 +53,31 @@ TEST(VistrelTool, ExpandShowsWhatAMacroStandsFor) {
     EXPECT_EQ(tool({"expand"}).status, 2);
 }
 
+// A bitmap the reader accepts but that no PNG file can hold is refused before writing.
+TEST(VistrelTool, BmpRefusesSidesAPngCannotHold) {
+    TempDir dir;
+    const uint32_t width = 1000001;
+    std::string bmp(54, '\0');
+    const auto put = [&](size_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp[at + i] = char(value >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, 1, 4);
+    put(26, 1, 2);
+    put(28, 16, 2);
+    bmp.append((2 * width + 3) / 4 * 4, '\x1f');  // the whole row
+    test::write_file(dir.file("wide.bmp"), bmp);
+    const test::CommandResult result = tool({"bmp", dir.file("wide.bmp"), dir.file("wide.png")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("1000001 x 1; a PNG file holds at most 1000000 pixels a side"),
+              std::string::npos)
+        << result.out;
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -323,5 +323,29 @@ node Item { string type node point design_size 0 30
     EXPECT_FALSE(list->rebuild_item(4));  // not in the window
 }
 
+// Items a skin made large and empty (no height, a hundred elements each) must not fill the
+// window with hundreds of thousands of elements.
+TEST_F(UiTest, EmptyItemsOfManyElementsDoNotMultiplyWithoutBound) {
+    struct Heavy : VListSource {
+        void item_clicked(VList&, int) override {}
+        std::unique_ptr<Element> create_item(VList&, int) override {
+            auto row = std::make_unique<Row>(0);
+            for (int i = 0; i < 99; ++i)
+                new Element(row.get());  // owned by the row
+            return row;
+        }
+    } heavy;
+    build(kList, u"Screen", {50, 100});
+    VList& list = get<VList>(u"list");
+    const int before = Element::live_count();
+    list.set_source(&heavy);
+    list.reset(100000);
+    frame({50, 100});
+    EXPECT_GT(list.live_count(), 100);  // still more than a screen's worth
+    EXPECT_LE(Element::live_count() - before, (1 << 16) + 100);
+    list.reset(0);
+    EXPECT_EQ(Element::live_count(), before);
+}
+
 }  // namespace
 }  // namespace vistrel

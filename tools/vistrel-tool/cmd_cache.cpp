@@ -13,11 +13,13 @@ namespace {
 
 int run_cache(const std::vector<std::string>& args);
 
-const ToolCommand kCommand{"cache", "PICTURE DRIVE [--check]",
-                           "builds the cache file of a picture in DRIVE/!vistrelcache and prints "
-                           "its path; exit 1 when the picture failed (an empty marker file). "
-                           "--check only checks the existing file and prints its levels",
-                           run_cache};
+const ToolCommand kCommand{
+    "cache", "PICTURE DRIVE [--check]",
+    "builds the cache file of a picture in DRIVE/!vistrelcache and prints "
+    "its path; exit 1 when the picture failed (an empty marker file). "
+    "--check only checks the existing file (its layout and the checksum of every "
+    "section) and prints its levels",
+    run_cache};
 const ToolCommandRegistration kRegistration(kCommand);
 
 int check_cache(const std::u16string& name, const std::u16string& picture) {
@@ -35,6 +37,10 @@ int check_cache(const std::u16string& name, const std::u16string& picture) {
             std::printf(", baseline copy of %u bytes", report.header.copy_size);
         std::printf("\n");
     }
+    if (report.header.checksums)
+        std::printf("checksums: %zu sections\n", report.header.checksums->sections().size());
+    else if (!report.levels.empty())
+        std::printf("checksums: none (a file from before them)\n");
     if (report.thumbnail_width)
         std::printf("thumbnail: %d x %d, %u bytes\n", report.thumbnail_width,
                     report.thumbnail_height, report.header.thumbnail_size);

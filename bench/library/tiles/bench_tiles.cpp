@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "bench_pictures.h"
+#include "unchecked_cache.h"
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
 #include "library/tiles/cache_tile_source.h"
@@ -190,6 +192,15 @@ void BM_TileRatios(benchmark::State& state) {
     }
 }
 
+// The progressive twin of a picture, written beside it with its cache file.
+std::u16string cached_progressive(int megapixels, const std::vector<uint8_t>& progressive,
+                                  const std::u16string& drive) {
+    const std::u16string path = from_utf8(
+        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
+    if (!is_cache_valid(path, drive)) build_cache_file(path, drive, {});
+    return path;
+}
+
 // The bottom-right full-size tile of a progressive picture, made from the baseline copy in
 // its cache file, against the same tile of its baseline twin, in turn in one run (median
 // CPU times); and the copy's size against the picture's.
@@ -197,9 +208,7 @@ void BM_ProgressiveTileRatio(benchmark::State& state) {
     const int megapixels = int(state.range(0));
     const CachedPicture& baseline = cached_picture(megapixels);
     const std::vector<uint8_t> progressive = bench::progressive_twin(baseline.jpeg);
-    const std::u16string path = from_utf8(
-        bench::bench_file("progressive-" + std::to_string(megapixels) + ".jpg", progressive));
-    if (!is_cache_valid(path, baseline.drive)) build_cache_file(path, baseline.drive, {});
+    const std::u16string path = cached_progressive(megapixels, progressive, baseline.drive);
     CacheTileSource twin(baseline.path, baseline.drive), source(path, baseline.drive);
     if (!twin.open() || !source.open() || !source.uses_records(source.levels()))
         return state.SkipWithError("no progressive source with records");
@@ -219,6 +228,49 @@ void BM_ProgressiveTileRatio(benchmark::State& state) {
         state.counters["progressive_over_baseline"] = times[1] / times[0];
         state.counters["copy_over_picture"] = double(header.copy_size) / double(progressive.size());
         state.counters["picture_MB"] = double(progressive.size()) / 1e6;
+    }
+}
+
+// What checking a level costs when a tile source first uses it: a new source's first tile
+// of the largest cached level (cache level 1) and, for a progressive picture, of full size
+// (its baseline copy), with checksums and without, in turn (median CPU times). The check
+// is made once per level, so per tile it costs the difference over the level's tiles.
+void BM_LevelCheck(benchmark::State& state) {
+    const int megapixels = int(state.range(0));
+    const CachedPicture& baseline = cached_picture(megapixels);
+    const std::vector<uint8_t> progressive = bench::progressive_twin(baseline.jpeg);
+    const std::u16string path = cached_progressive(megapixels, progressive, baseline.drive);
+    const auto [plain, plain_drive] = bench::unchecked_twin(baseline.path, baseline.drive);
+    const auto [plain_progressive, progressive_drive] = bench::unchecked_twin(path, baseline.drive);
+    const auto first_tile = [](const std::u16string& picture, const std::u16string& drive,
+                               bool full) {
+        CacheTileSource source(picture, drive);
+        const int level = full ? 0 : 1;  // cache level
+        if (!source.open() || !source.make_tile(0, 0, source.levels() - level) ||
+            source.damaged())
+            std::abort();
+    };
+    CacheTileSource probe(baseline.path, baseline.drive);
+    probe.open();
+    const Size grid = probe.tile_grid(probe.levels() - 1);
+    const Size full_grid = probe.tile_grid(probe.levels());
+    for (auto _ : state) {
+        const std::vector<double> t = median_seconds(
+            {[&] { first_tile(baseline.path, baseline.drive, false); },
+             [&, p = plain, d = plain_drive] { first_tile(p, d, false); },
+             [&] { first_tile(path, baseline.drive, true); },
+             [&, p = plain_progressive, d = progressive_drive] { first_tile(p, d, true); }},
+            31);
+        state.SetIterationTime(t[0]);
+        const double level_check = t[0] - t[1], copy_check = t[2] - t[3];
+        state.counters["level1_checked_ms"] = t[0] * 1e3;
+        state.counters["level1_unchecked_ms"] = t[1] * 1e3;
+        state.counters["level1_check_ms"] = level_check * 1e3;
+        state.counters["level1_check_per_tile_us"] = level_check * 1e6 / (grid.w * grid.h);
+        state.counters["copy_checked_ms"] = t[2] * 1e3;
+        state.counters["copy_unchecked_ms"] = t[3] * 1e3;
+        state.counters["copy_check_ms"] = copy_check * 1e3;
+        state.counters["copy_check_per_tile_us"] = copy_check * 1e6 / (full_grid.w * full_grid.h);
     }
 }
 
@@ -271,6 +323,12 @@ BENCHMARK(BM_ProgressiveTileRatio)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LevelCheck)
+    ->Arg(12)
+    ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TileSourceMemory)->Arg(48)->Iterations(1);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "library/cache/cache_file.h"
+#include "library/cache/crc32.h"
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
@@ -72,8 +73,12 @@ private:
     bool make_copy();
     bool make_levels(int halvings);
     bool append(const uint8_t* bytes, size_t size);
+    // Appends a section of the file and notes its checksum.
+    bool append_section(const uint8_t* bytes, size_t size);
     bool append_records(const std::vector<ResumeRecord>& records, uint32_t& size);
-    bool finish_header();
+    bool append_copy();
+    // Writes the entries at the end, then the header (the tag last of all).
+    bool finish();
 
     const std::u16string& m_picture;
     const std::u16string& m_drive;
@@ -88,6 +93,9 @@ private:
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
     CacheHeader m_header;
+    SectionChecksums m_checksums;
+    // Facts about the picture, kept in the entries at the end of the file.
+    CacheEntries m_entries;
     std::vector<ResumeRecord> m_picture_records;
     std::vector<MemoryStream> m_levels;  // levels 1..L
     uint64_t m_started_us = micro_ticks();
@@ -100,12 +108,33 @@ bool CacheBuild::append(const uint8_t* bytes, size_t size) {
     return true;
 }
 
+bool CacheBuild::append_section(const uint8_t* bytes, size_t size) {
+    const uint64_t offset = m_end;
+    if (!append(bytes, size)) return false;
+    m_checksums.add(static_cast<uint32_t>(offset), static_cast<uint32_t>(size),
+                    crc32_of(bytes, size));
+    return true;
+}
+
 bool CacheBuild::append_records(const std::vector<ResumeRecord>& records, uint32_t& size) {
     std::vector<uint8_t> bytes(records.size() * kResumeRecordSize);
     for (size_t i = 0; i < records.size(); ++i)
         records[i].store(&bytes[i * kResumeRecordSize]);
     size = static_cast<uint32_t>(bytes.size());
-    return append(bytes.data(), bytes.size());
+    return append_section(bytes.data(), bytes.size());
+}
+
+// The copy and its trailer are one section: a damaged trailer would hide the copy.
+bool CacheBuild::append_copy() {
+    m_header.copy_offset = static_cast<uint32_t>(m_end);
+    m_header.copy_size = static_cast<uint32_t>(m_copy.size());
+    const std::vector<uint8_t> trailer = m_header.copy_trailer();
+    const std::vector<uint8_t>& copy = m_copy.bytes();
+    if (!append(copy.data(), copy.size()) || !append(trailer.data(), trailer.size())) return false;
+    const uint32_t crc =
+        crc32_of(trailer.data(), trailer.size(), crc32_of(copy.data(), copy.size()));
+    m_checksums.add(m_header.copy_offset, static_cast<uint32_t>(m_header.copy_section_size()), crc);
+    return true;
 }
 
 // One decode of the picture makes every level: each is halved from the pixels of the one
@@ -146,10 +175,17 @@ bool CacheBuild::make_levels(int halvings) {
     return false;
 }
 
-bool CacheBuild::finish_header() {
+bool CacheBuild::finish() {
+    m_header.tag = kCacheFormatTag;
+    std::vector<uint8_t> bytes = m_header.bytes();
+    SectionChecksums checksums = m_checksums;
+    checksums.add(0, static_cast<uint32_t>(bytes.size()), crc32_of(bytes.data(), bytes.size()));
+    m_entries.set(SectionChecksums::kTag, checksums.bytes());
+    const std::vector<uint8_t> entries = m_entries.bytes();
+    if (!append(entries.data(), entries.size())) return false;
     // Everything but the tag first, the tag last: a file cut short is never valid.
     m_header.tag = 0;
-    std::vector<uint8_t> bytes = m_header.bytes();
+    bytes = m_header.bytes();
     if (!m_file.seek(0) || m_file.write(bytes.data(), bytes.size()) != bytes.size()) return false;
     m_header.tag = kCacheFormatTag;
     bytes = m_header.bytes();
@@ -193,7 +229,7 @@ bool CacheBuild::write() {
         level.rewind();
         if (!append_records(record_level(level, level.size()), entry.records_size)) return false;
         entry.jpeg_offset = static_cast<uint32_t>(m_end);
-        if (!append(level.bytes().data(), level.bytes().size())) return false;
+        if (!append_section(level.bytes().data(), level.bytes().size())) return false;
         trace() << "create cache time " << k << " " << seconds_since(m_started_us) << "\n";
     }
 
@@ -207,21 +243,15 @@ bool CacheBuild::write() {
     }
     m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
     m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
-    if (!append(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
+    if (!append_section(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
     // The copy is kept only when our decoder follows it; it then stands for level 0.
-    if (m_copy.size() > 0 && !m_picture_records.empty()) {
-        m_header.copy_offset = static_cast<uint32_t>(m_end);
-        m_header.copy_size = static_cast<uint32_t>(m_copy.size());
-        const std::vector<uint8_t> trailer = m_header.copy_trailer();
-        if (!append(m_copy.bytes().data(), m_copy.bytes().size()) ||
-            !append(trailer.data(), trailer.size())) {
-            m_copy_failed = true;
-            return false;
-        }
+    if (m_copy.size() > 0 && !m_picture_records.empty() && !append_copy()) {
+        m_copy_failed = true;
+        return false;
     }
     // A picture that changed while we read it would leave a cache of something else.
     if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
-    return finish_header();
+    return finish();
 }
 
 }  // namespace

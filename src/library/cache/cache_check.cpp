@@ -31,8 +31,13 @@ bool fail(CacheReport& report, std::string problem) {
 }
 
 bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
-    if (!report.header.read(file, file.size())) return fail(report, "bad header");
+    if (!report.header.read(file, file.size()))
+        return fail(report, std::string("bad header: ") + report.header.fault);
     const CacheHeader& header = report.header;
+    // Every section the file holds is checked against its checksum, in file order.
+    const auto intact = [&](uint64_t offset, uint64_t size) {
+        return header.intact(file, offset, size);
+    };
     const int halvings = header.level_count();
     uint64_t expected_offset = header.size();
     for (int k = 0; k <= halvings; ++k) {
@@ -42,19 +47,26 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
             return fail(report, name + ": gap before records");
         if (level.records_size % kResumeRecordSize)
             return fail(report, name + ": records size not a multiple of 17");
+        if (!intact(level.records_offset, level.records_size))
+            return fail(report, name + " records: checksum fails");
         CacheLevelReport info;
         info.records = level.records_size / kResumeRecordSize;
         expected_offset += level.records_size;
         bool read;
         size_t per_row = 0;
         if (k == 0 && header.has_copy()) {
-            read = file.seek(header.copy_offset) && read_level(file, header.copy_size, info, per_row);
+            if (!intact(header.copy_offset, header.copy_section_size()))
+                return fail(report, "baseline copy: checksum fails");
+            read =
+                file.seek(header.copy_offset) && read_level(file, header.copy_size, info, per_row);
         } else if (k == 0) {
             read = picture.seek(0) && read_level(picture, picture.size(), info, per_row);
         } else {
             if (level.jpeg_offset != expected_offset)
                 return fail(report, name + ": gap before JPEG");
             expected_offset += level.jpeg_size;
+            if (!intact(level.jpeg_offset, level.jpeg_size))
+                return fail(report, name + " JPEG: checksum fails");
             read = file.seek(level.jpeg_offset) && read_level(file, level.jpeg_size, info, per_row);
         }
         if (!read) return fail(report, name + ": not a readable JPEG");
@@ -77,9 +89,12 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     if (header.thumbnail_offset != expected_offset) return fail(report, "gap before thumbnail");
     const uint64_t data_end = uint64_t(header.thumbnail_offset) + header.thumbnail_size;
     const uint64_t copy_bytes = header.has_copy() ? header.copy_size + kCopyTrailerSize : 0;
-    if (data_end + copy_bytes != file.size()) return fail(report, "data after the thumbnail");
+    if (data_end + copy_bytes != header.entries_offset)
+        return fail(report, "data after the thumbnail");
     if (header.has_copy() && report.levels[0].records == 0)
         return fail(report, "baseline copy without records");
+    if (!intact(header.thumbnail_offset, header.thumbnail_size))
+        return fail(report, "thumbnail: checksum fails");
     CacheLevelReport thumbnail;
     size_t per_row = 0;
     if (!file.seek(header.thumbnail_offset) ||

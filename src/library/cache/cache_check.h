@@ -1,6 +1,7 @@
 #pragma once
 // A full check of a cache file against its layout, for the tool and the tests: the header,
-// blocks in order without gaps, every level's size and record count, the thumbnail.
+// blocks in order without gaps, every level's size and record count, the thumbnail, and
+// every section against its checksum when the file has them.
 
 #include <string>
 #include <vector>

@@ -2,25 +2,21 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 
+#include "library/cache/crc32.h"
+#include "library/cache/little_endian.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/threads.h"
+#include "platform/trace.h"
 
 namespace vistrel {
 
 namespace {
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t get32(const uint8_t* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
 
 bool block_inside(uint64_t offset, uint64_t size, uint64_t file_size) {
     return offset <= file_size && size <= file_size - offset;
@@ -71,14 +67,50 @@ std::vector<uint8_t> CacheHeader::copy_trailer() const {
 
 bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
     copy_offset = copy_size = 0;
+    entries.clear();
+    checksums.reset();
+    damaged = false;
+    fault = "";
+    const auto refuse = [&](const char* why) {
+        fault = why;
+        return false;
+    };
+    // A file under a cache name is whole once it has its name: one that is cut short or
+    // does not start with the tag was changed since.
+    const auto broken = [&](const char* why) {
+        damaged = true;
+        return refuse(why);
+    };
     uint8_t start[6];
-    if (!stream.seek(0) || stream.read(start, 6) != 6) return false;
+    if (!stream.seek(0) || stream.read(start, 6) != 6)
+        return file_size > 0 ? broken("cut short") : refuse("empty");
     tag = get32(start);
+    if (tag != kCacheFormatTag) return broken("no format tag");
     const int halvings = start[4];
     orientation = start[5];
-    if (tag != kCacheFormatTag || orientation < 1 || orientation > 8) return false;
-    std::vector<uint8_t> rest(size_for(halvings) - 6);
-    if (stream.read(rest.data(), rest.size()) != rest.size()) return false;
+    std::vector<uint8_t> header(size_for(halvings));
+    std::copy(start, start + 6, header.begin());
+    if (stream.read(&header[6], header.size() - 6) != header.size() - 6) return broken("cut short");
+
+    uint64_t end = file_size;  // of what the header lays out
+    switch (entries.read(stream, file_size, end)) {
+        case CacheEntries::Found::Damaged:
+            return broken("entries: checksum fails");
+        case CacheEntries::Found::Intact: {
+            const std::vector<uint8_t>* sums = entries.find(SectionChecksums::kTag);
+            checksums.emplace();
+            if (!sums || !checksums->parse(*sums) || end < header.size() ||
+                !checksums->matches(0, header.size(), crc32_of(header.data(), header.size())))
+                return broken("header: checksum fails");
+            break;
+        }
+        case CacheEntries::Found::None:
+            break;
+    }
+
+    entries_offset = end;
+    if (orientation < 1 || orientation > 8) return refuse("orientation out of range");
+    const uint8_t* rest = &header[6];
     levels.assign(size_t(halvings) + 1, CacheLevel{});
     levels[0].records_offset = get32(&rest[0]);
     levels[0].records_size = get32(&rest[4]);
@@ -90,21 +122,53 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
     thumbnail_offset = get32(tail);
     thumbnail_size = get32(tail + 4);
     for (const CacheLevel& level : levels)
-        if (!block_inside(level.records_offset, level.records_size, file_size) ||
-            !block_inside(level.jpeg_offset, level.jpeg_size, file_size))
-            return false;
-    if (!block_inside(thumbnail_offset, thumbnail_size, file_size)) return false;
+        if (!block_inside(level.records_offset, level.records_size, end) ||
+            !block_inside(level.jpeg_offset, level.jpeg_size, end))
+            return refuse("a level outside the file");
+    if (!block_inside(thumbnail_offset, thumbnail_size, end))
+        return refuse("thumbnail outside the file");
     // A copy lies right after the thumbnail and fills the file up to its trailer.
     const uint64_t data_end = uint64_t(thumbnail_offset) + thumbnail_size;
     uint8_t trailer[kCopyTrailerSize];
-    if (file_size >= data_end + kCopyTrailerSize && stream.seek(file_size - kCopyTrailerSize) &&
+    if (end >= data_end + kCopyTrailerSize && stream.seek(end - kCopyTrailerSize) &&
         stream.read(trailer, kCopyTrailerSize) == kCopyTrailerSize &&
         get32(trailer + 8) == kBaselineCopyTag && get32(trailer) == data_end &&
-        data_end + get32(trailer + 4) + kCopyTrailerSize == file_size && get32(trailer + 4) > 0) {
+        data_end + get32(trailer + 4) + kCopyTrailerSize == end && get32(trailer + 4) > 0) {
         copy_offset = get32(trailer);
         copy_size = get32(trailer + 4);
     }
+    // Bytes no block accounts for: entries whose footer was damaged, say.
+    if (data_end + (has_copy() ? copy_section_size() : 0) != end)
+        return broken("bytes after the data");
     return true;
+}
+
+bool CacheHeader::intact(InputStream& stream, uint64_t offset, uint64_t size) const {
+    return !checksums || checksums->matches(stream, offset, size);
+}
+
+bool CacheHeader::intact(uint64_t offset, const uint8_t* bytes, size_t size) const {
+    return !checksums || checksums->matches(offset, size, crc32_of(bytes, size));
+}
+
+std::optional<std::vector<uint8_t>> read_cache_entry(const std::u16string& name, uint32_t tag) {
+    FileStream file(name, OpenMode::Read);
+    CacheHeader header;
+    if (!file.is_open() || !header.read(file, file.size())) return std::nullopt;
+    const std::vector<uint8_t>* value = header.entries.find(tag);
+    if (!value) return std::nullopt;
+    return *value;
+}
+
+void discard_cache_file(const std::u16string& name, const FileStream& opened) {
+    struct stat held {};
+    struct stat named {};
+    if (!opened.is_open() || fstat(opened.descriptor(), &held) != 0 ||
+        stat(to_utf8(expand_path(name)).c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino)
+        return;
+    trace() << tick_count() << " damaged cache file removed " << name << "\n";
+    delete_file(name);
 }
 
 std::u16string cache_folder(const std::u16string& drive) {

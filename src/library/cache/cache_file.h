@@ -13,13 +13,25 @@
 //
 // A picture our decoder cannot follow as it is (progressive or arithmetic-coded) gets a
 // lossless baseline copy of itself after the thumbnail, and level 0 (its records, its
-// tiles) is then that copy. The file ends in a 12-byte trailer: the copy's offset and
-// size and the copy tag. Files of other pictures end with the thumbnail, as before.
+// tiles) is then that copy, followed by a 12-byte trailer: the copy's offset and size and
+// the copy tag.
+//
+// Files built since section checksums end in a block of tagged entries (cache_entries.h)
+// after all of that: the entry "SCRC" (section_checksums.h) holds the CRC-32 of the header,
+// of each level's records and JPEG, of the thumbnail and of the copy with its trailer, and
+// further entries hold other facts about the picture. Everything before the block is laid
+// out as in a file without it, which reads as before: no check, no entries. A reader checks
+// only what it reads (the header when it opens the file, the thumbnail when it loads it, a
+// level's records and JPEG when it first uses the level); a file that fails a check, or
+// holds bytes its layout does not explain, is damaged and is built again.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "library/cache/cache_entries.h"
+#include "library/cache/section_checksums.h"
 #include "platform/file_stream.h"
 
 namespace vistrel {
@@ -50,20 +62,45 @@ struct CacheHeader {
     uint32_t thumbnail_size = 0;
     uint32_t copy_offset = 0;  // the baseline copy of the picture; size 0 when none
     uint32_t copy_size = 0;
+    // Read with the header: the entries at the end of the file and the checksums among them
+    // (none in a file from before them).
+    CacheEntries entries;
+    std::optional<SectionChecksums> checksums;
+    uint64_t entries_offset = 0;  // where the entries begin: the file size when it has none
+    // Set by read: the file is not as it was written (a check failed, it is cut short, or
+    // it holds bytes its layout does not explain). Its picture should be built again.
+    bool damaged = false;
+    // What read found wrong, in a few words (empty when it read the header).
+    const char* fault = "";
 
     bool has_copy() const { return copy_size > 0; }
     int level_count() const { return static_cast<int>(levels.size()) - 1; }  // L
     static uint32_t size_for(int halvings) { return 22 + 16 * uint32_t(halvings); }
     uint32_t size() const { return size_for(level_count()); }
+    // The copy and its trailer, which are checked together.
+    uint64_t copy_section_size() const { return uint64_t(copy_size) + kCopyTrailerSize; }
 
     std::vector<uint8_t> bytes() const;
     // The trailer that follows a baseline copy.
     std::vector<uint8_t> copy_trailer() const;
-    // Reads and checks a header from the stream's start: the tag, and every block inside
-    // a file of `file_size` bytes, and the copy trailer when there is one. False for
-    // anything else.
+    // Reads and checks a header from the stream's start: the tag, every block inside a file
+    // of `file_size` bytes, the copy trailer when there is one, the entries and, when the
+    // file has checksums, the header's own. False for anything else; see `damaged`.
     bool read(InputStream& stream, uint64_t file_size);
+
+    // Whether `size` bytes at `offset` are as written: read from `stream`, or already read
+    // into `bytes`. Always true for a file without checksums.
+    bool intact(InputStream& stream, uint64_t offset, uint64_t size) const;
+    bool intact(uint64_t offset, const uint8_t* bytes, size_t size) const;
 };
+
+// The value of entry `tag` of the cache file `name`; nothing when the file cannot be read
+// or has no such entry.
+std::optional<std::vector<uint8_t>> read_cache_entry(const std::u16string& name, uint32_t tag);
+
+// Removes the damaged cache file `name`, so that its picture is built again, when it is
+// still the file `opened` reads (a build may have put a new one in its place meanwhile).
+void discard_cache_file(const std::u16string& name, const FileStream& opened);
 
 // The cache folder of a storage root.
 std::u16string cache_folder(const std::u16string& drive);

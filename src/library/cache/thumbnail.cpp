@@ -76,14 +76,20 @@ std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std:
     if (name.empty()) return nullptr;
     FileStream file(name, OpenMode::Read);
     CacheHeader header;
-    if (!file.is_open() || !header.read(file, file.size()) ||
-        header.thumbnail_size > kMaxThumbnailBytes)
+    if (!file.is_open()) return nullptr;
+    const auto damaged = [&] {
+        discard_cache_file(name, file);
         return nullptr;
+    };
+    if (!header.read(file, file.size())) return header.damaged ? damaged() : nullptr;
+    if (header.thumbnail_size > kMaxThumbnailBytes) return nullptr;
     MemoryStream thumbnail;
     thumbnail.bytes().resize(header.thumbnail_size);
     if (!file.seek(header.thumbnail_offset) ||
         file.read(thumbnail.bytes().data(), header.thumbnail_size) != header.thumbnail_size)
         return nullptr;
+    if (!header.intact(header.thumbnail_offset, thumbnail.bytes().data(), thumbnail.size()))
+        return damaged();
     // Our thumbnails are 64 x 64; a damaged file claiming a huge one must not make us
     // allocate for it.
     constexpr int kMaxSide = 4 * kThumbnailSize;

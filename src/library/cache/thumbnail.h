@@ -22,7 +22,9 @@ inline constexpr int kThumbnailQuality = 95;
 bool make_thumbnail(InputStream& input, OutputStream& output, const StopTest& stop);
 
 // The thumbnail of a picture from its cache file under `drive`, with the picture's
-// orientation applied; nothing when the cache file is missing, cut short or damaged.
+// orientation applied; nothing when the cache file is missing, cut short or damaged. A
+// file whose header or thumbnail is not as written is removed, so that the picture is
+// built again.
 std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std::u16string& drive);
 
 }  // namespace vistrel

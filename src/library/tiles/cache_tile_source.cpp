@@ -33,11 +33,13 @@ bool CacheTileSource::open() {
         m_cache_path = cache_file_name(m_picture_path, m_drive);
         if (m_cache_path.empty()) return false;
         m_picture = std::make_unique<FileStream>(m_picture_path, OpenMode::Read);
-        m_cache = std::make_unique<FileStream>(m_cache_path, OpenMode::Read);
+        auto cache = std::make_unique<FileStream>(m_cache_path, OpenMode::Read);
+        m_cache_file = cache.get();
+        m_cache = std::move(cache);
     }
-    if (!m_picture || !m_cache || !m_cache->is_open() || !read_picture(*m_picture) ||
-        !m_header.read(*m_cache, m_cache->size()) || m_header.level_count() != m_levels)
-        return false;
+    if (!m_picture || !m_cache || !m_cache->is_open() || !read_picture(*m_picture)) return false;
+    if (!m_header.read(*m_cache, m_cache->size())) return m_header.damaged && fail_damaged();
+    if (m_header.level_count() != m_levels) return false;
     m_orientation = m_header.orientation;
     m_open = true;
     return true;
@@ -57,7 +59,14 @@ bool CacheTileSource::save_version(const std::u16string& file, int level) {
     if (!m_open || level < 0 || level > m_levels) return false;
     if (level == 0) return copy_to_file(*m_picture, 0, m_file_size, file);
     const CacheLevel& stored = m_header.levels[level];
+    if (!m_header.intact(*m_cache, stored.jpeg_offset, stored.jpeg_size)) return fail_damaged();
     return copy_to_file(*m_cache, stored.jpeg_offset, stored.jpeg_size, file);
+}
+
+bool CacheTileSource::fail_damaged() {
+    if (!m_damaged && m_cache_file) discard_cache_file(m_cache_path, *m_cache_file);
+    m_damaged = true;
+    return false;
 }
 
 bool CacheTileSource::uses_records(int level) {
@@ -89,6 +98,11 @@ bool CacheTileSource::load(Level& level) {
         level.bytes = {&stream, m_header.copy_offset,
                        uint64_t(m_header.copy_offset) + m_header.copy_size};
     const uint64_t size = level.bytes.end - level.bytes.start;
+    // A level of the cache file is checked whole when it is first used; the copy with its
+    // trailer.
+    if (!from_picture &&
+        !m_header.intact(stream, level.bytes.start, e > 0 ? size : m_header.copy_section_size()))
+        return fail_damaged();
     const Size expected = stored_level_size(m_levels - e);
     StreamWindow window(stream, level.bytes.start, size);
     level.layout = read_jpeg_layout(window);
@@ -122,6 +136,8 @@ bool CacheTileSource::load(Level& level) {
     if (!m_cache->seek(m_header.levels[e].records_offset) ||
         m_cache->read(bytes.data(), bytes.size()) != bytes.size())
         return false;
+    if (!m_header.intact(m_header.levels[e].records_offset, bytes.data(), bytes.size()))
+        return fail_damaged();
     if (!level.records.assign(std::move(bytes), level.layout, size - level.layout.data_offset) ||
         !level.decoder.init(level.layout))
         return false;

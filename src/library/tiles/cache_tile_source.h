@@ -26,8 +26,10 @@ public:
     ~CacheTileSource() override;
 
     // Opens both files and reads the picture's header and the cache file's header; false
-    // when either cannot be read or they do not belong together.
+    // when either cannot be read or they do not belong together. Each level's JPEG and
+    // records are checked against their checksums when the level is first used.
     bool open() override;
+    bool damaged() const override { return m_damaged; }
     VersionSizes version_sizes() const override;
     bool save_version(const std::u16string& file, int level) override;
 
@@ -47,14 +49,18 @@ private:
     // Makes cache level `e` current; false when it cannot be read or is damaged.
     bool select(int e);
     bool load(Level& level);
+    // Notes that the cache file is damaged and removes it (when it was opened by its path).
+    bool fail_damaged();
 
     std::u16string m_picture_path;
     std::u16string m_drive;
     std::u16string m_cache_path;
     std::unique_ptr<InputStream> m_picture;
     std::unique_ptr<InputStream> m_cache;
+    FileStream* m_cache_file = nullptr;  // m_cache, when opened by its path
     CacheHeader m_header;
     bool m_open = false;
+    bool m_damaged = false;
     std::unique_ptr<Level> m_level;
 };
 

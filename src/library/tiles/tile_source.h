@@ -55,6 +55,10 @@ public:
     // The size of a tile's pixels in the bitmap make_tile returns; empty outside the level.
     Size tile_size(int column, int row, int level) const;
 
+    // Whether the source found its cache file not as it was written (and removed it): the
+    // picture has to be built again, and its tiles come from elsewhere meanwhile.
+    virtual bool damaged() const { return false; }
+
     virtual VersionSizes version_sizes() const = 0;
     // Writes the JPEG of a version to `file`: level 0 the picture file, 1..3 the reduced
     // levels. False when the source has no such version or it cannot be copied.
