@@ -422,17 +422,13 @@ void TileRenderer::make_one_tile() {
         } else if (slot->state == SlotState::Ready || slot->direct) {
             if (slot->source_open)
                 tile = slot->source->make_tile(request->column, request->row, request->level);
-<<<<<<< HEAD
-            if (!tile) tile = placeholder(false, request->tile);
-=======
             if (!tile && slot->source_open && slot->source->damaged()) {
                 // Its cache file is gone: the user-interface thread gives the slot another
                 // source and asks for the file to be built again.
                 m_damaged_id.store(slot->id);
-                tile = placeholder(true);
+                tile = placeholder(true, request->tile);
             }
-            if (!tile) tile = placeholder(false);
->>>>>>> mends-core
+            if (!tile) tile = placeholder(false, request->tile);
         } else {
             tile = placeholder(false, request->tile);
         }

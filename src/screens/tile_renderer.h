@@ -163,16 +163,13 @@ private:
     bool m_idle = true;
     ManualResetEvent m_wake;
     std::atomic<bool> m_landscape{false};
-<<<<<<< HEAD
     // A stand-in as the skin ships it, and fitted to the tile size last asked for.
     struct StandIn {
         std::unique_ptr<Bitmap> art;
         std::unique_ptr<Bitmap> fitted;
     };
-=======
     // A picture whose cache file the worker found damaged, for the user-interface thread.
     std::atomic<int> m_damaged_id{0};
->>>>>>> mends-core
     // Read once by the worker (under S).
     StandIn m_loading_stand_in;
     StandIn m_bad_stand_in;
