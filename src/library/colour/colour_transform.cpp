@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <list>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -199,7 +201,9 @@ TransformOwner transform_from(cmsContext context, cmsHPROFILE profile, PixelLayo
         refuse("the profile is sRGB already");
         return nullptr;
     }
-    cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION;
+    // Without lcms2's cache of the last pixel the transform holds no state that converting
+    // changes, so threads may share it.
+    cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE;
     if (has_alpha(input)) flags |= cmsFLAGS_COPY_ALPHA;
     TransformOwner transform(cmsCreateTransformTHR(context, profile, lcms_format(input), srgb.get(),
                                                    has_alpha(input) ? TYPE_RGBA_8 : TYPE_RGB_8,
@@ -298,6 +302,71 @@ std::unique_ptr<ColourTransform> ColourTransform::from_description(
     if (!parts) return nullptr;
     return std::unique_ptr<ColourTransform>(
         new ColourTransform(std::make_unique<Lcms>(std::move(*parts)), input));
+}
+
+namespace {
+
+// The transforms of the last profiles seen.
+class TransformMemory {
+public:
+    static TransformMemory& instance() {
+        static TransformMemory memory;
+        return memory;
+    }
+
+    std::shared_ptr<const ColourTransform> find(std::span<const uint8_t> profile,
+                                                PixelLayout input) {
+        if (profile.size() > kMaxRemembered) return ColourTransform::from_icc(profile, input);
+        const uint64_t hash = hash_of(profile);
+        {
+            const std::scoped_lock lock(m_mutex);
+            for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+                if (it->hash == hash && it->input == input &&
+                    std::equal(profile.begin(), profile.end(), it->profile.begin(),
+                               it->profile.end())) {
+                    m_entries.splice(m_entries.begin(), m_entries, it);  // now the newest
+                    return it->transform;
+                }
+        }
+        // Made with no lock held: another thread may make the same meanwhile, which costs
+        // only time.
+        std::shared_ptr<const ColourTransform> made = ColourTransform::from_icc(profile, input);
+        const std::scoped_lock lock(m_mutex);
+        m_entries.push_front({hash, input, {profile.begin(), profile.end()}, made});
+        if (m_entries.size() > kEntries) m_entries.pop_back();
+        return made;
+    }
+
+private:
+    static constexpr size_t kEntries = 8;
+    // Larger profiles (printers' CMYK tables) are made anew each time rather than kept.
+    static constexpr size_t kMaxRemembered = size_t(256) << 10;
+
+    struct Entry {
+        uint64_t hash;
+        PixelLayout input;
+        std::vector<uint8_t> profile;
+        std::shared_ptr<const ColourTransform> transform;  // null: refused
+    };
+
+    // FNV-1a.
+    static uint64_t hash_of(std::span<const uint8_t> bytes) {
+        uint64_t hash = 14695981039346656037ull;
+        for (const uint8_t byte : bytes)
+            hash = (hash ^ byte) * 1099511628211ull;
+        return hash;
+    }
+
+    std::mutex m_mutex;
+    std::list<Entry> m_entries;  // newest first
+};
+
+}  // namespace
+
+std::shared_ptr<const ColourTransform> ColourTransform::shared_from_icc(
+    std::span<const uint8_t> profile, PixelLayout input) {
+    if (profile.empty()) return nullptr;
+    return TransformMemory::instance().find(profile, input);
 }
 
 void ColourTransform::convert(const void* in, uint8_t* out, size_t count) const {

@@ -78,6 +78,11 @@ public:
     // profile for RGB pixels), or when it is sRGB already.
     static std::unique_ptr<ColourTransform> from_icc(std::span<const uint8_t> profile,
                                                      PixelLayout input);
+    // The same, shared: the last few profiles seen are remembered with their transforms
+    // (or their refusal), so the pictures of one camera pay for making it once. Making one
+    // takes milliseconds; looking one up costs a pass over the profile's bytes.
+    static std::shared_ptr<const ColourTransform> shared_from_icc(std::span<const uint8_t> profile,
+                                                                  PixelLayout input);
     // From primaries and a transfer curve. Null when they make no sense (a white or a
     // primary outside the diagram, primaries on one line), when `input` is CMYK, or when
     // they are sRGB's.
@@ -92,7 +97,7 @@ public:
     // Bytes per output pixel: 4 (RGBA, alpha kept) for inputs with alpha, else 3 (RGB).
     int output_channels() const { return has_alpha(m_input) ? 4 : 3; }
     // Converts `count` pixels of the input layout into 8-bit sRGB. `in` and `out` may be the
-    // same buffer when the input is Rgb8 or Rgba8. One thread at a time.
+    // same buffer when the input is Rgb8 or Rgba8. Several threads may convert at once.
     void convert(const void* in, uint8_t* out, size_t count) const;
 
 private:

@@ -60,6 +60,25 @@ TEST(ColourTransform, SwappedProfileSwapsRedAndGreenInEveryLayout) {
     expect_near(convert(*rgba16, as_bytes({0, 65535, 0, 32896})), {255, 0, 0, 128}, 1);
 }
 
+TEST(ColourTransform, SharedTransformsAreMadeOncePerProfileAndLayout) {
+    const std::vector<uint8_t> profile = swapped_profile();
+    const auto first = ColourTransform::shared_from_icc(profile, PixelLayout::Rgb8);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(ColourTransform::shared_from_icc(profile, PixelLayout::Rgb8), first);
+    const auto rgba = ColourTransform::shared_from_icc(profile, PixelLayout::Rgba8);
+    ASSERT_TRUE(rgba);
+    EXPECT_NE(rgba, first);
+    EXPECT_EQ(rgba->output_channels(), 4);
+    // Another profile of the same size is another transform.
+    std::vector<uint8_t> other = profile;
+    other[other.size() / 2] ^= 1;
+    EXPECT_NE(ColourTransform::shared_from_icc(other, PixelLayout::Rgb8), first);
+    EXPECT_FALSE(ColourTransform::shared_from_icc(test::srgb_profile(), PixelLayout::Rgb8));
+    EXPECT_FALSE(ColourTransform::shared_from_icc(test::srgb_profile(), PixelLayout::Rgb8));
+    expect_near(convert(*ColourTransform::shared_from_icc(profile, PixelLayout::Rgb8), {255, 0, 0}),
+                {0, 255, 0});
+}
+
 TEST(ColourTransform, GreyProfilesGiveGreyRgb) {
     const std::vector<uint8_t> profile = test::linear_grey_profile();
     auto grey = ColourTransform::from_icc(profile, PixelLayout::Gray8);
