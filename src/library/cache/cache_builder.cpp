@@ -174,6 +174,10 @@ bool CacheBuild::write() {
         if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
         copyable = m_allow_copy && reader.is_copyable_to_baseline() && followable(reader);
+        // Every decode of the picture (and of its copy, which keeps its profile) converts
+        // the same way; the levels made from them are then sRGB.
+        m_header.colours =
+            reader.converts_colours() ? CacheColours::Converted : CacheColours::AsStored;
     }
     if (copyable && !make_copy()) return false;
     if (!m_file.open(m_building, OpenMode::Write)) return fail(CacheProblem::WriteFailed);
@@ -219,6 +223,8 @@ bool CacheBuild::write() {
             return false;
         }
     }
+    const std::vector<uint8_t> colours = m_header.colour_record();
+    if (!append(colours.data(), colours.size())) return false;
     // A picture that changed while we read it would leave a cache of something else.
     if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
     return finish_header();

@@ -77,7 +77,10 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     if (header.thumbnail_offset != expected_offset) return fail(report, "gap before thumbnail");
     const uint64_t data_end = uint64_t(header.thumbnail_offset) + header.thumbnail_size;
     const uint64_t copy_bytes = header.has_copy() ? header.copy_size + kCopyTrailerSize : 0;
-    if (data_end + copy_bytes != file.size()) return fail(report, "data after the thumbnail");
+    const uint64_t record_bytes =
+        header.colours == CacheColours::Unrecorded ? 0 : kColourRecordSize;
+    if (data_end + copy_bytes + record_bytes != file.size())
+        return fail(report, "data after the thumbnail");
     if (header.has_copy() && report.levels[0].records == 0)
         return fail(report, "baseline copy without records");
     CacheLevelReport thumbnail;
@@ -89,6 +92,8 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     report.thumbnail_height = thumbnail.height;
     if (thumbnail.width != 64 || thumbnail.height != 64)
         return fail(report, "thumbnail not 64 x 64");
+    if (colours_out_of_date(header, picture))
+        return fail(report, "built before colours were converted");
     return true;
 }
 

@@ -5,9 +5,12 @@
 #include <charconv>
 #include <ctime>
 
+#include "library/jpeg/jpeg_reader.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/threads.h"
+#include "platform/trace.h"
 
 namespace vistrel {
 
@@ -69,8 +72,17 @@ std::vector<uint8_t> CacheHeader::copy_trailer() const {
     return out;
 }
 
+std::vector<uint8_t> CacheHeader::colour_record() const {
+    std::vector<uint8_t> out;
+    put32(out, colours == CacheColours::Converted ? 1 : 0);
+    put32(out, 0);
+    put32(out, kColourRecordTag);
+    return out;
+}
+
 bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
     copy_offset = copy_size = 0;
+    colours = CacheColours::Unrecorded;
     uint8_t start[6];
     if (!stream.seek(0) || stream.read(start, 6) != 6) return false;
     tag = get32(start);
@@ -94,8 +106,16 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
             !block_inside(level.jpeg_offset, level.jpeg_size, file_size))
             return false;
     if (!block_inside(thumbnail_offset, thumbnail_size, file_size)) return false;
-    // A copy lies right after the thumbnail and fills the file up to its trailer.
     const uint64_t data_end = uint64_t(thumbnail_offset) + thumbnail_size;
+    // The colour record ends the file; what comes before it is read as if it were not there.
+    uint8_t record[kColourRecordSize];
+    if (file_size >= data_end + kColourRecordSize && stream.seek(file_size - kColourRecordSize) &&
+        stream.read(record, kColourRecordSize) == kColourRecordSize &&
+        get32(record + 8) == kColourRecordTag && get32(record) <= 1 && get32(record + 4) == 0) {
+        colours = get32(record) == 1 ? CacheColours::Converted : CacheColours::AsStored;
+        file_size -= kColourRecordSize;
+    }
+    // A copy lies right after the thumbnail and fills the file up to its trailer.
     uint8_t trailer[kCopyTrailerSize];
     if (file_size >= data_end + kCopyTrailerSize && stream.seek(file_size - kCopyTrailerSize) &&
         stream.read(trailer, kCopyTrailerSize) == kCopyTrailerSize &&
@@ -157,6 +177,25 @@ bool is_cache_file_valid(const std::u16string& name) {
 bool is_failed_thumbnail(const std::u16string& path) {
     const FileInfo info = file_info(path);
     return info.exists && !info.is_directory && info.size == 0;
+}
+
+bool colours_out_of_date(const CacheHeader& header, InputStream& picture) {
+    if (header.colours != CacheColours::Unrecorded || !picture.is_open() || !picture.seek(0))
+        return false;
+    const JpegReader reader(picture, picture.size());
+    if (!reader.converts_colours()) return false;
+    trace() << tick_count() << "colour: cache file from before colours were converted\n";
+    return true;
+}
+
+bool colours_out_of_date(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string name = cache_file_name(picture, drive);
+    if (name.empty()) return false;
+    FileStream cache(name, OpenMode::Read);
+    CacheHeader header;
+    if (!cache.is_open() || !header.read(cache, cache.size())) return false;
+    FileStream file(picture, OpenMode::Read);
+    return colours_out_of_date(header, file);
 }
 
 }  // namespace vistrel

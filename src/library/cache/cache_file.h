@@ -15,6 +15,12 @@
 // lossless baseline copy of itself after the thumbnail, and level 0 (its records, its
 // tiles) is then that copy. The file ends in a 12-byte trailer: the copy's offset and
 // size and the copy tag. Files of other pictures end with the thumbnail, as before.
+//
+// Every file built since colours are converted then ends in a 12-byte colour record: the
+// state (0: the picture's colours are shown as stored, 1: its levels and thumbnail are
+// converted into sRGB through its ICC profile), 0, and the colour tag. A file without one
+// was built before: its levels are as stored, which is wrong for a picture whose profile
+// converts (colours_out_of_date).
 
 #include <cstdint>
 #include <string>
@@ -31,6 +37,16 @@ inline constexpr uint32_t kCacheFormatTag = 19;
 // Ends the trailer of a file holding a baseline copy: the bytes "VBC1".
 inline constexpr uint32_t kBaselineCopyTag = 0x31434256;
 inline constexpr uint32_t kCopyTrailerSize = 12;
+// Ends the colour record: the bytes "VCL1".
+inline constexpr uint32_t kColourRecordTag = 0x314C4356;
+inline constexpr uint32_t kColourRecordSize = 12;
+
+// What a cache file says about the colours of its levels.
+enum class CacheColours : uint8_t {
+    Unrecorded,  // built before colours were converted
+    AsStored,    // no conversion: no profile, an sRGB one, or one that cannot be used
+    Converted,   // converted into sRGB through the picture's profile
+};
 
 // The halvings a picture needs: the smallest L >= 0 with longer side <= 256 * 2^L.
 int levels_for(int width, int height);
@@ -50,6 +66,7 @@ struct CacheHeader {
     uint32_t thumbnail_size = 0;
     uint32_t copy_offset = 0;  // the baseline copy of the picture; size 0 when none
     uint32_t copy_size = 0;
+    CacheColours colours = CacheColours::Unrecorded;
 
     bool has_copy() const { return copy_size > 0; }
     int level_count() const { return static_cast<int>(levels.size()) - 1; }  // L
@@ -59,9 +76,11 @@ struct CacheHeader {
     std::vector<uint8_t> bytes() const;
     // The trailer that follows a baseline copy.
     std::vector<uint8_t> copy_trailer() const;
+    // The colour record that ends the file (`colours` must not be Unrecorded).
+    std::vector<uint8_t> colour_record() const;
     // Reads and checks a header from the stream's start: the tag, and every block inside
-    // a file of `file_size` bytes, and the copy trailer when there is one. False for
-    // anything else.
+    // a file of `file_size` bytes, and the colour record and copy trailer when there are
+    // some. False for anything else.
     bool read(InputStream& stream, uint64_t file_size);
 };
 
@@ -87,5 +106,12 @@ bool is_cache_file_valid(const std::u16string& cache_file);
 
 // The file exists and is empty: the marker of a picture whose cache could not be built.
 bool is_failed_thumbnail(const std::u16string& path);
+
+// Whether a cache file was built before colours were converted for a picture whose ICC
+// profile converts them: its levels and thumbnail show the wrong colours, and it is to be
+// built again. Reads the picture's header (only for such older files).
+bool colours_out_of_date(const CacheHeader& header, InputStream& picture);
+// The same for the cache file of a picture under `drive`; false when it cannot be read.
+bool colours_out_of_date(const std::u16string& picture, const std::u16string& drive);
 
 }  // namespace vistrel

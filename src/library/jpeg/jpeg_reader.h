@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "library/jpeg/jpeg_layout.h"
 #include "platform/file_stream.h"
@@ -60,7 +61,8 @@ public:
     // Whether the picture is CMYK or YCCK; its rows still come out as RGB.
     bool is_cmyk() const;
 
-    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
+    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into sRGB: a picture with an ICC profile
+    // is converted through it (see converts_colours). With the fast integer inverse
     // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
     // while multi-scan pictures are gathered.
     bool start(int scale = 1, const StopTest* stop = nullptr, bool fast = true);
@@ -94,6 +96,12 @@ public:
     bool holds_image_data() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.
     uint64_t unconsumed() const;
+    // The picture's ICC profile from its APP2 chunks; empty when it has none or they are
+    // broken.
+    const std::vector<uint8_t>& icc_profile() const;
+    // Whether rows are converted into sRGB through that profile (which is not done when
+    // the profile is sRGB already, damaged, or does not fit the colours).
+    bool converts_colours() const;
 
     // The library object, for the few callers that need more of it (tile decoding).
     jpeg_decompress_struct* handle();
