@@ -75,6 +75,33 @@ std::vector<uint8_t> adobe_rgb_profile() {
     return rgb_profile(adobe, cmsBuildGamma(nullptr, 563.0 / 256));
 }
 
+std::vector<uint8_t> prophoto_profile() {
+    const cmsCIExyY white{0.3457, 0.3585, 1.0};
+    const cmsCIExyYTRIPLE prophoto{
+        {0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    std::vector<uint8_t> bytes = saved(cmsCreateRGBProfile(&white, &prophoto, curves));
+    cmsFreeToneCurve(gamma);
+    return bytes;
+}
+
+std::vector<uint8_t> lcms_srgb(const std::vector<uint8_t>& profile,
+                               const std::vector<uint8_t>& rgb) {
+    cmsHPROFILE from = cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform =
+        cmsCreateTransform(from, TYPE_RGB_8, srgb, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC,
+                           cmsFLAGS_BLACKPOINTCOMPENSATION);
+    std::vector<uint8_t> out(rgb.size());
+    if (transform)
+        cmsDoTransform(transform, rgb.data(), out.data(), cmsUInt32Number(rgb.size() / 3));
+    if (transform) cmsDeleteTransform(transform);
+    cmsCloseProfile(srgb);
+    if (from) cmsCloseProfile(from);
+    return out;
+}
+
 std::vector<uint8_t> linear_grey_profile() {
     cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
     std::vector<uint8_t> bytes = saved(cmsCreateGrayProfile(cmsD50_xyY(), linear));

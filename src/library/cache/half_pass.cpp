@@ -85,12 +85,15 @@ bool decode_levels(InputStream& input, uint64_t input_size,
     JpegReader reader(input, input_size);
     if (!reader.ok()) return false;
     if (recorder && !recorder->agrees_with(reader)) recorder->stop();
+    // RGB rows are converted into sRGB once halved, by the levels' own thread.
+    std::shared_ptr<const ColourTransform> colours;
+    if (!levels.empty()) colours = reader.take_rgb_transform();
     if (!reader.start(1, &stop)) return false;
     const bool in_step = recorder && recorder->active() && mode == RecordingMode::InStep &&
                          reader.take_mcus_from(*recorder);
     const int width = reader.output_width();
     const int height = reader.output_height();
-    LevelPipeline levels_out(width, height, levels, kLevelQuality);
+    LevelPipeline levels_out(width, height, levels, kLevelQuality, std::move(colours));
     if (!levels_out.ok()) return false;
     for (int y = 0; y < height; ++y) {
         if (stop && stop()) return false;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "library/colour/matrix_shaper.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 
@@ -215,22 +216,123 @@ TransformOwner transform_from(cmsContext context, cmsHPROFILE profile, PixelLayo
 struct LcmsParts {
     ContextOwner context;  // outlives the transform made in it
     TransformOwner transform;
+    // Quicker ways to the same pixels, when there are some: the matrix and curves of an
+    // RGB profile, or a table of every grey level.
+    std::optional<MatrixShaper> shaper;
+    std::vector<uint8_t> grey_table;  // 256 RGB triples
 };
 
-// A context, the profile `open` makes in it, and the transform from that profile.
+// Pixels of the input layout on a grid of 17 levels per channel (alpha half), for checking
+// a shortcut against lcms2.
+std::vector<uint8_t> probe_pixels(PixelLayout input) {
+    std::vector<uint8_t> in;
+    for (int r = 0; r <= 256; r += 16)
+        for (int g = 0; g <= 256; g += 16)
+            for (int b = 0; b <= 256; b += 16) {
+                for (const int v : {r, g, b})
+                    in.push_back(uint8_t(std::min(v, 255)));
+                if (input == PixelLayout::Rgba8) in.push_back(128);
+            }
+    return in;
+}
+
+// The matrix from an RGB matrix-shaper profile's colorants (columns X, Y, Z of red, green,
+// blue), or nothing.
+std::optional<std::array<double, 9>> colorants(cmsHPROFILE profile) {
+    const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                     cmsSigBlueColorantTag};
+    std::array<double, 9> m{};
+    for (int c = 0; c < 3; ++c) {
+        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[c]));
+        if (!xyz) return std::nullopt;
+        m[size_t(c)] = xyz->X;
+        m[size_t(3 + c)] = xyz->Y;
+        m[size_t(6 + c)] = xyz->Z;
+    }
+    return m;
+}
+
+std::optional<std::array<double, 9>> inverse(const std::array<double, 9>& m) {
+    const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                       m[2] * (m[3] * m[7] - m[4] * m[6]);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-9) return std::nullopt;
+    return std::array<double, 9>{
+        (m[4] * m[8] - m[5] * m[7]) / det, (m[2] * m[7] - m[1] * m[8]) / det,
+        (m[1] * m[5] - m[2] * m[4]) / det, (m[5] * m[6] - m[3] * m[8]) / det,
+        (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det,
+        (m[3] * m[7] - m[4] * m[6]) / det, (m[1] * m[6] - m[0] * m[7]) / det,
+        (m[0] * m[4] - m[1] * m[3]) / det};
+}
+
+std::array<double, 9> product(const std::array<double, 9>& a, const std::array<double, 9>& b) {
+    std::array<double, 9> p{};
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t c = 0; c < 3; ++c)
+            for (size_t k = 0; k < 3; ++k)
+                p[3 * r + c] += a[3 * r + k] * b[3 * k + c];
+    return p;
+}
+
+// The matrix and curves of an RGB profile, when converting through them gives what lcms2's
+// transform gives, to within one level on every probe.
+std::optional<MatrixShaper> shaper_for(cmsHPROFILE profile, cmsHPROFILE srgb,
+                                       cmsHTRANSFORM reference, PixelLayout input) {
+    if ((input != PixelLayout::Rgb8 && input != PixelLayout::Rgba8) ||
+        !cmsIsMatrixShaper(profile) || !cmsIsMatrixShaper(srgb))
+        return std::nullopt;
+    const auto from = colorants(profile), to = colorants(srgb);
+    const auto to_inverse = to ? inverse(*to) : std::nullopt;
+    if (!from || !to_inverse) return std::nullopt;
+    const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    std::array<std::array<double, 256>, 3> linear{};
+    for (size_t c = 0; c < 3; ++c) {
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curves[c]));
+        if (!curve) return std::nullopt;
+        for (size_t v = 0; v < 256; ++v)
+            linear[c][v] = cmsEvalToneCurveFloat(curve, cmsFloat32Number(v / 255.0));
+    }
+    const std::array<double, 9> matrix = product(*to_inverse, *from);
+    for (const double k : matrix)
+        if (!std::isfinite(k) || std::fabs(k) > MatrixShaper::kMaxCoefficient) return std::nullopt;
+    MatrixShaper shaper(linear, matrix);
+    const std::vector<uint8_t> in = probe_pixels(input);
+    std::vector<uint8_t> ours(in.size()), theirs(in.size());
+    const size_t count = in.size() / size_t(bytes_per_pixel(input));
+    shaper.convert(in.data(), ours.data(), count, bytes_per_pixel(input));
+    cmsDoTransform(reference, in.data(), theirs.data(), cmsUInt32Number(count));
+    for (size_t i = 0; i < in.size(); ++i)
+        if (std::abs(int(ours[i]) - int(theirs[i])) > 1) return std::nullopt;
+    return shaper;
+}
+
+// Every grey level through the transform.
+std::vector<uint8_t> grey_table_of(cmsHTRANSFORM transform) {
+    std::vector<uint8_t> levels(256), table(3 * 256);
+    for (size_t v = 0; v < 256; ++v)
+        levels[v] = uint8_t(v);
+    cmsDoTransform(transform, levels.data(), table.data(), 256);
+    return table;
+}
+
+// A context, the profile `open` makes in it, the transform from that profile and its
+// shortcuts.
 template <typename OpenProfile>
 std::optional<LcmsParts> build(PixelLayout input, OpenProfile&& open) {
-    ContextOwner context = new_context();
-    if (!context) return std::nullopt;
-    auto* c = static_cast<cmsContext>(context.get());
-    TransformOwner transform;
+    LcmsParts parts;
+    parts.context = new_context();
+    if (!parts.context) return std::nullopt;
+    auto* c = static_cast<cmsContext>(parts.context.get());
     {
         const ProfileOwner profile = open(c);
         if (!profile) return std::nullopt;
-        transform = transform_from(c, profile.get(), input);
-    }  // the profile closes while its context lives
-    if (!transform) return std::nullopt;
-    return LcmsParts{std::move(context), std::move(transform)};
+        parts.transform = transform_from(c, profile.get(), input);
+        if (!parts.transform) return std::nullopt;
+        const ProfileOwner srgb(cmsCreate_sRGBProfileTHR(c));
+        if (srgb)
+            parts.shaper = shaper_for(profile.get(), srgb.get(), parts.transform.get(), input);
+        if (input == PixelLayout::Gray8) parts.grey_table = grey_table_of(parts.transform.get());
+    }  // the profiles close while their context lives
+    return parts;
 }
 
 }  // namespace
@@ -370,6 +472,21 @@ std::shared_ptr<const ColourTransform> ColourTransform::shared_from_icc(
 }
 
 void ColourTransform::convert(const void* in, uint8_t* out, size_t count) const {
+    if (m_lcms->shaper)
+        return m_lcms->shaper->convert(static_cast<const uint8_t*>(in), out, count,
+                                       bytes_per_pixel(m_input));
+    if (!m_lcms->grey_table.empty()) {
+        const auto* grey = static_cast<const uint8_t*>(in);
+        const uint8_t* table = m_lcms->grey_table.data();
+        // From the last pixel back: `in` may be `out`, and each grey byte becomes three.
+        for (size_t i = count; i-- > 0;) {
+            const uint8_t* rgb = table + 3 * size_t(grey[i]);
+            out[3 * i] = rgb[0];
+            out[3 * i + 1] = rgb[1];
+            out[3 * i + 2] = rgb[2];
+        }
+        return;
+    }
     // lcms2 counts pixels in 32 bits; rows are never that long, but stay safe.
     constexpr size_t kStep = size_t(1) << 30;
     const auto* from = static_cast<const uint8_t*>(in);

@@ -443,6 +443,12 @@ bool JpegReader::converts_colours() const {
     return m_ok && m_state->transform;
 }
 
+std::shared_ptr<const ColourTransform> JpegReader::take_rgb_transform() {
+    State& s = *m_state;
+    if (m_started || !s.transform || s.transform->input() != PixelLayout::Rgb8) return nullptr;
+    return std::move(s.transform);
+}
+
 jpeg_decompress_struct* JpegReader::handle() {
     return &m_state->cinfo;
 }

@@ -14,6 +14,8 @@ struct jvirt_barray_control;
 
 namespace vistrel {
 
+class ColourTransform;
+
 // Asked before each step of a long decode; true ends it with failure.
 using StopTest = std::function<bool()>;
 
@@ -102,6 +104,10 @@ public:
     // Whether rows are converted into sRGB through that profile (which is not done when
     // the profile is sRGB already, damaged, or does not fit the colours).
     bool converts_colours() const;
+    // Before start: when RGB rows would be converted, hands over the (Rgb8) transform and
+    // leaves the rows as stored, for a caller that converts them later itself; null
+    // otherwise (grey and CMYK rows are still converted here).
+    std::shared_ptr<const ColourTransform> take_rgb_transform();
 
     // The library object, for the few callers that need more of it (tile decoding).
     jpeg_decompress_struct* handle();

@@ -79,6 +79,35 @@ TEST(ColourTransform, SharedTransformsAreMadeOncePerProfileAndLayout) {
                 {0, 255, 0});
 }
 
+TEST(ColourTransform, AgreesWithLcmsOnEveryPixelInPlaceAndWithAlpha) {
+    std::vector<uint8_t> rgb(3 * 20000);
+    uint32_t noise = 1;
+    for (uint8_t& byte : rgb) {
+        noise = noise * 1664525u + 1013904223u;
+        byte = uint8_t(noise >> 24);
+    }
+    for (const std::vector<uint8_t>& profile :
+         {test::adobe_rgb_profile(), test::prophoto_profile(), swapped_profile()}) {
+        const std::vector<uint8_t> reference = test::lcms_srgb(profile, rgb);
+        auto transform = ColourTransform::from_icc(profile, PixelLayout::Rgb8);
+        ASSERT_TRUE(transform);
+        std::vector<uint8_t> in_place = rgb;
+        transform->convert(in_place.data(), in_place.data(), in_place.size() / 3);
+        expect_near(in_place, reference, 1);
+        std::vector<uint8_t> rgba;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            rgba.insert(rgba.end(), {rgb[i], rgb[i + 1], rgb[i + 2], uint8_t(i)});
+        auto with_alpha = ColourTransform::from_icc(profile, PixelLayout::Rgba8);
+        ASSERT_TRUE(with_alpha);
+        with_alpha->convert(rgba.data(), rgba.data(), rgba.size() / 4);
+        for (size_t i = 0, j = 0; i < rgb.size(); i += 3, j += 4) {
+            ASSERT_NEAR(rgba[j], reference[i], 1);
+            ASSERT_NEAR(rgba[j + 2], reference[i + 2], 1);
+            ASSERT_EQ(rgba[j + 3], uint8_t(i));
+        }
+    }
+}
+
 TEST(ColourTransform, GreyProfilesGiveGreyRgb) {
     const std::vector<uint8_t> profile = test::linear_grey_profile();
     auto grey = ColourTransform::from_icc(profile, PixelLayout::Gray8);
