@@ -78,8 +78,9 @@ private:
 
 bool decode_levels(InputStream& input, uint64_t input_size,
                    const std::vector<OutputStream*>& levels, const StopTest& stop,
-                   std::vector<ResumeRecord>* records, RecordingMode mode) {
+                   std::vector<ResumeRecord>* records, RecordingMode mode, bool* damaged) {
     if (records) records->clear();
+    if (damaged) *damaged = false;
     std::optional<PictureRecorder> recorder;
     if (records) recorder.emplace(input, input_size);
     JpegReader reader(input, input_size);
@@ -97,11 +98,12 @@ bool decode_levels(InputStream& input, uint64_t input_size,
     if (!levels_out.ok()) return false;
     for (int y = 0; y < height; ++y) {
         if (stop && stop()) return false;
-        if (!reader.read_row(levels_out.next_row()) || reader.data_damaged()) return false;
+        if (!reader.read_row(levels_out.next_row())) return false;
         if (!levels_out.commit_row()) return false;
     }
     if (!levels_out.finish() || !reader.holds_image_data()) return false;
-    if (recorder) {
+    if (damaged) *damaged = reader.data_damaged();
+    if (recorder && !reader.data_damaged()) {
         if (!in_step) recorder->finish();
         *records = recorder->take_records(reader.cut_short());
     }

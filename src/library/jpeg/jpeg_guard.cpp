@@ -33,8 +33,14 @@ void on_emit_message(j_common_ptr cinfo, int level) {
     const int code = cinfo->err->msg_code;
     if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC ||
         code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION ||
-        code == JWRN_ARITH_BAD_CODE)
+        code == JWRN_ARITH_BAD_CODE) {
+        if (!manager.data_damaged && !manager.cut_short && cinfo->is_decompressor) {
+            const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+            manager.damage_scan = dinfo->input_scan_number;
+            manager.damage_row = int(dinfo->input_iMCU_row);
+        }
         manager.data_damaged = manager.data_damaged || !manager.cut_short;
+    }
     if (manager.warnings++ == 0 && !manager.quiet) (*cinfo->err->output_message)(cinfo);
 }
 

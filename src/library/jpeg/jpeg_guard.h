@@ -19,6 +19,8 @@ struct JpegErrorManager {
     bool data_damaged = false;  // a warning said the entropy-coded data is broken
     bool cut_short = false;     // the input ended before the picture did (set by the source);
                                 // what the decoder then warns about is not damage
+    int damage_scan = 0;        // where the first damage was met: scan (from 1) and row of
+    int damage_row = 0;         // MCUs within it
     bool quiet = false;         // when set, nothing is written to standard error
 };
 

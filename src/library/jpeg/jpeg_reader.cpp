@@ -426,7 +426,11 @@ bool JpegReader::cut_short() const {
 }
 
 bool JpegReader::holds_image_data() const {
-    return m_ok && (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
+    const JpegErrorManager& errors = m_state->errors;
+    const bool broken_from_start = errors.data_damaged && errors.damage_scan <= 1 &&
+                                   errors.damage_row == 0 && restart_interval() == 0;
+    return m_ok && !broken_from_start &&
+           (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
 }
 
 uint64_t JpegReader::unconsumed() const {

@@ -94,7 +94,9 @@ public:
     // Whether the input ended before the picture did; the library then finishes the
     // picture with what it has, the rest of it grey.
     bool cut_short() const;
-    // False for a picture cut short before its image data (or with only a few bytes of it).
+    // False for a picture cut short before its image data (or with only a few bytes of
+    // it), or whose data is broken from its first row of MCUs on with no restart marker to
+    // take up the picture again: such a picture shows nothing but grey.
     bool holds_image_data() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.
     uint64_t unconsumed() const;
