@@ -109,14 +109,14 @@ std::vector<uint8_t> linear_grey_profile() {
     return bytes;
 }
 
-std::vector<uint8_t> odd_cyan_cmyk_profile() {
+std::vector<uint8_t> odd_cyan_cmyk_profile(int grid) {
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
     cmsSetProfileVersion(profile, 4.3);
     cmsSetDeviceClass(profile, cmsSigOutputClass);
     cmsSetColorSpace(profile, cmsSigCmykData);
     cmsSetPCS(profile, cmsSigLabData);
     cmsPipeline* table = cmsPipelineAlloc(nullptr, 4, 3);
-    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(grid), 4, 3, nullptr);
     LabOfSrgb lab_of;
     cmsStageSampleCLut16bit(clut, sample_odd_cyan, &lab_of, 0);
     // Stored as lutAtoBType, which wants curves on both sides of the table.

@@ -19,8 +19,9 @@ std::vector<uint8_t> prophoto_profile();
 // A grey profile with a linear curve: stored 128 is half the light, sRGB 188.
 std::vector<uint8_t> linear_grey_profile();
 // A CMYK printer profile whose cyan ink absorbs green instead of red, so cyan ink shows
-// magenta; the other inks and black as the plain formula has them.
-std::vector<uint8_t> odd_cyan_cmyk_profile();
+// magenta; the other inks and black as the plain formula has them. Its table has
+// `grid` points per ink.
+std::vector<uint8_t> odd_cyan_cmyk_profile(int grid = 9);
 // A device link, which describes no picture's colours.
 std::vector<uint8_t> device_link_profile();
 
