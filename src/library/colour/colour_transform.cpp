@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -464,6 +465,62 @@ private:
 };
 
 }  // namespace
+
+IccProfileInfo describe_icc_profile(std::span<const uint8_t> bytes) {
+    IccProfileInfo info;
+    if (bytes.empty()) return info;
+    const ContextOwner context = new_context();
+    if (!context) return info;
+    auto* c = static_cast<cmsContext>(context.get());
+    const ProfileOwner profile(
+        cmsOpenProfileFromMemTHR(c, bytes.data(), cmsUInt32Number(bytes.size())));
+    if (!profile) return info;
+    auto* p = static_cast<cmsHPROFILE>(profile.get());
+    info.readable = true;
+    char text[256] = {};
+    if (cmsGetProfileInfoASCII(p, cmsInfoDescription, "en", "US", text, sizeof text) > 0)
+        info.description.assign(text, strnlen(text, sizeof text));
+    switch (cmsGetColorSpace(p)) {
+        case cmsSigRgbData:
+            info.colour_space = "RGB";
+            break;
+        case cmsSigGrayData:
+            info.colour_space = "grey";
+            break;
+        case cmsSigCmykData:
+            info.colour_space = "CMYK";
+            break;
+        default:
+            info.colour_space = "other";
+            break;
+    }
+    switch (cmsGetDeviceClass(p)) {
+        case cmsSigDisplayClass:
+            info.device_class = "display";
+            break;
+        case cmsSigInputClass:
+            info.device_class = "input";
+            break;
+        case cmsSigOutputClass:
+            info.device_class = "output";
+            break;
+        case cmsSigColorSpaceClass:
+            info.device_class = "colour space";
+            break;
+        case cmsSigLinkClass:
+            info.device_class = "device link";
+            break;
+        default:
+            info.device_class = "other";
+            break;
+    }
+    const cmsColorSpaceSignature space = cmsGetColorSpace(p);
+    if (space == cmsSigRgbData || space == cmsSigGrayData) {
+        const ProfileOwner srgb(cmsCreate_sRGBProfileTHR(c));
+        info.srgb = srgb && is_srgb_already(c, p, srgb.get());
+    }
+    return info;
+}
 
 std::shared_ptr<const ColourTransform> ColourTransform::shared_from_icc(
     std::span<const uint8_t> profile, PixelLayout input) {

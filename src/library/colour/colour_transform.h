@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace vistrel {
 
@@ -70,6 +71,16 @@ struct ColourDescription {
     Primaries primaries = kSrgbPrimaries;
     TransferCurve transfer;
 };
+
+// What a profile says of itself, for people.
+struct IccProfileInfo {
+    bool readable = false;     // false: damaged, nothing else is known
+    std::string description;   // its own name for itself, in English where it has one
+    std::string colour_space;  // "RGB", "grey", "CMYK" or another
+    std::string device_class;  // "display", "input", "output", "colour space" or another
+    bool srgb = false;         // it describes sRGB (an RGB or grey profile converting to itself)
+};
+IccProfileInfo describe_icc_profile(std::span<const uint8_t> profile);
 
 class ColourTransform {
 public:
