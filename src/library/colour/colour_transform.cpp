@@ -94,6 +94,20 @@ ContextOwner new_context() {
     return context;
 }
 
+// Pixels of the input layout on a grid of 17 levels per channel (alpha half), for checking
+// a shortcut against lcms2.
+std::vector<uint8_t> probe_pixels(PixelLayout input) {
+    std::vector<uint8_t> in;
+    for (int r = 0; r <= 256; r += 16)
+        for (int g = 0; g <= 256; g += 16)
+            for (int b = 0; b <= 256; b += 16) {
+                for (const int v : {r, g, b})
+                    in.push_back(uint8_t(std::min(v, 255)));
+                if (input == PixelLayout::Rgba8) in.push_back(128);
+            }
+    return in;
+}
+
 // Whether converting through `profile` leaves every colour where it was: an sRGB profile
 // under another name. Probes a grid of 17 levels per channel (grey: every level); a step of
 // one level is rounding.
@@ -108,11 +122,7 @@ bool is_srgb_already(cmsContext context, cmsHPROFILE profile, cmsHPROFILE srgb) 
         for (int v = 0; v < 256; ++v)
             in.push_back(uint8_t(v));
     } else {
-        for (int r = 0; r <= 256; r += 16)
-            for (int g = 0; g <= 256; g += 16)
-                for (int b = 0; b <= 256; b += 16)
-                    for (const int v : {r, g, b})
-                        in.push_back(uint8_t(std::min(v, 255)));
+        in = probe_pixels(PixelLayout::Rgb8);
     }
     const size_t pixels = grey ? in.size() : in.size() / 3;
     std::vector<uint8_t> out(3 * pixels);
@@ -222,20 +232,6 @@ struct LcmsParts {
     std::optional<MatrixShaper> shaper;
     std::vector<uint8_t> grey_table;  // 256 RGB triples
 };
-
-// Pixels of the input layout on a grid of 17 levels per channel (alpha half), for checking
-// a shortcut against lcms2.
-std::vector<uint8_t> probe_pixels(PixelLayout input) {
-    std::vector<uint8_t> in;
-    for (int r = 0; r <= 256; r += 16)
-        for (int g = 0; g <= 256; g += 16)
-            for (int b = 0; b <= 256; b += 16) {
-                for (const int v : {r, g, b})
-                    in.push_back(uint8_t(std::min(v, 255)));
-                if (input == PixelLayout::Rgba8) in.push_back(128);
-            }
-    return in;
-}
 
 // The matrix from an RGB matrix-shaper profile's colorants (columns X, Y, Z of red, green,
 // blue), or nothing.
