@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <list>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -249,27 +247,6 @@ std::optional<std::array<double, 9>> colorants(cmsHPROFILE profile) {
     return m;
 }
 
-std::optional<std::array<double, 9>> inverse(const std::array<double, 9>& m) {
-    const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-                       m[2] * (m[3] * m[7] - m[4] * m[6]);
-    if (!std::isfinite(det) || std::fabs(det) < 1e-9) return std::nullopt;
-    return std::array<double, 9>{
-        (m[4] * m[8] - m[5] * m[7]) / det, (m[2] * m[7] - m[1] * m[8]) / det,
-        (m[1] * m[5] - m[2] * m[4]) / det, (m[5] * m[6] - m[3] * m[8]) / det,
-        (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det,
-        (m[3] * m[7] - m[4] * m[6]) / det, (m[1] * m[6] - m[0] * m[7]) / det,
-        (m[0] * m[4] - m[1] * m[3]) / det};
-}
-
-std::array<double, 9> product(const std::array<double, 9>& a, const std::array<double, 9>& b) {
-    std::array<double, 9> p{};
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t c = 0; c < 3; ++c)
-            for (size_t k = 0; k < 3; ++k)
-                p[3 * r + c] += a[3 * r + k] * b[3 * k + c];
-    return p;
-}
-
 // The matrix and curves of an RGB profile, when converting through them gives what lcms2's
 // transform gives, to within one level on every probe.
 std::optional<MatrixShaper> shaper_for(cmsHPROFILE profile, cmsHPROFILE srgb,
@@ -278,8 +255,8 @@ std::optional<MatrixShaper> shaper_for(cmsHPROFILE profile, cmsHPROFILE srgb,
         !cmsIsMatrixShaper(profile) || !cmsIsMatrixShaper(srgb))
         return std::nullopt;
     const auto from = colorants(profile), to = colorants(srgb);
-    const auto to_inverse = to ? inverse(*to) : std::nullopt;
-    if (!from || !to_inverse) return std::nullopt;
+    const auto between = from && to ? MatrixShaper::matrix_between(*from, *to) : std::nullopt;
+    if (!between) return std::nullopt;
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     std::array<std::array<double, 256>, 3> linear{};
     for (size_t c = 0; c < 3; ++c) {
@@ -288,7 +265,7 @@ std::optional<MatrixShaper> shaper_for(cmsHPROFILE profile, cmsHPROFILE srgb,
         for (size_t v = 0; v < 256; ++v)
             linear[c][v] = cmsEvalToneCurveFloat(curve, cmsFloat32Number(v / 255.0));
     }
-    const std::array<double, 9> matrix = product(*to_inverse, *from);
+    const std::array<double, 9>& matrix = *between;
     for (const double k : matrix)
         if (!std::isfinite(k) || std::fabs(k) > MatrixShaper::kMaxCoefficient) return std::nullopt;
     MatrixShaper shaper(linear, matrix);
@@ -403,65 +380,6 @@ std::unique_ptr<ColourTransform> ColourTransform::from_description(
         new ColourTransform(std::make_unique<Lcms>(std::move(*parts)), input));
 }
 
-namespace {
-
-// The transforms of the last profiles seen.
-class TransformMemory {
-public:
-    static TransformMemory& instance() {
-        static TransformMemory memory;
-        return memory;
-    }
-
-    std::shared_ptr<const ColourTransform> find(std::span<const uint8_t> profile,
-                                                PixelLayout input) {
-        if (profile.size() > kMaxRemembered) return ColourTransform::from_icc(profile, input);
-        const uint64_t hash = hash_of(profile);
-        {
-            const std::scoped_lock lock(m_mutex);
-            for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-                if (it->hash == hash && it->input == input &&
-                    std::equal(profile.begin(), profile.end(), it->profile.begin(),
-                               it->profile.end())) {
-                    m_entries.splice(m_entries.begin(), m_entries, it);  // now the newest
-                    return it->transform;
-                }
-        }
-        // Made with no lock held: another thread may make the same meanwhile, which costs
-        // only time.
-        std::shared_ptr<const ColourTransform> made = ColourTransform::from_icc(profile, input);
-        const std::scoped_lock lock(m_mutex);
-        m_entries.push_front({hash, input, {profile.begin(), profile.end()}, made});
-        if (m_entries.size() > kEntries) m_entries.pop_back();
-        return made;
-    }
-
-private:
-    static constexpr size_t kEntries = 8;
-    // Larger profiles (printers' CMYK tables) are made anew each time rather than kept.
-    static constexpr size_t kMaxRemembered = size_t(256) << 10;
-
-    struct Entry {
-        uint64_t hash;
-        PixelLayout input;
-        std::vector<uint8_t> profile;
-        std::shared_ptr<const ColourTransform> transform;  // null: refused
-    };
-
-    // FNV-1a.
-    static uint64_t hash_of(std::span<const uint8_t> bytes) {
-        uint64_t hash = 14695981039346656037ull;
-        for (const uint8_t byte : bytes)
-            hash = (hash ^ byte) * 1099511628211ull;
-        return hash;
-    }
-
-    std::mutex m_mutex;
-    std::list<Entry> m_entries;  // newest first
-};
-
-}  // namespace
-
 IccProfileInfo describe_icc_profile(std::span<const uint8_t> bytes) {
     IccProfileInfo info;
     if (bytes.empty()) return info;
@@ -516,12 +434,6 @@ IccProfileInfo describe_icc_profile(std::span<const uint8_t> bytes) {
         info.srgb = srgb && is_srgb_already(c, p, srgb.get());
     }
     return info;
-}
-
-std::shared_ptr<const ColourTransform> ColourTransform::shared_from_icc(
-    std::span<const uint8_t> profile, PixelLayout input) {
-    if (profile.empty()) return nullptr;
-    return TransformMemory::instance().find(profile, input);
 }
 
 void ColourTransform::convert(const void* in, uint8_t* out, size_t count) const {

@@ -17,6 +17,26 @@ double srgb_encoded(double linear) {
 
 }  // namespace
 
+std::optional<std::array<double, 9>> MatrixShaper::matrix_between(const std::array<double, 9>& from,
+                                                                  const std::array<double, 9>& to) {
+    const auto& m = to;
+    const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                       m[2] * (m[3] * m[7] - m[4] * m[6]);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-9) return std::nullopt;
+    const std::array<double, 9> inverse{
+        (m[4] * m[8] - m[5] * m[7]) / det, (m[2] * m[7] - m[1] * m[8]) / det,
+        (m[1] * m[5] - m[2] * m[4]) / det, (m[5] * m[6] - m[3] * m[8]) / det,
+        (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det,
+        (m[3] * m[7] - m[4] * m[6]) / det, (m[1] * m[6] - m[0] * m[7]) / det,
+        (m[0] * m[4] - m[1] * m[3]) / det};
+    std::array<double, 9> product{};
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t c = 0; c < 3; ++c)
+            for (size_t k = 0; k < 3; ++k)
+                product[3 * r + c] += inverse[3 * r + k] * from[3 * k + c];
+    return product;
+}
+
 MatrixShaper::MatrixShaper(const std::array<std::array<double, 256>, 3>& linear,
                            const std::array<double, 9>& matrix) {
     for (size_t c = 0; c < 3; ++c)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vistrel {
@@ -18,6 +19,11 @@ public:
     // from the picture's linear RGB to sRGB's, row by row.
     MatrixShaper(const std::array<std::array<double, 256>, 3>& linear,
                  const std::array<double, 9>& matrix);
+
+    // The matrix from one RGB's linear light to another's, each given by its primaries'
+    // XYZ (columns red, green, blue); nothing when the second cannot be inverted.
+    static std::optional<std::array<double, 9>> matrix_between(const std::array<double, 9>& from,
+                                                               const std::array<double, 9>& to);
 
     // Converts `count` pixels of `step` bytes (3: RGB, 4: RGBA, alpha copied) into as many of
     // `step` bytes. `in` and `out` may be the same.
