@@ -2,7 +2,9 @@
 // HEIF's nclx code points; and what is refused.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "colour_samples.h"
 #include "library/colour/colour_description.h"
@@ -77,6 +79,29 @@ TEST(ColourTransform, SharedTransformsAreMadeOncePerProfileAndLayout) {
     EXPECT_FALSE(ColourTransform::shared_from_icc(test::srgb_profile(), PixelLayout::Rgb8));
     expect_near(convert(*ColourTransform::shared_from_icc(profile, PixelLayout::Rgb8), {255, 0, 0}),
                 {0, 255, 0});
+}
+
+TEST(ColourTransform, SharedTransformsServeSeveralThreadsAtOnce) {
+    const std::vector<std::vector<uint8_t>> profiles{swapped_profile(), test::adobe_rgb_profile(),
+                                                     test::srgb_profile()};
+    std::vector<std::thread> threads;
+    std::atomic<int> swapped{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 20; ++round)
+                for (const auto& profile : profiles)
+                    if (const auto transform =
+                            ColourTransform::shared_from_icc(profile, PixelLayout::Rgb8)) {
+                        std::vector<uint8_t> row(3 * 256, 0);
+                        for (size_t i = 0; i < row.size(); i += 3)
+                            row[i] = 255;
+                        transform->convert(row.data(), row.data(), 256);
+                        if (&profile == &profiles[0] && row[1] > 250) ++swapped;
+                    }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(swapped, 4 * 20);
 }
 
 TEST(ColourTransform, AgreesWithLcmsOnEveryPixelInPlaceAndWithAlpha) {
