@@ -314,7 +314,7 @@ const char* describe(CacheProblem problem) {
         case CacheProblem::NotReadable:
             return "not a JPEG picture we can read";
         case CacheProblem::Damaged:
-            return "its image data is damaged";
+            return "no image data in it can be shown";
         case CacheProblem::Changed:
             return "it changed while it was being read";
         case CacheProblem::WriteFailed:
