@@ -26,7 +26,9 @@ ThumbnailState load_framed_thumbnail(const std::u16string& picture, const std::u
                                      PictureReference& out) {
     const std::u16string name = cache_file_name(picture, drive);
     if (name.empty() || is_failed_thumbnail(name)) return ThumbnailState::Failed;
-    if (!is_cache_file_valid(name)) return ThumbnailState::Missing;
+    // A file built before colours were converted is built again, like a missing one.
+    if (!is_cache_file_valid(name) || colours_out_of_date(picture, drive))
+        return ThumbnailState::Missing;
     const std::unique_ptr<Bitmap> thumbnail = load_thumbnail(picture, drive);
     // A damaged cache file is removed by the load: the picture is to be built again.
     if (!thumbnail)

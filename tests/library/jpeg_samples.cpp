@@ -119,6 +119,14 @@ std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int 
                     [&](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, FALSE); });
 }
 
+std::vector<uint8_t> encode_pixels(const std::vector<uint8_t>& pixels, int width, int height,
+                                   int components, bool progressive) {
+    return compress(pixels, width, height, components, [&](jpeg_compress_struct& cinfo) {
+        jpeg_set_quality(&cinfo, 90, TRUE);
+        if (progressive) jpeg_simple_progression(&cinfo);
+    });
+}
+
 std::vector<uint8_t> encode_cmyk(const std::vector<uint8_t>& cmyk, int width, int height,
                                  bool ycck, bool adobe, bool progressive) {
     return compress(cmyk, width, height, 4, [&](jpeg_compress_struct& cinfo) {

@@ -31,6 +31,10 @@ std::vector<uint8_t> make_jpeg(const JpegOptions& options);
 std::vector<uint8_t> encode_rgb(const std::vector<uint8_t>& rgb, int width, int height,
                                 int quality);
 
+// Encodes grey (1 byte) or RGB (3 bytes) pixels at quality 90, progressive when asked.
+std::vector<uint8_t> encode_pixels(const std::vector<uint8_t>& pixels, int width, int height,
+                                   int components, bool progressive);
+
 // Encodes CMYK pixels (4 bytes each, as stored) at quality 95: as YCCK when `ycck`, with an
 // Adobe marker when `adobe` (YCCK always has one).
 std::vector<uint8_t> encode_cmyk(const std::vector<uint8_t>& cmyk, int width, int height,

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "colour_samples.h"
 #include "jpeg_samples.h"
 #include "library/folder_list.h"
 #include "platform/text.h"
@@ -54,6 +55,26 @@ TEST(LibraryTool, OrientationCacheAndThumb) {
     EXPECT_EQ(thumb.status, 0) << thumb.out;
     EXPECT_TRUE(std::filesystem::exists(dir.file("t.png")));
     EXPECT_EQ(tool({"thumb", dir.file("bad.jpg"), dir.str(), dir.file("u.png")}).status, 1);
+}
+
+TEST(LibraryTool, IccSaysWhatBecomesOfAProfile) {
+    test::TempDir dir;
+    const std::vector<uint8_t> plain = test::make_jpeg({});
+    test::write_bytes(dir.file("swapped.jpg"),
+                      test::with_icc_profile(plain, test::swapped_profile(), 300));
+    test::write_bytes(dir.file("srgb.jpg"), test::with_icc_profile(plain, test::srgb_profile()));
+    test::write_bytes(dir.file("plain.jpg"), plain);
+    test::write_file(dir.file("bad.jpg"), "not a picture");
+    const test::CommandResult swapped =
+        tool({"icc", dir.file("swapped.jpg"), "--save", dir.file("out.icc")});
+    EXPECT_EQ(swapped.status, 0);
+    EXPECT_NE(swapped.out.find("converted into sRGB"), std::string::npos) << swapped.out;
+    EXPECT_EQ(test::read_bytes(dir.file("out.icc")), test::swapped_profile());
+    EXPECT_NE(tool({"icc", dir.file("srgb.jpg")}).out.find("sRGB already"), std::string::npos);
+    EXPECT_NE(tool({"icc", dir.file("plain.jpg")}).out.find("no usable ICC profile"),
+              std::string::npos);
+    EXPECT_EQ(tool({"icc", dir.file("bad.jpg")}).status, 1);
+    EXPECT_EQ(tool({"icc"}).status, 2);
 }
 
 TEST(LibraryTool, Folders) {

@@ -44,6 +44,13 @@ int check_cache(const std::u16string& name, const std::u16string& picture) {
     if (report.thumbnail_width)
         std::printf("thumbnail: %d x %d, %u bytes\n", report.thumbnail_width,
                     report.thumbnail_height, report.header.thumbnail_size);
+    if (!report.levels.empty()) {
+        const CacheColours colours = report.header.colours;
+        std::printf("colours: %s\n", colours == CacheColours::Converted ? "converted into sRGB"
+                                     : colours == CacheColours::AsStored
+                                         ? "as stored"
+                                         : "not recorded (built before colours were converted)");
+    }
     if (!report.valid) {
         std::printf("not valid: %s\n", report.problem.c_str());
         return kExitFailure;

@@ -72,6 +72,7 @@ private:
     bool write();
     bool make_copy();
     bool make_levels(int halvings);
+    bool copy_damaged_picture(int halvings);
     bool append(const uint8_t* bytes, size_t size);
     // Appends a section of the file and notes its checksum.
     bool append_section(const uint8_t* bytes, size_t size);
@@ -88,7 +89,8 @@ private:
     bool m_allow_copy;
     bool m_copy_failed = false;
     CacheProblem m_problem = CacheProblem::None;
-    MemoryStream m_copy;  // the picture as one baseline scan, when it needs one
+    MemoryStream m_copy;    // the picture as one baseline scan, when it needs one
+    bool m_damaged = false;  // libjpeg decoded the picture to its end past damaged data
     std::u16string m_building = building_name(m_name);  // written here, then renamed
     FileStream m_file;
     uint64_t m_end = 0;  // bytes written so far
@@ -168,11 +170,37 @@ bool CacheBuild::make_levels(int halvings) {
         for (MemoryStream& level : m_levels)
             outputs.push_back(&level);
         if (!input.seek(0)) return false;
-        if (decode_levels(input, size, outputs, m_stop, &m_picture_records, mode))
+        if (decode_levels(input, size, outputs, m_stop, &m_picture_records, mode, &m_damaged))
             return true;
         if (mode == RecordingMode::OwnPass || (m_stop && m_stop())) break;
     }
     return false;
+}
+
+// A picture libjpeg decodes to its end past damaged data (a premature end of its data, a
+// broken stretch it resynchronises after) is shown as libjpeg decodes it. Our decoder does
+// not follow libjpeg through damage, so the coefficients libjpeg made of it are copied into
+// one clean baseline scan, which then stands for the picture at full size (its records,
+// its tiles), and the levels are made again from it. A picture that cannot be copied keeps
+// the levels made and has no records at full size (its tiles come through libjpeg). False
+// when the levels cannot be made again, or for a stop request.
+bool CacheBuild::copy_damaged_picture(int halvings) {
+    if (!m_damaged || !m_allow_copy || m_copy.size() > 0) return true;
+    trace() << tick_count() << "damaged picture shown as decoded\n";
+    {
+        FileStream input(m_picture, OpenMode::Read);
+        JpegReader reader(input, input.size());
+        if (!reader.ok() || !followable(reader)) return true;
+        if (!reader.read_coefficients(&m_stop) || !reader.holds_image_data() ||
+            !write_baseline_copy(reader, m_copy)) {
+            m_copy = MemoryStream{};
+            return !(m_stop && m_stop());
+        }
+    }
+    if (make_levels(halvings) && !m_picture_records.empty()) return true;
+    if (m_stop && m_stop()) return false;
+    m_copy = MemoryStream{};
+    return make_levels(halvings);
 }
 
 bool CacheBuild::finish() {
@@ -210,6 +238,10 @@ bool CacheBuild::write() {
         if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
         copyable = m_allow_copy && reader.is_copyable_to_baseline() && followable(reader);
+        // Every decode of the picture (and of its copy, which keeps its profile) converts
+        // the same way; the levels made from them are then sRGB.
+        m_header.colours =
+            reader.converts_colours() ? CacheColours::Converted : CacheColours::AsStored;
     }
     if (copyable && !make_copy()) return false;
     if (!m_file.open(m_building, OpenMode::Write)) return fail(CacheProblem::WriteFailed);
@@ -217,7 +249,8 @@ bool CacheBuild::write() {
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
 
-    if (!make_levels(halvings)) return fail(CacheProblem::Damaged);
+    if (!make_levels(halvings) || !copy_damaged_picture(halvings))
+        return fail(CacheProblem::Damaged);
     trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
     m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);
     if (!append_records(m_picture_records, m_header.levels[0].records_size)) return false;
@@ -249,6 +282,7 @@ bool CacheBuild::write() {
         m_copy_failed = true;
         return false;
     }
+    m_entries.set(kCacheColoursTag, m_header.colours_entry());
     // A picture that changed while we read it would leave a cache of something else.
     if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
     return finish();
@@ -309,7 +343,7 @@ const char* describe(CacheProblem problem) {
         case CacheProblem::NotReadable:
             return "not a JPEG picture we can read";
         case CacheProblem::Damaged:
-            return "its image data is damaged";
+            return "no image data in it can be shown";
         case CacheProblem::Changed:
             return "it changed while it was being read";
         case CacheProblem::WriteFailed:

@@ -14,7 +14,7 @@ enum class CacheProblem {
     None,
     Missing,      // the picture is gone
     NotReadable,  // not a JPEG, or its header cannot be read, or it is too large
-    Damaged,      // its image data is broken (or a level could not be made)
+    Damaged,      // no image data in it decodes (or a level could not be made)
     Changed,      // the picture changed while it was read
     WriteFailed,  // the cache file could not be written (no room, no permission)
     Stopped,      // a stop request ended the build

@@ -104,6 +104,8 @@ bool inspect(FileStream& file, FileStream& picture, CacheReport& report) {
     report.thumbnail_height = thumbnail.height;
     if (thumbnail.width != 64 || thumbnail.height != 64)
         return fail(report, "thumbnail not 64 x 64");
+    if (colours_out_of_date(header, picture))
+        return fail(report, "built before colours were converted");
     return true;
 }
 

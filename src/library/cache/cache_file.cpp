@@ -8,6 +8,7 @@
 
 #include "library/cache/crc32.h"
 #include "library/cache/little_endian.h"
+#include "library/jpeg/jpeg_reader.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -65,6 +66,10 @@ std::vector<uint8_t> CacheHeader::copy_trailer() const {
     return out;
 }
 
+std::vector<uint8_t> CacheHeader::colours_entry() const {
+    return {uint8_t(colours == CacheColours::Converted ? 1 : 0)};
+}
+
 bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
     copy_offset = copy_size = 0;
     entries.clear();
@@ -81,6 +86,7 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
         damaged = true;
         return refuse(why);
     };
+    colours = CacheColours::Unrecorded;
     uint8_t start[6];
     if (!stream.seek(0) || stream.read(start, 6) != 6)
         return file_size > 0 ? broken("cut short") : refuse("empty");
@@ -127,8 +133,11 @@ bool CacheHeader::read(InputStream& stream, uint64_t file_size) {
             return refuse("a level outside the file");
     if (!block_inside(thumbnail_offset, thumbnail_size, end))
         return refuse("thumbnail outside the file");
-    // A copy lies right after the thumbnail and fills the file up to its trailer.
     const uint64_t data_end = uint64_t(thumbnail_offset) + thumbnail_size;
+    if (const std::vector<uint8_t>* value = entries.find(kCacheColoursTag);
+        value && value->size() == 1 && (*value)[0] <= 1)
+        colours = (*value)[0] == 1 ? CacheColours::Converted : CacheColours::AsStored;
+    // A copy lies right after the thumbnail and fills the file up to its trailer.
     uint8_t trailer[kCopyTrailerSize];
     if (end >= data_end + kCopyTrailerSize && stream.seek(end - kCopyTrailerSize) &&
         stream.read(trailer, kCopyTrailerSize) == kCopyTrailerSize &&
@@ -221,6 +230,25 @@ bool is_cache_file_valid(const std::u16string& name) {
 bool is_failed_thumbnail(const std::u16string& path) {
     const FileInfo info = file_info(path);
     return info.exists && !info.is_directory && info.size == 0;
+}
+
+bool colours_out_of_date(const CacheHeader& header, InputStream& picture) {
+    if (header.colours != CacheColours::Unrecorded || !picture.is_open() || !picture.seek(0))
+        return false;
+    const JpegReader reader(picture, picture.size());
+    if (!reader.converts_colours()) return false;
+    trace() << tick_count() << "colour: cache file from before colours were converted\n";
+    return true;
+}
+
+bool colours_out_of_date(const std::u16string& picture, const std::u16string& drive) {
+    const std::u16string name = cache_file_name(picture, drive);
+    if (name.empty()) return false;
+    FileStream cache(name, OpenMode::Read);
+    CacheHeader header;
+    if (!cache.is_open() || !header.read(cache, cache.size())) return false;
+    FileStream file(picture, OpenMode::Read);
+    return colours_out_of_date(header, file);
 }
 
 }  // namespace vistrel

@@ -24,6 +24,12 @@
 // only what it reads (the header when it opens the file, the thumbnail when it loads it, a
 // level's records and JPEG when it first uses the level); a file that fails a check, or
 // holds bytes its layout does not explain, is damaged and is built again.
+//
+// The entry "COLR" (one byte) tells how the levels and thumbnail show the picture's colours:
+// 0 as stored (no profile, an sRGB one, or one that cannot be used), 1 converted into sRGB
+// through its ICC profile. A file without it was built before colours were converted: its
+// levels are as stored, which is wrong for a picture whose profile converts
+// (colours_out_of_date).
 
 #include <cstdint>
 #include <optional>
@@ -43,6 +49,15 @@ inline constexpr uint32_t kCacheFormatTag = 19;
 // Ends the trailer of a file holding a baseline copy: the bytes "VBC1".
 inline constexpr uint32_t kBaselineCopyTag = 0x31434256;
 inline constexpr uint32_t kCopyTrailerSize = 12;
+
+inline constexpr uint32_t kCacheColoursTag = cache_tag("COLR");
+
+// What a cache file says about the colours of its levels.
+enum class CacheColours : uint8_t {
+    Unrecorded,  // built before colours were converted
+    AsStored,    // no conversion: no profile, an sRGB one, or one that cannot be used
+    Converted,   // converted into sRGB through the picture's profile
+};
 
 // The halvings a picture needs: the smallest L >= 0 with longer side <= 256 * 2^L.
 int levels_for(int width, int height);
@@ -72,6 +87,7 @@ struct CacheHeader {
     bool damaged = false;
     // What read found wrong, in a few words (empty when it read the header).
     const char* fault = "";
+    CacheColours colours = CacheColours::Unrecorded;  // from the entry "COLR"
 
     bool has_copy() const { return copy_size > 0; }
     int level_count() const { return static_cast<int>(levels.size()) - 1; }  // L
@@ -83,6 +99,8 @@ struct CacheHeader {
     std::vector<uint8_t> bytes() const;
     // The trailer that follows a baseline copy.
     std::vector<uint8_t> copy_trailer() const;
+    // The value of the entry "COLR" for `colours` (which must not be Unrecorded).
+    std::vector<uint8_t> colours_entry() const;
     // Reads and checks a header from the stream's start: the tag, every block inside a file
     // of `file_size` bytes, the copy trailer when there is one, the entries and, when the
     // file has checksums, the header's own. False for anything else; see `damaged`.
@@ -124,5 +142,12 @@ bool is_cache_file_valid(const std::u16string& cache_file);
 
 // The file exists and is empty: the marker of a picture whose cache could not be built.
 bool is_failed_thumbnail(const std::u16string& path);
+
+// Whether a cache file was built before colours were converted for a picture whose ICC
+// profile converts them: its levels and thumbnail show the wrong colours, and it is to be
+// built again. Reads the picture's header (only for such older files).
+bool colours_out_of_date(const CacheHeader& header, InputStream& picture);
+// The same for the cache file of a picture under `drive`; false when it cannot be read.
+bool colours_out_of_date(const std::u16string& picture, const std::u16string& drive);
 
 }  // namespace vistrel

@@ -78,27 +78,32 @@ private:
 
 bool decode_levels(InputStream& input, uint64_t input_size,
                    const std::vector<OutputStream*>& levels, const StopTest& stop,
-                   std::vector<ResumeRecord>* records, RecordingMode mode) {
+                   std::vector<ResumeRecord>* records, RecordingMode mode, bool* damaged) {
     if (records) records->clear();
+    if (damaged) *damaged = false;
     std::optional<PictureRecorder> recorder;
     if (records) recorder.emplace(input, input_size);
     JpegReader reader(input, input_size);
     if (!reader.ok()) return false;
     if (recorder && !recorder->agrees_with(reader)) recorder->stop();
+    // RGB rows are converted into sRGB once halved, by the levels' own thread.
+    std::shared_ptr<const ColourTransform> colours;
+    if (!levels.empty()) colours = reader.take_rgb_transform();
     if (!reader.start(1, &stop)) return false;
     const bool in_step = recorder && recorder->active() && mode == RecordingMode::InStep &&
                          reader.take_mcus_from(*recorder);
     const int width = reader.output_width();
     const int height = reader.output_height();
-    LevelPipeline levels_out(width, height, levels, kLevelQuality);
+    LevelPipeline levels_out(width, height, levels, kLevelQuality, std::move(colours));
     if (!levels_out.ok()) return false;
     for (int y = 0; y < height; ++y) {
         if (stop && stop()) return false;
-        if (!reader.read_row(levels_out.next_row()) || reader.data_damaged()) return false;
+        if (!reader.read_row(levels_out.next_row())) return false;
         if (!levels_out.commit_row()) return false;
     }
     if (!levels_out.finish() || !reader.holds_image_data()) return false;
-    if (recorder) {
+    if (damaged) *damaged = reader.data_damaged();
+    if (recorder && !reader.data_damaged()) {
         if (!in_step) recorder->finish();
         *records = recorder->take_records(reader.cut_short());
     }

@@ -25,11 +25,15 @@ inline constexpr int kLevelQuality = 75;
 // levels: only decoded and checked. `stop` is asked before every row. When `records` is
 // given it receives the picture's resume records in decoding order, or stays empty when
 // our decoder does not follow the picture (progressive, arithmetic-coded, 12-bit, unusual
-// sampling). False when the input cannot be decoded, is damaged or cut short, an output
-// cannot be written, or `stop` said so.
+// sampling). A picture whose data is damaged or cut short is decoded as libjpeg decodes it
+// to its end (grey where data is missing); `damaged` (when given) then tells whether it
+// was damaged rather than cut short, and `records` stays empty for it, as ours would not
+// follow libjpeg there. False when the input cannot be decoded or holds no image data, an
+// output cannot be written, or `stop` said so.
 bool decode_levels(InputStream& input, uint64_t input_size,
                    const std::vector<OutputStream*>& levels, const StopTest& stop,
-                   std::vector<ResumeRecord>* records, RecordingMode mode = RecordingMode::InStep);
+                   std::vector<ResumeRecord>* records, RecordingMode mode = RecordingMode::InStep,
+                   bool* damaged = nullptr);
 
 // One halving: decode_levels with one level.
 bool half_pass(InputStream& input, uint64_t input_size, OutputStream& output, const StopTest& stop,

@@ -53,7 +53,8 @@ void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out
 }
 
 LevelChain::LevelChain(int width, int height, const std::vector<OutputStream*>& outputs,
-                       int quality) {
+                       int quality, std::shared_ptr<const ColourTransform> colours)
+    : m_colours(colours && colours->input() == PixelLayout::Rgb8 ? std::move(colours) : nullptr) {
     for (OutputStream* output : outputs) {
         if (width / 2 < 1 || height / 2 < 1) {
             m_ok = false;
@@ -84,6 +85,8 @@ bool LevelChain::add_row(size_t index, const uint8_t* rgb) {
     }
     stage.holding = false;
     average_rows(stage.held.data(), rgb, stage.out.data(), stage.width);
+    if (index == 0 && m_colours)
+        m_colours->convert(stage.out.data(), stage.out.data(), size_t(stage.width));
     if (!stage.writer.write_row(stage.out.data())) return m_ok = false;
     return index + 1 == m_stages.size() || add_row(index + 1, stage.out.data());
 }

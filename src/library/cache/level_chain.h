@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "library/colour/colour_transform.h"
 #include "library/jpeg/jpeg_writer.h"
 #include "platform/file_stream.h"
 
@@ -18,8 +19,12 @@ void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out
 class LevelChain {
 public:
     // Levels 1..outputs.size() of a width x height picture, level k written to
-    // outputs[k - 1] as a JPEG of `quality`. An odd last row or column is dropped.
-    LevelChain(int width, int height, const std::vector<OutputStream*>& outputs, int quality);
+    // outputs[k - 1] as a JPEG of `quality`. An odd last row or column is dropped. With
+    // `colours` (an Rgb8 transform), the rows of level 1 are converted through it as they
+    // are made, so every level is in sRGB while the picture's rows are not: a quarter of the
+    // work of converting those.
+    LevelChain(int width, int height, const std::vector<OutputStream*>& outputs, int quality,
+               std::shared_ptr<const ColourTransform> colours = nullptr);
     ~LevelChain();
 
     // False when a level would be empty or its writer could not start.
@@ -34,6 +39,7 @@ private:
     bool add_row(size_t stage, const uint8_t* rgb);
 
     std::vector<std::unique_ptr<Stage>> m_stages;
+    std::shared_ptr<const ColourTransform> m_colours;
     bool m_ok = true;
 };
 

@@ -3,8 +3,8 @@
 namespace vistrel {
 
 LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
-                             int quality)
-    : m_chain(width, height, outputs, quality),
+                             int quality, std::shared_ptr<const ColourTransform> colours)
+    : m_chain(width, height, outputs, quality, std::move(colours)),
       m_row_bytes(3 * size_t(width > 0 ? width : 0)),
       m_threaded(!outputs.empty()),
       m_batches(m_threaded ? kBatches : 1) {

@@ -16,7 +16,8 @@ namespace vistrel {
 class LevelPipeline {
 public:
     // As LevelChain. With no outputs nothing runs and rows are only passed over.
-    LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs, int quality);
+    LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs, int quality,
+                  std::shared_ptr<const ColourTransform> colours = nullptr);
     // Stops the thread (abandoning unfinished levels) and waits for it.
     ~LevelPipeline();
     LevelPipeline(const LevelPipeline&) = delete;

@@ -15,4 +15,10 @@ void ycc_to_pixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, Pixel
 // Converts `count` grey samples to pixels.
 void grey_to_pixels(const uint8_t* grey, Pixel* out, int count);
 
+// The same conversion into 3 bytes per pixel, for pixels that go on to a colour transform.
+void ycc_to_rgb(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* rgb, int count);
+
+// Packs `count` RGB pixels (3 bytes each) into RGB565.
+void rgb_to_pixels(const uint8_t* rgb, Pixel* out, int count);
+
 }  // namespace vistrel

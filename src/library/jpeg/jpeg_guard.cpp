@@ -33,8 +33,14 @@ void on_emit_message(j_common_ptr cinfo, int level) {
     const int code = cinfo->err->msg_code;
     if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC ||
         code == JWRN_NOT_SEQUENTIAL || code == JWRN_BOGUS_PROGRESSION ||
-        code == JWRN_ARITH_BAD_CODE)
+        code == JWRN_ARITH_BAD_CODE) {
+        if (!manager.data_damaged && !manager.cut_short && cinfo->is_decompressor) {
+            const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+            manager.damage_scan = dinfo->input_scan_number;
+            manager.damage_row = int(dinfo->input_iMCU_row);
+        }
         manager.data_damaged = manager.data_damaged || !manager.cut_short;
+    }
     if (manager.warnings++ == 0 && !manager.quiet) (*cinfo->err->output_message)(cinfo);
 }
 
@@ -121,6 +127,11 @@ bool guarded_create_compress(j_compress_ptr cinfo) {
     return guarded(common(cinfo), [&] { jpeg_create_compress(cinfo); });
 }
 
+bool guarded_set_marker_processor(j_decompress_ptr cinfo, int marker_code,
+                                  jpeg_marker_parser_method routine) {
+    return guarded(common(cinfo), [&] { jpeg_set_marker_processor(cinfo, marker_code, routine); });
+}
+
 bool guarded_read_header(j_decompress_ptr cinfo, bool require_image, int* result) {
     return guarded(common(cinfo),
                    [&] { *result = jpeg_read_header(cinfo, require_image ? TRUE : FALSE); });
@@ -169,6 +180,11 @@ bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION c
 
 bool guarded_finish_compress(j_compress_ptr cinfo) {
     return guarded(common(cinfo), [&] { jpeg_finish_compress(cinfo); });
+}
+
+bool guarded_write_marker(j_compress_ptr cinfo, int marker_code, const JOCTET* data,
+                          unsigned length) {
+    return guarded(common(cinfo), [&] { jpeg_write_marker(cinfo, marker_code, data, length); });
 }
 
 bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,

@@ -19,6 +19,8 @@ struct JpegErrorManager {
     bool data_damaged = false;  // a warning said the entropy-coded data is broken
     bool cut_short = false;     // the input ended before the picture did (set by the source);
                                 // what the decoder then warns about is not damage
+    int damage_scan = 0;        // where the first damage was met: scan (from 1) and row of
+    int damage_row = 0;         // MCUs within it
     bool quiet = false;         // when set, nothing is written to standard error
 };
 
@@ -33,6 +35,9 @@ void install_error_manager(JpegErrorManager& manager, jpeg_common_struct& object
 bool guarded_create_decompress(j_decompress_ptr cinfo);
 bool guarded_create_compress(j_compress_ptr cinfo);
 
+// jpeg_set_marker_processor.
+bool guarded_set_marker_processor(j_decompress_ptr cinfo, int marker_code,
+                                  jpeg_marker_parser_method routine);
 // jpeg_read_header; `result` receives its answer.
 bool guarded_read_header(j_decompress_ptr cinfo, bool require_image, int* result);
 // jpeg_start_decompress; `started` is false when the source ran out of data.
@@ -50,6 +55,9 @@ bool guarded_start_compress(j_compress_ptr cinfo);
 bool guarded_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count,
                              JDIMENSION* done);
 bool guarded_finish_compress(j_compress_ptr cinfo);
+// jpeg_write_marker, between the start of compression and the first row.
+bool guarded_write_marker(j_compress_ptr cinfo, int marker_code, const JOCTET* data,
+                          unsigned length);
 // Sets up `cinfo` to write the coefficients `source` read as one sequential scan coded
 // with Huffman tables made for them (jpeg_copy_critical_parameters, jpeg_write_coefficients).
 bool guarded_write_coefficients(j_decompress_ptr source, j_compress_ptr cinfo,

@@ -2,9 +2,15 @@
 
 #include <jerror.h>
 
+#include <array>
+#include <cstring>
+#include <span>
 #include <vector>
 
+#include "library/colour/colour_transform.h"
+#include "library/colour/icc_chunks.h"
 #include "library/jpeg/jpeg_guard.h"
+#include "platform/threads.h"
 #include "platform/trace.h"
 
 // libjpeg's entropy-decoder interface. Its header (jpegint.h) is not installed; the
@@ -29,6 +35,16 @@ constexpr long kMaxMemory = 512L << 20;
 // A picture cut short shows when this much of its entropy-coded data is there.
 constexpr uint64_t kLeastData = 16;
 
+// The ICC chunks of the APP2 segments read with the header, in libjpeg's memory pool (so a
+// long jump leaves nothing behind). No more than a profile can take is kept.
+struct IccSegments {
+    static constexpr size_t kMaxSegments = 255;
+    std::array<std::span<const uint8_t>, kMaxSegments> segments;
+    size_t count = 0;
+    size_t bytes = 0;
+    bool too_many = false;  // more chunks or bytes than a profile has: none is believed
+};
+
 // The data source: reads the stream through a 4096-byte buffer, from a position of its
 // own so that others may read the same stream in between.
 struct StreamSource {
@@ -37,6 +53,7 @@ struct StreamSource {
     uint64_t next_read;  // stream position of the next refill
     int64_t unread;      // input bytes not yet delivered to the library
     bool ended = false;  // the input is used up; the library reads a made-up end marker
+    IccSegments* icc = nullptr;
     JOCTET buffer[kBufferSize];
 };
 
@@ -87,6 +104,45 @@ void skip_input_data(j_decompress_ptr cinfo, long count) {
 }
 
 void term_source(j_decompress_ptr) {}
+
+// The next byte of the input; our source never suspends (past the end it repeats an end
+// of image marker).
+JOCTET next_byte(j_decompress_ptr cinfo) {
+    jpeg_source_mgr& src = *cinfo->src;
+    if (src.bytes_in_buffer == 0) (*src.fill_input_buffer)(cinfo);
+    --src.bytes_in_buffer;
+    return *src.next_input_byte++;
+}
+
+// Reads an APP2 segment, keeping it when it holds an ICC chunk.
+boolean read_app2(j_decompress_ptr cinfo) {
+    const int high = next_byte(cinfo);
+    const long length = long(high << 8 | next_byte(cinfo)) - 2;
+    if (length <= 0) return TRUE;
+    static constexpr JOCTET kIcc[] = "ICC_PROFILE";
+    JOCTET start[sizeof kIcc];
+    const size_t head = std::min(sizeof kIcc, size_t(length));
+    for (size_t i = 0; i < head; ++i)
+        start[i] = next_byte(cinfo);
+    const auto rest = size_t(length) - head;
+    IccSegments& icc = *reinterpret_cast<StreamSource*>(cinfo->src)->icc;
+    const bool chunk = head == sizeof kIcc && std::memcmp(start, kIcc, sizeof kIcc) == 0;
+    if (chunk && (icc.count == IccSegments::kMaxSegments ||
+                  icc.bytes + size_t(length) > IccChunks::kMaxProfileSize + 255 * 14))
+        icc.too_many = true;
+    if (!chunk || icc.too_many) {
+        (*cinfo->src->skip_input_data)(cinfo, long(rest));
+        return TRUE;
+    }
+    auto* kept = static_cast<JOCTET*>((*cinfo->mem->alloc_large)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, size_t(length)));
+    std::memcpy(kept, start, head);
+    for (size_t i = 0; i < rest; ++i)
+        kept[head + i] = next_byte(cinfo);
+    icc.segments[icc.count++] = {kept, size_t(length)};
+    icc.bytes += size_t(length);
+    return TRUE;
+}
 
 struct Progress {
     jpeg_progress_mgr pub;
@@ -141,9 +197,12 @@ struct JpegReader::State {
     uint64_t input_size = 0;
     uint64_t header_size = 0;
     jvirt_barray_ptr* coefficients = nullptr;
-    std::vector<uint8_t> ink;  // a CMYK row, before it becomes RGB
+    std::vector<uint8_t> ink;  // a CMYK (or grey) row, before it becomes RGB
     bool inverted = false;     // CMYK stored inverted (pictures with an Adobe marker)
     bool created = false;
+    IccSegments icc_segments;
+    std::vector<uint8_t> icc_profile;
+    std::shared_ptr<const ColourTransform> transform;  // rows into sRGB, when the profile asks
 
     ~State() {
         if (created) jpeg_destroy_decompress(&cinfo);
@@ -170,11 +229,29 @@ JpegReader::JpegReader(InputStream& input, uint64_t input_size)
     s.cinfo.src = &s.source.pub;
     s.progress.pub.progress_monitor = on_progress;
     s.cinfo.progress = &s.progress.pub;
+    s.source.icc = &s.icc_segments;
+    if (!guarded_set_marker_processor(&s.cinfo, JPEG_APP0 + 2, read_app2)) return;
     int result = 0;
     if (!guarded_read_header(&s.cinfo, true, &result) || result != JPEG_HEADER_OK) return;
     const uint64_t pixels = uint64_t(s.cinfo.image_width) * s.cinfo.image_height;
     if (pixels == 0 || pixels > kMaxPixels) return;
     s.header_size = input_size - unconsumed();
+    if (s.icc_segments.too_many) {
+        trace() << tick_count() << "colour: JPEG profile ignored: more chunks than a profile has\n";
+    } else {
+        IccChunks chunks;
+        for (size_t i = 0; i < s.icc_segments.count; ++i)
+            chunks.add_segment(s.icc_segments.segments[i]);
+        s.icc_profile = chunks.profile();
+    }
+    s.inverted = is_cmyk() && s.cinfo.saw_Adobe_marker;
+    if (!s.icc_profile.empty()) {
+        const PixelLayout layout =
+            is_cmyk() ? (s.inverted ? PixelLayout::InvertedCmyk8 : PixelLayout::Cmyk8)
+            : s.cinfo.jpeg_color_space == JCS_GRAYSCALE ? PixelLayout::Gray8
+                                                        : PixelLayout::Rgb8;
+        s.transform = ColourTransform::shared_from_icc(s.icc_profile, layout);
+    }
     m_ok = true;
 }
 
@@ -234,15 +311,18 @@ bool JpegReader::start(int scale, const StopTest* stop, bool fast) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = static_cast<unsigned>(scale);
     if (fast) s.cinfo.dct_method = JDCT_IFAST;
-    // libjpeg turns YCCK into CMYK; CMYK becomes RGB here, row by row.
+    // libjpeg turns YCCK into CMYK; CMYK becomes RGB here, row by row, through the
+    // picture's profile when it has one. Grey pictures with a grey profile come out grey
+    // and become RGB through it; other pictures with a profile are converted in place.
     const bool cmyk = is_cmyk();
-    s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    s.inverted = cmyk && s.cinfo.saw_Adobe_marker;
+    const bool staged = cmyk || (s.transform && s.transform->input() == PixelLayout::Gray8);
+    s.cinfo.out_color_space = cmyk ? JCS_CMYK : staged ? JCS_GRAYSCALE : JCS_RGB;
+    const int components = cmyk ? 4 : staged ? 1 : 3;
     s.progress.stop = stop;
     bool started = false;
     m_started = guarded_start_decompress(&s.cinfo, &started) && started &&
-                s.cinfo.output_components == (cmyk ? 4 : 3);
-    if (m_started && cmyk) s.ink.resize(4 * size_t(s.cinfo.output_width));
+                s.cinfo.output_components == components;
+    if (m_started && staged) s.ink.resize(size_t(components) * s.cinfo.output_width);
     m_cropped_width = output_width();
     s.progress.stop = nullptr;
     if (!m_started) m_ok = false;
@@ -270,7 +350,10 @@ bool JpegReader::read_row(uint8_t* rgb) {
         m_ok = false;
         return false;
     }
-    if (!s.ink.empty()) cmyk_to_rgb(s.ink.data(), rgb, m_cropped_width, s.inverted);
+    if (s.transform)
+        s.transform->convert(row, rgb, size_t(m_cropped_width));
+    else if (!s.ink.empty())
+        cmyk_to_rgb(s.ink.data(), rgb, m_cropped_width, s.inverted);
     return true;
 }
 
@@ -343,13 +426,31 @@ bool JpegReader::cut_short() const {
 }
 
 bool JpegReader::holds_image_data() const {
-    return m_ok && (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
+    const JpegErrorManager& errors = m_state->errors;
+    const bool broken_from_start = errors.data_damaged && errors.damage_scan <= 1 &&
+                                   errors.damage_row == 0 && restart_interval() == 0;
+    return m_ok && !broken_from_start &&
+           (!cut_short() || m_state->input_size >= m_state->header_size + kLeastData);
 }
 
 uint64_t JpegReader::unconsumed() const {
     const StreamSource& src = m_state->source;
     const uint64_t buffered = src.ended ? 0 : src.pub.bytes_in_buffer;
     return buffered + static_cast<uint64_t>(src.unread > 0 ? src.unread : 0);
+}
+
+const std::vector<uint8_t>& JpegReader::icc_profile() const {
+    return m_state->icc_profile;
+}
+
+bool JpegReader::converts_colours() const {
+    return m_ok && m_state->transform;
+}
+
+std::shared_ptr<const ColourTransform> JpegReader::take_rgb_transform() {
+    State& s = *m_state;
+    if (m_started || !s.transform || s.transform->input() != PixelLayout::Rgb8) return nullptr;
+    return std::move(s.transform);
 }
 
 jpeg_decompress_struct* JpegReader::handle() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "library/jpeg/jpeg_layout.h"
 #include "platform/file_stream.h"
@@ -12,6 +13,8 @@ struct jpeg_decompress_struct;
 struct jvirt_barray_control;
 
 namespace vistrel {
+
+class ColourTransform;
 
 // Asked before each step of a long decode; true ends it with failure.
 using StopTest = std::function<bool()>;
@@ -60,7 +63,8 @@ public:
     // Whether the picture is CMYK or YCCK; its rows still come out as RGB.
     bool is_cmyk() const;
 
-    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into RGB, with the fast integer inverse
+    // Starts decoding at 1/`scale` (1, 2, 4 or 8) into sRGB: a picture with an ICC profile
+    // is converted through it (see converts_colours). With the fast integer inverse
     // DCT unless `fast` is false (then the library's default). `stop` (when given) is asked
     // while multi-scan pictures are gathered.
     bool start(int scale = 1, const StopTest* stop = nullptr, bool fast = true);
@@ -90,10 +94,22 @@ public:
     // Whether the input ended before the picture did; the library then finishes the
     // picture with what it has, the rest of it grey.
     bool cut_short() const;
-    // False for a picture cut short before its image data (or with only a few bytes of it).
+    // False for a picture cut short before its image data (or with only a few bytes of
+    // it), or whose data is broken from its first row of MCUs on with no restart marker to
+    // take up the picture again: such a picture shows nothing but grey.
     bool holds_image_data() const;
     // Input bytes not yet consumed by the library: its buffer and what is left unread.
     uint64_t unconsumed() const;
+    // The picture's ICC profile from its APP2 chunks; empty when it has none or they are
+    // broken.
+    const std::vector<uint8_t>& icc_profile() const;
+    // Whether rows are converted into sRGB through that profile (which is not done when
+    // the profile is sRGB already, damaged, or does not fit the colours).
+    bool converts_colours() const;
+    // Before start: when RGB rows would be converted, hands over the (Rgb8) transform and
+    // leaves the rows as stored, for a caller that converts them later itself; null
+    // otherwise (grey and CMYK rows are still converted here).
+    std::shared_ptr<const ColourTransform> take_rgb_transform();
 
     // The library object, for the few callers that need more of it (tile decoding).
     jpeg_decompress_struct* handle();

@@ -2,6 +2,9 @@
 
 #include <jerror.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "library/jpeg/jpeg_guard.h"
 #include "library/jpeg/jpeg_reader.h"
 
@@ -101,12 +104,37 @@ bool JpegWriter::finish() {
     return m_ok;
 }
 
+namespace {
+
+// The profile as APP2 "ICC_PROFILE" segments, numbered 1..n, each as large as a segment
+// allows.
+bool write_icc_profile(j_compress_ptr cinfo, const std::vector<uint8_t>& profile) {
+    constexpr size_t kHeader = 14, kChunk = 65533 - kHeader;
+    const size_t count = (profile.size() + kChunk - 1) / kChunk;
+    if (count > 255) return false;
+    std::vector<JOCTET> segment;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t start = i * kChunk, size = std::min(kChunk, profile.size() - start);
+        static constexpr char kIcc[] = "ICC_PROFILE";
+        segment.assign(kIcc, kIcc + sizeof kIcc);
+        segment.push_back(JOCTET(i + 1));
+        segment.push_back(JOCTET(count));
+        segment.insert(segment.end(), profile.begin() + ptrdiff_t(start),
+                       profile.begin() + ptrdiff_t(start + size));
+        if (!guarded_write_marker(cinfo, JPEG_APP0 + 2, segment.data(), unsigned(segment.size())))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool write_baseline_copy(JpegReader& reader, OutputStream& output) {
     if (!reader.coefficients()) return false;
     JpegWriter::State s;
     return set_up(s, output) &&
            guarded_write_coefficients(reader.handle(), &s.cinfo, reader.coefficients()) &&
-           guarded_finish_compress(&s.cinfo);
+           write_icc_profile(&s.cinfo, reader.icc_profile()) && guarded_finish_compress(&s.cinfo);
 }
 
 }  // namespace vistrel

@@ -36,7 +36,8 @@ private:
 
 // Writes the picture `reader` read as coefficients (read_coefficients) to `output` as one
 // sequential scan with Huffman tables made for it: the same pixels, losslessly, in the form
-// our decoder follows. False when the library fails or the stream takes fewer bytes.
+// our decoder follows, with the picture's ICC profile. False when the library fails or the stream
+// takes fewer bytes.
 bool write_baseline_copy(JpegReader& reader, OutputStream& output);
 
 }  // namespace vistrel

@@ -43,7 +43,7 @@ bool RegionDecoder::init(const JpegLayout& layout) {
 size_t RegionDecoder::held_bytes() const {
     size_t bytes = sizeof(*this) + m_idct.capacity() * sizeof(FastIdct) +
                    m_blocks.capacity() * sizeof(CoefficientBlock) + m_buffer.capacity() +
-                   m_upsampled.capacity() + m_upsampler.held_bytes();
+                   m_upsampled.capacity() + m_rgb.capacity() + m_upsampler.held_bytes();
     for (const Plane& plane : m_planes)
         bytes += sizeof(Plane) + plane.samples.capacity();
     return bytes;
@@ -151,17 +151,31 @@ void RegionDecoder::fill_missing_row(const McuSpan& span, int mcu_row) {
     }
 }
 
+void RegionDecoder::set_colour_transform(std::shared_ptr<const ColourTransform> transform) {
+    m_transform = std::move(transform);
+}
+
 void RegionDecoder::convert(const Rect& region, Pixel* out, int pitch) {
     const int width = region.right - region.left;
     const Plane& luma = m_planes[0];
     const bool colour = m_planes.size() == 3;
     if (colour) m_upsampled.resize(2 * size_t(width));
+    // A transform for other pixels than the level's is not used.
+    const PixelLayout expected = colour ? PixelLayout::Rgb8 : PixelLayout::Gray8;
+    const ColourTransform* transform =
+        m_transform && m_transform->input() == expected ? m_transform.get() : nullptr;
+    if (transform) m_rgb.resize(3 * size_t(width));
     for (int y = region.top; y < region.bottom; ++y) {
         Pixel* row = reinterpret_cast<Pixel*>(reinterpret_cast<uint8_t*>(out) +
                                               ptrdiff_t(y - region.top) * pitch);
         const uint8_t* samples = luma.at(y) + (region.left - luma.column);
         if (!colour) {
-            grey_to_pixels(samples, row, width);
+            if (transform) {
+                transform->convert(samples, m_rgb.data(), size_t(width));
+                rgb_to_pixels(m_rgb.data(), row, width);
+            } else {
+                grey_to_pixels(samples, row, width);
+            }
             continue;
         }
         const bool odd = m_v == 2 && (y & 1);
@@ -173,7 +187,13 @@ void RegionDecoder::convert(const Rect& region, Pixel* out, int pitch) {
             m_upsampler.row(plane.at(near), plane.at(far), odd, plane.column, region.left, width,
                             chroma[c]);
         }
-        ycc_to_pixels(samples, chroma[0], chroma[1], row, width);
+        if (transform) {
+            ycc_to_rgb(samples, chroma[0], chroma[1], m_rgb.data(), width);
+            transform->convert(m_rgb.data(), m_rgb.data(), size_t(width));
+            rgb_to_pixels(m_rgb.data(), row, width);
+        } else {
+            ycc_to_pixels(samples, chroma[0], chroma[1], row, width);
+        }
     }
 }
 

@@ -11,8 +11,10 @@
 // match a decode of the whole level.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "library/colour/colour_transform.h"
 #include "library/jpeg/chroma_upsampling.h"
 #include "library/jpeg/entropy_decoder.h"
 #include "library/jpeg/fast_idct.h"
@@ -42,6 +44,10 @@ public:
     // hold part of the region.
     bool decode(const LevelRecords& records, const LevelBytes& level, const Rect& region,
                 Pixel* out, int pitch);
+
+    // Pixels go through `transform` (into sRGB) before they become RGB565: Gray8 for a grey
+    // level, Rgb8 for a colour one. Null (the default): as decoded.
+    void set_colour_transform(std::shared_ptr<const ColourTransform> transform);
 
     // Bytes held: the decoding tables and the buffers of the last region, which do not
     // grow with the level.
@@ -85,6 +91,8 @@ private:
     std::vector<uint8_t> m_buffer;
     ChromaUpsampler m_upsampler;
     std::vector<uint8_t> m_upsampled;  // Cb and Cr of one output row
+    std::shared_ptr<const ColourTransform> m_transform;
+    std::vector<uint8_t> m_rgb;  // one output row before its colours are converted
 };
 
 }  // namespace vistrel

@@ -1,5 +1,6 @@
 #include "library/tiles/cache_tile_source.h"
 
+#include "library/colour/colour_transform.h"
 #include "library/jpeg/cropped_decode.h"
 #include "library/jpeg/jpeg_reader.h"
 #include "platform/stream_window.h"
@@ -40,6 +41,9 @@ bool CacheTileSource::open() {
     if (!m_picture || !m_cache || !m_cache->is_open() || !read_picture(*m_picture)) return false;
     if (!m_header.read(*m_cache, m_cache->size())) return m_header.damaged && fail_damaged();
     if (m_header.level_count() != m_levels) return false;
+    // Its levels would not match the converted full size; the picture is shown straight
+    // from its file until the file is built again.
+    if (colours_out_of_date(m_header, *m_picture)) return false;
     m_orientation = m_header.orientation;
     m_open = true;
     return true;
@@ -141,6 +145,11 @@ bool CacheTileSource::load(Level& level) {
     if (!level.records.assign(std::move(bytes), level.layout, size - level.layout.data_offset) ||
         !level.decoder.init(level.layout))
         return false;
+    // The level's colours into sRGB as libjpeg's decodes of it have them (the picture's
+    // profile; reduced levels are sRGB already and carry none).
+    const bool grey = level.layout.components.size() == 1;
+    level.decoder.set_colour_transform(ColourTransform::shared_from_icc(
+        reader.icc_profile(), grey ? PixelLayout::Gray8 : PixelLayout::Rgb8));
     level.through_records = true;
     return true;
 }
