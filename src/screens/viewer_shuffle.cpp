@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <random>
 
+#include "library/photo_library.h"
 #include "platform/app_folders.h"
 #include "platform/path_parts.h"
 #include "platform/registry.h"
-#include "library/photo_library.h"
 #include "platform/trace.h"
 #include "screens/image_viewer.h"
+#include "shell/application.h"
 
 namespace vistrel {
 
@@ -41,7 +42,11 @@ void ImageViewer::set_shuffle(bool on, bool remember) {
 void ImageViewer::start_deck() {
     if (m_folder_order.empty()) return;
     if (m_deck_file.empty()) m_deck_file = join(state_folder(), u"shuffle.txt");
-    m_deck = std::make_unique<ShuffleDeck>(std::random_device{}());
+    // A session on a simulated clock deals the same order on every run, as it draws the
+    // same frames.
+    Application* app = Application::instance();
+    const bool simulated = app && app->window().clock().simulated();
+    m_deck = std::make_unique<ShuffleDeck>(simulated ? 0x5eed : std::random_device{}());
     const std::u16string folder = directory_part(m_folder_order.front());
     if (!m_deck->start(folder, m_folder_order, read_deck_file(m_deck_file)))
         trace() << "ImageViewer: " << m_deck_file << " is damaged; the deck starts afresh\n";
