@@ -43,12 +43,6 @@ bool layout_of(const fb_var_screeninfo& var, PixelLayout& layout) {
     return false;
 }
 
-std::string open_problem(const std::string& path, int error) {
-    std::string line = "cannot open " + path + ": " + std::strerror(error);
-    if (error == EACCES || error == EPERM) line += " (the user needs the group \"video\")";
-    return line;
-}
-
 bool geometry_of(int fd, Size file_size, FrameBufferGeometry& g, const std::string& path,
                  std::string& problem) {
     fb_var_screeninfo var{};
@@ -96,6 +90,12 @@ bool geometry_of(int fd, Size file_size, FrameBufferGeometry& g, const std::stri
 
 }  // namespace
 
+std::string device_open_problem(const std::string& path, int error) {
+    std::string line = "cannot open " + path + ": " + std::strerror(error);
+    if (error == EACCES || error == EPERM) line += " (the user needs the group \"video\")";
+    return line;
+}
+
 bool framebuffer_geometry_fits(const FrameBufferGeometry& g) {
     const int bpp = bytes_per_pixel(g.layout);
     if (g.width < 1 || g.height < 1 || g.width > kMaxSide || g.height > kMaxSide ||
@@ -115,7 +115,7 @@ bool probe_framebuffer(const std::string& path, Size file_size, FrameBufferGeome
     } else {
         FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
         if (fd.get() < 0)
-            why = open_problem(path, errno);
+            why = device_open_problem(path, errno);
         else
             fine = geometry_of(fd.get(), file_size, geometry, path, why);
     }

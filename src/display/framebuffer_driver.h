@@ -28,6 +28,9 @@ struct FrameBufferGeometry {
 bool probe_framebuffer(const std::string& path, Size file_size, FrameBufferGeometry& geometry,
                        std::string* problem = nullptr);
 
+// "cannot open PATH: reason", naming the group to join when access was refused.
+std::string device_open_problem(const std::string& path, int error);
+
 // Whether `geometry` is sound: sizes in range, rows long enough, the memory large enough.
 bool framebuffer_geometry_fits(const FrameBufferGeometry& geometry);
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "display/framebuffer_driver.h"
 #include "display/pixel_output.h"
 #include "platform/file_descriptor.h"
 #include "platform/trace.h"
@@ -125,12 +126,6 @@ int orientation_of(int fd, uint32_t connector) {
     return 0;
 }
 
-std::string open_problem(const std::string& path, int error) {
-    std::string line = "cannot open " + path + ": " + std::strerror(error);
-    if (error == EACCES || error == EPERM) line += " (the user needs the group \"video\")";
-    return line;
-}
-
 }  // namespace
 
 bool is_kms_device(const std::string& path) {
@@ -144,7 +139,7 @@ bool probe_kms(const std::string& path, KmsMode& mode, std::string* problem) {
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
     Route route;
     if (fd.get() < 0) {
-        why = open_problem(path, errno);
+        why = device_open_problem(path, errno);
     } else {
         uint64_t dumb = 0;
         if (drmGetCap(fd.get(), DRM_CAP_DUMB_BUFFER, &dumb) != 0 || !dumb)

@@ -19,6 +19,14 @@ inline uint32_t to_xbgr(Pixel p) {
     return ((b << 3 | b >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (r << 3 | r >> 2);
 }
 
+template <typename Convert>
+inline void convert_row(const Pixel* in, uint8_t* out, int count, Convert convert) {
+    for (int x = 0; x < count; ++x) {
+        const uint32_t v = convert(in[x]);
+        std::memcpy(out + size_t(x) * 4, &v, 4);
+    }
+}
+
 }  // namespace
 
 void write_pixels(const Bitmap& from, Rect rect, const PixelTarget& to) {
@@ -36,22 +44,12 @@ void write_pixels(const Bitmap& from, Rect rect, const PixelTarget& to) {
             case PixelLayout::Rgb565:
                 std::memcpy(row + size_t(rect.left) * 2, in, size_t(count) * 2);
                 break;
-            case PixelLayout::Xrgb8888: {
-                uint8_t* out = row + size_t(rect.left) * 4;
-                for (int x = 0; x < count; ++x) {
-                    const uint32_t v = to_xrgb(in[x]);
-                    std::memcpy(out + size_t(x) * 4, &v, 4);
-                }
+            case PixelLayout::Xrgb8888:
+                convert_row(in, row + size_t(rect.left) * 4, count, to_xrgb);
                 break;
-            }
-            case PixelLayout::Xbgr8888: {
-                uint8_t* out = row + size_t(rect.left) * 4;
-                for (int x = 0; x < count; ++x) {
-                    const uint32_t v = to_xbgr(in[x]);
-                    std::memcpy(out + size_t(x) * 4, &v, 4);
-                }
+            case PixelLayout::Xbgr8888:
+                convert_row(in, row + size_t(rect.left) * 4, count, to_xbgr);
                 break;
-            }
         }
     }
 }
