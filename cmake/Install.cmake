@@ -76,6 +76,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libjpeg62-turbo, libfreetype6, libfontconfig1, libpng16-16, zlib1g, liblcms2-2, fonts-dejavu-core")
+  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libjpeg62-turbo, libfreetype6, libfontconfig1, libpng16-16, zlib1g, liblcms2-2, libdrm2, libinput10, libudev1, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "display/sdl_window.h"
+#include "frame/board_session.h"
 #include "library/jpeg/jpeg_guard.h"
 #include "library/photo_library.h"
 #include "menu_choices.h"
@@ -144,17 +145,29 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     else
         clock = std::make_unique<SystemClock>();
 
+    // A frame on a board: a screen that cannot show ends the program with its reason.
+    DeviceProfile profile = options.profile;
+    BoardSession board;
+    if (!profile.framebuffer.empty()) {
+        std::string problem;
+        if (!board.start(profile, options.board, problem)) {
+            std::fprintf(stderr, "vistrel: %s\n", problem.c_str());
+            return 1;
+        }
+    }
     std::unique_ptr<Window> window;
     if (!options.headless) {
-        window = SdlWindow::create(options.profile, *clock, u"Vistrel");
+        window = SdlWindow::create(profile, *clock, u"Vistrel");
         if (!window) {
             std::fprintf(stderr,
                          "vistrel: no desktop to open a window on (try --headless or "
                          "--framebuffer)\n");
             return 1;
         }
+    } else if (board.started()) {
+        window = board.create_window(profile, *clock);
     } else {
-        window = std::make_unique<HeadlessWindow>(options.profile, *clock);
+        window = std::make_unique<HeadlessWindow>(profile, *clock);
     }
     Window& w = *window;
     const bool on_desktop = w.on_desktop();
@@ -223,7 +236,9 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
         player->set_dumper([&application] { return dump_screens(application); });
         application.window_part().set_script(player.get());
     }
+    std::unique_ptr<ScreenKeeper> keeper = board.keep_schedule(w);
     application.run();
+    keeper.reset();
     trace() << tick_count() << "WinMain 8\n";
     splash.reset();
     return player && player->failed() ? 1 : 0;
@@ -249,6 +264,11 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(vistrel::options_usage(), stdout);
         return 0;
+    }
+    if (options.restore_console) {
+        if (vistrel::ConsoleMode::restore("", error)) return 0;
+        std::fprintf(stderr, "vistrel: %s\n", error.c_str());
+        return 1;
     }
     // What the decoder says of damaged pictures goes to the trace log; the screens show
     // such pictures as they can.

@@ -54,7 +54,13 @@ const char* options_usage() {
            "                      clock, then end; the same seed plays the same steps\n"
            "  --steps N           the random session's number of steps (1..1000000000)\n"
            "  --monkey-log FILE   where the random session writes its steps (default: stderr)\n"
-           "  --framebuffer DEV   show frames on a Linux frame buffer such as /dev/fb0\n"
+           "  --framebuffer DEV   show frames on a Linux frame buffer such as /dev/fb0 (16-bit\n"
+           "                      RGB565 or 32-bit XRGB8888) or a KMS device such as\n"
+           "                      /dev/dri/card0; auto: /dev/fb0, else /dev/dri/card0\n"
+           "  --screen-on TIMES   with --framebuffer: the screen is on only at these times, for\n"
+           "                      example \"mon-fri 07:00-08:30,17:00-23:00 sat-sun 08:00-23:00\";\n"
+           "                      a touch or key wakes it for 5 minutes\n"
+           "  --restore-console   put the console back into text mode (after a crash), then end\n"
            "  --slideshow PATH    show the pictures of the folder PATH (or from the picture PATH\n"
            "                      on) as a slide show\n"
            "  --loop              with --slideshow: start over after the last picture\n"
@@ -90,6 +96,7 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
                 error = "--screen takes WIDTHxHEIGHT, each 16..4096";
                 return false;
             }
+            options.board.screen_given = true;
         } else if (a == "--dpi") {
             if (!value(v)) return false;
             if (!parse_int(v, 48, 960, options.profile.dpi)) {
@@ -102,6 +109,7 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
                 error = "--orientation takes 0, 1, 2 or 3";
                 return false;
             }
+            options.board.orientation_given = true;
         } else if (a == "--script") {
             if (!value(options.script)) return false;
         } else if (a == "--monkey") {
@@ -123,6 +131,15 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             if (!value(options.monkey.log)) return false;
         } else if (a == "--framebuffer") {
             if (!value(options.profile.framebuffer)) return false;
+            if (options.profile.framebuffer.empty()) {
+                error = "--framebuffer needs a device or auto";
+                return false;
+            }
+        } else if (a == "--screen-on") {
+            // Checked when the frame starts: a wrong schedule leaves the screen on.
+            if (!value(options.board.screen_on)) return false;
+        } else if (a == "--restore-console") {
+            options.restore_console = true;
         } else if (a == "--slideshow") {
             if (!value(options.slideshow)) return false;
             if (options.slideshow.empty()) {
@@ -157,6 +174,10 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
     }
     if (seeded != (options.monkey.steps > 0) || (!seeded && !options.monkey.log.empty())) {
         error = "--monkey, --steps and --monkey-log go together";
+        return false;
+    }
+    if (!options.board.screen_on.empty() && options.profile.framebuffer.empty()) {
+        error = "--screen-on goes with --framebuffer";
         return false;
     }
     if (seeded && !options.script.empty()) {

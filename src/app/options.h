@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/window.h"
+#include "frame/board_session.h"
 #include "screens/image_viewer.h"
 #include "shell/monkey.h"
 
@@ -12,6 +13,11 @@ namespace vistrel {
 
 struct AppOptions {
     DeviceProfile profile;
+    // A frame on a board: whether --screen and --orientation were given (else they come
+    // from the panel), and the --screen-on schedule.
+    BoardOptions board;
+    // --restore-console: put the console back into text mode, then end.
+    bool restore_console = false;
     bool headless = false;
     std::string script;
     // A folder or picture to show as a slide show from the start; `loop` starts it over

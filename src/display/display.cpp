@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "display/framebuffer_driver.h"
+#include "display/kms_driver.h"
 #include "display/remap.h"
 #include "display/rotate.h"
 
@@ -62,8 +63,17 @@ DetectionRecord Display::detect(Window& window) {
     record.orientation = 0;
     record.drivers.push_back(kScreenDriverId);
     FrameBufferGeometry geometry;
+    KmsMode kms;
     const std::string& device = window.profile().framebuffer;
-    if (!device.empty() && probe_framebuffer(device, window.profile().screen, geometry)) {
+    if (!device.empty() && is_kms_device(device)) {
+        if (probe_kms(device, kms)) {
+            record.framebuffer = device;
+            record.width = kms.width;
+            record.height = kms.height;
+            record.pitch = Bitmap::pitch_for(kms.width);
+            record.drivers.push_back(kKmsDriverId);
+        }
+    } else if (!device.empty() && probe_framebuffer(device, window.profile().screen, geometry)) {
         record.framebuffer = device;
         record.width = geometry.width;
         record.height = geometry.height;

@@ -35,6 +35,7 @@ struct DisplayMode {
 enum DriverId : int {
     kScreenDriverId = 1,       // the window's screen memory (SDL texture or off-screen)
     kFrameBufferDriverId = 2,  // a Linux frame buffer
+    kKmsDriverId = 3,          // a KMS output (/dev/dri/cardN) through a dumb buffer
 };
 
 // What detection found out about the device.
@@ -44,7 +45,7 @@ struct DetectionRecord {
     int bits_per_pixel = 16;
     int pitch = 0;
     int orientation = kAnyOrientation;
-    std::string framebuffer;  // the frame-buffer device that passed its checks, if any
+    std::string framebuffer;  // the frame-buffer or KMS device that passed its checks, if any
     std::vector<DisplayMode> modes;
     std::vector<int> drivers;  // detected driver ids in the order found
 };

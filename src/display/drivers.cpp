@@ -2,6 +2,7 @@
 
 #include "display/driver.h"
 #include "display/framebuffer_driver.h"
+#include "display/kms_driver.h"
 #include "display/rotate.h"
 #include "display/window.h"
 
@@ -13,6 +14,8 @@ std::unique_ptr<DisplayDriver> CreateDriver(int id) {
             return std::make_unique<ScreenDriver>();
         case kFrameBufferDriverId:
             return std::make_unique<FrameBufferDriver>();
+        case kKmsDriverId:
+            return std::make_unique<KmsDriver>();
         default:
             return nullptr;
     }

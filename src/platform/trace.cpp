@@ -145,7 +145,7 @@ void log_fatal(const char* where, const char* what) {
     auto sink = current_trace();
     *sink << "Gluck: " << what << " @ " << where << "\n";
     sink->flush();
-    _exit(0);
+    _exit(1);
 }
 
 }  // namespace vistrel

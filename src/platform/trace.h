@@ -68,7 +68,8 @@ std::shared_ptr<Trace> current_trace();
 std::u16string trace_file_path();
 
 // The fatal-error report: writes "Gluck: <what> @ <where>" to the log (and standard
-// error), flushes and ends the process at once with exit code 0.
+// error), flushes and ends the process at once with exit code 1, so that a service
+// manager sees the failure.
 [[noreturn]] void log_fatal(const char* where, const char* what);
 
 }  // namespace vistrel

@@ -137,5 +137,22 @@ TEST(Program, BadCommandLinesAndScriptsFail) {
     EXPECT_EQ(session.run("dump /nonexistent/folder/x.txt\n"), 1);
 }
 
+
+TEST(Program, AFrameShowsOnItsFrameBufferOrEndsSayingWhy) {
+    AppSession session;
+    EXPECT_EQ(session.run("settle\n", {"--framebuffer", session.file("no-fb")}), 1);
+    EXPECT_EQ(session.run("settle\n", {"--framebuffer", session.documents()}), 1);
+    // A file standing in for a 240 x 320 panel gets the frames; a wrong schedule leaves the
+    // screen on.
+    const std::string fb = session.file("fb");
+    test::write_file(fb, std::string(240 * 320 * 2, '\0'));
+    ASSERT_EQ(session.run("settle\n", {"--screen", "240x320", "--framebuffer", fb, "--screen-on",
+                                       "mon-fri 7:00"}),
+              0);
+    const std::string bytes = test::read_file_bytes(fb);
+    EXPECT_EQ(bytes.size(), 240u * 320 * 2);
+    EXPECT_NE(bytes.find_first_not_of('\0'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vistrel

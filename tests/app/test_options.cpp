@@ -87,5 +87,27 @@ TEST(Options, RandomSession) {
     }
 }
 
+
+TEST(Options, FrameOptions) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse_options({"--framebuffer", "auto", "--screen-on", "mon 07:00-08:00",
+                               "--orientation", "1"},
+                              o, error))
+        << error;
+    EXPECT_EQ(o.profile.framebuffer, "auto");
+    EXPECT_EQ(o.board.screen_on, "mon 07:00-08:00");
+    EXPECT_TRUE(o.board.orientation_given);
+    EXPECT_FALSE(o.board.screen_given);
+    AppOptions restore;
+    ASSERT_TRUE(parse_options({"--restore-console"}, restore, error)) << error;
+    EXPECT_TRUE(restore.restore_console);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--screen-on", "07:00-08:00"}, {"--framebuffer", ""}, {"--screen-on"}}) {
+        AppOptions other;
+        EXPECT_FALSE(parse_options(bad, other, error)) << bad[0];
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -1,9 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <vector>
 
 #include "display/display.h"
+#include "display/framebuffer_driver.h"
 #include "display/rotate.h"
 #include "display_test_support.h"
 #include "support/test_support.h"
@@ -198,6 +200,55 @@ TEST(Display, ShortOrMissingFrameBufferFallsBackToTheWindow) {
         EXPECT_EQ(Display::detect(window).drivers, (std::vector<int>{kScreenDriverId}));
         EXPECT_EQ(display->shown(), &window.screen());
     }
+}
+
+
+TEST(Display, ThirtyTwoBitFrameBufferGetsConvertedRows) {
+    test::TempDir dir;
+    const std::string path = dir.file("fb32");
+    // 10 x 4 pixels, rows padded to 48 bytes, the picture 8 bytes into the memory.
+    FrameBufferGeometry g;
+    g.width = 10;
+    g.height = 4;
+    g.pitch = 48;
+    g.offset = 8;
+    g.length = 8 + 48 * 4;
+    g.layout = PixelLayout::Xrgb8888;
+    test::write_file(path, std::string(g.length, '\x55'));
+    {
+        FrameBufferDriver driver;
+        EXPECT_FALSE(driver.attach(FileDescriptor(::open(path.c_str(), O_RDWR)),
+                                   [&] { auto bad = g; bad.length = 8 + 48 * 3 + 39; return bad; }()));
+    }
+    FrameBufferDriver driver;
+    ASSERT_TRUE(driver.attach(FileDescriptor(::open(path.c_str(), O_RDWR)), g));
+    EXPECT_EQ(driver.swap_type(), DisplayDriver::kSystemMemory);
+    Bitmap* frame = driver.lock();
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->size(), (Size{10, 4}));
+    frame->clear(0);
+    frame->row(1)[2] = 0xF800;  // red
+    frame->row(3)[9] = 0xFFFF;  // white
+    frame->row(2)[5] = 0x07E0;  // green, outside the dirty part: not written yet
+    driver.set_dirty({0, 0, 10, 2});
+    driver.unlock_and_show(0);
+    driver.set_dirty({9, 3, 10, 4});
+    driver.unlock_and_show(0);
+    std::string bytes = test::read_file_bytes(path);
+    auto at = [&](int x, int y) {
+        const size_t i = 8 + size_t(y) * 48 + size_t(x) * 4;
+        return uint32_t(uint8_t(bytes[i])) | uint32_t(uint8_t(bytes[i + 1])) << 8 |
+               uint32_t(uint8_t(bytes[i + 2])) << 16 | uint32_t(uint8_t(bytes[i + 3])) << 24;
+    };
+    EXPECT_EQ(at(2, 1), 0x00FF0000u);
+    EXPECT_EQ(at(0, 0), 0u);
+    EXPECT_EQ(at(9, 3), 0x00FFFFFFu);
+    EXPECT_EQ(at(5, 2), 0x55555555u);
+    EXPECT_EQ(uint8_t(bytes[0]), 0x55);  // before the offset
+    EXPECT_EQ(uint8_t(bytes[8 + 40]), 0x55);  // row padding
+    driver.repaint();
+    bytes = test::read_file_bytes(path);
+    EXPECT_EQ(at(5, 2), 0x0000FF00u);
 }
 
 }  // namespace

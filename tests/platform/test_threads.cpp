@@ -103,7 +103,7 @@ TEST(SingletonDeathTest, SecondInstanceEndsTheProcess) {
             Lonely first;
             Lonely second;
         },
-        ::testing::ExitedWithCode(0), "Gluck: Singleton is already instantiated @ Singleton::Singleton\\(\\)");
+        ::testing::ExitedWithCode(1), "Gluck: Singleton is already instantiated @ Singleton::Singleton\\(\\)");
     // One after the other is fine.
     { Lonely a; }
     { Lonely b; }

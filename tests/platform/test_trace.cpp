@@ -69,7 +69,7 @@ TEST_F(TraceTest, WritesEveryKindOfValue) {
 TEST_F(TraceTest, LogFatalWritesItsLineAndExitsWithZero) {
     switch_log(true);
     EXPECT_EXIT(log_fatal("get_app_path()", "path is more then MAX_PATH long"),
-                ::testing::ExitedWithCode(0), "Gluck: path is more then MAX_PATH long @ get_app_path\\(\\)");
+                ::testing::ExitedWithCode(1), "Gluck: path is more then MAX_PATH long @ get_app_path\\(\\)");
     EXPECT_NE(log_text().find(u"Gluck: path is more then MAX_PATH long @ get_app_path()\n"),
               std::u16string::npos);
 }

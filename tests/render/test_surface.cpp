@@ -197,20 +197,20 @@ TEST(RenderSurfaceDeathTest, ReplacingTheBitmapUnderAClipScopeIsFatal) {
         ClipScope scope(r, {0, 0}, {5, 5});
         r.resize({20, 20});
     };
-    EXPECT_EXIT(resize(), ::testing::ExitedWithCode(0),
+    EXPECT_EXIT(resize(), ::testing::ExitedWithCode(1),
                 "Gluck: Clip is in effect, cannot resize @ RenderSurface::recreate");
     auto release = [] {
         RenderSurface r({10, 10});
         ClipScope scope(r, {0, 0}, {5, 5});
         (void)r.release();
     };
-    EXPECT_EXIT(release(), ::testing::ExitedWithCode(0), "Clip is in effect");
+    EXPECT_EXIT(release(), ::testing::ExitedWithCode(1), "Clip is in effect");
     auto adopt = [] {
         RenderSurface r({10, 10});
         ClipScope scope(r, {0, 0}, {5, 5});
         r.adopt(Bitmap::create(3, 3));
     };
-    EXPECT_EXIT(adopt(), ::testing::ExitedWithCode(0), "Clip is in effect");
+    EXPECT_EXIT(adopt(), ::testing::ExitedWithCode(1), "Clip is in effect");
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST(ActiveObjectsDeathTest, MisuseEndsTheProcess) {
             scheduler.set_active(o);
             scheduler.set_active(o);
         },
-        testing::ExitedWithCode(0), "is already active");
+        testing::ExitedWithCode(1), "is already active");
     EXPECT_EXIT(
         {
             FakeHost host;
@@ -164,7 +164,7 @@ TEST(ActiveObjectsDeathTest, MisuseEndsTheProcess) {
             Idle o;
             scheduler.notify(o);
         },
-        testing::ExitedWithCode(0), "is not active");
+        testing::ExitedWithCode(1), "is not active");
     EXPECT_EXIT(
         {
             FakeHost host;
@@ -173,7 +173,7 @@ TEST(ActiveObjectsDeathTest, MisuseEndsTheProcess) {
             scheduler->set_active(o);
             scheduler.reset();
         },
-        testing::ExitedWithCode(0), "active_counter=1");
+        testing::ExitedWithCode(1), "active_counter=1");
     EXPECT_EXIT(
         {
             FakeHost host;
@@ -182,7 +182,7 @@ TEST(ActiveObjectsDeathTest, MisuseEndsTheProcess) {
             scheduler.set_active(*o);
             o.reset();
         },
-        testing::ExitedWithCode(0), "is already active");
+        testing::ExitedWithCode(1), "is already active");
 }
 
 }  // namespace
