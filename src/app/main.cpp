@@ -37,7 +37,7 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     // A running instance takes the command line, and this start ends.
     const std::u16string command_line = start_command_line(options);
     SingleInstance single(u"DezivovClass_Vistrel");
-    if (single.show_running_instance_open_bracket(command_line)) return 0;
+    if (handed_to_running_instance(single, command_line)) return 0;
     trace() << tick_count() << "WindMain 1\n";
 
     Properties properties;

@@ -67,6 +67,9 @@ void SignalBridge::wait_for_signals() {
 
 ListeningScope::ListeningScope(SingleInstance& single, Window& window) : m_single(single) {
     m_single.close_bracket([&window](const std::u16string& text) {
+        // A box shown before the screens (no languages, no skins) comes to the front; the
+        // window opens what was handed over once it runs.
+        raise_message_box();
         WindowMessage message;
         message.kind = MessageKind::CopyData;
         message.text = text;
@@ -88,6 +91,12 @@ bool check_start(const AppOptions& options) {
         return false;
     }
     return true;
+}
+
+bool handed_to_running_instance(SingleInstance& single, const std::u16string& command_line) {
+    const bool handed = single.show_running_instance_open_bracket(command_line);
+    if (!single.note().empty()) std::fprintf(stderr, "vistrel: %s\n", single.note().c_str());
+    return handed;
 }
 
 std::u16string start_command_line(const AppOptions& options) {
@@ -125,7 +134,6 @@ std::unique_ptr<Window> open_window(const AppOptions& options, Clock& clock) {
 
 bool choose_texts_and_skin(Properties& properties, const std::u16string& app_name,
                            Window& window) {
-    const bool on_desktop = window.on_desktop();
     if (!choose_language(properties, app_name)) {
         show_message(
             app_name,
@@ -134,11 +142,11 @@ bool choose_texts_and_skin(Properties& properties, const std::u16string& app_nam
             u"\u044f\u0437\u044b\u043a\u043e\u0432\u044b\u0435 "
             u"\u0444\u0430\u0439\u043b\u044b, \u043d\u0443\u0436\u043d\u0430 "
             u"\u043f\u0435\u0440\u0435\u0443\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430\n",
-            on_desktop);
+            window);
         return false;
     }
     if (!choose_skin(properties, app_name, screen_of(window))) {
-        show_message(app_name, properties.text_for(u"NoSkins"), on_desktop);
+        show_message(app_name, properties.text_for(u"NoSkins"), window);
         return false;
     }
     return true;

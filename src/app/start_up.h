@@ -66,6 +66,10 @@ bool check_start(const AppOptions& options);
 // the path to open.
 std::u16string start_command_line(const AppOptions& options);
 
+// True when a running instance took the command line (or is running and cannot take it
+// now, which is said): this start ends. False for the first instance.
+bool handed_to_running_instance(SingleInstance& single, const std::u16string& command_line);
+
 // A script or random session and the clock it runs on: a simulated one, so that it gives
 // the same frames on any machine; the system clock without a session.
 struct Playback {
