@@ -26,8 +26,9 @@ if [ "${1:-}" != "--sanitize" ]; then
 fi
 
 # The tests of the threaded parts: photo library and its worker, tile renderer, active-object
-# scheduler and threads, single-instance hand-over, random sessions of the whole program.
-threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance'
+# scheduler and threads, single-instance hand-over, a short random session of the whole
+# program (its test plays fewer steps under ThreadSanitizer).
+threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance|MessageBox|Monkey\.Sessions'
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=$sanitizer_options
@@ -47,7 +48,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SA
 all_targets=$(ninja -C build-tsan -t targets all)
 tsan_targets=()
 for t in test_library test_library_cache test_library_tiles test_shell test_platform \
-         test_screens test_screens_viewer test_app vistrel vistrel-tool; do
+         test_screens test_screens_viewer test_app test_monkey vistrel vistrel-tool; do
   if grep -q "^$t:" <<<"$all_targets"; then tsan_targets+=("$t"); fi
 done
 cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"

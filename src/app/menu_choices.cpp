@@ -13,6 +13,7 @@ void to_menu(const std::vector<ChoiceItem>& items, std::vector<MenuItem>& entrie
         entry.text = item.text;
         entry.element_node = item.element_node;
         entry.checked = item.checked;
+        entry.enabled = item.enabled;
         entries.push_back(std::move(entry));
     }
 }

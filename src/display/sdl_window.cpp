@@ -206,6 +206,12 @@ void SdlWindow::restore() {
     SDL_RaiseWindow(m_native->window);
 }
 
+void SdlWindow::show_message_box(const std::u16string& caption, const std::u16string& text) {
+    // The box names the window as its parent, so that raising the window raises the box.
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, to_utf8(caption).c_str(),
+                             to_utf8(text).c_str(), m_native->window);
+}
+
 void SdlWindow::start_text_input(Rect area) {
     Window::start_text_input(area);
     SDL_Rect r{area.left, area.top, area.right - area.left, area.bottom - area.top};

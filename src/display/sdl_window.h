@@ -24,6 +24,7 @@ public:
     void stop_text_input() override;
     void set_title(const std::u16string& title) override;
     bool on_desktop() const override { return true; }
+    void show_message_box(const std::u16string& caption, const std::u16string& text) override;
 
 private:
     struct Native;

@@ -125,6 +125,10 @@ public:
 
     // Whether this window shows on a real desktop.
     virtual bool on_desktop() const { return false; }
+    // Shows a box with `text` and an OK button above the window until the user closes it;
+    // nothing off the desktop. May run on any thread: restore() from the window's own
+    // thread brings the window, and the box with it, to the front meanwhile.
+    virtual void show_message_box(const std::u16string& caption, const std::u16string& text) {}
 
 protected:
     // Moves native events into the queue without waiting.

@@ -8,9 +8,10 @@
 
 namespace vistrel {
 
-inline constexpr std::array<std::u16string_view, 42> kProgramLanguageKeys = {
+inline constexpr std::array<std::u16string_view, 43> kProgramLanguageKeys = {
     // start-up and the album screen
-    u"NoSkins", u"WARNING_MESSAGE", u"Help_link", u"MyDocuments", u"loading", u"Search",
+    u"NoSkins", u"SkinIncomplete", u"WARNING_MESSAGE", u"Help_link", u"MyDocuments", u"loading",
+    u"Search",
     // the main menu and its sub-menus
     u"MainMenu", u"Language", u"Skin", u"Cancel", u"Help", u"Minimize", u"About", u"Exit",
     // the about panel and messages

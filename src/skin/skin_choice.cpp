@@ -7,6 +7,8 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/trace.h"
+#include "skin/screen_nodes.h"
 
 namespace vistrel {
 namespace {
@@ -15,6 +17,7 @@ constexpr char16_t kLanguageExtension[] = u".lng";
 constexpr char16_t kSkinExtension[] = u".skin";
 constexpr char16_t kLanguageCommand[] = u"Language";
 constexpr char16_t kSkinCommand[] = u"Skin";
+constexpr char16_t kSkinIncompleteKey[] = u"SkinIncomplete";
 
 std::u16string settings_key(const std::u16string& app_name) {
     return std::u16string(kTekuKey) + u"\\" + app_name;
@@ -81,6 +84,24 @@ void fill_menu(const std::u16string& folder, const std::u16string& extension,
     items.push_back(std::move(cancel));
 }
 
+// The menu shown instead of applying a skin that cannot show every screen: the reason, as
+// an entry that does nothing, and "OK".
+void refusal_menu(const Properties& properties, const std::u16string& entry_node,
+                  std::vector<ChoiceItem>& items) {
+    items.clear();
+    ChoiceItem reason;
+    reason.id = kSkinIncompleteKey;
+    reason.text = properties.text_for(kSkinIncompleteKey);
+    if (reason.text == kSkinIncompleteKey)
+        reason.text = u"This skin lacks parts of the screens and cannot be used.";
+    reason.enabled = false;
+    items.push_back(std::move(reason));
+    ChoiceItem ok;
+    ok.id = u"OK";
+    ok.element_node = entry_node;
+    items.push_back(std::move(ok));
+}
+
 // The name after "<command>#", or nothing when `command` is not a pick of that kind.
 bool picked_name(const std::u16string& command, const std::u16string& kind, std::u16string& name) {
     const std::u16string prefix = kind + u"#";
@@ -89,6 +110,24 @@ bool picked_name(const std::u16string& command, const std::u16string& kind, std:
     name = command.substr(prefix.size());
     // A name is a file's base name: no folder may sneak in.
     return name.find_first_of(u"/\\") == std::u16string::npos && name != u"." && name != u"..";
+}
+
+// Loads the skin at `path` into `properties` when it loads and has everything the screens
+// look up; otherwise the current skin stays. `incomplete` tells a skin that loads but lacks
+// nodes from one that does not load.
+bool load_usable_skin(Properties& properties, const std::u16string& path,
+                      const ScreenInfo& screen, bool* incomplete = nullptr) {
+    if (incomplete) *incomplete = false;
+    auto skin = std::make_unique<PropertiesImpl>(path, screen);
+    if (!skin->loaded()) return false;
+    const std::vector<std::u16string> missing = missing_screen_nodes(*skin);
+    if (!missing.empty()) {
+        trace() << "Skin " << path << " lacks " << missing.front() << " and "
+                << missing.size() - 1 << " more\n";
+        if (incomplete) *incomplete = true;
+        return false;
+    }
+    return properties.use_skin(std::move(skin));
 }
 
 }  // namespace
@@ -119,10 +158,10 @@ bool choose_skin(Properties& properties, const std::u16string& app_name, const S
     const std::u16string& folder = folders.skins;
     for (const std::u16string& name : {remembered(app_name, kSkinValue), std::u16string(u"default")}) {
         const std::u16string path = find_named(folder, name, kSkinExtension);
-        if (!path.empty() && properties.load_skin(path, screen)) return true;
+        if (!path.empty() && load_usable_skin(properties, path, screen)) return true;
     }
     for (const std::u16string& path : list_files(folder, kSkinExtension))
-        if (properties.load_skin(path, screen)) return true;
+        if (load_usable_skin(properties, path, screen)) return true;
     return false;
 }
 
@@ -161,7 +200,13 @@ bool skin_menu(Properties& properties, const std::u16string& app_name, const Scr
     std::u16string name;
     if (!picked_name(command, kSkinCommand, name)) return false;
     const std::u16string path = folders.skins + u"/" + name + kSkinExtension;
-    if (path == properties.skin_path() || !properties.load_skin(path, screen)) return false;
+    if (path == properties.skin_path()) return false;
+    bool incomplete = false;
+    if (!load_usable_skin(properties, path, screen, &incomplete)) {
+        // The pick is not remembered, and the menu says why nothing changed.
+        if (incomplete) refusal_menu(properties, cancel_node, items);
+        return false;
+    }
     write_string(settings_key(app_name), kSkinValue, name);
     return true;
 }

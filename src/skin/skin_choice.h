@@ -31,6 +31,7 @@ struct ChoiceItem {
     std::u16string text;
     std::u16string element_node;
     bool checked = false;
+    bool enabled = true;
 };
 
 // Loads a language into `properties`: the remembered one (setting "Language" under the
@@ -40,7 +41,9 @@ bool choose_language(Properties& properties, const std::u16string& app_name,
                      const ChoiceFolders& folders = {});
 
 // Loads a skin for `screen`: the remembered one (setting "Skin"), else "default", else the
-// first skin listed. Writes no setting. False when no skin loads.
+// first skin listed, each only when it has every node the screens look up (a skin that
+// lacks one would fail as soon as a screen is built). Writes no setting. False when no
+// skin passes.
 bool choose_skin(Properties& properties, const std::u16string& app_name, const ScreenInfo& screen,
                  const ChoiceFolders& folders = {});
 
@@ -59,7 +62,9 @@ bool language_menu(Properties& properties, const std::u16string& app_name,
                    const std::u16string& cancel_node, const ChoiceFolders& folders = {});
 
 // The same for "Skin" and "Skin#<name>": entries show the language text of "Skin#<name>"
-// (the skin's display name), and a pick loads the skin for `screen`.
+// (the skin's display name), and a pick loads the skin for `screen`. A picked skin that
+// loads but lacks nodes the screens look up is refused: nothing changes, nothing is
+// remembered, and `items` becomes the reason ("SkinIncomplete", disabled) and "OK".
 bool skin_menu(Properties& properties, const std::u16string& app_name, const ScreenInfo& screen,
                const std::u16string& command, std::vector<ChoiceItem>& items,
                const std::u16string& cancel_node, const ChoiceFolders& folders = {});

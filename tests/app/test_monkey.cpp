@@ -24,7 +24,9 @@ namespace fs = std::filesystem;
 // leaves room above it.
 constexpr uint64_t kPeakMemoryBoundKb = 64 * 1024;
 // Sanitizer builds play fewer steps; scripts/monkey.sh plays long sessions under them.
-#if VISTREL_SANITIZED
+#if VISTREL_THREAD_SANITIZED
+constexpr int kSessionSteps = 150;
+#elif VISTREL_SANITIZED
 constexpr int kSessionSteps = 500;
 #else
 constexpr int kSessionSteps = 2000;
@@ -104,6 +106,7 @@ public:
     int run(const std::vector<std::string>& options) const {
         const std::string home = (m_root.path() / "home").string();
         fs::create_directories(home);
+        fs::permissions(home, fs::perms::owner_all, fs::perm_options::replace);
         test::ScopedEnv docs("VISTREL_DOCUMENTS", documents().string());
         test::ScopedEnv home_env("HOME", home);
         test::ScopedEnv config("XDG_CONFIG_HOME", home + "/config");

@@ -59,6 +59,8 @@ AppSession::AppSession(const std::vector<std::string>& language)
     fs::create_directories(app() + "/skins/bin");
     fs::create_directories(documents());
     fs::create_directories(file("runtime"));
+    // The single-instance files go only into a folder others cannot reach.
+    fs::permissions(file("runtime"), fs::perms::owner_all, fs::perm_options::replace);
     std::error_code error;
     fs::create_hard_link(VISTREL_PROGRAM, app() + "/vistrel", error);
     if (error) fs::copy_file(VISTREL_PROGRAM, app() + "/vistrel");

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/text.h"
+#include "skin/screen_nodes.h"
 #include "render/bmp_file.h"
 #include "skinc/skin_compiler.h"
 #include "skinc/skin_source.h"
@@ -18,6 +21,48 @@ std::vector<uint8_t> compile_source(const std::string& text) {
         ADD_FAILURE() << "skin source does not compile: " << error;
     }
     return bytes;
+}
+
+namespace {
+
+// The first of the accepted kinds ("text|oldtext"), "node" when any kind will do.
+std::string first_kind(std::u16string_view kinds) {
+    const std::string all = to_utf8(std::u16string(kinds));
+    return all.empty() ? "node" : all.substr(0, all.find('|'));
+}
+
+}  // namespace
+
+std::string complete_skin_source(const std::string& marker) {
+    std::string out = "node " + marker + " { string type node }\n";
+    for (const RequiredNode& node : required_screen_nodes()) {
+        // Paths are "element" or "element/inner": each element once, its inner ones in it.
+        std::map<std::string, std::string> kinds;
+        std::map<std::string, std::vector<std::pair<std::string, std::string>>> inner;
+        std::vector<std::string> order;
+        for (const RequiredElement& element : node.elements) {
+            const std::string path = to_utf8(std::u16string(element.path));
+            const size_t slash = path.find('/');
+            const std::string head = path.substr(0, slash);
+            if (!kinds.count(head)) {
+                order.push_back(head);
+                kinds[head] = "node";
+            }
+            if (slash == std::string::npos)
+                kinds[head] = first_kind(element.kinds);
+            else
+                inner[head].emplace_back(path.substr(slash + 1), first_kind(element.kinds));
+        }
+        out += "node " + to_utf8(std::u16string(node.name)) + " {\n  string type node\n";
+        for (const std::string& head : order) {
+            out += "  node { string type " + kinds[head] + "  string id \"" + head + "\"";
+            for (const auto& [id, kind] : inner[head])
+                out += "  node { string type " + kind + "  string id \"" + id + "\" }";
+            out += " }\n";
+        }
+        out += "}\n";
+    }
+    return out;
 }
 
 std::unique_ptr<Bitmap> filled_bitmap(int w, int h, Pixel value) {

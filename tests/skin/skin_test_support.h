@@ -17,6 +17,10 @@ namespace vistrel::test {
 // The bytes of a skin compiled from source text (a test failure when it does not compile).
 std::vector<uint8_t> compile_source(const std::string& text);
 
+// The source of a skin with every node and element the screens look up (without pictures
+// or fonts), and a further empty top-level node `marker` to tell skins apart.
+std::string complete_skin_source(const std::string& marker);
+
 // A bitmap of w x h filled with `value`.
 std::unique_ptr<Bitmap> filled_bitmap(int w, int h, Pixel value);
 

@@ -36,8 +36,14 @@ protected:
     void language(const std::string& name) {
         test::write_file(dir.file(name + ".lng"), "Cancel=" + name + "\n");
     }
-    void skin(const std::string& name) {
-        const auto bytes = test::compile_source("node " + name + " { }");
+    // A skin with everything the screens look up, and its own node `name`.
+    void skin(const std::string& name) { skin_from(name, test::complete_skin_source(name)); }
+    // A skin that loads but has none of the screens' nodes.
+    void incomplete_skin(const std::string& name) {
+        skin_from(name, "node " + name + " { }\nnode Splash { string type node }");
+    }
+    void skin_from(const std::string& name, const std::string& source) {
+        const auto bytes = test::compile_source(source);
         test::write_file(dir.file("skins/" + name + ".skin"), std::string(bytes.begin(), bytes.end()));
     }
     std::u16string setting(const std::u16string& name) {
@@ -85,17 +91,32 @@ TEST_F(ChoiceTest, SkinFallsBackFromRememberedToDefaultToFirstListed) {
     skin("default");
     skin("light");
     test::write_file(dir.file("skins/broken.skin"), "not a skin");
+    incomplete_skin("bare");
     Properties p;
     write_string(kKey, u"Skin", u"light");
     ASSERT_TRUE(choose_skin(p, kApp, screen, folders));
     EXPECT_TRUE(p.find_node(u"light"));
-    write_string(kKey, u"Skin", u"broken");
-    ASSERT_TRUE(choose_skin(p, kApp, screen, folders));
-    EXPECT_TRUE(p.find_node(u"default"));
+    // A remembered skin that does not load, or loads without the screens' nodes.
+    for (const char16_t* remembered : {u"broken", u"bare"}) {
+        write_string(kKey, u"Skin", remembered);
+        ASSERT_TRUE(choose_skin(p, kApp, screen, folders));
+        EXPECT_TRUE(p.find_node(u"default")) << to_utf8(remembered);
+    }
     std::filesystem::remove(dir.path() / "skins" / "default.skin");
     ASSERT_TRUE(choose_skin(p, kApp, screen, folders));
-    EXPECT_TRUE(p.find_node(u"light"));  // "broken" is listed first but does not load
-    EXPECT_EQ(setting(u"Skin"), u"broken");
+    // "bare" and "broken" are listed first, but only "light" can show the screens.
+    EXPECT_TRUE(p.find_node(u"light"));
+    EXPECT_EQ(setting(u"Skin"), u"bare");
+
+    // An incomplete "default" is passed over as well; with nothing complete, no skin.
+    incomplete_skin("default");
+    Properties q;
+    ASSERT_TRUE(choose_skin(q, kApp, screen, folders));
+    EXPECT_EQ(q.skin_path(), folders.skins + u"/light.skin");
+    std::filesystem::remove(dir.path() / "skins" / "light.skin");
+    Properties none;
+    EXPECT_FALSE(choose_skin(none, kApp, screen, folders));
+    EXPECT_FALSE(none.has_skin());
 }
 
 TEST_F(ChoiceTest, ThereIsAChoiceOnlyWithTwoFilesInTheFolderItself) {
@@ -161,11 +182,38 @@ TEST_F(ChoiceTest, SkinMenuShowsDisplayNamesAndKeepsTheSkinOnABrokenPick) {
 
     EXPECT_FALSE(skin_menu(p, kApp, screen, u"Skin#broken", items, u"MenuElement", folders));
     EXPECT_FALSE(skin_menu(p, kApp, screen, u"Skin#default", items, u"MenuElement", folders));
+    EXPECT_EQ(items.size(), 4u);  // a pick that does not load leaves the menu alone
     EXPECT_TRUE(p.find_node(u"default"));
     EXPECT_EQ(setting(u"Skin"), u"(none)");
     EXPECT_TRUE(skin_menu(p, kApp, screen, u"Skin#light", items, u"MenuElement", folders));
     EXPECT_TRUE(p.find_node(u"light"));
     EXPECT_EQ(setting(u"Skin"), u"light");
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+TEST_F(ChoiceTest, SkinMenuRefusesASkinWithoutTheScreensNodesAndSaysWhy) {
+    skin("default");
+    incomplete_skin("bare");
+    test::write_file(dir.file("Texts.lng"), "SkinIncomplete=Cannot use this skin\nOK=Fine\n");
+    Properties p;
+    ASSERT_TRUE(p.load_language(folders.languages + u"/Texts.lng"));
+    ASSERT_TRUE(p.load_skin(folders.skins + u"/default.skin", screen));
+    std::vector<ChoiceItem> items;
+    EXPECT_FALSE(skin_menu(p, kApp, screen, u"Skin#bare", items, u"MenuElement", folders));
+    EXPECT_EQ(p.skin_path(), folders.skins + u"/default.skin");
+    EXPECT_TRUE(p.find_node(u"default"));
+    EXPECT_EQ(setting(u"Skin"), u"(none)");
+    // The menu shows the reason, which does nothing, and an "OK" that closes it.
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].text, u"Cannot use this skin");
+    EXPECT_FALSE(items[0].enabled);
+    EXPECT_EQ(items[1].id, u"OK");
+    EXPECT_TRUE(items[1].enabled);
 }
 
 }  // namespace
