@@ -468,3 +468,116 @@ FormatSample make_heif(int width, int height, bool avif) {
 }
 
 }  // namespace vistrel::test
+
+namespace vistrel::test {
+
+namespace {
+
+bool write_png_rgb(png_structp png, png_infop info, int width, int height, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, uint32_t(width), uint32_t(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 3);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encode_rgb_as(const std::string& format, const std::vector<uint8_t>& rgb,
+                                   int width, int height, const std::string& scratch) {
+    std::vector<uint8_t> out;
+    const size_t stride = size_t(width) * 3;
+    if (format == "png") {
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_set_write_fn(png, &out, png_append, png_flush);
+        std::vector<png_bytep> rows;
+        for (int y = 0; y < height; ++y)
+            rows.push_back(const_cast<png_bytep>(rgb.data() + size_t(y) * stride));
+        if (!write_png_rgb(png, info, width, height, rows.data())) out.clear();
+        png_destroy_write_struct(&png, &info);
+    } else if (format == "webp") {
+        uint8_t* bytes = nullptr;
+        const size_t size = WebPEncodeRGB(rgb.data(), width, height, int(stride), 90, &bytes);
+        if (bytes) out.assign(bytes, bytes + size);
+        WebPFree(bytes);
+    } else if (format == "tiff") {
+        TIFF* tiff = TIFFOpen(scratch.c_str(), "w");
+        if (!tiff) return out;
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+        bool ok = true;
+        for (int y = 0; y < height && ok; ++y)
+            ok = TIFFWriteScanline(tiff, const_cast<uint8_t*>(rgb.data() + size_t(y) * stride),
+                                   uint32_t(y), 0) >= 0;
+        TIFFClose(tiff);
+        if (!ok) return out;
+        std::ifstream in(scratch, std::ios::binary);
+        out.assign(std::istreambuf_iterator<char>(in), {});
+    } else if (format == "jxl") {
+        JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
+        JxlBasicInfo info;
+        JxlEncoderInitBasicInfo(&info);
+        info.xsize = uint32_t(width);
+        info.ysize = uint32_t(height);
+        info.bits_per_sample = 8;
+        if (JxlEncoderSetBasicInfo(encoder.get(), &info) != JXL_ENC_SUCCESS) return out;
+        JxlColorEncoding colours;
+        JxlColorEncodingSetToSRGB(&colours, JXL_FALSE);
+        JxlEncoderSetColorEncoding(encoder.get(), &colours);
+        JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
+        JxlEncoderSetFrameDistance(settings, 1.0f);
+        JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 3);
+        const JxlPixelFormat pixel{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+        if (JxlEncoderAddImageFrame(settings, &pixel, rgb.data(), rgb.size()) != JXL_ENC_SUCCESS)
+            return out;
+        JxlEncoderCloseInput(encoder.get());
+        out.resize(1 << 20);
+        uint8_t* next = out.data();
+        size_t avail = out.size();
+        for (;;) {
+            const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &avail);
+            if (status == JXL_ENC_SUCCESS) break;
+            if (status != JXL_ENC_NEED_MORE_OUTPUT) return {};
+            const size_t used = size_t(next - out.data());
+            out.resize(out.size() * 2);
+            next = out.data() + used;
+            avail = out.size() - used;
+        }
+        out.resize(size_t(next - out.data()));
+    } else if (format == "heic") {
+        heif_context* context = heif_context_alloc();
+        heif_encoder* encoder = nullptr;
+        if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code ==
+            heif_error_Ok) {
+            heif_encoder_set_lossy_quality(encoder, 90);
+            heif_image* image = nullptr;
+            heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+            heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
+            int plane_stride = 0;
+            uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &plane_stride);
+            for (int y = 0; y < height; ++y)
+                std::memcpy(plane + size_t(y) * plane_stride, rgb.data() + size_t(y) * stride, stride);
+            if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code ==
+                heif_error_Ok) {
+                heif_writer writer{1, heif_append};
+                heif_context_write(context, &writer, &out);
+            }
+            heif_image_release(image);
+            heif_encoder_release(encoder);
+        }
+        heif_context_free(context);
+    }
+    return out;
+}
+
+}  // namespace vistrel::test

@@ -64,3 +64,13 @@ FormatSample make_heif(int width, int height, bool avif);
 std::vector<uint8_t> flattened(const FormatSample& sample, uint32_t background);
 
 }  // namespace vistrel::test
+
+namespace vistrel::test {
+
+// Any RGB picture as a file of `format` ("png", "webp", "tiff", "jxl", "heic"), at the
+// settings a camera or an export would use; empty when the encoder fails or is missing.
+// `scratch` is a file the TIFF is written through.
+std::vector<uint8_t> encode_rgb_as(const std::string& format, const std::vector<uint8_t>& rgb,
+                                   int width, int height, const std::string& scratch);
+
+}  // namespace vistrel::test
