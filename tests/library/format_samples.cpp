@@ -362,6 +362,25 @@ FormatSample make_gif(int width, int height, bool transparent, bool interlaced) 
 
 // --- JPEG XL ---
 
+// Ends the input and takes every byte the encoder makes; empty when it fails.
+std::vector<uint8_t> jxl_output(JxlEncoder* encoder) {
+    JxlEncoderCloseInput(encoder);
+    std::vector<uint8_t> out(4096);
+    uint8_t* next = out.data();
+    size_t avail = out.size();
+    for (;;) {
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder, &next, &avail);
+        if (status == JXL_ENC_SUCCESS) break;
+        if (status != JXL_ENC_NEED_MORE_OUTPUT) return {};
+        const size_t used = size_t(next - out.data());
+        out.resize(out.size() * 2);
+        next = out.data() + used;
+        avail = out.size() - used;
+    }
+    out.resize(size_t(next - out.data()));
+    return out;
+}
+
 FormatSample make_jxl(int width, int height, bool alpha, bool sixteen) {
     FormatSample s;
     s.width = width;
@@ -400,21 +419,7 @@ FormatSample make_jxl(int width, int height, bool alpha, bool sixteen) {
     }
     if (JxlEncoderAddImageFrame(settings, &format, pixels.data(), pixels.size()) != JXL_ENC_SUCCESS)
         return s;
-    JxlEncoderCloseInput(encoder.get());
-    std::vector<uint8_t> out(4096);
-    uint8_t* next = out.data();
-    size_t avail = out.size();
-    for (;;) {
-        const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &avail);
-        if (status == JXL_ENC_SUCCESS) break;
-        if (status != JXL_ENC_NEED_MORE_OUTPUT) return s;
-        const size_t used = size_t(next - out.data());
-        out.resize(out.size() * 2);
-        next = out.data() + used;
-        avail = out.size() - used;
-    }
-    out.resize(size_t(next - out.data()));
-    s.bytes = std::move(out);
+    s.bytes = jxl_output(encoder.get());
     return s;
 }
 
@@ -430,40 +435,49 @@ heif_error heif_append(heif_context*, const void* data, size_t size, void* userd
 
 }  // namespace
 
-FormatSample make_heif(int width, int height, bool avif) {
-    FormatSample s;
-    s.width = width;
-    s.height = height;
-    s.rgba = pattern_rgba(width, height, false);
+// RGB pixels as HEIC or AVIF; empty, with the reason, when libheif cannot encode them.
+std::vector<uint8_t> encode_heif(const std::vector<uint8_t>& rgb, int width, int height, bool avif,
+                                 int quality, std::string& why) {
+    std::vector<uint8_t> out;
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     heif_error error = heif_context_get_encoder_for_format(
         context, avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder);
     if (error.code != heif_error_Ok || !encoder) {
-        s.skipped = std::string("libheif has no ") + (avif ? "AV1" : "HEVC") + " encoder";
+        why = std::string("libheif has no ") + (avif ? "AV1" : "HEVC") + " encoder";
         heif_context_free(context);
-        return s;
+        return out;
     }
-    heif_encoder_set_lossy_quality(encoder, 95);
+    heif_encoder_set_lossy_quality(encoder, quality);
     heif_image* image = nullptr;
     heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
     heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                plane[size_t(y) * stride + size_t(x) * 3 + c] = s.rgba[(size_t(y) * width + x) * 4 + c];
+        std::memcpy(plane + size_t(y) * stride, rgb.data() + size_t(y) * width * 3, size_t(width) * 3);
     error = heif_context_encode_image(context, image, encoder, nullptr, nullptr);
     if (error.code == heif_error_Ok) {
         heif_writer writer{1, heif_append};
-        heif_context_write(context, &writer, &s.bytes);
+        heif_context_write(context, &writer, &out);
     } else {
-        s.skipped = std::string("libheif could not encode: ") + (error.message ? error.message : "");
+        why = std::string("libheif could not encode: ") + (error.message ? error.message : "");
     }
     heif_image_release(image);
     heif_encoder_release(encoder);
     heif_context_free(context);
+    return out;
+}
+
+FormatSample make_heif(int width, int height, bool avif) {
+    FormatSample s;
+    s.width = width;
+    s.height = height;
+    s.rgba = pattern_rgba(width, height, false);
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i < s.rgba.size(); ++i)
+        if (i % 4 != 3) rgb.push_back(s.rgba[i]);
+    s.bytes = encode_heif(rgb, width, height, avif, 95, s.skipped);
     return s;
 }
 
@@ -540,42 +554,10 @@ std::vector<uint8_t> encode_rgb_as(const std::string& format, const std::vector<
         const JxlPixelFormat pixel{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
         if (JxlEncoderAddImageFrame(settings, &pixel, rgb.data(), rgb.size()) != JXL_ENC_SUCCESS)
             return out;
-        JxlEncoderCloseInput(encoder.get());
-        out.resize(1 << 20);
-        uint8_t* next = out.data();
-        size_t avail = out.size();
-        for (;;) {
-            const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &avail);
-            if (status == JXL_ENC_SUCCESS) break;
-            if (status != JXL_ENC_NEED_MORE_OUTPUT) return {};
-            const size_t used = size_t(next - out.data());
-            out.resize(out.size() * 2);
-            next = out.data() + used;
-            avail = out.size() - used;
-        }
-        out.resize(size_t(next - out.data()));
+        out = jxl_output(encoder.get());
     } else if (format == "heic") {
-        heif_context* context = heif_context_alloc();
-        heif_encoder* encoder = nullptr;
-        if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code ==
-            heif_error_Ok) {
-            heif_encoder_set_lossy_quality(encoder, 90);
-            heif_image* image = nullptr;
-            heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-            heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
-            int plane_stride = 0;
-            uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &plane_stride);
-            for (int y = 0; y < height; ++y)
-                std::memcpy(plane + size_t(y) * plane_stride, rgb.data() + size_t(y) * stride, stride);
-            if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code ==
-                heif_error_Ok) {
-                heif_writer writer{1, heif_append};
-                heif_context_write(context, &writer, &out);
-            }
-            heif_image_release(image);
-            heif_encoder_release(encoder);
-        }
-        heif_context_free(context);
+        std::string why;
+        out = encode_heif(rgb, width, height, false, 90, why);
     }
     return out;
 }
