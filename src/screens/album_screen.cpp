@@ -100,6 +100,10 @@ void AlbumScreen::show_albums(int count) {
 void AlbumScreen::animate(double seconds) {
     Container::animate(seconds);
     m_library.poll_events();
+    if (m_mounts.changed() && !m_searching) {
+        trace() << "AlbumScreen: the mounted storage changed\n";
+        start_search();
+    }
 }
 
 bool AlbumScreen::on_key(const KeyEvent& event) {

@@ -1,9 +1,11 @@
 #include "screens/folder_screen.h"
 
+#include "library/folder_watcher.h"
+
 #include <algorithm>
 
 #include "library/file_walker.h"
-#include "platform/directory.h"
+#include "library/folder_watcher.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 #include "screens/folder_names.h"
@@ -85,23 +87,9 @@ void FolderScreen::reload_skin(Properties&) {
     update_columns();
 }
 
-// The folder's pictures by kind: its "*.jpg" ones, then its "*.jpeg" ones, then those of
-// every other format, each group by name (the order the storage lists them in means
-// nothing to the user).
+// The pictures in the order the viewer shows them (folder_pictures).
 void FolderScreen::list_pictures() {
-    m_pictures.clear();
-    FileCollector found;
-    find_pictures(found, m_folder.folder_path, u"*", false);
-    auto group = [](const std::u16string& path) {
-        if (matches_pattern(u"*.jpg", path)) return 0;
-        return matches_pattern(u"*.jpeg", path) ? 1 : 2;
-    };
-    std::sort(found.files.begin(), found.files.end(),
-              [&](const std::u16string& a, const std::u16string& b) {
-                  const int ga = group(a), gb = group(b);
-                  return ga != gb ? ga < gb : a < b;
-              });
-    m_pictures = std::move(found.files);
+    m_pictures = folder_pictures(m_folder.folder_path);
 }
 
 void FolderScreen::open_folder(const Folder& folder, int flag) {
