@@ -1,5 +1,6 @@
 #include "library/file_walker.h"
 
+#include "library/formats/picture_format.h"
 #include "platform/directory.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
@@ -19,12 +20,13 @@ std::u16string search_path(const std::u16string& dir, const std::u16string& patt
 }
 
 bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
-          const std::u16string& directory_pattern, bool recursive, int depth) {
+          const std::u16string& directory_pattern, bool recursive, int depth,
+          bool pictures_only) {
     {
         DirectoryReader files(search_path(dir, file_pattern));
         DirectoryEntry entry;
         while (files.next(entry)) {
-            if (entry.is_directory) continue;
+            if (entry.is_directory || (pictures_only && !is_picture_name(entry.name))) continue;
             const std::u16string path = join(dir, entry.name);
             // Only a link needs looking at again: is it one to a regular file?
             if (!entry.is_regular && !(entry.is_symlink && is_regular_file(path))) continue;
@@ -40,7 +42,8 @@ bool walk(FileVisitor& visitor, const std::u16string& dir, const std::u16string&
         const std::u16string sub = join(dir, entry.name);
         if (!visitor.on_directory(sub)) return false;
         if (recursive && depth < kMaxDepth &&
-            !walk(visitor, sub, file_pattern, directory_pattern, recursive, depth + 1))
+            !walk(visitor, sub, file_pattern, directory_pattern, recursive, depth + 1,
+                  pictures_only))
             return false;
     }
     return true;
@@ -82,7 +85,13 @@ bool StoppableCollector::on_directory(const std::u16string& path) {
 
 bool find_files(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
                 const std::u16string& directory_pattern, bool recursive) {
-    walk(visitor, dir, file_pattern, directory_pattern, recursive, 0);
+    walk(visitor, dir, file_pattern, directory_pattern, recursive, 0, false);
+    return true;
+}
+
+bool find_pictures(FileVisitor& visitor, const std::u16string& dir,
+                   const std::u16string& directory_pattern, bool recursive) {
+    walk(visitor, dir, u"*", directory_pattern, recursive, 0, true);
     return true;
 }
 

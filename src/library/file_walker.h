@@ -64,4 +64,9 @@ private:
 bool find_files(FileVisitor& visitor, const std::u16string& dir, const std::u16string& file_pattern,
                 const std::u16string& directory_pattern, bool recursive);
 
+// find_files for every file whose name is that of a picture format we read (.jpg, .png,
+// .heic, .cr2... without regard to letter case), in one walk.
+bool find_pictures(FileVisitor& visitor, const std::u16string& dir,
+                   const std::u16string& directory_pattern, bool recursive);
+
 }  // namespace vistrel

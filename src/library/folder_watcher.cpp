@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "library/file_walker.h"
+#include "platform/directory.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -60,14 +61,20 @@ uint64_t listing_signature(const std::u16string& folder) {
 }  // namespace
 
 std::vector<std::u16string> folder_pictures(const std::u16string& folder) {
-    std::vector<std::u16string> pictures;
-    for (const char16_t* pattern : {u"*.jpg", u"*.jpeg"}) {
-        FileCollector found;
-        find_files(found, folder, pattern, u"*", false);
-        std::sort(found.files.begin(), found.files.end());
-        pictures.insert(pictures.end(), found.files.begin(), found.files.end());
-    }
-    return pictures;
+    // By kind: the ".jpg" pictures, then the ".jpeg" ones, then those of every other
+    // format, each group by name.
+    FileCollector found;
+    find_pictures(found, folder, u"*", false);
+    auto group = [](const std::u16string& path) {
+        if (matches_pattern(u"*.jpg", path)) return 0;
+        return matches_pattern(u"*.jpeg", path) ? 1 : 2;
+    };
+    std::sort(found.files.begin(), found.files.end(),
+              [&](const std::u16string& a, const std::u16string& b) {
+                  const int ga = group(a), gb = group(b);
+                  return ga != gb ? ga < gb : a < b;
+              });
+    return std::move(found.files);
 }
 
 FolderWatcher::FolderWatcher()

@@ -17,7 +17,7 @@
 namespace vistrel {
 
 // The pictures of a folder as the screens show them: its "*.jpg" pictures, then its
-// "*.jpeg" ones, each group by name.
+// "*.jpeg" ones, then those of every other format we read, each group by name.
 std::vector<std::u16string> folder_pictures(const std::u16string& folder);
 
 class FolderWatcher {

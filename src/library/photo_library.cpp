@@ -399,8 +399,7 @@ bool PhotoLibrary::search() {
 
 bool PhotoLibrary::check_drive(const std::u16string& drive) {
     StoppableCollector pictures(this);
-    find_files(pictures, drive, u"*.jpg", u"*", true);
-    find_files(pictures, drive, u"*.jpeg", u"*", true);
+    find_pictures(pictures, drive, u"*", true);
     if (stop_requested()) return false;
     // The cache folder's entries with their sizes, read once: an empty file is the marker
     // of a picture that failed.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "library/file_walker.h"
+#include "library/formats/picture_format.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
@@ -18,17 +19,6 @@ namespace {
 std::u16string with_separator(std::u16string path) {
     if (path.empty() || !is_separator(path.back())) path.push_back(u'/');
     return path;
-}
-
-bool is_jpeg_name(const std::u16string& path) {
-    std::u16string lower = file_name_part(path);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char16_t c) { return c < 128 ? char16_t(std::tolower(c)) : c; });
-    auto ends = [&](std::u16string_view tail) {
-        return lower.size() > tail.size() &&
-               lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    return ends(u".jpg") || ends(u".jpeg");
 }
 
 // The storage root a folder outside every known one is cached under: the documents
@@ -52,7 +42,7 @@ bool AlbumScreen::open_path(const std::u16string& given) {
     std::u16string picture;
     if (info.is_directory || (info.is_symlink && !is_regular_file(path) && info.exists)) {
         folder_path = with_separator(path);
-    } else if (is_regular_file(path) && is_jpeg_name(path)) {
+    } else if (is_regular_file(path) && is_picture_name(file_name_part(path))) {
         folder_path = with_separator(directory_part(path));
         picture = path;
     } else {
@@ -72,8 +62,7 @@ bool AlbumScreen::open_path(const std::u16string& given) {
     }
     // A folder the library does not know yet.
     FileCollector pictures;
-    find_files(pictures, folder_path, u"*.jpg", u"do_not_search", false);
-    find_files(pictures, folder_path, u"*.jpeg", u"do_not_search", false);
+    find_pictures(pictures, folder_path, u"do_not_search", false);
     if (pictures.files.empty()) {
         trace() << tick_count() << " open_path: no pictures in " << folder_path << "\n";
         return false;

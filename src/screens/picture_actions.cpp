@@ -7,6 +7,7 @@
 #include <string>
 
 #include "library/cache/cache_file.h"
+#include "library/formats/picture_format.h"
 #include "library/photo_library.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
@@ -74,6 +75,11 @@ std::u16string properties_text(const Properties& properties, const std::u16strin
          readable_name(without_trailing_separator(expand_path(directory_part(picture)))));
     if (resolution.w != 0 || resolution.h != 0)
         line(u"Resolution", to_u16(resolution.w) + u"x" + to_u16(resolution.h));
+    {
+        FileStream file(picture, OpenMode::Read);
+        const PictureFormat format = picture_format(file, picture);
+        if (format != PictureFormat::Unknown) line(u"Format", from_utf8(format_name(format)));
+    }
     const FileInfo info = file_info(picture);
     if (info.exists) {
         const std::time_t modified = static_cast<std::time_t>(info.modified_ns / 1000000000);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "library/drives.h"
+#include "library/formats/picture_source.h"
 #include "library/photo_library.h"
 #include "platform/app_folders.h"
 #include "platform/path_parts.h"
@@ -115,6 +116,8 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, const B
     return text;
 }
 
+std::string reason_for(const BuildPool::Result& result);
+
 void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
     const int count = library.get_folders_size();
     int pictures = 0;
@@ -134,11 +137,27 @@ void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
         if (built) continue;
         if (list || failed < 20)
             std::printf("  could not be cached: %s (%s)\n", to_utf8(result.picture).c_str(),
-                        describe(result.problem));
+                        reason_for(result).c_str());
         ++failed;
     }
     std::printf("%d pictures, %zu cache files built, %d pictures could not be cached\n", pictures,
                 results.size() - size_t(failed), failed);
+}
+
+// What went wrong, in the words of the picture's reader when it refused the picture.
+std::string reason_for(const BuildPool::Result& result) {
+    std::string reason = describe(result.problem);
+    if (result.problem != CacheProblem::NotReadable && result.problem != CacheProblem::Damaged)
+        return reason;
+    std::string why;
+    std::unique_ptr<PictureSource> source = open_picture_source(result.picture, &why);
+    if (source) {
+        std::vector<uint8_t> row(size_t(source->width()) * 3);
+        while (source->read_row(row.data())) {
+        }
+        why = source->problem();
+    }
+    return why.empty() ? reason : reason + ": " + why;
 }
 
 int run_index(const std::vector<std::string>& raw) {

@@ -9,6 +9,7 @@
 #include "library/cache/crc32.h"
 #include "library/cache/picture_facts.h"
 #include "library/cache/thumbnail.h"
+#include "library/formats/picture_source.h"
 #include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
 #include "platform/paths.h"
@@ -72,6 +73,7 @@ private:
     }
     bool write();
     bool make_copy();
+    bool convert_picture();
     bool make_levels(int halvings);
     bool copy_damaged_picture(int halvings);
     bool append(const uint8_t* bytes, size_t size);
@@ -91,6 +93,7 @@ private:
     bool m_copy_failed = false;
     CacheProblem m_problem = CacheProblem::None;
     MemoryStream m_copy;    // the picture as one baseline scan, when it needs one
+    bool m_converted = false;  // the picture is not a JPEG: the copy is made from its pixels
     bool m_damaged = false;  // libjpeg decoded the picture to its end past damaged data
     std::u16string m_building = building_name(m_name);  // written here, then renamed
     FileStream m_file;
@@ -157,12 +160,41 @@ bool CacheBuild::make_copy() {
     return !(m_stop && m_stop());
 }
 
+// A picture of another format is decoded once, through its library, into a baseline JPEG
+// of quality kCopyQuality: the copy then stands for the picture at full size, and the rest
+// of the build goes on from it as from a JPEG's copy.
+bool CacheBuild::convert_picture() {
+    std::string why;
+    std::unique_ptr<PictureSource> source = open_picture_source(m_picture, &why);
+    if (!source) {
+        trace() << tick_count() << "cache: picture not read: " << why << "\n";
+        return fail(CacheProblem::NotReadable);
+    }
+    m_converted = true;
+    m_header.orientation = source->orientation();
+    m_header.colours = source->converts_colours() ? CacheColours::Converted : CacheColours::AsStored;
+    JpegWriter writer(m_copy, source->width(), source->height(), kCopyQuality);
+    if (!writer.ok()) return fail(CacheProblem::Damaged);
+    std::vector<uint8_t> row(size_t(source->width()) * 3);
+    for (int y = 0; y < source->height(); ++y) {
+        if (m_stop && m_stop()) return fail(CacheProblem::Stopped);
+        if (!source->read_row(row.data())) {
+            trace() << tick_count() << "cache: picture not decoded: " << source->problem() << "\n";
+            return fail(CacheProblem::Damaged);
+        }
+        if (!writer.write_row(row.data())) return fail(CacheProblem::Damaged);
+    }
+    if (!writer.finish()) return fail(CacheProblem::Damaged);
+    trace() << "create cache time copy " << seconds_since(m_started_us) << "\n";
+    return true;
+}
+
 bool CacheBuild::make_levels(int halvings) {
     FileStream picture(m_picture, OpenMode::Read);
     if (!picture.is_open()) return false;
     // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
     // as stored rather than dropped from the collection.
-    m_header.orientation = std::max(read_orientation(picture), 1);
+    if (!m_converted) m_header.orientation = std::max(read_orientation(picture), 1);
     InputStream& input = m_copy.size() > 0 ? static_cast<InputStream&>(m_copy) : picture;
     const uint64_t size = m_copy.size() > 0 ? m_copy.size() : picture.size();
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
@@ -235,6 +267,16 @@ bool CacheBuild::write() {
     bool copyable = false;
     {
         FileStream input(m_picture, OpenMode::Read);
+        const PictureFormat format = picture_format(input, m_picture);
+        if (format != PictureFormat::Jpeg && !convert_picture()) return false;
+    }
+    if (m_converted) {
+        m_copy.rewind();
+        JpegReader reader(m_copy, m_copy.size());
+        if (!reader.ok()) return fail(CacheProblem::Damaged);
+        halvings = levels_for(reader.width(), reader.height());
+    } else {
+        FileStream input(m_picture, OpenMode::Read);
         JpegReader reader(input, input.size());
         if (!reader.ok()) return fail(CacheProblem::NotReadable);
         halvings = levels_for(reader.width(), reader.height());
@@ -271,6 +313,10 @@ bool CacheBuild::write() {
     if (halvings > 0) {
         m_levels.back().rewind();
         if (!make_thumbnail(m_levels.back(), thumbnail, m_stop)) return fail(CacheProblem::Damaged);
+    } else if (m_converted) {
+        m_copy.rewind();
+        if (!make_thumbnail(m_copy, thumbnail, m_stop))
+            return fail(CacheProblem::Damaged);
     } else {
         FileStream input(m_picture, OpenMode::Read);
         if (!make_thumbnail(input, thumbnail, m_stop)) return fail(CacheProblem::Damaged);
@@ -278,7 +324,9 @@ bool CacheBuild::write() {
     m_header.thumbnail_offset = static_cast<uint32_t>(m_end);
     m_header.thumbnail_size = static_cast<uint32_t>(thumbnail.size());
     if (!append_section(thumbnail.bytes().data(), thumbnail.bytes().size())) return false;
-    // The copy is kept only when our decoder follows it; it then stands for level 0.
+    // The copy is kept only when our decoder follows it; it then stands for level 0. A
+    // converted picture has no other level 0.
+    if (m_converted && m_picture_records.empty()) return fail(CacheProblem::Damaged);
     if (m_copy.size() > 0 && !m_picture_records.empty() && !append_copy()) {
         m_copy_failed = true;
         return false;
@@ -346,7 +394,7 @@ const char* describe(CacheProblem problem) {
         case CacheProblem::Missing:
             return "the picture is gone";
         case CacheProblem::NotReadable:
-            return "not a JPEG picture we can read";
+            return "not a picture we can read";
         case CacheProblem::Damaged:
             return "no image data in it can be shown";
         case CacheProblem::Changed:

@@ -17,6 +17,8 @@ namespace vistrel {
 enum class RecordingMode { InStep, OwnPass };
 
 inline constexpr int kLevelQuality = 75;
+// The full-size JPEG a picture of another format is turned into.
+inline constexpr int kCopyQuality = 92;
 
 // Decodes the JPEG at the input's position (`input_size` bytes) at full size with the fast
 // integer inverse DCT and writes halved copies of it: the first to levels[0], each further

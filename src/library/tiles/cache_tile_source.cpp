@@ -1,6 +1,7 @@
 #include "library/tiles/cache_tile_source.h"
 
 #include "library/colour/colour_transform.h"
+#include "library/formats/picture_format.h"
 #include "library/jpeg/cropped_decode.h"
 #include "library/jpeg/jpeg_reader.h"
 #include "platform/stream_window.h"
@@ -38,8 +39,12 @@ bool CacheTileSource::open() {
         m_cache_file = cache.get();
         m_cache = std::move(cache);
     }
-    if (!m_picture || !m_cache || !m_cache->is_open() || !read_picture(*m_picture)) return false;
+    if (!m_picture || !m_cache || !m_cache->is_open()) return false;
+    const bool jpeg = picture_format(*m_picture, m_picture_path) == PictureFormat::Jpeg;
+    if (jpeg && !read_picture(*m_picture)) return false;
     if (!m_header.read(*m_cache, m_cache->size())) return m_header.damaged && fail_damaged();
+    // A picture of another format is known by its copy, which stands for it at full size.
+    if (!jpeg && !read_copy_size()) return false;
     if (m_header.level_count() != m_levels) return false;
     // Its levels would not match the converted full size; the picture is shown straight
     // from its file until the file is built again.
@@ -65,6 +70,17 @@ bool CacheTileSource::save_version(const std::u16string& file, int level) {
     const CacheLevel& stored = m_header.levels[level];
     if (!m_header.intact(*m_cache, stored.jpeg_offset, stored.jpeg_size)) return fail_damaged();
     return copy_to_file(*m_cache, stored.jpeg_offset, stored.jpeg_size, file);
+}
+
+bool CacheTileSource::read_copy_size() {
+    if (!m_header.has_copy() || !m_cache->seek(m_header.copy_offset)) return false;
+    JpegReader reader(*m_cache, m_header.copy_size);
+    if (!reader.ok()) return false;
+    m_file_size = m_picture->size();
+    m_stored_width = reader.width();
+    m_stored_height = reader.height();
+    m_levels = levels_for(m_stored_width, m_stored_height);
+    return true;
 }
 
 bool CacheTileSource::fail_damaged() {

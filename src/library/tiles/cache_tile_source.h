@@ -51,6 +51,8 @@ private:
     bool load(Level& level);
     // Notes that the cache file is damaged and removes it (when it was opened by its path).
     bool fail_damaged();
+    // The size of a picture of another format, from its copy in the cache file.
+    bool read_copy_size();
 
     std::u16string m_picture_path;
     std::u16string m_drive;

@@ -2,10 +2,82 @@
 
 #include <vector>
 
+#include "library/cache/cache_file.h"
+#include "library/formats/picture_source.h"
 #include "library/jpeg/cropped_decode.h"
 #include "library/jpeg/jpeg_reader.h"
+#include "platform/paths.h"
 
 namespace vistrel {
+
+namespace {
+
+// The mean of each `factor` x `factor` block of 565 pixels (the picture's last columns and
+// rows that fill no block are dropped).
+std::unique_ptr<Bitmap> shrink(const Bitmap& from, int factor, Size size) {
+    std::unique_ptr<Bitmap> to = Bitmap::create(size);
+    if (!to || size.w * factor > from.width() || size.h * factor > from.height()) return nullptr;
+    const uint32_t n = uint32_t(factor) * uint32_t(factor);
+    for (int y = 0; y < size.h; ++y) {
+        Pixel* out = to->row(y);
+        for (int x = 0; x < size.w; ++x) {
+            uint32_t r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < factor; ++dy) {
+                const Pixel* in = from.row(y * factor + dy) + x * factor;
+                for (int dx = 0; dx < factor; ++dx) {
+                    r += (in[dx] >> 11) & 31;
+                    g += (in[dx] >> 5) & 63;
+                    b += in[dx] & 31;
+                }
+            }
+            out[x] = Pixel(((r / n) << 11) | ((g / n) << 5) | (b / n));
+        }
+    }
+    return to;
+}
+
+}  // namespace
+
+// A picture of another format is decoded once, at the largest level that may be kept
+// whole (the screen's size or near it); the levels below are made from that one.
+bool DirectTileSource::open_other() {
+    std::string why;
+    std::unique_ptr<PictureSource> source = open_picture_source(std::move(m_picture), m_path, &why);
+    if (!source) return false;
+    m_file_size = m_path.empty() ? 0 : file_info(m_path).size;
+    m_orientation = source->orientation();
+    m_stored_width = source->width();
+    m_stored_height = source->height();
+    m_levels = levels_for(m_stored_width, m_stored_height);
+    int halvings = 0;
+    while (halvings < m_levels &&
+           int64_t(m_stored_width >> halvings) * (m_stored_height >> halvings) > kMaxKeptPixels)
+        ++halvings;
+    const Size size = halved_size(halvings);
+    const int factor = 1 << halvings;
+    std::unique_ptr<Bitmap> kept = Bitmap::create(size);
+    if (!kept || size.empty()) return false;
+    std::vector<uint8_t> rgb(3 * size_t(m_stored_width));
+    std::vector<uint32_t> sums(3 * size_t(size.w));
+    const uint32_t n = uint32_t(factor) * uint32_t(factor);
+    for (int y = 0; y < size.h; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int dy = 0; dy < factor; ++dy) {
+            if (!source->read_row(rgb.data())) return false;
+            for (int x = 0; x < size.w * factor; ++x)
+                for (int c = 0; c < 3; ++c)
+                    sums[3 * size_t(x / factor) + c] += rgb[3 * size_t(x) + c];
+        }
+        Pixel* row = kept->row(y);
+        for (int x = 0; x < size.w; ++x)
+            row[x] = to_pixel(uint8_t(sums[3 * x] / n), uint8_t(sums[3 * x + 1] / n),
+                              uint8_t(sums[3 * x + 2] / n));
+    }
+    m_kept = std::move(kept);
+    m_kept_level = m_levels - halvings;
+    m_other = true;
+    return true;
+}
 
 DirectTileSource::DirectTileSource(std::u16string picture) : m_path(std::move(picture)) {}
 
@@ -19,6 +91,10 @@ bool DirectTileSource::open() {
     m_decoded_level = -1;
     m_decoded.reset();
     if (!m_path.empty()) m_picture = std::make_unique<FileStream>(m_path, OpenMode::Read);
+    if (m_picture && picture_format(*m_picture, m_path) != PictureFormat::Jpeg) {
+        m_open = open_other();
+        return m_open;
+    }
     m_open = m_picture && read_picture(*m_picture);
     return m_open;
 }
@@ -39,6 +115,8 @@ int DirectTileSource::scale_of(int level) const {
 }
 
 Size DirectTileSource::stored_level_size(int level) const {
+    if (m_other)
+        return m_open && level >= 0 && level <= m_kept_level ? halved_size(m_levels - level) : Size{};
     const int scale = scale_of(level);
     if (!scale) return {};
     // libjpeg rounds its scaled sizes up; the level is the cache's size, rounded down, and
@@ -70,16 +148,23 @@ bool DirectTileSource::decode_level(int level) {
 bool DirectTileSource::decode_region(int level, const Rect& region, Pixel* out, int pitch) {
     const Size size = stored_level_size(level);
     if (size.empty()) return false;
-    if (int64_t(size.w) * size.h > kMaxKeptPixels) {
+    if (m_other) {
+        if (level != m_kept_level && m_decoded_level != level) {
+            m_decoded = shrink(*m_kept, 1 << (m_kept_level - level), size);
+            m_decoded_level = m_decoded ? level : -1;
+            if (!m_decoded) return false;
+        }
+    } else if (int64_t(size.w) * size.h > kMaxKeptPixels) {
         if (!m_picture->seek(0)) return false;
         return decode_cropped(*m_picture, m_file_size, scale_of(level), region, out, pitch);
     }
-    if (m_decoded_level != level && !decode_level(level)) return false;
-    if (m_decoded->width() < region.right || m_decoded->height() < region.bottom) return false;
+    else if (m_decoded_level != level && !decode_level(level)) return false;
+    const Bitmap& from = m_other && level == m_kept_level ? *m_kept : *m_decoded;
+    if (from.width() < region.right || from.height() < region.bottom) return false;
     for (int y = region.top; y < region.bottom; ++y) {
         Pixel* row = reinterpret_cast<Pixel*>(reinterpret_cast<uint8_t*>(out) +
                                               ptrdiff_t(y - region.top) * pitch);
-        std::copy(m_decoded->row(y) + region.left, m_decoded->row(y) + region.right, row);
+        std::copy(from.row(y) + region.left, from.row(y) + region.right, row);
     }
     return true;
 }

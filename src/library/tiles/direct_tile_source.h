@@ -2,7 +2,8 @@
 // Tiles straight from the picture file, while its cache file is missing or failed: a zoom
 // level is decoded by libjpeg at 1/2, 1/4 or 1/8 of full size (so the smallest levels of
 // very large pictures cannot be made) and kept whole, tiles being cut from it; a level too
-// large to keep is decoded anew for each tile, cropped to it.
+// large to keep is decoded anew for each tile, cropped to it. A picture of another format
+// is decoded once at the largest level that may be kept whole, and shows no larger.
 
 #include <memory>
 #include <string>
@@ -34,12 +35,18 @@ private:
     // The scale divisor of a zoom level: 1, 2, 4 or 8, or 0 beyond 1/8.
     int scale_of(int level) const;
     bool decode_level(int level);
+    bool open_other();
 
     std::u16string m_path;
     std::unique_ptr<InputStream> m_picture;
     bool m_open = false;
     int m_decoded_level = -1;
     std::unique_ptr<Bitmap> m_decoded;
+    // A picture of another format: its largest level kept whole, the levels below made
+    // from it.
+    bool m_other = false;
+    int m_kept_level = -1;
+    std::unique_ptr<Bitmap> m_kept;
 };
 
 }  // namespace vistrel

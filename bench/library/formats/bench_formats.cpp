@@ -1,0 +1,149 @@
+// Building the cache of a picture of each format against its library's own decode of the
+// same file, on a real-sized picture made from a real photo, and the peak memory of
+// building a 48-megapixel PNG and HEIC, each in a process of its own.
+//   bench_formats [PHOTO.jpg]
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+
+#include "format_samples.h"
+#include "library/cache/cache_builder.h"
+#include "library/formats/picture_source.h"
+#include "platform/text.h"
+
+namespace {
+
+using namespace vistrel;
+namespace fs = std::filesystem;
+
+double seconds(const std::function<bool()>& work, bool& ok) {
+    const auto start = std::chrono::steady_clock::now();
+    ok = work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool decode_all(const std::string& file) {
+    std::unique_ptr<PictureSource> source = open_picture_source(from_utf8(file));
+    if (!source) return false;
+    std::vector<uint8_t> row(size_t(source->width()) * 3);
+    for (int y = 0; y < source->height(); ++y)
+        if (!source->read_row(row.data())) return false;
+    return true;
+}
+
+void write(const std::string& file, const std::vector<uint8_t>& bytes) {
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                std::streamsize(bytes.size()));
+}
+
+// Peak resident memory of building one cache file in a child process, in MB.
+double build_peak_mb(const std::string& file, const std::string& drive) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(build_cache_file_for(from_utf8(file), from_utf8(drive), nullptr) == CacheProblem::None ? 0 : 1);
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child) return -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The photo's pixels, or a made picture when there is none.
+std::vector<uint8_t> photo(const std::string& path, int& width, int& height) {
+    std::vector<uint8_t> rgb;
+    if (auto source = path.empty() ? nullptr : open_picture_source(from_utf8(path))) {
+        width = source->width();
+        height = source->height();
+        rgb.resize(size_t(width) * height * 3);
+        for (int y = 0; y < height; ++y)
+            if (!source->read_row(rgb.data() + size_t(y) * width * 3)) break;
+        return rgb;
+    }
+    std::printf("no photo: a made picture of 4000 x 3000\n");
+    width = 4000;
+    height = 3000;
+    const std::vector<uint8_t> rgba = test::pattern_rgba(width, height, false);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        if (i % 4 != 3) rgb.push_back(rgba[i]);
+    return rgb;
+}
+
+std::string find_photo() {
+    std::error_code ec;
+    std::string best;
+    uintmax_t largest = 0;
+    for (const auto& e : fs::recursive_directory_iterator(VISTREL_PHOTOS_DIR, ec))
+        if (e.is_regular_file(ec) && e.path().extension() == ".jpg" && e.file_size(ec) > largest &&
+            e.file_size(ec) < (uintmax_t(20) << 20)) {
+            largest = e.file_size(ec);
+            best = e.path().string();
+        }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string source = argc > 1 ? argv[1] : find_photo();
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb = photo(source, width, height);
+    std::printf("picture: %s, %d x %d\n", source.c_str(), width, height);
+    const fs::path dir = fs::temp_directory_path() / ("bench_formats." + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string drive = dir.string() + "/";
+    std::printf("%-6s %10s %12s %12s %7s\n", "format", "file MB", "decode s", "cache s", "ratio");
+    int n = 0;
+    for (const std::string format : {"png", "webp", "tiff", "jxl", "heic"}) {
+        const std::vector<uint8_t> bytes =
+            test::encode_rgb_as(format, rgb, width, height, (dir / "scratch.tif").string());
+        if (bytes.empty()) {
+            std::printf("%-6s no encoder\n", format.c_str());
+            continue;
+        }
+        const std::string file = (dir / ("p" + std::to_string(n++) + "." + format)).string();
+        write(file, bytes);
+        bool decoded = false, built = false;
+        const double decode = seconds([&] { return decode_all(file); }, decoded);
+        const double build = seconds(
+            [&] {
+                return build_cache_file_for(from_utf8(file), from_utf8(drive), nullptr) ==
+                       CacheProblem::None;
+            },
+            built);
+        std::printf("%-6s %10.1f %12.3f %12.3f %7.2f%s\n", format.c_str(), bytes.size() / 1048576.0,
+                    decode, build, build / decode, decoded && built ? "" : "  (failed)");
+    }
+    // 48 megapixels: the photo repeated over 8000 x 6000.
+    const int big_w = 8000, big_h = 6000;
+    std::vector<uint8_t> big(size_t(big_w) * big_h * 3);
+    for (int y = 0; y < big_h; ++y)
+        for (int x = 0; x < big_w; ++x)
+            std::memcpy(&big[(size_t(y) * big_w + x) * 3],
+                        &rgb[(size_t(y % height) * width + x % width) * 3], 3);
+    rgb = {};
+    std::vector<std::string> files;
+    for (const std::string format : {"png", "heic"}) {
+        const std::vector<uint8_t> bytes =
+            test::encode_rgb_as(format, big, big_w, big_h, (dir / "scratch.tif").string());
+        if (bytes.empty()) {
+            std::printf("48 MP %s: no encoder\n", format.c_str());
+            continue;
+        }
+        files.push_back((dir / ("big." + format)).string());
+        write(files.back(), bytes);
+    }
+    big = {};  // nothing large is left for the children to share
+    for (const std::string& file : files)
+        std::printf("48 MP %s: peak %.1f MB while its cache is built\n",
+                    fs::path(file).extension().c_str(), build_peak_mb(file, drive));
+    fs::remove_all(dir);
+    return 0;
+}

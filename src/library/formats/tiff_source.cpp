@@ -1,0 +1,147 @@
+// TIFF through libtiff: 8 and 16 bits, strips and tiles, any colour model libtiff turns
+// into RGBA; read one strip or row of tiles at a time. The orientation tag is kept as the
+// picture's orientation, and its ICC profile converts the colours.
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "library/formats/picture_source.h"
+#include "platform/trace.h"
+
+namespace vistrel {
+
+namespace {
+
+// No single allocation of libtiff's may be larger: a damaged header claiming a huge strip
+// is refused rather than allocated.
+constexpr tmsize_t kMaxAllocation = tmsize_t(256) << 20;
+
+tsize_t read_proc(thandle_t handle, tdata_t buffer, tsize_t size) {
+    return size < 0 ? -1 : tsize_t(static_cast<InputStream*>(handle)->read(buffer, size_t(size)));
+}
+tsize_t write_proc(thandle_t, tdata_t, tsize_t) {
+    return -1;
+}
+toff_t seek_proc(thandle_t handle, toff_t offset, int whence) {
+    InputStream* input = static_cast<InputStream*>(handle);
+    uint64_t target = offset;
+    if (whence == SEEK_CUR) target = input->position() + offset;
+    if (whence == SEEK_END) target = input->size() + offset;
+    if (!input->seek(target)) return toff_t(-1);
+    return target;
+}
+int close_proc(thandle_t) {
+    return 0;
+}
+toff_t size_proc(thandle_t handle) {
+    return static_cast<InputStream*>(handle)->size();
+}
+int map_proc(thandle_t, tdata_t*, toff_t*) {
+    return 0;
+}
+void unmap_proc(thandle_t, tdata_t, toff_t) {}
+
+int on_message(TIFF*, void*, const char* module, const char* format, va_list args) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    trace() << "tiff: " << (module ? module : "") << ": " << text << "\n";
+    return 1;
+}
+
+class TiffSource final : public PictureSource {
+public:
+    explicit TiffSource(std::unique_ptr<InputStream> input)
+        : PictureSource(PictureFormat::Tiff), m_input(std::move(input)) {}
+    ~TiffSource() override {
+        if (m_begun) TIFFRGBAImageEnd(&m_image);
+        if (m_tiff) TIFFClose(m_tiff);
+    }
+    bool open();
+
+protected:
+    bool decode_row(uint8_t* row) override;
+
+private:
+    std::unique_ptr<InputStream> m_input;
+    TIFF* m_tiff = nullptr;
+    TIFFRGBAImage m_image{};
+    bool m_begun = false;
+    int m_band_rows = 0;   // rows read at once: a strip, or a row of tiles
+    int m_band_start = -1;
+    std::vector<uint32_t> m_band;
+};
+
+bool TiffSource::open() {
+    if (!m_input->seek(0)) return fail("it cannot be read");
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) return fail("libtiff cannot start");
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxAllocation);
+    TIFFOpenOptionsSetErrorHandlerExtR(options, on_message, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, on_message, nullptr);
+    m_tiff = TIFFClientOpenExt("picture", "rm", m_input.get(), read_proc, write_proc, seek_proc,
+                               close_proc, size_proc, map_proc, unmap_proc, options);
+    TIFFOpenOptionsFree(options);
+    if (!m_tiff) return fail("its TIFF header cannot be read");
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(m_tiff, message)) return fail(std::string("its TIFF kind is not one we read: ") + message);
+    if (!TIFFRGBAImageBegin(&m_image, m_tiff, 0, message))
+        return fail(std::string("its TIFF header cannot be read: ") + message);
+    m_begun = true;
+    if (!set_size(m_image.width, m_image.height, kMaxRowPixels)) return false;
+    // Rows come as stored; the orientation is applied where pictures are shown.
+    m_image.req_orientation = m_image.orientation;
+    set_orientation(m_image.orientation);
+    uint32_t band = 0;
+    if (TIFFIsTiled(m_tiff)) {
+        TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &band);
+    } else if (!TIFFGetFieldDefaulted(m_tiff, TIFFTAG_ROWSPERSTRIP, &band)) {
+        band = 1;
+    }
+    m_band_rows = int(std::clamp<uint32_t>(band, 1, uint32_t(m_height)));
+    if (uint64_t(m_band_rows) * uint64_t(m_width) > kMaxWholePixels)
+        return fail("its TIFF strips are too large");
+    m_band.assign(size_t(m_band_rows) * size_t(m_width), 0);
+    set_layout(PixelLayout::Rgba8);
+    uint32_t profile_size = 0;
+    void* profile = nullptr;
+    if (TIFFGetField(m_tiff, TIFFTAG_ICCPROFILE, &profile_size, &profile) && profile && profile_size)
+        set_transform(ColourTransform::shared_from_icc(
+            std::span<const uint8_t>(static_cast<const uint8_t*>(profile), profile_size), layout()));
+    return true;
+}
+
+bool TiffSource::decode_row(uint8_t* row) {
+    const int y = this->row();
+    if (m_band_start < 0 || y >= m_band_start + m_band_rows) {
+        m_band_start = y - y % m_band_rows;
+        const int rows = std::min(m_band_rows, m_height - m_band_start);
+        m_image.row_offset = m_band_start;
+        m_image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&m_image, m_band.data(), uint32_t(m_width), uint32_t(rows)))
+            return fail("its TIFF data is damaged or cut short");
+    }
+    const uint32_t* packed = m_band.data() + size_t(y - m_band_start) * size_t(m_width);
+    for (int x = 0; x < m_width; ++x, row += 4) {
+        const uint32_t p = packed[x];
+        row[0] = uint8_t(TIFFGetR(p));
+        row[1] = uint8_t(TIFFGetG(p));
+        row[2] = uint8_t(TIFFGetB(p));
+        row[3] = uint8_t(TIFFGetA(p));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<PictureSource> open_tiff(std::unique_ptr<InputStream> input, std::string& problem) {
+    auto source = std::make_unique<TiffSource>(std::move(input));
+    if (source->open()) return source;
+    problem = source->problem();
+    return nullptr;
+}
+
+}  // namespace vistrel
