@@ -33,6 +33,7 @@
 #include "splash_screen.h"
 #include "ui/element_kinds.h"
 #include "viewer_link.h"
+#include "window_place_store.h"
 
 namespace {
 
@@ -92,7 +93,10 @@ private:
 
 // The screens on the stack, bottom first, for the script step `dump`.
 std::string dump_screens(Application& application) {
-    std::string out;
+    const Window& window = application.window();
+    std::string out = "window " + std::to_string(window.screen_size().w) + "x" +
+                      std::to_string(window.screen_size().h) +
+                      (window.full_screen() ? " full_screen=1\n" : " full_screen=0\n");
     for (size_t i = 0; i < application.screen_count(); ++i) {
         out += "screen " + std::to_string(i) +
                (application.overlay_at(i) ? " overlay=1\n" : " overlay=0\n");
@@ -145,8 +149,11 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
         clock = std::make_unique<SystemClock>();
 
     std::unique_ptr<Window> window;
+    SdlWindow* desktop = nullptr;
     if (!options.headless) {
-        window = SdlWindow::create(options.profile, *clock, u"Vistrel");
+        auto made = SdlWindow::create(options.profile, *clock, u"Vistrel", desktop_setup(options));
+        desktop = made.get();
+        window = std::move(made);
         if (!window) {
             std::fprintf(stderr,
                          "vistrel: no desktop to open a window on (try --headless or "
@@ -224,6 +231,7 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
         application.window_part().set_script(player.get());
     }
     application.run();
+    if (desktop && desktop_setup(options).follow_window) write_window_place(desktop->place());
     trace() << tick_count() << "WinMain 8\n";
     splash.reset();
     return player && player->failed() ? 1 : 0;

@@ -11,6 +11,10 @@ namespace vistrel {
 
 struct AppOptions {
     DeviceProfile profile;
+    // --screen and --dpi were given: the profile's size (and scale) stand on a desktop too;
+    // without --screen the window is the screen.
+    bool screen_given = false;
+    bool dpi_given = false;
     bool headless = false;
     std::string script;
     // A folder or picture to show as a slide show from the start; `loop` starts it over

@@ -1,6 +1,7 @@
 #include "screens/screen_dump.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/path_parts.h"
 #include "platform/text.h"
@@ -10,6 +11,7 @@
 #include "screens/folder_element.h"
 #include "screens/folder_screen.h"
 #include "screens/image_viewer.h"
+#include "screens/zoom_image.h"
 #include "ui/image_element.h"
 #include "ui/vlist.h"
 
@@ -81,6 +83,13 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
             out += "made";
         else
             out += to_utf8(skin_picture_name(picture.picture->name()));
+    }
+    if (auto* view = dynamic_cast<const ZoomImage*>(&element); view && view->has_picture()) {
+        // Zoom levels: the target, the fit and full size.
+        char zoom[96];
+        std::snprintf(zoom, sizeof zoom, " zoom=%.3f fit=%.3f full=%d", view->target_zoom(),
+                      view->fit_zoom(), view->max_level());
+        out += zoom;
     }
     out += '\n';
     for (const auto& child : element.children())
