@@ -294,26 +294,22 @@ void Window::native_pointer(MessageKind kind, Point panel_point) {
 }
 
 void Window::native_wheel(Point panel_point, double notches) {
-    if (!std::isfinite(notches) || notches == 0) return;
-    const Size logical = screen_size();
-    const Point p = remap_point(panel_point, m_profile.orientation, logical.w, logical.h);
-    WindowMessage message;
-    message.kind = MessageKind::Wheel;
-    message.x = p.x;
-    message.y = p.y;
-    message.amount = std::clamp(notches, -100.0, 100.0);
-    queue(std::move(message));
+    queue_amount(MessageKind::Wheel, panel_point, notches, 100);
 }
 
 void Window::native_pinch(Point panel_point, double levels) {
-    if (!std::isfinite(levels) || levels == 0) return;
+    queue_amount(MessageKind::Pinch, panel_point, levels, 8);
+}
+
+void Window::queue_amount(MessageKind kind, Point panel_point, double amount, double limit) {
+    if (!std::isfinite(amount) || amount == 0) return;
     const Size logical = screen_size();
     const Point p = remap_point(panel_point, m_profile.orientation, logical.w, logical.h);
     WindowMessage message;
-    message.kind = MessageKind::Pinch;
+    message.kind = kind;
     message.x = p.x;
     message.y = p.y;
-    message.amount = std::clamp(levels, -8.0, 8.0);
+    message.amount = std::clamp(amount, -limit, limit);
     queue(std::move(message));
 }
 

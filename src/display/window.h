@@ -161,6 +161,8 @@ private:
         uint32_t next;
     };
     bool take_ready(WindowMessage& message);
+    // Queues a wheel or pinch message at a panel point, its amount kept to +-limit.
+    void queue_amount(MessageKind kind, Point panel_point, double amount, double limit);
     // Applies a taken setting change to the profile and the screen memory.
     void apply_setting(const WindowMessage& message);
 

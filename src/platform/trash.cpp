@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/file_descriptor.h"
 #include "platform/trace.h"
 
 namespace vistrel {
@@ -96,17 +97,6 @@ std::string deletion_date() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     return text;
-}
-
-bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 }  // namespace

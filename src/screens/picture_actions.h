@@ -28,7 +28,7 @@ std::u16string properties_text(const Properties& properties, const std::u16strin
 bool delete_picture_and_cache(const std::u16string& picture, const std::u16string& drive);
 
 // Moves `picture` to the desktop's trash, then deletes its cache file. False (with `why`)
-// when the move failed: then nothing is deleted.
+// when the picture has no cache file or the move failed: then nothing is deleted.
 bool trash_picture_and_cache(const std::u16string& picture, const std::u16string& drive,
                              std::string& why);
 

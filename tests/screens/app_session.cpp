@@ -56,7 +56,8 @@ AppSession::AppSession(const std::vector<std::string>& language)
     : m_settings("VISTREL_SETTINGS", m_dir.file("settings.reg")),
       m_documents("VISTREL_DOCUMENTS", m_dir.file("documents")),
       m_cards("VISTREL_CARDS", ""),
-      m_runtime("XDG_RUNTIME_DIR", m_dir.file("runtime")) {
+      m_runtime("XDG_RUNTIME_DIR", m_dir.file("runtime")),
+      m_trash("XDG_DATA_HOME", m_dir.file("data")) {
     fs::create_directories(app() + "/skins/bin");
     fs::create_directories(documents());
     fs::create_directories(file("runtime"));

@@ -85,6 +85,7 @@ private:
     ScopedEnv m_documents;
     ScopedEnv m_cards;
     ScopedEnv m_runtime;
+    ScopedEnv m_trash;  // deleted pictures go to the session's own trash
     int m_pictures_made = 0;
 };
 

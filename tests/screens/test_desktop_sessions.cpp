@@ -126,7 +126,6 @@ TEST(Desktop, TheWheelScrollsTheGrid) {
 
 TEST(Desktop, DeleteMovesThePictureToTheTrash) {
     AppSession session({"DeleteToTrash=To the trash", "DeleteForGood=For good"});
-    ScopedEnv data("XDG_DATA_HOME", session.file("data"));
     const std::vector<std::string> pictures = session.add_pictures("Trip 1", 3);
     std::string script = "settle 20000\nkey Del\nsettle 3000\n";
     ASSERT_EQ(session.run(script + "dump " + session.file("ask.txt") + "\n", {pictures[0]}), 0);
