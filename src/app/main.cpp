@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "display/sdl_window.h"
 #include "library/jpeg/jpeg_guard.h"
 #include "library/photo_library.h"
 #include "menu_choices.h"
@@ -23,6 +24,7 @@
 #include "start_up.h"
 #include "ui/element_kinds.h"
 #include "viewer_link.h"
+#include "window_place_store.h"
 
 namespace {
 
@@ -46,7 +48,8 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
 
     // The board session outlives the window it may make and the schedule it keeps.
     BoardSession board;
-    std::unique_ptr<Window> window = open_window(options, board, *playback.clock);
+    SdlWindow* desktop = nullptr;
+    std::unique_ptr<Window> window = open_window(options, board, *playback.clock, desktop);
     if (!window) return 1;
     Window& w = *window;
     UiElementKinds kinds;
@@ -84,6 +87,7 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     std::unique_ptr<ScreenKeeper> keeper = board.keep_schedule(w);
     application.run();
     keeper.reset();
+    if (desktop && desktop_setup(options).follow_window) write_window_place(desktop->place());
     trace() << tick_count() << "WinMain 8\n";
     splash.reset();
     return playback.player && playback.player->failed() ? 1 : 0;

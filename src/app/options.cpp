@@ -44,8 +44,10 @@ std::string absolute_path(const std::string& path) {
 const char* options_usage() {
     return "usage: vistrel [OPTIONS] [PATH]\n"
            "  PATH                a folder to open as its album, or a picture to open in it\n"
-           "  --screen WxH        the device's screen in its own orientation (default 480x640)\n"
-           "  --dpi N             its dots per inch (default 192)\n"
+           "  --screen WxH        the device's screen in its own orientation (default 480x640\n"
+           "                      headless; on a desktop the window is the screen)\n"
+           "  --dpi N             its dots per inch (default 192 headless; on a desktop\n"
+           "                      96 or 192 from the monitor's scale)\n"
            "  --smartphone        a Smartphone-class device (soft keys, no touch screen)\n"
            "  --orientation N     the system shows the screen turned by N quarter turns (0..3)\n"
            "  --headless          no window: draw off-screen (for scripts and tests)\n"
@@ -97,12 +99,14 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
                 return false;
             }
             options.board.screen_given = true;
+            options.screen_given = true;
         } else if (a == "--dpi") {
             if (!value(v)) return false;
             if (!parse_int(v, 48, 960, options.profile.dpi)) {
                 error = "--dpi takes a number from 48 to 960";
                 return false;
             }
+            options.dpi_given = true;
         } else if (a == "--orientation") {
             if (!value(v)) return false;
             if (!parse_int(v, 0, 3, options.profile.orientation)) {

@@ -18,6 +18,10 @@ struct AppOptions {
     BoardOptions board;
     // --restore-console: put the console back into text mode, then end.
     bool restore_console = false;
+    // --screen and --dpi were given: the profile's size (and scale) stand on a desktop too;
+    // without --screen the window is the screen.
+    bool screen_given = false;
+    bool dpi_given = false;
     bool headless = false;
     std::string script;
     // A folder or picture to show as a slide show from the start; `loop` starts it over

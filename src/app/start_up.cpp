@@ -15,6 +15,7 @@
 #include "shell/game_base.h"
 #include "skin/skin_choice.h"
 #include "viewer_link.h"
+#include "window_place_store.h"
 
 namespace vistrel {
 
@@ -24,7 +25,10 @@ std::atomic<bool> g_interrupted{false};
 
 // The screens on the stack, bottom first, for the script step `dump`.
 std::string dump_screens(Application& application) {
-    std::string out;
+    const Window& window = application.window();
+    std::string out = "window " + std::to_string(window.screen_size().w) + "x" +
+                      std::to_string(window.screen_size().h) +
+                      (window.full_screen() ? " full_screen=1\n" : " full_screen=0\n");
     for (size_t i = 0; i < application.screen_count(); ++i) {
         out += "screen " + std::to_string(i) +
                (application.overlay_at(i) ? " overlay=1\n" : " overlay=0\n");
@@ -123,7 +127,7 @@ bool prepare_playback(const AppOptions& options, MonkeyPlayer* monkey, Playback&
 }
 
 std::unique_ptr<Window> open_window(const AppOptions& options, BoardSession& board,
-                                    Clock& clock) {
+                                    Clock& clock, SdlWindow*& desktop) {
     // A frame on a board: a screen that cannot show ends the program with its reason.
     DeviceProfile profile = options.profile;
     if (!profile.framebuffer.empty()) {
@@ -134,7 +138,10 @@ std::unique_ptr<Window> open_window(const AppOptions& options, BoardSession& boa
         }
     }
     if (!options.headless) {
-        std::unique_ptr<Window> window = SdlWindow::create(profile, clock, u"Vistrel");
+        std::unique_ptr<SdlWindow> made =
+            SdlWindow::create(profile, clock, u"Vistrel", desktop_setup(options));
+        desktop = made.get();
+        std::unique_ptr<Window> window = std::move(made);
         if (!window)
             std::fprintf(stderr,
                          "vistrel: no desktop to open a window on (try --headless or "

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "display/sdl_window.h"
 #include "display/window.h"
 #include "frame/board_session.h"
 #include "library/photo_library.h"
@@ -82,8 +83,9 @@ struct Playback {
 bool prepare_playback(const AppOptions& options, MonkeyPlayer* monkey, Playback& playback);
 
 // The desktop window, or a headless one; null, with a message, without a desktop.
+// The window, or the reason on standard error; `desktop` is set to the desktop window.
 std::unique_ptr<Window> open_window(const AppOptions& options, BoardSession& board,
-                                    Clock& clock);
+                                    Clock& clock, SdlWindow*& desktop);
 
 // Loads the language and the skin; false after telling the user which is missing.
 bool choose_texts_and_skin(Properties& properties, const std::u16string& app_name, Window& window);

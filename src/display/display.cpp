@@ -227,7 +227,9 @@ void Display::hook_message(WindowMessage& message) {
             break;
         case MessageKind::PointerMove:
         case MessageKind::ButtonDown:
-        case MessageKind::ButtonUp: {
+        case MessageKind::ButtonUp:
+        case MessageKind::Wheel:
+        case MessageKind::Pinch: {
             const Point p = remap_point({message.x, message.y}, r, m_width, m_height);
             message.x = p.x;
             message.y = p.y;

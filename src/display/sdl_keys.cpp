@@ -29,6 +29,8 @@ constexpr SdlRow kSdlRows[] = {
     {SDLK_MENU, 93},     {SDLK_VOLUMEUP, 117},    {SDLK_VOLUMEDOWN, 118}, {SDLK_LCTRL, 17},
     {SDLK_LSHIFT, 16},   {SDLK_LALT, 18},         {SDLK_RCTRL, 17},       {SDLK_RSHIFT, 16},
     {SDLK_RALT, 18},
+    {SDLK_PLUS, 187},    {SDLK_EQUALS, 187},      {SDLK_KP_PLUS, 107},    {SDLK_MINUS, 189},
+    {SDLK_KP_MINUS, 109}, {SDLK_F11, 122},
 };
 
 }  // namespace

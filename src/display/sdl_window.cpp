@@ -3,11 +3,13 @@
 #include <SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 
-#include <algorithm>
-
 #include "display/sdl_keys.h"
+#include "display/sdl_window_place.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 
@@ -23,6 +25,12 @@ struct SdlWindow::Native {
     SDL_Rect shown{0, 0, 0, 0};
     Uint32 wake_event = 0;
     bool sdl_started = false;
+    bool follow = false;
+    Size texture_size;
+    WindowPlace place;
+    // Two fingers down: pinch and pan come from SDL's gestures.
+    int fingers = 0;
+    bool drop_taken = false;  // a file of the drop under way was opened
 
     ~Native() {
         if (texture) SDL_DestroyTexture(texture);
@@ -71,7 +79,8 @@ SDL_Rect fitted(Size panel, int width, int height) {
 }  // namespace
 
 std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock& clock,
-                                             const std::u16string& title) {
+                                             const std::u16string& title,
+                                             const SdlWindowSetup& setup) {
     auto native = std::make_unique<Native>();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         trace() << "SdlWindow: no desktop: " << SDL_GetError() << "\n";
@@ -86,25 +95,30 @@ std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock
         trace() << "SdlWindow: no desktop: only the " << driver << " video driver\n";
         return nullptr;
     }
-    int width = 0, height = 0;
-    window_size(profile.screen, width, height);
-    native->window = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_CENTERED,
-                                      SDL_WINDOWPOS_CENTERED, width, height, SDL_WINDOW_RESIZABLE);
+    DeviceProfile shown = profile;
+    WindowPlace place;
+    place.x = place.y = SDL_WINDOWPOS_CENTERED;
+    native->follow = setup.follow_window;
+    if (setup.follow_window) {
+        const int scale = desktop_scale();
+        if (!setup.dpi_given) shown.dpi = 96 * scale;
+        place = opening_place(setup.place, scale);
+        shown.screen = bounded_screen({place.width, place.height});
+        shown.orientation = 0;
+    } else {
+        window_size(profile.screen, place.width, place.height);
+    }
+    Uint32 flags = SDL_WINDOW_RESIZABLE;
+    if (place.maximized) flags |= SDL_WINDOW_MAXIMIZED;
+    native->window = SDL_CreateWindow(to_utf8(title).c_str(), place.x, place.y, place.width,
+                                      place.height, flags);
     if (!native->window) return nullptr;
     native->window_surface = present_through_surface();
     if (!native->window_surface) {
         native->renderer = SDL_CreateRenderer(native->window, -1, 0);
         if (!native->renderer)
             native->renderer = SDL_CreateRenderer(native->window, -1, SDL_RENDERER_SOFTWARE);
-        if (native->renderer) {
-            // Keeps the panel's shape in a resized window; pointer positions arrive in panel
-            // pixels.
-            SDL_RenderSetLogicalSize(native->renderer, profile.screen.w, profile.screen.h);
-            native->texture = SDL_CreateTexture(native->renderer, SDL_PIXELFORMAT_RGB565,
-                                                SDL_TEXTUREACCESS_STREAMING, profile.screen.w,
-                                                profile.screen.h);
-        }
-        native->window_surface = !native->texture;
+        native->window_surface = !native->renderer;
     }
     if (native->window_surface) {
         // The window's own pixels, without a texture behind them (which would load GL).
@@ -114,9 +128,56 @@ std::unique_ptr<SdlWindow> SdlWindow::create(const DeviceProfile& profile, Clock
     trace() << "SdlWindow: presenting through "
             << (native->window_surface ? "the window surface\n" : "a renderer\n");
     native->wake_event = SDL_RegisterEvents(1);
-    auto window = std::unique_ptr<SdlWindow>(new SdlWindow(profile, clock, std::move(native)));
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    auto window = std::unique_ptr<SdlWindow>(new SdlWindow(shown, clock, std::move(native)));
+    if (!window->m_native->window_surface && !window->fit_texture()) return nullptr;
+    window->note_place();
+    if (setup.follow_window) {
+        // A window manager may have given another size than asked (a maximised window).
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window->m_native->window, &w, &h);
+        if (w > 0 && h > 0 && Size{w, h} != window->screen().size())
+            window->resize_screen({w, h});
+    }
     window->repaint_screen();
     return window;
+}
+
+bool SdlWindow::fit_texture() {
+    Native& n = *m_native;
+    const Size size = screen().size();
+    if (n.texture && n.texture_size == size) return true;
+    if (n.texture) SDL_DestroyTexture(n.texture);
+    // Keeps the panel's shape in the window; pointer positions arrive in panel pixels.
+    SDL_RenderSetLogicalSize(n.renderer, size.w, size.h);
+    n.texture = SDL_CreateTexture(n.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                  size.w, size.h);
+    n.texture_size = n.texture ? size : Size{};
+    if (!n.texture) trace() << "SdlWindow: no texture of " << size.w << "x" << size.h << "\n";
+    return n.texture != nullptr;
+}
+
+WindowPlace SdlWindow::place() const {
+    WindowPlace place = m_native->place;
+    const Uint32 flags = SDL_GetWindowFlags(m_native->window);
+    place.maximized = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+    return place;
+}
+
+void SdlWindow::note_place() {
+    const Uint32 flags = SDL_GetWindowFlags(m_native->window);
+    if (flags & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED)) return;
+    WindowPlace& place = m_native->place;
+    SDL_GetWindowPosition(m_native->window, &place.x, &place.y);
+    SDL_GetWindowSize(m_native->window, &place.width, &place.height);
+}
+
+void SdlWindow::set_full_screen(bool on) {
+    if (SDL_SetWindowFullscreen(m_native->window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        trace() << "SdlWindow: no full screen: " << SDL_GetError() << "\n";
+        return;
+    }
+    Window::set_full_screen(on);
 }
 
 SdlWindow::SdlWindow(const DeviceProfile& profile, Clock& clock, std::unique_ptr<Native> native)
@@ -134,6 +195,7 @@ void SdlWindow::screen_changed(Rect rect) {
         if (!rect.empty()) copy_to_window(rect);
         return;
     }
+    if (!fit_texture()) return;
     if (!rect.empty()) {
         const SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
         SDL_UpdateTexture(m_native->texture, &area, pixels.row(rect.top) + rect.left,
@@ -189,6 +251,7 @@ void SdlWindow::present() {
         copy_to_window({0, 0, screen().width(), screen().height()});
         return;
     }
+    if (!fit_texture()) return;
     SDL_SetRenderDrawColor(m_native->renderer, 0, 0, 0, 255);
     SDL_RenderClear(m_native->renderer);
     SDL_RenderCopy(m_native->renderer, m_native->texture, nullptr, nullptr);
@@ -249,6 +312,66 @@ void SdlWindow::wake_native() {
     SDL_PushEvent(&event);
 }
 
+void SdlWindow::translate_window_event(const void* native_event) {
+    const SDL_WindowEvent& event = *static_cast<const SDL_WindowEvent*>(native_event);
+    WindowMessage message;
+    switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            message.kind = MessageKind::Close;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            note_place();
+            // The panel follows the window; every screen is laid out at the new size.
+            if (m_native->follow && event.data1 > 0 && event.data2 > 0)
+                resize_screen({event.data1, event.data2});
+            present();
+            message.kind = MessageKind::Paint;
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            present();
+            message.kind = MessageKind::Paint;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            note_place();
+            return;
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
+            message.kind = MessageKind::Activate;
+            message.code = 0;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+            message.kind = MessageKind::Activate;
+            message.code = 1;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            lose_capture();
+            return;
+        default:
+            return;
+    }
+    queue(std::move(message));
+}
+
+// Two fingers: SDL's gesture gives the change of their distance (a fraction of the window's
+// diagonal) and their centre; a pinch zooms, a move of the centre pans.
+void SdlWindow::translate_finger(const void* native_event) {
+    const SDL_Event& event = *static_cast<const SDL_Event*>(native_event);
+    if (event.type == SDL_FINGERDOWN) {
+        m_native->fingers = std::min(m_native->fingers + 1, 10);
+        return;
+    }
+    if (event.type == SDL_FINGERUP) {
+        m_native->fingers = std::max(m_native->fingers - 1, 0);
+        return;
+    }
+    if (event.type != SDL_MULTIGESTURE || event.mgesture.numFingers != 2) return;
+    const Size panel = screen().size();
+    const Point centre{int(event.mgesture.x * panel.w), int(event.mgesture.y * panel.h)};
+    const float spread = event.mgesture.dDist;
+    if (std::isfinite(spread) && std::abs(spread) > 0.002f) native_pinch(centre, spread * 8.0);
+}
+
 void SdlWindow::translate(const void* native_event) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(native_event);
     WindowMessage message;
@@ -258,32 +381,7 @@ void SdlWindow::translate(const void* native_event) {
             queue(std::move(message));
             return;
         case SDL_WINDOWEVENT:
-            switch (event.window.event) {
-                case SDL_WINDOWEVENT_CLOSE:
-                    message.kind = MessageKind::Close;
-                    break;
-                case SDL_WINDOWEVENT_EXPOSED:
-                case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    present();
-                    message.kind = MessageKind::Paint;
-                    break;
-                case SDL_WINDOWEVENT_MINIMIZED:
-                case SDL_WINDOWEVENT_HIDDEN:
-                    message.kind = MessageKind::Activate;
-                    message.code = 0;
-                    break;
-                case SDL_WINDOWEVENT_RESTORED:
-                case SDL_WINDOWEVENT_SHOWN:
-                    message.kind = MessageKind::Activate;
-                    message.code = 1;
-                    break;
-                case SDL_WINDOWEVENT_FOCUS_LOST:
-                    lose_capture();
-                    return;
-                default:
-                    return;
-            }
-            queue(std::move(message));
+            translate_window_event(&event.window);
             return;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
@@ -295,14 +393,54 @@ void SdlWindow::translate(const void* native_event) {
             native_text(from_utf8(event.text.text));
             return;
         case SDL_MOUSEMOTION:
+            if (event.motion.which == SDL_TOUCH_MOUSEID && m_native->fingers >= 2) {
+                // The second finger pans instead of dragging.
+                native_pan({event.motion.xrel, event.motion.yrel});
+                return;
+            }
             native_pointer(MessageKind::PointerMove, panel_point(event.motion.x, event.motion.y));
             return;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
+            if (event.button.button == SDL_BUTTON_RIGHT) {
+                // A right click is the context-menu key where the pointer is.
+                native_pointer(MessageKind::PointerMove,
+                               panel_point(event.button.x, event.button.y));
+                native_key(93, event.type == SDL_MOUSEBUTTONDOWN, false);
+                return;
+            }
             if (event.button.button != SDL_BUTTON_LEFT) return;
             native_pointer(
                 event.type == SDL_MOUSEBUTTONDOWN ? MessageKind::ButtonDown : MessageKind::ButtonUp,
                 panel_point(event.button.x, event.button.y));
+            return;
+        case SDL_MOUSEWHEEL: {
+            double notches = event.wheel.preciseY;
+            if (!std::isfinite(notches) || notches == 0) notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+            native_wheel(panel_point(event.wheel.mouseX, event.wheel.mouseY), notches);
+            return;
+        }
+        case SDL_FINGERDOWN:
+        case SDL_FINGERUP:
+        case SDL_MULTIGESTURE:
+            translate_finger(&event);
+            return;
+        case SDL_DROPBEGIN:
+            m_native->drop_taken = false;
+            return;
+        case SDL_DROPFILE:
+            if (event.drop.file && m_native->drop_taken) {
+                trace() << "SdlWindow: only the first of the dropped files opens\n";
+                SDL_free(event.drop.file);
+            } else if (event.drop.file) {
+                m_native->drop_taken = true;
+                // A dropped folder or picture opens as a path handed over by a second start.
+                message.kind = MessageKind::CopyData;
+                message.text = from_utf8(event.drop.file);
+                SDL_free(event.drop.file);
+                queue(std::move(message));
+            }
             return;
         default:
             return;

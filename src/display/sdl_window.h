@@ -5,16 +5,41 @@
 // without loading GL; and SDL's events translated into window messages.
 
 #include <memory>
+#include <optional>
 
 #include "display/window.h"
 
 namespace vistrel {
 
+// Where a desktop window stood: its position and its size when neither maximised nor full
+// screen, and whether it was maximised.
+struct WindowPlace {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool maximized = false;
+};
+
+struct SdlWindowSetup {
+    // The panel is the window: a resize gives the screen a new size and every screen is laid
+    // out at it. Otherwise the profile's panel is shown scaled to the window.
+    bool follow_window = false;
+    // With follow_window: the profile's dots per inch stand (else the monitor's scale gives
+    // 96 or 192), and the place to open at (checked against the monitors).
+    bool dpi_given = false;
+    std::optional<WindowPlace> place;
+};
+
 class SdlWindow final : public Window {
 public:
     // Nothing when no desktop is available (SDL cannot start its video part).
     static std::unique_ptr<SdlWindow> create(const DeviceProfile& profile, Clock& clock,
-                                             const std::u16string& title);
+                                             const std::u16string& title,
+                                             const SdlWindowSetup& setup = {});
+    // The window's place now, to be restored at the next start.
+    WindowPlace place() const;
+    void set_full_screen(bool on) override;
     ~SdlWindow() override;
 
     void screen_changed(Rect rect) override;
@@ -35,6 +60,12 @@ private:
     void wake_native() override;
     void native_capture(bool on) override;
     void translate(const void* event);
+    void translate_window_event(const void* event);
+    void translate_finger(const void* event);
+    // Notes the window's size and position while it is neither maximised nor full screen.
+    void note_place();
+    // A texture of the screen's size (after a resize of the screen memory).
+    bool fit_texture();
     void present();
     // Copies a rectangle of the screen into the window's surface (scaled to the window when
     // its size differs) and shows it.

@@ -1,6 +1,7 @@
 #include "display/window.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "display/remap.h"
 #include "display/rotate.h"
@@ -17,8 +18,6 @@ void SystemClock::sleep(uint32_t milliseconds) {
 
 namespace {
 
-constexpr int kMaxScreenSide = 8192;
-
 Rect clip_rect(Rect a, Rect b) {
     Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
            std::min(a.bottom, b.bottom)};
@@ -33,9 +32,19 @@ Bitmap view_of(const Bitmap& bitmap, Rect r) {
 
 }  // namespace
 
+Size Window::bounded_screen(Size panel) {
+    Size size{std::clamp(panel.w, 1, kMaxScreenSide), std::clamp(panel.h, 1, kMaxScreenSide)};
+    const int64_t area = int64_t(size.w) * size.h;
+    if (area > kMaxScreenPixels) {
+        const double shrink = std::sqrt(double(kMaxScreenPixels) / double(area));
+        size.w = std::max(1, int(size.w * shrink));
+        size.h = std::max(1, int(size.h * shrink));
+    }
+    return size;
+}
+
 Window::Window(const DeviceProfile& profile, Clock& clock) : m_profile(profile), m_clock(clock) {
-    m_profile.screen.w = std::clamp(m_profile.screen.w, 1, kMaxScreenSide);
-    m_profile.screen.h = std::clamp(m_profile.screen.h, 1, kMaxScreenSide);
+    m_profile.screen = bounded_screen(m_profile.screen);
     m_profile.orientation &= 3;
     m_screen = Bitmap::create(m_profile.screen);
     if (!m_screen) log_fatal("Window::Window()", "no memory for the screen");
@@ -61,6 +70,29 @@ void Window::set_system_orientation(int orientation) {
     message.code = kSettingReset;
     message.orientation = orientation & 3;
     post_message(std::move(message));
+}
+
+void Window::resize_screen(Size panel) {
+    const Size size = bounded_screen(panel);
+    WindowMessage message;
+    message.kind = MessageKind::SettingChange;
+    message.code = kSettingReset;
+    message.x = size.w;
+    message.y = size.h;
+    post_message(std::move(message));
+}
+
+void Window::apply_setting(const WindowMessage& message) {
+    if (message.orientation >= 0) m_profile.orientation = message.orientation & 3;
+    if (message.x < 1 || message.y < 1) return;
+    const Size size = bounded_screen({message.x, message.y});
+    if (size == m_screen->size()) return;
+    // Without memory for the new size the screen keeps its old one.
+    auto screen = Bitmap::create(size);
+    if (!screen) return;
+    screen->clear(0);
+    m_screen = std::move(screen);
+    m_profile.screen = size;
 }
 
 void Window::paint(const Bitmap& picture, Point position) {
@@ -133,8 +165,7 @@ bool Window::take_ready(WindowMessage& message) {
         if (!m_queue.empty()) {
             message = std::move(m_queue.front());
             m_queue.pop_front();
-            if (message.kind == MessageKind::SettingChange && message.orientation >= 0)
-                m_profile.orientation = message.orientation;
+            if (message.kind == MessageKind::SettingChange) apply_setting(message);
             return true;
         }
     }
@@ -259,6 +290,37 @@ void Window::native_pointer(MessageKind kind, Point panel_point) {
     message.kind = kind;
     message.x = p.x;
     message.y = p.y;
+    queue(std::move(message));
+}
+
+void Window::native_wheel(Point panel_point, double notches) {
+    queue_amount(MessageKind::Wheel, panel_point, notches, 100);
+}
+
+void Window::native_pinch(Point panel_point, double levels) {
+    queue_amount(MessageKind::Pinch, panel_point, levels, 8);
+}
+
+void Window::queue_amount(MessageKind kind, Point panel_point, double amount, double limit) {
+    if (!std::isfinite(amount) || amount == 0) return;
+    const Size logical = screen_size();
+    const Point p = remap_point(panel_point, m_profile.orientation, logical.w, logical.h);
+    WindowMessage message;
+    message.kind = kind;
+    message.x = p.x;
+    message.y = p.y;
+    message.amount = std::clamp(amount, -limit, limit);
+    queue(std::move(message));
+}
+
+void Window::native_pan(Point moved) {
+    // A movement turns like a position about the origin.
+    const Point zero = remap_point({0, 0}, m_profile.orientation, 0, 0);
+    const Point p = remap_point(moved, m_profile.orientation, 0, 0);
+    WindowMessage message;
+    message.kind = MessageKind::Pan;
+    message.x = p.x - zero.x;
+    message.y = p.y - zero.y;
     queue(std::move(message));
 }
 

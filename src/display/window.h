@@ -63,6 +63,14 @@ public:
     // Turns the device: the screen keeps its memory; a setting-change message tells the
     // program, and the turn takes effect when it is taken from the queue.
     void set_system_orientation(int orientation);
+    // Gives the panel a new size (a resized window): like a turn, it takes effect when the
+    // message is taken from the queue. Sides are kept to 1..kMaxScreenSide and the area to
+    // kMaxScreenPixels, shrinking both sides alike.
+    void resize_screen(Size panel);
+    static constexpr int kMaxScreenSide = 8192;
+    static constexpr int64_t kMaxScreenPixels = 7680 * 4320;
+    // The size resize_screen makes of `panel`.
+    static Size bounded_screen(Size panel);
 
     // --- Screen memory: the panel, in its own orientation, as the user sees it ---
     Bitmap& screen() { return *m_screen; }
@@ -106,6 +114,9 @@ public:
     virtual void set_title(const std::u16string& title) {}
 
     // --- Show state ---
+    // Full screen on a desktop (kept as state elsewhere).
+    virtual void set_full_screen(bool on) { m_full_screen = on; }
+    bool full_screen() const { return m_full_screen; }
     virtual void minimize() { m_minimized = true; }
     // Shows the window restored and in the foreground.
     virtual void restore() { m_minimized = false; }
@@ -120,6 +131,11 @@ public:
     void native_key(uint32_t virtual_key, bool down, bool repeat);
     void native_pointer(MessageKind kind, Point panel_point);
     void native_text(const std::u16string& text);
+    // Wheel notches (positive away from the user) with the pointer at `panel_point`.
+    void native_wheel(Point panel_point, double notches);
+    // Two fingers: a pinch by `levels` of zoom around `panel_point`, or a pan by `moved`.
+    void native_pinch(Point panel_point, double levels);
+    void native_pan(Point moved);
     // The capture was taken away (the window lost the input focus with a button down).
     void lose_capture();
 
@@ -149,6 +165,10 @@ private:
         uint32_t next;
     };
     bool take_ready(WindowMessage& message);
+    // Queues a wheel or pinch message at a panel point, its amount kept to +-limit.
+    void queue_amount(MessageKind kind, Point panel_point, double amount, double limit);
+    // Applies a taken setting change to the profile and the screen memory.
+    void apply_setting(const WindowMessage& message);
 
     DeviceProfile m_profile;
     Clock& m_clock;
@@ -161,6 +181,7 @@ private:
     std::vector<TimerEntry> m_timers;
     bool m_capture = false;
     bool m_minimized = false;
+    bool m_full_screen = false;
     bool m_text_input = false;
 };
 

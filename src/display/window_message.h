@@ -15,7 +15,8 @@ enum class MessageKind : uint8_t {
     Activate,       // code: 1 activated, 0 deactivated
     Paint,          // the window's contents were lost and must be drawn again
     Close,          // the user asked to close the window
-    SettingChange,  // code: which setting (kSettingReset, kSettingWorkArea, kSettingInputPanel)
+    SettingChange,  // code: which setting (kSettingReset, kSettingWorkArea, kSettingInputPanel);
+                    // x, y: the panel's new size when both are above 0
     CopyData,       // text: a command line handed over by a second start
     Help,
     KeyDown,         // code: virtual key; repeat: auto-repeated press
@@ -27,6 +28,9 @@ enum class MessageKind : uint8_t {
     ButtonDown,      // x, y
     ButtonUp,        // x, y
     CaptureChanged,  // the pointer capture was released or lost
+    Wheel,           // x, y: the pointer; amount: notches, positive away from the user
+    Pinch,           // x, y: the fingers' centre; amount: zoom levels, positive apart
+    Pan,             // x, y: how far two fingers moved, in client pixels
     HotKey,          // code: virtual key; key_up: the release of a hot key
     User,            // code: private message number
 };
@@ -44,6 +48,7 @@ struct WindowMessage {
     bool repeat = false;
     bool key_up = false;
     int32_t orientation = -1;  // SettingChange: the system orientation it brings, if any
+    double amount = 0;         // Wheel, Pinch
     std::u16string text;
 };
 

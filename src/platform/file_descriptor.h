@@ -1,7 +1,12 @@
 #pragma once
 // Ownership of one open file descriptor: closed when its owner goes.
 
+#include <string>
+
 namespace vistrel {
+
+// Writes all of `data` to `fd`, again after interruptions; false on an error.
+bool write_all(int fd, const std::string& data);
 
 class FileDescriptor {
 public:

@@ -57,17 +57,6 @@ bool read_bytes(const std::string& path, std::string& out) {
     return true;
 }
 
-bool write_all(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 void make_parent_folders(const std::string& file) {
     for (size_t pos = 1; (pos = file.find('/', pos)) != std::string::npos; ++pos)
         mkdir(file.substr(0, pos).c_str(), 0700);

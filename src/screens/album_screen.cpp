@@ -10,6 +10,7 @@
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
 #include "screens/skin_lookup.h"
+#include "screens/wheel_step.h"
 #include "shell/game_base.h"
 
 namespace vistrel {
@@ -108,6 +109,12 @@ void AlbumScreen::animate(double seconds) {
 
 bool AlbumScreen::on_key(const KeyEvent& event) {
     return Container::on_key(event);
+}
+
+bool AlbumScreen::on_wheel(const WheelEvent& event) {
+    if (!m_list->visible()) return false;
+    m_list->scroll_by(event.notches * wheel_step());
+    return true;
 }
 
 void AlbumScreen::on_resolution_changed() {

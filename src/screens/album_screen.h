@@ -52,6 +52,8 @@ public:
     // --- Screen ---
     void animate(double seconds) override;
     bool on_key(const KeyEvent& event) override;
+    // The wheel scrolls the album list.
+    bool on_wheel(const WheelEvent& event) override;
     // Rebuilds the screen, the menu, the folder screen and the about panel.
     void reload_skin(Properties& properties) override;
 

@@ -11,6 +11,7 @@
 #include "screens/folder_names.h"
 #include "screens/skin_lookup.h"
 #include "screens/thumbnails.h"
+#include "screens/wheel_step.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
 
@@ -311,6 +312,12 @@ bool FolderScreen::choose_picture(const std::u16string& picture) {
 
 int FolderScreen::loaded_count() const {
     return picture_count() - m_remaining;
+}
+
+bool FolderScreen::on_wheel(const WheelEvent& event) {
+    if (!m_open) return false;
+    m_list->scroll_by(event.notches * wheel_step());
+    return true;
 }
 
 }  // namespace vistrel

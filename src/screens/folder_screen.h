@@ -52,6 +52,8 @@ public:
     void animate(double seconds) override;
     void layout_x() override;
     bool on_key(const KeyEvent& event) override;
+    // The wheel scrolls the grid.
+    bool on_wheel(const WheelEvent& event) override;
     // Leaves the screen, as "btnBack" does.
     void close();
     void on_library_event(const LibraryEvent& event) override;

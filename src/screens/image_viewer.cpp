@@ -430,6 +430,7 @@ bool ImageViewer::on_key(const KeyEvent& event) {
         return true;
     }
     if (Container::on_key(event)) return true;
+    if (desktop_key(event)) return true;
     // Escape and Backspace leave the viewer when no control of the skin takes them.
     if (event.code == key::Esc || event.code == key::Backspace) {
         m_back_key = event.code;
@@ -468,10 +469,16 @@ void ImageViewer::state_changed(Checkbox& checkbox, bool value) {
         set_slide_show(checkbox.state() == 1);
 }
 
-void ImageViewer::zoom_step(int direction) {
+ZoomImage* ImageViewer::zoomable_view() const {
     ZoomImage* view = current_view();
-    if (!view || !view->has_picture()) return;
-    if (m_tiles.state(1) == SlotState::Bad && !m_tiles.direct(1)) return;
+    if (!view || !view->has_picture()) return nullptr;
+    if (m_tiles.state(1) == SlotState::Bad && !m_tiles.direct(1)) return nullptr;
+    return view;
+}
+
+void ImageViewer::zoom_step(int direction) {
+    ZoomImage* view = zoomable_view();
+    if (!view) return;
     const Point centre{view->x() + view->width() / 2, view->y() + view->height() / 2};
     const double zoom = view->target_zoom();
     const double target = direction > 0 ? level_in(*view, zoom) : level_out(*view, zoom);

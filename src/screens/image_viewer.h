@@ -71,12 +71,26 @@ public:
     void reload_skin(Properties& properties) override;
     void animate(double seconds) override;
     bool on_key(const KeyEvent& event) override;
+    // The wheel (and a pinch) zooms around the pointer; two fingers pan.
+    bool on_wheel(const WheelEvent& event) override;
+    bool on_pan(Point moved) override;
 
     // --- What the controls do (also for scripts and tests) ---
     // Scrolls to the next (+1) or previous (-1) picture; false at the ends of the list.
     bool show_neighbour(int direction);
     // One whole zoom level in (+1) or out (-1).
     void zoom_step(int direction);
+    // Zooms to `zoom` levels (clamped to fit .. full size) keeping the point under `anchor`.
+    void zoom_around(double zoom, Point anchor);
+    // The whole picture (fit), or its pixels 1:1 (full size).
+    void zoom_to_fit();
+    void zoom_to_full_size();
+    // Shows picture `index` of the list at once (no scroll).
+    void jump_to(int index);
+    // Asks whether to delete the shown picture (to the trash where there is one).
+    void ask_delete();
+    // Whether a delete moves the picture to the trash (else it is deleted for good).
+    bool deletes_to_trash() const;
     void set_landscape(bool landscape);
     void set_slide_show(bool on);
     // With `loop`, the slide show starts over at the first picture after the last one
@@ -132,6 +146,11 @@ private:
     // The double-tap timer ran out: the next tap is a first one again.
     void on_timer(Timer&) override {}
     void on_document_refresh(const std::u16string& path);
+    // The desktop's keys (zoom, first and last, page keys, full screen, menus); true when
+    // `event` was one of them.
+    bool desktop_key(const KeyEvent& event);
+    // Whether the current view takes zooming now.
+    ZoomImage* zoomable_view() const;
 
     // Builds the screen from the skin; throws the skin errors.
     void build(Properties& properties);

@@ -14,8 +14,10 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "platform/trash.h"
 #include "screens/date_text.h"
 #include "screens/image_viewer.h"
+#include "shell/application.h"
 #include "shell/monkey.h"
 #include "skin/skin_errors.h"
 
@@ -97,6 +99,21 @@ bool delete_picture_and_cache(const std::u16string& picture, const std::u16strin
     return remove_path(picture);
 }
 
+bool trash_picture_and_cache(const std::u16string& picture, const std::u16string& drive,
+                             std::string& why) {
+    // As with a delete for good, a picture without its cache file is left alone.
+    const std::u16string cache = cache_file_name(picture, drive);
+    if (cache.empty() || !file_info(cache).exists) {
+        why = "no cache file for " + to_utf8(expand_path(picture));
+        return false;
+    }
+    if (!move_to_trash(to_utf8(expand_path(picture)), why)) return false;
+    // The picture is safe in the trash; a cache file left behind is cleared with the others.
+    if (!remove_path(cache))
+        trace() << "delete: the cache file of a trashed picture stays: " << cache << "\n";
+    return true;
+}
+
 std::u16string send_file_path(const std::u16string& drive) {
     return join(cache_folder(drive), u"send.jpg");
 }
@@ -121,6 +138,22 @@ void ImageViewer::open_options() {
     m_menu->open_menu(u"Options", u"", true);
 }
 
+void ImageViewer::ask_delete() {
+    if (picture_for(1).empty()) return;
+    open_options();
+    if (m_menu) m_menu->open_menu(u"Delete", u"", false);
+}
+
+bool ImageViewer::deletes_to_trash() const {
+    const std::u16string picture = picture_for(1);
+    if (picture.empty()) return false;
+    // A board (a frame-buffer device) has no desktop whose file manager would show a trash.
+    if (Application* app = Application::instance();
+        app && !app->window().profile().framebuffer.empty())
+        return false;
+    return trash_for(to_utf8(expand_path(picture))).has_value();
+}
+
 void ImageViewer::on_menu_item(Menu&, const std::u16string& id, const std::u16string&,
                                std::vector<MenuItem>& entries) {
     static const std::array<const char16_t*, 4> kVersions = {u"Original", u"Large", u"Medium",
@@ -140,7 +173,11 @@ void ImageViewer::on_menu_item(Menu&, const std::u16string& id, const std::u16st
                                                      size_text(m_properties, bytes[i]) + u")"));
         entries.push_back(item(u"Cancel"));
     } else if (id == u"Delete") {
-        MenuItem yes = item(u"DeleteYes", m_properties.text_for(u"Delete"));
+        // The confirmation says where the picture goes: to the trash, or away for good.
+        const char16_t* key = deletes_to_trash() ? u"DeleteToTrash" : u"DeleteForGood";
+        std::u16string text = m_properties.text_for(key);
+        if (text == key) text = m_properties.text_for(u"Delete");
+        MenuItem yes = item(u"DeleteYes", text);
         if (m_properties.find_node(u"MenuElementRed")) yes.element_node = u"MenuElementRed";
         entries.push_back(yes);
         entries.push_back(item(u"Cancel"));
@@ -180,9 +217,19 @@ bool ImageViewer::send_current(int level) {
 bool ImageViewer::delete_current() {
     const std::u16string picture = picture_for(1);
     if (picture.empty()) return false;
+    const bool to_trash = deletes_to_trash();
     m_tiles.release_tiles(1);
-    if (!delete_picture_and_cache(picture, m_drive)) {
+    std::string why;
+    const bool gone = to_trash ? trash_picture_and_cache(picture, m_drive, why)
+                               : delete_picture_and_cache(picture, m_drive);
+    if (!gone) {
         m_tiles.restart(1, size());
+        if (to_trash) {
+            trace() << "delete: " << why << "\n";
+            std::u16string text = m_properties.text_for(u"TrashFailed");
+            if (text == u"TrashFailed") text = u"The picture could not be moved to the trash.";
+            show_message(text + u"\n" + from_utf8(why));
+        }
         return false;
     }
     // A random session logs what it deleted, so that its check knows the picture went on

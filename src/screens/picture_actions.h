@@ -27,6 +27,11 @@ std::u16string properties_text(const Properties& properties, const std::u16strin
 // worked, the picture itself. True when both are gone.
 bool delete_picture_and_cache(const std::u16string& picture, const std::u16string& drive);
 
+// Moves `picture` to the desktop's trash, then deletes its cache file. False (with `why`)
+// when the picture has no cache file or the move failed: then nothing is deleted.
+bool trash_picture_and_cache(const std::u16string& picture, const std::u16string& drive,
+                             std::string& why);
+
 // The temporary file reduced versions are sent from: the drive's cache folder + "send.jpg".
 std::u16string send_file_path(const std::u16string& drive);
 

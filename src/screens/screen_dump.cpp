@@ -1,6 +1,7 @@
 #include "screens/screen_dump.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/path_parts.h"
 #include "platform/text.h"
@@ -87,6 +88,13 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
         out += " file=";
         append_quoted(out, view->file());
         if (view->active()) out += " active=1";
+    }
+    if (auto* view = dynamic_cast<const ZoomImage*>(&element); view && view->has_picture()) {
+        // Zoom levels: the target, the fit and full size.
+        char zoom[96];
+        std::snprintf(zoom, sizeof zoom, " zoom=%.3f fit=%.3f full=%d", view->target_zoom(),
+                      view->fit_zoom(), view->max_level());
+        out += zoom;
     }
     out += '\n';
     for (const auto& child : element.children())

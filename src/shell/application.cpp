@@ -318,6 +318,16 @@ bool Application::dispatch_text(const std::u16string& text) {
     return top ? top->on_text(text) : true;
 }
 
+bool Application::dispatch_wheel(const WheelEvent& event) {
+    Screen* top = top_screen();
+    return top && !m_transition && top->on_wheel(event);
+}
+
+bool Application::dispatch_pan(Point moved) {
+    Screen* top = top_screen();
+    return top && !m_transition && top->on_pan(moved);
+}
+
 // --- The window part ---
 
 void Application::set_windowed_mode(bool task_bar_shown) {

@@ -63,6 +63,8 @@ public:
     bool dispatch_pointer_button(const PointerEvent& event);
     bool dispatch_key(const KeyEvent& event);
     bool dispatch_text(const std::u16string& text);
+    bool dispatch_wheel(const WheelEvent& event);
+    bool dispatch_pan(Point moved);
 
     // --- The window part ---
     void set_windowed_mode(bool task_bar_shown);

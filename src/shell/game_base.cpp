@@ -141,6 +141,18 @@ ScreenArea GameBase::client_area() const {
 void GameBase::resolution_changed() {
     const ScreenArea info = read_screen_info();
     if (!(info == m_screen_info)) {
+        // A new screen size (a resized window) needs a display made for it; a turn alone
+        // is the listener's to follow.
+        const bool resized = std::min(info.width, info.height) !=
+                                 std::min(m_screen_info.width, m_screen_info.height) ||
+                             std::max(info.width, info.height) !=
+                                 std::max(m_screen_info.width, m_screen_info.height);
+        if (resized && m_display && !m_windowed) {
+            m_display.reset();
+            m_display = Display::Create(window(), m_display_params);
+            if (!m_display) trace() << "GameBase: no display for the new screen size\n";
+            m_application.mark_dirty();
+        }
         if (info.orientation != m_screen_info.orientation) {
             const auto listeners = m_application.orientation_listeners();
             for (OrientationListener* listener : listeners)
@@ -206,6 +218,13 @@ void GameBase::window_procedure(WindowMessage& message) {
             break;
         case MessageKind::HotKey:
             handle_hot_key(message);
+            break;
+        case MessageKind::Wheel:
+        case MessageKind::Pinch:
+            handle_wheel(message);
+            break;
+        case MessageKind::Pan:
+            m_application.dispatch_pan({message.x, message.y});
             break;
         case MessageKind::User:
             handle_user_message(message.code);
@@ -314,8 +333,19 @@ void GameBase::handle_user_message(uint32_t code) {
     }
 }
 
+void GameBase::handle_wheel(const WindowMessage& message) {
+    WheelEvent event;
+    event.x = message.x;
+    event.y = message.y;
+    event.notches = message.amount;
+    event.ctrl = m_ctrl_down;
+    event.pinch = message.kind == MessageKind::Pinch;
+    m_application.dispatch_wheel(event);
+}
+
 void GameBase::handle_key(const WindowMessage& message) {
     const bool down = message.kind == MessageKind::KeyDown;
+    if (key_from_virtual_key(message.code) == key::Ctrl) m_ctrl_down = down;
     if (m_focused_field && m_manage_control && bridge_key(message)) return;
     const KeyEvent event{key_from_virtual_key(message.code), down, down ? !message.repeat : true};
     const uint32_t lparam = 1u | (message.repeat ? 0x40000000u : 0u) | (down ? 0u : 0xC0000000u);

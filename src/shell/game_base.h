@@ -136,6 +136,7 @@ private:
     void handle_hot_key(const WindowMessage& message);
     void handle_user_message(uint32_t code);
     void handle_key(const WindowMessage& message);
+    void handle_wheel(const WindowMessage& message);
     bool bridge_key(const WindowMessage& message);
     void bridge_changed();
 
@@ -155,6 +156,7 @@ private:
     bool m_windowed = true;
     bool m_task_bar_shown = true;
     bool m_direct_input = true;
+    bool m_ctrl_down = false;  // for Ctrl with the wheel
     DisplayParams m_display_params{0, 0, 0, 1};
     std::deque<std::u16string> m_pending_command_lines;
     ScreenArea m_screen_info;

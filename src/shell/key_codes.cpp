@@ -12,7 +12,7 @@ struct KeyRow {
     const char16_t* wide;  // empty in every row; kept for skins that need wide names
 };
 
-// Rows in stored order: 0..55, then 58, 59, 56, 57, 60..64. Only a name search sees it.
+// Rows in stored order: 0..55, then 58, 59, 56, 57, 60..67. Only a name search sees it.
 constexpr KeyRow kKeyRows[] = {
     {0, "None", nullptr},       {1, "Shift", nullptr},        {2, "Ctrl", nullptr},
     {3, "Alt", nullptr},        {4, "Left", nullptr},         {5, "Right", nullptr},
@@ -35,13 +35,16 @@ constexpr KeyRow kKeyRows[] = {
     {54, "8", nullptr},         {55, "9", nullptr},           {58, "CALL_MAKE", nullptr},
     {59, "CALL_END", nullptr},  {56, "*", nullptr},           {57, "#", nullptr},
     {60, "SLIDE", nullptr},     {61, "SOFT_LEFT", nullptr},   {62, "SOFT_RIGHT", nullptr},
-    {63, "VOLUME_UP", nullptr}, {64, "VOLUME_DOWN", nullptr}, {0, nullptr, nullptr},
+    {63, "VOLUME_UP", nullptr}, {64, "VOLUME_DOWN", nullptr}, {65, "Plus", nullptr},
+    {66, "Minus", nullptr},     {67, "F11", nullptr},         {0, nullptr, nullptr},
 };
 
 // Virtual-key numbers to key codes; 0 where unmapped.
 constexpr std::array<KeyCode, 256> make_virtual_key_table() {
     std::array<KeyCode, 256> t{};
-    t[8] = t[27] = key::Backspace;
+    t[8] = key::Backspace;
+    // Escape is a key of its own (screens that go back on Backspace take it too).
+    t[27] = key::Esc;
     t[9] = key::Tab;
     t[13] = key::Enter;
     t[16] = key::Shift;
@@ -71,6 +74,9 @@ constexpr std::array<KeyCode, 256> make_virtual_key_table() {
     t[118] = key::VolumeDown;
     t[119] = key::Star;
     t[120] = key::Pound;
+    t[107] = t[187] = key::Plus;  // keypad plus, the plus/equals key
+    t[109] = t[189] = key::Minus;
+    t[122] = key::F11;
     return t;
 }
 

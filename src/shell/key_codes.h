@@ -1,5 +1,5 @@
 #pragma once
-// The program's own key numbering (0..64), independent of the system's key codes, so that
+// The program's own key numbering (0..67), independent of the system's key codes, so that
 // skins can name keys and screens can test them.
 
 #include <cstdint>
@@ -18,8 +18,9 @@ inline constexpr KeyCode None = 0, Shift = 1, Ctrl = 2, Alt = 3, Left = 4, Right
                          Insert = 13, Home = 14, End = 15, PageDown = 16, PageUp = 17, Tab = 18,
                          ContextMenu = 19, A = 20, Z = 45, Digit0 = 46, Digit9 = 55, Star = 56,
                          Pound = 57, CallMake = 58, CallEnd = 59, Slide = 60, SoftLeft = 61,
-                         SoftRight = 62, VolumeUp = 63, VolumeDown = 64;
-inline constexpr KeyCode Last = 64;
+                         SoftRight = 62, VolumeUp = 63, VolumeDown = 64, Plus = 65, Minus = 66,
+                         F11 = 67;
+inline constexpr KeyCode Last = 67;
 }  // namespace key
 
 // A key press or release. `first` is false for an auto-repeated press.

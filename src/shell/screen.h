@@ -26,6 +26,16 @@ struct PointerEvent {
     bool cancelled = false;
 };
 
+// Mouse-wheel notches at a client point (positive away from the user), with Ctrl held or
+// not; a pinch of two fingers by `notches` zoom levels comes the same way, as `pinch`.
+struct WheelEvent {
+    int x = 0;
+    int y = 0;
+    double notches = 0;
+    bool ctrl = false;
+    bool pinch = false;
+};
+
 // The animation a screen shows and hides itself with. The application runs a copy of it
 // over the whole frame as a change of screens.
 class ScreenAnimation {
@@ -59,6 +69,9 @@ public:
     virtual bool on_pointer_button(const PointerEvent& event) = 0;
     virtual bool on_key(const KeyEvent& event) = 0;
     virtual bool on_text(const std::u16string& text) = 0;
+    // Wheel and two-finger input; false when the screen has no use for it.
+    virtual bool on_wheel(const WheelEvent& event) { return false; }
+    virtual bool on_pan(Point moved) { return false; }
 
     // The screen's visibility animation; null when it has none.
     virtual ScreenAnimation* animation() = 0;

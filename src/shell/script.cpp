@@ -72,6 +72,8 @@ private:
     bool read_drag();
     bool read_wait_or_frames();
     bool read_rotate();
+    bool read_resize();
+    bool read_wheel();
     bool read_shot();
     bool read_quit();
     bool read_dump_or_stats();
@@ -97,6 +99,8 @@ bool LineReader::read() {
         {"sleep", &LineReader::read_wait_or_frames},
         {"frames", &LineReader::read_wait_or_frames},
         {"rotate", &LineReader::read_rotate},
+        {"resize", &LineReader::read_resize},
+        {"wheel", &LineReader::read_wheel},
         {"shot", &LineReader::read_shot},
         {"quit", &LineReader::read_quit},
         {"dump", &LineReader::read_dump_or_stats},
@@ -181,6 +185,25 @@ bool LineReader::read_rotate() {
     if (!numbers(1, 0, 3, n)) return false;
     m_step.kind = ScriptStep::Kind::Rotate;
     m_step.amount = uint32_t(n[0]);
+    return true;
+}
+
+// Any size is taken: the window keeps what it can show.
+bool LineReader::read_resize() {
+    long n[2] = {};
+    if (!numbers(2, 1, kMaxCoordinate, n)) return false;
+    m_step.kind = ScriptStep::Kind::Resize;
+    m_step.to = {int(n[0]), int(n[1])};
+    return true;
+}
+
+bool LineReader::read_wheel() {
+    long n[3] = {};
+    if (!numbers(3, -kMaxCoordinate, kMaxCoordinate, n)) return false;
+    if (n[2] == 0 || n[2] < -100 || n[2] > 100) return fail("wheel takes 1 to 100 notches either way");
+    m_step.kind = ScriptStep::Kind::Wheel;
+    m_step.from = {int(n[0]), int(n[1])};
+    m_step.notches = int32_t(n[2]);
     return true;
 }
 
@@ -406,6 +429,12 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Rotate:
             window.set_system_orientation(int(step.amount));
+            break;
+        case ScriptStep::Kind::Resize:
+            window.resize_screen({step.to.x, step.to.y});
+            break;
+        case ScriptStep::Kind::Wheel:
+            window.native_wheel(step.from, step.notches);
             break;
         case ScriptStep::Kind::Dump:
             write_text(step, m_dumper ? m_dumper() : std::string());

@@ -13,6 +13,8 @@
 //   frames N                     let N frame steps pass
 //   shot FILE.png                the frame as the user sees it, as a PNG file
 //   rotate N                     turn the device to orientation N (0..3)
+//   resize W H                   give the window (the panel) a new size, as a user does
+//   wheel X Y N                  N wheel notches at X Y (positive away from the user)
 //   dump FILE                    the element trees of the screens on the stack, as text
 //   settle [MS]                  wait until the background work is done (in real time, at
 //                                most MS, default 10000) and then until nothing moves on
@@ -38,7 +40,10 @@ namespace vistrel {
 class GameBase;
 
 struct ScriptStep {
-    enum class Kind { Key, Text, Tap, Drag, Wait, Sleep, Frames, Shot, Rotate, Dump, Settle, Stats, Quit };
+    enum class Kind {
+        Key, Text, Tap, Drag, Wait, Sleep, Frames, Shot, Rotate, Resize, Wheel, Dump, Settle,
+        Stats, Quit
+    };
     Kind kind = Kind::Quit;
     uint32_t virtual_key = 0;
     bool press = true;    // Key: send the press
@@ -46,6 +51,7 @@ struct ScriptStep {
     Point from;
     Point to;
     uint32_t amount = 0;  // milliseconds, frames or orientation
+    int32_t notches = 0;  // Wheel
     std::u16string text;
     std::string file;
     int line = 0;

@@ -89,6 +89,9 @@ public:
     int item_count() const { return m_item_count; }
     double offset() const { return m_offset; }
     void set_offset(double offset);
+    // Scrolls the content by `pixels` (positive: down towards the top of the list, as a
+    // drag down does), without going past either end; the motion stops.
+    void scroll_by(double pixels);
     double velocity() const { return m_velocity; }
     double content_height() const { return m_content_height; }
     int above() const { return m_above; }

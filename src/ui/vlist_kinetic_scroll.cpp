@@ -237,4 +237,16 @@ void VList::on_pointer_move(const PointerEvent& event) {
     mark_dirty();
 }
 
+void VList::scroll_by(double pixels) {
+    if (!std::isfinite(pixels) || pixels == 0 || m_locked) return;
+    m_velocity = 0;
+    m_offset += std::clamp(pixels, -1e6, 1e6);
+    fill_window();
+    // The end of the list first, so that a list shorter than its window stays at the top.
+    if (last_live() && bottom_gap() > 0) m_offset += bottom_gap();
+    if (first_live() && m_offset > m_scroll_border_min) m_offset = m_scroll_border_min;
+    fill_window();
+    mark_dirty();
+}
+
 }  // namespace vistrel

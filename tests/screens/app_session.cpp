@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -55,7 +56,8 @@ AppSession::AppSession(const std::vector<std::string>& language)
     : m_settings("VISTREL_SETTINGS", m_dir.file("settings.reg")),
       m_documents("VISTREL_DOCUMENTS", m_dir.file("documents")),
       m_cards("VISTREL_CARDS", ""),
-      m_runtime("XDG_RUNTIME_DIR", m_dir.file("runtime")) {
+      m_runtime("XDG_RUNTIME_DIR", m_dir.file("runtime")),
+      m_trash("XDG_DATA_HOME", m_dir.file("data")) {
     fs::create_directories(app() + "/skins/bin");
     fs::create_directories(documents());
     fs::create_directories(file("runtime"));
@@ -80,14 +82,14 @@ void AppSession::add_language(const std::string& name, const std::vector<std::st
 }
 
 std::vector<std::string> AppSession::add_pictures(const std::string& folder, int count,
-                                                  int pattern) {
+                                                  int pattern, Size size) {
     const std::string path = documents() + "/" + folder;
     fs::create_directories(path);
     std::vector<std::string> pictures;
     for (int i = 0; i < count; ++i) {
         JpegOptions options;
-        options.width = 96;
-        options.height = 72;
+        options.width = size.w;
+        options.height = size.h;
         options.pattern = (pattern + i) % 4;
         char name[32];
         std::snprintf(name, sizeof name, "/p%03d.jpg", i);
@@ -167,6 +169,11 @@ Dump Dump::parse(const std::string& text) {
             ++dump.screens;
             continue;
         }
+        if (line.rfind("window ", 0) == 0) {
+            std::sscanf(line.c_str(), "window %dx%d", &dump.window.w, &dump.window.h);
+            dump.full_screen = line.find("full_screen=1") != std::string::npos;
+            continue;
+        }
         DumpLine out;
         const size_t first = line.find_first_not_of(' ');
         if (first == std::string::npos) continue;
@@ -186,8 +193,10 @@ Dump Dump::parse(const std::string& text) {
                 int x = std::stoi(word.substr(5)), y = 0, w = 0, h = 0;
                 words >> y >> w >> h;
                 out.rect = {x, y, x + w, y + h};
-            } else if (!flag(word, "visible", out.visible) && !flag(word, "active", out.active)) {
-                flag(word, "enabled", out.enabled);
+            } else if (!flag(word, "visible", out.visible) && !flag(word, "active", out.active) &&
+                       !flag(word, "enabled", out.enabled)) {
+                if (const size_t eq = word.find('='); eq != std::string::npos)
+                    out.values[word.substr(0, eq)] = word.substr(eq + 1);
             }
         }
         out.depth += dump.screens * 1000;  // lines of later screens sort after

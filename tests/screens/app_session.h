@@ -4,6 +4,8 @@
 // settings file and a runtime folder for the single-instance lock; and the dump the script
 // step `dump` writes, parsed.
 
+#include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,12 +26,21 @@ struct DumpLine {
     std::string picture;
     std::string file;     // the picture file a viewer's picture shows
     bool active = false;  // the viewer's picture in front
+    // Other "name=value" words of the line (a picture view's "zoom", "fit", "full").
+    std::map<std::string, std::string> values;
+    double number(const std::string& name) const {
+        const auto it = values.find(name);
+        return it == values.end() ? 0.0 : std::atof(it->second.c_str());
+    }
     Point centre() const { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 };
 
 struct Dump {
     std::vector<DumpLine> lines;
     int screens = 0;
+    // The screen's size as the system shows it, and whether the window is full screen.
+    Size window;
+    bool full_screen = false;
 
     static Dump parse(const std::string& text);
     // The first line with `id` (of `kind`, when given) on the top screen or below it, last
@@ -58,8 +69,10 @@ public:
     std::string file(const std::string& name) const { return m_dir.file(name); }
     // A further language file `name`.lng.
     void add_language(const std::string& name, const std::vector<std::string>& lines);
-    // A folder of `count` small JPEG pictures below the documents folder.
-    std::vector<std::string> add_pictures(const std::string& folder, int count, int pattern = 0);
+    // A folder of `count` JPEG pictures (small unless `size` is given) below the documents
+    // folder.
+    std::vector<std::string> add_pictures(const std::string& folder, int count, int pattern = 0,
+                                          Size size = {96, 72});
 
     // Runs the program on `script` (steps, one a line); returns its exit status.
     int run(const std::string& script, const std::vector<std::string>& options = {}) const;
@@ -76,6 +89,7 @@ private:
     ScopedEnv m_documents;
     ScopedEnv m_cards;
     ScopedEnv m_runtime;
+    ScopedEnv m_trash;  // deleted pictures go to the session's own trash
     int m_pictures_made = 0;
 };
 

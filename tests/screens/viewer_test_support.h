@@ -61,6 +61,8 @@ protected:
     void scroll_to_end();
 
     TempDir dir;
+    // Deleted pictures go to a trash of the test's own.
+    ScopedEnv trash{"XDG_DATA_HOME", dir.file("data")};
     SimulatedClock clock{1000};
     ViewerKinds kinds;
     std::unique_ptr<Application> app;

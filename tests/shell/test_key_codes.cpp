@@ -12,7 +12,12 @@ namespace {
 
 TEST(KeyCodes, VirtualKeysMapToTheProgramsCodes) {
     EXPECT_EQ(key_from_virtual_key(8), key::Backspace);
-    EXPECT_EQ(key_from_virtual_key(27), key::Backspace);  // escape gives Backspace, not Esc
+    EXPECT_EQ(key_from_virtual_key(27), key::Esc);
+    EXPECT_EQ(key_from_virtual_key(107), key::Plus);
+    EXPECT_EQ(key_from_virtual_key(187), key::Plus);
+    EXPECT_EQ(key_from_virtual_key(109), key::Minus);
+    EXPECT_EQ(key_from_virtual_key(189), key::Minus);
+    EXPECT_EQ(key_from_virtual_key(122), key::F11);
     EXPECT_EQ(key_from_virtual_key(13), key::Enter);
     EXPECT_EQ(key_from_virtual_key(37), key::Left);
     EXPECT_EQ(key_from_virtual_key(38), key::Up);
@@ -38,7 +43,8 @@ TEST(KeyCodes, NamesAndCodesMatchBothWays) {
     EXPECT_EQ(key_name(key::Star), "*");
     EXPECT_EQ(key_name(key::A + 2), "C");
     EXPECT_EQ(key_name(key::Digit0 + 7), "7");
-    EXPECT_EQ(key_name(65), "");
+    EXPECT_EQ(key_name(key::Plus), "Plus");
+    EXPECT_EQ(key_name(key::Last + 1), "");
     EXPECT_EQ(key_name(-1), "");
     for (KeyCode code = 0; code <= key::Last; ++code) {
         const std::string_view name = key_name(code);
@@ -61,7 +67,10 @@ TEST(KeyCodes, DesktopKeysReachTheHandheldKeys) {
     EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl('a')), key::A);
     EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl('5')), key::Digit0 + 5);
     EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl('\r')), key::Enter);
-    EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl(27)), key::Backspace);
+    EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl(27)), key::Esc);
+    EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl('=')), key::Plus);
+    EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl('-')), key::Minus);
+    EXPECT_EQ(key_from_virtual_key(virtual_key_from_sdl(68 | kScancodeBit)), key::F11);
     EXPECT_EQ(virtual_key_from_sdl(80 | kScancodeBit), 37u);  // left arrow
     EXPECT_EQ(virtual_key_from_sdl(82 | kScancodeBit), 38u);  // up arrow
     EXPECT_EQ(virtual_key_from_sdl(58 | kScancodeBit), 112u);  // F1: left soft key
