@@ -216,9 +216,9 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
             return std::make_unique<AlbumScreen>(properties, library, choices, 1);
         },
         [&command_line, &properties, &library, &options](AlbumScreen& album) {
-            connect_viewer(album, properties, library);
+            connect_viewer(album, properties, library, options.overlay);
             if (!options.slideshow.empty())
-                start_slide_show(album, command_line, options.loop);
+                start_slide_show(album, command_line, options.loop, options.shuffle);
             else if (!command_line.empty())
                 album.open_path(command_line);
         });

@@ -58,6 +58,10 @@ const char* options_usage() {
            "  --slideshow PATH    show the pictures of the folder PATH (or from the picture PATH\n"
            "                      on) as a slide show\n"
            "  --loop              with --slideshow: start over after the last picture\n"
+           "  --shuffle           with --slideshow: show every picture once in a random order,\n"
+           "                      a new order each round\n"
+           "  --overlay LIST      over the viewer's picture: date (taken), caption (else the\n"
+           "                      album's name), both as date,caption, or none (the default)\n"
            "  --help              this text\n";
 }
 
@@ -128,6 +132,14 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             options.slideshow = absolute_path(options.slideshow);
         } else if (a == "--loop") {
             options.loop = true;
+        } else if (a == "--shuffle") {
+            options.shuffle = true;
+        } else if (a == "--overlay") {
+            if (!value(v)) return false;
+            if (!parse_overlay(v, options.overlay)) {
+                error = "--overlay takes date, caption, date,caption or none";
+                return false;
+            }
         } else if (!a.empty() && a[0] != '-' && options.path.empty()) {
             options.path = absolute_path(a);
         } else {
@@ -135,8 +147,8 @@ bool parse_options(const std::vector<std::string>& args, AppOptions& options, st
             return false;
         }
     }
-    if (options.loop && options.slideshow.empty()) {
-        error = "--loop goes with --slideshow";
+    if ((options.loop || options.shuffle) && options.slideshow.empty()) {
+        error = std::string(options.loop ? "--loop" : "--shuffle") + " goes with --slideshow";
         return false;
     }
     if (!options.slideshow.empty() && !options.path.empty()) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/window.h"
+#include "screens/image_viewer.h"
 #include "shell/monkey.h"
 
 namespace vistrel {
@@ -17,6 +18,10 @@ struct AppOptions {
     // after the last picture.
     std::string slideshow;
     bool loop = false;
+    // With the slide show: deal the pictures like a deck (also when the settings do not).
+    bool shuffle = false;
+    // What the viewer shows over the picture (--overlay date,caption | none).
+    OverlayParts overlay;
     bool help = false;
     // A folder to open as its album, or a picture to open in its album; empty for none.
     std::string path;

@@ -34,10 +34,11 @@ struct ViewerHolder {
 
 }  // namespace
 
-void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library) {
+void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library,
+                    OverlayParts overlay) {
     auto holder = std::make_shared<ViewerHolder>(properties, library);
     album.folder_screen().set_viewer_opener(
-        [holder](const std::vector<std::u16string>& pictures, int index,
+        [holder, overlay](const std::vector<std::u16string>& pictures, int index,
                  const std::u16string& drive) {
             if (!holder->viewer) {
                 try {
@@ -47,13 +48,14 @@ void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& li
                     return;
                 }
                 ImageViewer* viewer = holder->viewer.get();
+                viewer->set_overlay(overlay);
                 holder->probe = std::make_unique<IdleProbeScope>([viewer] { return viewer->is_idle(); });
             }
             holder->viewer->open(pictures, index, drive);
         });
 }
 
-bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop) {
+bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop, bool shuffle) {
     if (!album.open_path(path)) return false;
     FolderScreen& folder = album.folder_screen();
     Application* app = Application::instance();
@@ -66,6 +68,7 @@ bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop)
         return false;
     }
     viewer->set_slide_loop(loop);
+    if (shuffle) viewer->set_shuffle(true);
     viewer->set_slide_show(true);
     return true;
 }

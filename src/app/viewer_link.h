@@ -4,6 +4,7 @@
 
 #include "library/photo_library.h"
 #include "screens/album_screen.h"
+#include "screens/image_viewer.h"
 #include "skin/properties.h"
 
 namespace vistrel {
@@ -19,10 +20,14 @@ public:
 
 // Makes a thumbnail press of the album's folder screen open the viewer. The folder screen
 // owns the viewer (made on the first press) and its worker; `settle` waits for it.
-void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library);
+// `overlay` tells what the viewer shows over its picture.
+void connect_viewer(AlbumScreen& album, Properties& properties, PhotoLibrary& library,
+                    OverlayParts overlay = {});
 
 // Opens `path` (a folder: its first picture; a picture: that one) in the viewer and starts
-// the slide show, over and over with `loop`. False, with a trace line, when nothing opened.
-bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop);
+// the slide show, over and over with `loop`, shuffled with `shuffle` (else as the settings
+// say). False, with a trace line, when nothing opened.
+bool start_slide_show(AlbumScreen& album, const std::u16string& path, bool loop,
+                      bool shuffle = false);
 
 }  // namespace vistrel

@@ -89,7 +89,7 @@ std::vector<std::u16string> storage_cards() {
     std::ifstream in("/proc/self/mounts");
     std::stringstream table;
     table << in.rdbuf();
-    std::vector<std::string> roots{"/media"};
+    std::vector<std::string> roots{"/media", "/mnt"};
     const std::string user = user_name();
     if (!user.empty()) roots.push_back("/run/media/" + user);
     for (const auto& point : removable_mount_points(table.str(), roots))

@@ -10,7 +10,7 @@
 namespace vistrel {
 
 // The storage cards: the folders listed in $VISTREL_CARDS (separated by ":") when it is
-// set, else the removable volumes mounted below /media and /run/media/<user>, in mount
+// set, else the removable volumes mounted below /media, /mnt and /run/media/<user>, in mount
 // order.
 std::vector<std::u16string> storage_cards();
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "library/folder_watcher.h"
 #include "library/photo_library.h"
 #include "screens/choice_handlers.h"
 #include "shell/application.h"
@@ -104,6 +105,9 @@ private:
     int m_flag;
     bool m_searching = false;
     bool m_search_requested = false;
+    // A memory card or stick mounted or unplugged: the search brings its albums or takes
+    // them away.
+    MountWatcher m_mounts;
     Button* m_search = nullptr;
     Button* m_menu_button = nullptr;
     VList* m_list = nullptr;

@@ -74,6 +74,19 @@ std::u16string name_from_list(const Properties& properties, std::u16string_view 
 std::u16string long_date_text(const Properties& properties, std::time_t time) {
     std::tm local{};
     if (!to_local(time, local)) return {};
+    return long_date_text(properties, local);
+}
+
+std::u16string long_date_text(const Properties& properties, std::tm local) {
+    // The day of the week from the calendar date alone (no time zone applies to it).
+    std::tm day{};
+    day.tm_year = local.tm_year;
+    day.tm_mon = local.tm_mon;
+    day.tm_mday = local.tm_mday;
+    day.tm_hour = 12;
+    if (timegm(&day) == std::time_t(-1)) return {};
+    local.tm_wday = day.tm_wday;
+    local.tm_yday = day.tm_yday;
     const TimeLocale locale;
     std::u16string weekday = name_from_list(properties, u"DayNames", 7, local.tm_wday);
     if (weekday.empty()) weekday = locale.format("%A", local);

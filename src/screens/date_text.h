@@ -16,6 +16,8 @@ namespace vistrel {
 // language without them gets "{weekday} {day} {month} {year}" and the names of the user's
 // LC_TIME locale.
 std::u16string long_date_text(const Properties& properties, std::time_t time);
+// The same for a calendar date as given (years 1..9999; the fields beyond the date unused).
+std::u16string long_date_text(const Properties& properties, std::tm date);
 
 // The time of day of `time` in local time, in the LC_TIME locale's format without seconds.
 std::u16string local_time_text(std::time_t time);

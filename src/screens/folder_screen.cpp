@@ -1,8 +1,11 @@
 #include "screens/folder_screen.h"
 
+#include "library/folder_watcher.h"
+
 #include <algorithm>
 
 #include "library/file_walker.h"
+#include "library/folder_watcher.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 #include "render/bitmap.h"
@@ -85,16 +88,9 @@ void FolderScreen::reload_skin(Properties&) {
     update_columns();
 }
 
-// The folder's "*.jpg" pictures, then its "*.jpeg" ones, each group by name (the order the
-// storage lists them in means nothing to the user).
+// The pictures in the order the viewer shows them (folder_pictures).
 void FolderScreen::list_pictures() {
-    m_pictures.clear();
-    for (const char16_t* pattern : {u"*.jpg", u"*.jpeg"}) {
-        FileCollector found;
-        find_files(found, m_folder.folder_path, pattern, u"*", false);
-        std::sort(found.files.begin(), found.files.end());
-        m_pictures.insert(m_pictures.end(), found.files.begin(), found.files.end());
-    }
+    m_pictures = folder_pictures(m_folder.folder_path);
 }
 
 void FolderScreen::open_folder(const Folder& folder, int flag) {

@@ -56,7 +56,7 @@ bool contains(const Element& element, const Element* other) {
 }  // namespace
 
 ImageViewer::ImageViewer(Properties& properties, PhotoLibrary& library)
-    : m_properties(properties), m_library(library) {
+    : m_properties(properties), m_library(library), m_shuffle(shuffle_setting()) {
     m_tiles.set_prioritizer([this](const std::u16string& picture) {
         m_library.add_picture(picture, m_drive);
         m_library.prioritize_picture(picture);
@@ -144,6 +144,11 @@ void ImageViewer::find_elements() {
     m_landscape_box = checkbox(u"chkLandscape");
     m_slide_show_box = checkbox(u"chkSlideShow");
     if (m_landscape) m_landscape_box->set_state(1, false);
+    m_overlay_root = find_child(u"overlay");
+    m_overlay_date = m_overlay_root ? m_overlay_root->find_child(u"overlay_date") : nullptr;
+    m_overlay_caption = m_overlay_root ? m_overlay_root->find_child(u"overlay_caption") : nullptr;
+    if (m_overlay_root) m_overlay_root->set_visible(false);
+    m_overlay_picture.clear();
     Element& size_image = need(u"size_image");
     if (auto* image = dynamic_cast<ImageElement*>(&size_image)) m_size_image = image->picture();
 
@@ -173,6 +178,8 @@ void ImageViewer::open(const std::vector<std::u16string>& pictures, int index,
                        const std::u16string& drive_path) {
     if (pictures.empty() || m_broken) return;
     m_pictures = pictures;
+    m_folder_order = pictures;
+    m_deck.reset();
     m_index = std::clamp(index, 0, static_cast<int>(pictures.size()) - 1);
     m_drive = drive_path;
     m_scroll_direction = 0;
@@ -182,7 +189,9 @@ void ImageViewer::open(const std::vector<std::u16string>& pictures, int index,
     Application* app = Application::instance();
     if (app && !m_open) app->push_screen(this, false);
     m_open = true;
+    m_overlay_picture.clear();
     m_library.add_listener(this);
+    m_watcher.watch({directory_part(pictures.front())});
     load_slots();
     show_controls();
     m_tiles.start();
@@ -193,6 +202,7 @@ void ImageViewer::close() {
     m_open = false;
     stop_slide_show();
     m_tap_timer.stop();
+    m_watcher.watch({});
     m_library.remove_listener(this);
     if (Application* app = Application::instance()) {
         if (m_menu) app->remove_screen(&m_menu->container());
@@ -226,6 +236,7 @@ void ImageViewer::reset_slot(int slot) {
     m_in_reset = true;
     m_tiles.release_tiles(slot);
     m_tiles.reset(slot, picture_for(slot), m_drive);
+    if (ZoomImage* view = m_tiles.view(slot)) view->set_file(picture_for(slot));
     m_tiles.restart(slot, size());
     m_in_reset = false;
 }
@@ -265,6 +276,7 @@ void ImageViewer::update_number() {
         m_number->set_text_by_id(m_number->id(), text);
     m_number->set_text_by_id(u"#index", index);
     m_number->set_text_by_id(u"#count", count);
+    update_overlay();
 }
 
 // --- The frame ---
@@ -276,6 +288,8 @@ void ImageViewer::animate(double seconds) {
     else if (m_controls_visible)
         hide_controls();
     m_library.poll_events();
+    if (!m_open) return;
+    for (const std::u16string& folder : m_watcher.changed()) on_folder_changed(folder);
     if (!m_open) return;
     if (ZoomImage* view = current_view()) {
         m_minus->set_enabled(view->zoom() > view->fit_zoom() + kEpsilon);
@@ -293,7 +307,13 @@ void ImageViewer::animate(double seconds) {
         m_slide_seconds += seconds;
         if (m_slide_seconds >= kSlideSeconds) {
             m_slide_seconds = 0;
-            if (m_index + 1 < static_cast<int>(m_pictures.size())) {
+            if (m_deck) {
+                if (!deal_next()) {
+                    stop_slide_show();
+                    back();
+                    return;
+                }
+            } else if (m_index + 1 < static_cast<int>(m_pictures.size())) {
                 show_neighbour(1);
             } else if (m_slide_loop) {
                 // Starts over; a single picture simply stays.
@@ -336,6 +356,7 @@ void ImageViewer::stop_slide_show() {
     if (m_slide_show_box && m_slide_show_box->state() != 0) m_slide_show_box->set_state(0, false);
     m_slide_show = false;
     m_slide_seconds = 0;
+    stop_deck();
 }
 
 // --- Neighbours ---
@@ -383,6 +404,7 @@ void ImageViewer::finish_scroll() {
     reset_slot(direction > 0 ? 2 : 0);
     if (!picture_for(1).empty()) m_library.prioritize_picture(picture_for(1));
     place_views();
+    deck_moved();
 }
 
 // --- Input ---
@@ -472,8 +494,10 @@ void ImageViewer::set_landscape(bool landscape) {
 }
 
 void ImageViewer::set_slide_show(bool on) {
+    if (!on) stop_deck();
     m_slide_show = on;
     m_slide_seconds = 0;
+    if (on && m_shuffle && !m_deck) start_deck();
     if (m_slide_show_box->state() != (on ? 1 : 0)) m_slide_show_box->set_state(on ? 1 : 0, false);
 }
 
@@ -513,6 +537,11 @@ void ImageViewer::on_library_event(const LibraryEvent& event) {
 
 void ImageViewer::on_document_refresh(const std::u16string& path) {
     if (!m_open || m_in_reset) return;
+    // The cache file that now exists holds the picture's date and caption.
+    if (path == picture_for(1) && !m_overlay_cached) {
+        m_overlay_picture.clear();
+        update_overlay();
+    }
     for (int slot = 0; slot < TileRenderer::kSlots; ++slot) {
         if (picture_for(slot) != path) continue;
         // A slot reading the picture itself shows it already: a reload would lose the

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "library/folder_watcher.h"
 #include "library/library_event.h"
+#include "screens/shuffle_deck.h"
 #include "screens/tile_renderer.h"
 #include "screens/zoom_image.h"
 #include "shell/active.h"
@@ -23,6 +25,17 @@ namespace vistrel {
 
 class Application;
 class PhotoLibrary;
+
+// What the overlay over the picture shows (the skin's optional node "overlay").
+struct OverlayParts {
+    bool date = false;     // when the picture was taken ("overlay_date")
+    bool caption = false;  // its caption, else the album's name ("overlay_caption")
+};
+// Reads "date", "caption", "date,caption" or "none"; false for anything else.
+bool parse_overlay(const std::string& text, OverlayParts& parts);
+
+// Whether the settings ask for a shuffled slide show.
+bool shuffle_setting();
 
 class ImageViewer final : public Container,
                           public SkinListener,
@@ -69,6 +82,17 @@ public:
     // With `loop`, the slide show starts over at the first picture after the last one
     // instead of leaving the viewer.
     void set_slide_loop(bool loop) { m_slide_loop = loop; }
+    // The slide show deals the folder's pictures like a deck (once each per round, a new
+    // order each round); the deck's position is kept in `deck_file` across runs (empty:
+    // "shuffle.txt" in the state folder). `remember` also keeps the choice in the settings.
+    void set_shuffle(bool on, bool remember = false);
+    bool shuffle() const { return m_shuffle; }
+    void set_deck_file(std::u16string deck_file) { m_deck_file = std::move(deck_file); }
+    const ShuffleDeck* deck() const { return m_deck.get(); }
+    void set_overlay(OverlayParts parts);
+    // The folder's pictures changed while shown (full paths in the folder's order): the
+    // viewer and the deck follow, the shown picture stays when it is still there.
+    void update_pictures(const std::vector<std::u16string>& pictures);
     // "btnBack": leaves the viewer.
     void back();
     // The "Options" menu (null before it was first opened).
@@ -126,6 +150,19 @@ private:
     int scroll_axis() const { return m_landscape ? 1 : 0; }
     int scroll_extent() const { return m_landscape ? height() : width(); }
     void show_message(const std::u16string& text);
+    // The shuffled show: deals its first picture, the next one when a slide is due (false
+    // when the show ends), follows a move by hand, keeps the position.
+    // Shows the facts of the picture in front in the overlay (read once per picture).
+    void update_overlay();
+    // The shown folder changed on disk: its pictures are listed again, new ones queued.
+    void on_folder_changed(const std::u16string& folder);
+    void start_deck();
+    bool deal_next();
+    void deck_moved();
+    void save_deck();
+    void stop_deck();
+    // Shows `pictures` with the picture `shown` in front (index 0 when it is not there).
+    void show_sequence(const std::vector<std::u16string>& pictures, const std::u16string& shown);
 
     Properties& m_properties;
     PhotoLibrary& m_library;
@@ -139,6 +176,17 @@ private:
     bool m_slide_show = false;
     double m_slide_seconds = 0;
     bool m_slide_loop = false;
+    bool m_shuffle = false;
+    std::unique_ptr<ShuffleDeck> m_deck;       // while a shuffled show runs
+    std::vector<std::u16string> m_folder_order;  // the pictures as the folder lists them
+    std::u16string m_deck_file;
+    FolderWatcher m_watcher;  // the folder of the pictures, while open
+    OverlayParts m_overlay;
+    Element* m_overlay_root = nullptr;
+    Element* m_overlay_date = nullptr;
+    Element* m_overlay_caption = nullptr;
+    std::u16string m_overlay_picture;  // the picture the overlay describes
+    bool m_overlay_cached = false;     // from its cache file (no change to wait for)
     bool m_controls_visible = true;
     double m_controls_seconds = 0;
     int m_scroll_direction = 0;

@@ -120,8 +120,11 @@ void ImageViewer::on_menu_item(Menu&, const std::u16string& id, const std::u16st
     static const std::array<const char16_t*, 4> kVersions = {u"Original", u"Large", u"Medium",
                                                               u"Small"};
     if (id == u"Options") {
-        for (const char16_t* id : {u"Delete", u"Send", u"Properties", u"Cancel"})
+        for (const char16_t* id : {u"Delete", u"Send", u"Properties"})
             entries.push_back(item(id));
+        // The slide show's order: the entry offers the other one.
+        entries.push_back(item(u"Shuffle", m_properties.text_for(m_shuffle ? u"InOrder" : u"Shuffle")));
+        entries.push_back(item(u"Cancel"));
     } else if (id == u"Send") {
         const VersionSizes sizes = m_tiles.version_sizes(1);
         const std::array<uint64_t, 4> bytes = {sizes.full, sizes.large, sizes.medium, sizes.small};
@@ -139,6 +142,8 @@ void ImageViewer::on_menu_item(Menu&, const std::u16string& id, const std::u16st
         delete_current();
     } else if (id == u"Properties") {
         show_properties();
+    } else if (id == u"Shuffle") {
+        set_shuffle(!m_shuffle, true);
     } else {
         for (size_t i = 0; i < kVersions.size(); ++i)
             if (id == kVersions[i]) send_current(static_cast<int>(i));
@@ -183,6 +188,8 @@ bool ImageViewer::delete_current() {
     event.path = picture;
     event.folder = directory_part(picture);
     m_pictures.erase(m_pictures.begin() + m_index);
+    std::erase(m_folder_order, picture);
+    if (m_deck) m_deck->update(m_folder_order);
     if (m_pictures.empty()) {
         m_tiles.reset_wake();
         for (int i = 0; i < TileRenderer::kSlots; ++i) m_tiles.release_tiles(i);

@@ -10,6 +10,7 @@
 #include "screens/folder_element.h"
 #include "screens/folder_screen.h"
 #include "screens/image_viewer.h"
+#include "screens/zoom_image.h"
 #include "ui/image_element.h"
 #include "ui/vlist.h"
 
@@ -81,6 +82,11 @@ void dump_tree(const Element& element, std::string& out, int depth, Point shift)
             out += "made";
         else
             out += to_utf8(skin_picture_name(picture.picture->name()));
+    }
+    if (auto* view = dynamic_cast<const ZoomImage*>(&element); view && !view->file().empty()) {
+        out += " file=";
+        append_quoted(out, view->file());
+        if (view->active()) out += " active=1";
     }
     out += '\n';
     for (const auto& child : element.children())

@@ -3,11 +3,13 @@
 // parents before children, indented by two spaces per level:
 //
 //   KIND id=ID visible=0|1 enabled=0|1 rect=X Y W H [text="TEXT"] [picture=NAME]
+//       [file="PATH" [active=1]]
 //
 // `visible` and `enabled` are the element's effective state (its own and its parents').
 // Rectangles are in screen coordinates, list items included. A picture element names the
 // skin picture it shows (the file name without folder), "made" for one made at run time
-// (a thumbnail) and "none" for none.
+// (a thumbnail) and "none" for none; a viewer's picture names the picture file it shows, and the one in front (its neighbours
+// wait beside it, off the screen) is marked active.
 
 #include <string>
 

@@ -60,6 +60,9 @@ public:
     // Only the active picture takes pointer input.
     void set_active(bool active) { m_active = active; }
     bool active() const { return m_active; }
+    // The picture file the element shows (empty for none), as the viewer set it.
+    void set_file(std::u16string file) { m_file = std::move(file); }
+    const std::u16string& file() const { return m_file; }
 
     // --- The tile grid ---
 
@@ -167,6 +170,7 @@ private:
     TileSink* m_sink = nullptr;
     ZoomImageListener* m_listener = nullptr;
     bool m_active = false;
+    std::u16string m_file;
 
     Colour m_empty_color{0, 0, 0, 255};
     std::u16string m_empty_text;

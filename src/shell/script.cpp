@@ -94,6 +94,7 @@ bool LineReader::read() {
         {"tap", &LineReader::read_tap},
         {"drag", &LineReader::read_drag},
         {"wait", &LineReader::read_wait_or_frames},
+        {"sleep", &LineReader::read_wait_or_frames},
         {"frames", &LineReader::read_wait_or_frames},
         {"rotate", &LineReader::read_rotate},
         {"shot", &LineReader::read_shot},
@@ -165,10 +166,12 @@ bool LineReader::read_drag() {
 }
 
 bool LineReader::read_wait_or_frames() {
-    const bool wait = verb() == "wait";
+    const bool frames = verb() == "frames";
     long n[1] = {};
-    if (!numbers(1, 0, wait ? kMaxMilliseconds : kMaxFrames, n)) return false;
-    m_step.kind = wait ? ScriptStep::Kind::Wait : ScriptStep::Kind::Frames;
+    if (!numbers(1, 0, frames ? kMaxFrames : kMaxMilliseconds, n)) return false;
+    m_step.kind = frames                ? ScriptStep::Kind::Frames
+                  : verb() == "sleep" ? ScriptStep::Kind::Sleep
+                                      : ScriptStep::Kind::Wait;
     m_step.amount = uint32_t(n[0]);
     return true;
 }
@@ -255,6 +258,7 @@ bool load_script(const std::string& path, Script& script, std::string& error) {
 
 bool ScriptPlayer::waiting(GameBase& game, uint32_t now) {
     if (m_settle_until && settling(game)) return true;
+    if (m_sleep_until && sleeping()) return true;
     if (m_wait_until && static_cast<int32_t>(now - *m_wait_until) < 0) return true;
     if (m_frames_until && game.frame_steps() < *m_frames_until) return true;
     m_wait_until.reset();
@@ -296,6 +300,17 @@ bool ScriptPlayer::settling(GameBase& game) {
     return true;
 }
 
+// Still sleeping: each frame step waits as long in real time as it moves the simulated
+// clock on, so both clocks keep roughly the same pace.
+bool ScriptPlayer::sleeping() {
+    if (std::chrono::steady_clock::now() >= *m_sleep_until) {
+        m_sleep_until.reset();
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kDirectPollMs));
+    return true;
+}
+
 bool ScriptPlayer::write_text(const ScriptStep& step, const std::string& text) {
     std::ofstream out(step.file, std::ios::binary | std::ios::trunc);
     out << text;
@@ -325,7 +340,7 @@ void ScriptPlayer::pump(GameBase& game) {
         }
         execute(game, m_script.steps[m_cursor++], now);
     }
-    if (m_settle_until)
+    if (m_settle_until || m_sleep_until)
         m_next_due = window.clock().now();
     else if (m_finished || m_frames_until)
         m_next_due.reset();
@@ -372,6 +387,10 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Wait:
             m_wait_until = now + step.amount;
+            break;
+        case ScriptStep::Kind::Sleep:
+            m_sleep_until =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(step.amount);
             break;
         case ScriptStep::Kind::Frames:
             m_frames_until = game.frame_steps() + step.amount;

@@ -7,6 +7,9 @@
 //   tap X Y                      a pointer press and release
 //   drag X1 Y1 X2 Y2 MS          press, move over MS milliseconds, release
 //   wait MS                      let MS milliseconds pass
+//   sleep MS                     let MS milliseconds of real time pass while frames go on
+//                                (the simulated clock keeps pace), so that what happens
+//                                outside the program meanwhile (a file copied in) is seen
 //   frames N                     let N frame steps pass
 //   shot FILE.png                the frame as the user sees it, as a PNG file
 //   rotate N                     turn the device to orientation N (0..3)
@@ -35,7 +38,7 @@ namespace vistrel {
 class GameBase;
 
 struct ScriptStep {
-    enum class Kind { Key, Text, Tap, Drag, Wait, Frames, Shot, Rotate, Dump, Settle, Stats, Quit };
+    enum class Kind { Key, Text, Tap, Drag, Wait, Sleep, Frames, Shot, Rotate, Dump, Settle, Stats, Quit };
     Kind kind = Kind::Quit;
     uint32_t virtual_key = 0;
     bool press = true;    // Key: send the press
@@ -86,6 +89,7 @@ public:
 private:
     bool waiting(GameBase& game, uint32_t now);
     bool settling(GameBase& game);
+    bool sleeping();
     bool write_text(const ScriptStep& step, const std::string& text);
     void step_drag(GameBase& game, uint32_t now);
     void execute(GameBase& game, const ScriptStep& step, uint32_t now);
@@ -93,6 +97,7 @@ private:
     Script m_script;
     size_t m_cursor = 0;
     std::optional<uint32_t> m_wait_until;
+    std::optional<std::chrono::steady_clock::time_point> m_sleep_until;
     std::optional<uint64_t> m_frames_until;
     std::optional<uint32_t> m_next_due;
     StepSource m_source;

@@ -42,17 +42,21 @@ TEST(Options, DeviceProfileFromTheCommandLine) {
 TEST(Options, SlideShowFromTheCommandLine) {
     AppOptions o;
     std::string error;
-    ASSERT_TRUE(parse_options({"--framebuffer", "/dev/fb0", "--slideshow", "/srv/photos", "--loop"},
-                              o, error))
+    ASSERT_TRUE(parse_options(
+        {"--framebuffer", "/dev/fb0", "--slideshow", "/srv/photos", "--loop", "--shuffle"}, o,
+        error))
         << error;
     EXPECT_EQ(o.slideshow, "/srv/photos");
     EXPECT_TRUE(o.loop);
+    EXPECT_TRUE(o.shuffle);
     EXPECT_EQ(o.profile.framebuffer, "/dev/fb0");
     AppOptions once;
     ASSERT_TRUE(parse_options({"--slideshow", "a.jpg"}, once, error)) << error;
     EXPECT_FALSE(once.loop);
+    EXPECT_FALSE(once.shuffle);
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--loop"},
+                                               {"--shuffle"},
                                                {"--slideshow"},
                                                {"--slideshow", ""},
                                                {"--loop", "--headless"},

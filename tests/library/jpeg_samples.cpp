@@ -272,4 +272,58 @@ double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return 10 * std::log10(255.0 * 255.0 / (sum / double(a.size())));
 }
 
+static void put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+static void put32le(std::vector<uint8_t>& out, uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+// A JPEG with the given segments (marker, payload) after its start of image.
+std::vector<uint8_t> with_segments(const std::vector<std::pair<uint8_t, std::string>>& segments) {
+    const std::vector<uint8_t> jpeg = make_jpeg({});
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+    for (const auto& [marker, payload] : segments) {
+        const size_t length = payload.size() + 2;
+        out.insert(out.end(), {0xFF, marker, uint8_t(length >> 8), uint8_t(length)});
+        out.insert(out.end(), payload.begin(), payload.end());
+    }
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+// An EXIF payload (little-endian TIFF) with an image description and DateTimeOriginal.
+std::string exif(const std::string& description, const std::string& taken) {
+    std::vector<uint8_t> t = {'I', 'I', 42, 0};
+    put32le(t, 8);
+    // IFD0 at 8: two entries, then the next-directory link; the values follow.
+    const uint32_t ifd0_end = 8 + 2 + 2 * 12 + 4;
+    const uint32_t text_at = ifd0_end;
+    const uint32_t exif_at = text_at + uint32_t(description.size()) + 1;
+    put16(t, 2);
+    put16(t, 0x010E);
+    put16(t, 2);
+    put32le(t, uint32_t(description.size()) + 1);
+    put32le(t, text_at);
+    put16(t, 0x8769);
+    put16(t, 4);
+    put32le(t, 1);
+    put32le(t, exif_at);
+    put32le(t, 0);
+    t.insert(t.end(), description.begin(), description.end());
+    t.push_back(0);
+    // The EXIF directory: one entry.
+    put16(t, 1);
+    put16(t, 0x9003);
+    put16(t, 2);
+    put32le(t, uint32_t(taken.size()) + 1);
+    put32le(t, exif_at + 2 + 12 + 4);
+    put32le(t, 0);
+    t.insert(t.end(), taken.begin(), taken.end());
+    t.push_back(0);
+    return std::string("Exif\0\0", 6) + std::string(t.begin(), t.end());
+}
+
 }  // namespace vistrel::test

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrel::test {
@@ -69,5 +70,10 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Peak signal-to-noise ratio of two equally sized byte images, in dB.
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+// A small JPEG with the given segments (marker, payload) after its start of image.
+std::vector<uint8_t> with_segments(const std::vector<std::pair<uint8_t, std::string>>& segments);
+// An APP1 EXIF payload (little-endian) holding an ImageDescription and a DateTimeOriginal.
+std::string exif(const std::string& description, const std::string& taken);
 
 }  // namespace vistrel::test

@@ -138,6 +138,24 @@ Dump AppSession::dump(const std::string& name) const {
     return Dump::parse(read_file_bytes(file(name)));
 }
 
+namespace {
+
+// Takes ` NAME="VALUE"` (backslash escapes undone) out of a dump line.
+std::optional<std::string> take_quoted(std::string& line, const std::string& name) {
+    const size_t at = line.find(" " + name + "=\"");
+    if (at == std::string::npos) return std::nullopt;
+    std::string value;
+    size_t i = at + name.size() + 3;
+    for (; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        value += line[i];
+    }
+    line.erase(at, std::min(line.size(), i + 1) - at);
+    return value;
+}
+
+}  // namespace
+
 Dump Dump::parse(const std::string& text) {
     Dump dump;
     std::istringstream in(text);
@@ -152,21 +170,9 @@ Dump Dump::parse(const std::string& text) {
         if (first == std::string::npos) continue;
         out.depth = static_cast<int>(first / 2);
         std::string rest = line.substr(first);
-        const size_t text_at = rest.find(" text=\"");
-        std::string tail;
-        if (text_at != std::string::npos) {
-            tail = rest.substr(text_at + 7);
-            rest = rest.substr(0, text_at);
-            std::string value;
-            size_t i = 0;
-            for (; i < tail.size() && tail[i] != '"'; ++i) {
-                if (tail[i] == '\\' && i + 1 < tail.size()) ++i;
-                value += tail[i];
-            }
-            out.text = value;
-            tail = tail.substr(std::min(tail.size(), i + 1));
-        }
-        std::istringstream words(rest + tail);
+        out.text = take_quoted(rest, "text");
+        if (auto file = take_quoted(rest, "file")) out.file = *file;
+        std::istringstream words(rest);
         words >> out.kind;
         std::string word;
         while (words >> word) {
@@ -178,7 +184,7 @@ Dump Dump::parse(const std::string& text) {
                 int x = std::stoi(word.substr(5)), y = 0, w = 0, h = 0;
                 words >> y >> w >> h;
                 out.rect = {x, y, x + w, y + h};
-            } else if (!flag(word, "visible", out.visible)) {
+            } else if (!flag(word, "visible", out.visible) && !flag(word, "active", out.active)) {
                 flag(word, "enabled", out.enabled);
             }
         }
@@ -186,6 +192,12 @@ Dump Dump::parse(const std::string& text) {
         dump.lines.push_back(std::move(out));
     }
     return dump;
+}
+
+std::string Dump::shown_file() const {
+    for (const DumpLine& line : lines)
+        if (line.active && line.kind == "bigpicture") return line.file;
+    return {};
 }
 
 const DumpLine* Dump::find(const std::string& id, const std::string& kind) const {

@@ -22,6 +22,8 @@ struct DumpLine {
     Rect rect;
     std::optional<std::string> text;
     std::string picture;
+    std::string file;     // the picture file a viewer's picture shows
+    bool active = false;  // the viewer's picture in front
     Point centre() const { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 };
 
@@ -39,6 +41,8 @@ struct Dump {
     int visible_count(const std::string& kind) const;
     // The kind of the top screen's root.
     std::string top() const;
+    // The file the viewer's picture in front shows; empty when there is none.
+    std::string shown_file() const;
     // The first visible line whose text is `text`.
     const DumpLine* with_text(const std::string& text) const;
 };

@@ -93,7 +93,8 @@ TEST_F(ViewerTest, TheMenusOfferWhatThePictureHas) {
     ASSERT_TRUE(viewer->menu());
     std::vector<std::u16string> ids;
     for (const MenuItem& item : viewer->menu()->entries()) ids.push_back(item.id);
-    EXPECT_EQ(ids, (std::vector<std::u16string>{u"Delete", u"Send", u"Properties", u"Cancel"}));
+    EXPECT_EQ(ids, (std::vector<std::u16string>{u"Delete", u"Send", u"Properties", u"Shuffle",
+                                                u"Cancel"}));
     viewer->menu()->choose(1);
     ids.clear();
     for (const MenuItem& item : viewer->menu()->entries()) ids.push_back(item.id);

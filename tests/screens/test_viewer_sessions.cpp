@@ -33,6 +33,13 @@ TEST(ImageViewer, APictureOnTheCommandLineOpensInTheViewer) {
     const int k = shown[0] - '0';
     EXPECT_EQ(shown.substr(1), " 3");
     EXPECT_EQ(number(session.dump("d2.txt")), std::to_string(std::min(k + 1, 3)) + " 3");
+    // Each picture of the viewer names the file it shows: the one given, its neighbours
+    // beside it, none past the ends.
+    EXPECT_EQ(opened.shown_file(), pictures[k - 1]);
+    EXPECT_TRUE(opened.get("center", "bigpicture").active);
+    EXPECT_EQ(opened.get("left", "bigpicture").file, k > 1 ? pictures[k - 2] : "");
+    EXPECT_EQ(opened.get("right", "bigpicture").file, k < 3 ? pictures[k] : "");
+    EXPECT_EQ(session.dump("d2.txt").shown_file(), pictures[std::min(k, 2)]);
     EXPECT_EQ(session.dump("d3.txt").top(), "FolderScreen");
 }
 

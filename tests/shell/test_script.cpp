@@ -11,10 +11,10 @@ TEST(Script, ParsesEveryStep) {
     ASSERT_TRUE(
         parse_script("# a comment\n\nkey Left\nkey SOFT_LEFT down\nkey Enter up\n"
                      "text hello wörld\ntap 1 2\ndrag 1 2 30 40 250\nwait 100\n"
-                     "frames 3\nshot out.png\nrotate 3\nquit\r\n",
+                     "frames 3\nshot out.png\nrotate 3\nsleep 250\nquit\r\n",
                      script, error))
         << error;
-    ASSERT_EQ(script.steps.size(), 11u);
+    ASSERT_EQ(script.steps.size(), 12u);
     EXPECT_EQ(script.steps[0].virtual_key, 37u);
     EXPECT_TRUE(script.steps[0].press && script.steps[0].release);
     EXPECT_EQ(script.steps[1].virtual_key, 112u);
@@ -25,7 +25,9 @@ TEST(Script, ParsesEveryStep) {
     EXPECT_EQ(script.steps[5].amount, 250u);
     EXPECT_EQ(script.steps[8].file, "out.png");
     EXPECT_EQ(script.steps[9].amount, 3u);
-    EXPECT_EQ(script.steps[10].kind, ScriptStep::Kind::Quit);
+    EXPECT_EQ(script.steps[10].kind, ScriptStep::Kind::Sleep);
+    EXPECT_EQ(script.steps[10].amount, 250u);
+    EXPECT_EQ(script.steps[11].kind, ScriptStep::Kind::Quit);
 }
 
 TEST(Script, BadLinesAreNamed) {
@@ -37,6 +39,8 @@ TEST(Script, BadLinesAreNamed) {
                          "wait -5",
                          "wait 99999999999999",
                          "frames",
+                         "sleep",
+                         "sleep -1",
                          "rotate 4",
                          "shot",
                          "jump 3",

@@ -5,6 +5,7 @@
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_check.h"
 #include "library/cache/cache_file.h"
+#include "library/cache/picture_facts.h"
 #include "platform/text.h"
 #include "tool_command.h"
 
@@ -18,7 +19,7 @@ const ToolCommand kCommand{
     "builds the cache file of a picture in DRIVE/!vistrelcache and prints "
     "its path; exit 1 when the picture failed (an empty marker file). "
     "--check only checks the existing file (its layout and the checksum of every "
-    "section) and prints its levels",
+    "section) and prints its levels, the date taken and the caption",
     run_cache};
 const ToolCommandRegistration kRegistration(kCommand);
 
@@ -50,6 +51,21 @@ int check_cache(const std::u16string& name, const std::u16string& picture) {
                                      : colours == CacheColours::AsStored
                                          ? "as stored"
                                          : "not recorded (built before colours were converted)");
+        const std::vector<uint8_t>* facts = report.header.entries.find(kCacheFactsTag);
+        const std::optional<PictureFacts> read = facts ? PictureFacts::from_entry(*facts) : std::nullopt;
+        if (!facts) {
+            std::printf("facts: none (a file from before them)\n");
+        } else if (!read) {
+            std::printf("facts: not readable\n");
+        } else {
+            if (read->taken)
+                std::printf("taken: %04d-%02d-%02d %02d:%02d:%02d\n", read->taken->year,
+                            read->taken->month, read->taken->day, read->taken->hour,
+                            read->taken->minute, read->taken->second);
+            else
+                std::printf("taken: unknown\n");
+            std::printf("caption: %s\n", to_utf8(read->caption).c_str());
+        }
     }
     if (!report.valid) {
         std::printf("not valid: %s\n", report.problem.c_str());

@@ -7,6 +7,7 @@
 
 #include "library/cache/cache_file.h"
 #include "library/cache/crc32.h"
+#include "library/cache/picture_facts.h"
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/jpeg_writer.h"
 #include "library/jpeg/orientation.h"
@@ -283,6 +284,10 @@ bool CacheBuild::write() {
         return false;
     }
     m_entries.set(kCacheColoursTag, m_header.colours_entry());
+    {
+        FileStream input(m_picture, OpenMode::Read);
+        m_entries.set(kCacheFactsTag, read_picture_facts(input).entry());
+    }
     // A picture that changed while we read it would leave a cache of something else.
     if (cache_file_name(m_picture, m_drive) != m_name) return fail(CacheProblem::Changed);
     return finish();
