@@ -304,6 +304,7 @@ void PhotoLibrary::request_quick_thumbnail(const std::u16string& picture) {
         m_quick_asked.push_back(picture);
         m_quick_wake.set();
     }
+    m_pool->poke();
 }
 
 void PhotoLibrary::run_quick_thumbnails() {
@@ -445,7 +446,8 @@ void PhotoLibrary::run() {
         // One picture is built between two searches, as a single worker does; further
         // builds wait while a search is asked for.
         std::atomic<bool> first{true};
-        m_pool->run([&](int) { return create_cache(first.exchange(false)); });
+        // The build threads help with the quick thumbnails first: those are shown at once.
+        m_pool->run([&](int) { return make_quick_thumbnail() || create_cache(first.exchange(false)); });
         {
             TracedSection search(m_need_search_mutex, "run", "m_need_search_mutex");
             TracedSection map(m_map_mutex, "run", "m_map_mutex");

@@ -125,7 +125,7 @@ public:
     void set_current_folder(const std::u16string& folder);
     // Asks for the quick thumbnail of a picture on screen that is queued for its build
     // (see quick_thumbnail.h); a thread of their own makes those asked for, in order, so
-    // that they never wait for a build. Asking again for one asked for or made, or for a picture not
+    // that they never wait for a build, and the build threads help before their next build. Asking again for one asked for or made, or for a picture not
     // queued, does nothing.
     void request_quick_thumbnail(const std::u16string& picture);
     // The quick thumbnail once made; null before, or when none could be made. Kept until

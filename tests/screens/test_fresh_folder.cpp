@@ -65,15 +65,18 @@ TEST(FolderScreen, AFreshFolderShowsQuickThumbnailsWhileSeveralThreadsBuild) {
         write_bytes(file.string(), jpeg);
         fs::last_write_time(file, now - std::chrono::hours(i + 1));
     }
-    constexpr int kDumps = 300;
+    // A dump every 20 ms of real time while the quick thumbnails and the builds go on.
+    constexpr int kDumps = 200;
     std::string script = "frames 1\n";
     for (int i = 0; i < kDumps; ++i)
-        script += "frames 1\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
+        script += "sleep 20\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
     script += "settle 60000\ndump " + session.file("end.txt") + "\n";
     ASSERT_EQ(session.run(script, {folder.string()}), 0);
 
-    // The first time every thumbnail on screen shows something, no build had ended: each
-    // shows its quick thumbnail.
+    // The first time every thumbnail on screen shows something, only the builds that began
+    // before the first quick thumbnail was asked for (one a thread) may have ended: every
+    // other picture shows its quick thumbnail, made while it had no cache file.
+    const int threads = library_line(session.file("end.txt")).threads;
     bool all_shown = false;
     std::string last;  // what the last dump showed, for the failure message
     for (int i = 0; i < kDumps && !all_shown; ++i) {
@@ -89,8 +92,11 @@ TEST(FolderScreen, AFreshFolderShowsQuickThumbnailsWhileSeveralThreadsBuild) {
             continue;
         all_shown = true;
         SCOPED_TRACE(file);
-        EXPECT_EQ(pictures, std::vector<std::string>(kPictures, "quick"));
-        EXPECT_EQ(library_line(file).built, 0);
+        const int quick = int(std::count(pictures.begin(), pictures.end(), "quick"));
+        const int built = library_line(file).built;
+        EXPECT_GE(quick, kPictures - threads);
+        EXPECT_LE(built, threads);
+        EXPECT_EQ(quick + built, kPictures);
     }
     EXPECT_TRUE(all_shown) << last;
 
