@@ -38,7 +38,7 @@ VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInf
   -DVISTREL_SANITIZE=address,undefined -DVISTREL_BENCH=OFF
 # A real window loads the desktop's libraries (the bus, the GL driver), whose own
 # allocations outlive the program: leaks are checked everywhere else.
-window_tests='OpensARealWindow'
+window_tests='OpensARealWindow|window_resize'
 run_ctest build-asan -E "$window_tests"
 ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests"
 
