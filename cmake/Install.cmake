@@ -60,22 +60,41 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/vistrel-frame@.service.in
 install(FILES ${CMAKE_BINARY_DIR}/packaging/vistrel-frame@.service
   DESTINATION lib/systemd/system)
 
+# The copyright notice and the change log every Debian package carries.
+set(VISTREL_MAINTAINER "Vistrel developers <vistrel@example.org>" CACHE STRING
+  "Maintainer named in the package, its copyright file and its change log")
+set(VISTREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/vistrel)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in
+  ${CMAKE_BINARY_DIR}/packaging/copyright @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in
+  ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
+  COMMENT "Compressing the package change log")
+add_custom_target(vistrel_package_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  DESTINATION ${VISTREL_DOC_DIR})
+
 # The Debian package: cmake --build build --target package
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vistrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Vistrel developers <vistrel@localhost>")
+set(CPACK_PACKAGE_CONTACT "${VISTREL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "skinned photo browser and viewer")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Vistrel finds the JPEG pictures in your pictures folder and on memory cards, shows each
-folder as an album, and builds a cache file per picture so that thumbnails and any part of
-a picture at any zoom show at once. It also runs as a photo frame on a frame buffer.")
+  "Vistrel finds the pictures in your pictures folder and on memory cards
+(JPEG, PNG, GIF, WebP, HEIF, AVIF, JPEG XL, TIFF and camera RAW), shows each
+folder as an album, and builds a cache file per picture so that thumbnails
+and any part of a picture at any zoom show at once. It also runs as a photo
+frame on a frame buffer.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libjpeg62-turbo, libfreetype6, libfontconfig1, libpng16-16, zlib1g, liblcms2-2, libdrm2, libinput10, libudev1, fonts-dejavu-core")
+# The libraries come from what the programs link (dpkg-shlibdeps), the font by name.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -11,7 +11,7 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libheif-dev libwebp-dev libgif-dev libjxl-dev libtiff-dev libraw-dev liblcms2-dev zlib1g-dev
   libinput-dev libudev-dev libdrm-dev
-  librsvg2-bin
+  librsvg2-bin dpkg-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
   ccache

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,41 @@ TEST_F(Installed, FindsItsDataAndKeepsTheFolderListInTheStateFolder) {
         in_bin.push_back(entry.path().filename().string());
     std::sort(in_bin.begin(), in_bin.end());
     EXPECT_EQ(in_bin, (std::vector<std::string>{"vistrel", "vistrel-tool"}));
+}
+
+// The package's copyright file names every library the programs link, so that adding one
+// without its notice fails here; the change log's first entry is the version being built.
+TEST_F(Installed, CarriesACopyrightNoticeForEachLinkedLibraryAndAChangeLog) {
+    const std::string doc = prefix() + "/share/doc/vistrel/";
+    const std::string copyright = test::read_file_bytes(doc + "copyright");
+    ASSERT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/"
+                              "copyright-format/1.0/\n", 0),
+              0u)
+        << copyright;
+    EXPECT_NE(copyright.find("\nFiles: *\nCopyright: "), std::string::npos) << copyright;
+    EXPECT_EQ(copyright.find("@VISTREL_"), std::string::npos) << "an unfilled placeholder";
+    for (const std::string program : {"vistrel", "vistrel-tool"}) {
+        const test::CommandResult linked = test::run_command(
+            "readelf -d '" + prefix() + "/bin/" + program +
+            "' | sed -n 's/.*(NEEDED).*\\[\\(.*\\)\\]/\\1/p'");
+        ASSERT_EQ(linked.status, 0) << linked.out;
+        size_t libraries = 0;
+        std::istringstream names(linked.out);
+        for (std::string soname; std::getline(names, soname);) {
+            // The C and C++ run-time libraries come with the compiler and the system.
+            if (soname.rfind("libc.", 0) == 0 || soname.rfind("libm.", 0) == 0 ||
+                soname.rfind("libgcc_s.", 0) == 0 || soname.rfind("libstdc++.", 0) == 0)
+                continue;
+            ++libraries;
+            EXPECT_NE(copyright.find("usr/lib/*/" + soname + "*"), std::string::npos)
+                << program << " links " << soname << ", which the copyright file omits";
+        }
+        EXPECT_GT(libraries, 0u) << linked.out;
+    }
+
+    const test::CommandResult changelog = test::run_program("gzip", {"-dc", doc + "changelog.gz"});
+    ASSERT_EQ(changelog.status, 0) << changelog.out;
+    EXPECT_EQ(changelog.out.rfind("vistrel (" VISTREL_VERSION ") ", 0), 0u) << changelog.out;
 }
 
 TEST_F(Installed, ReadsAListLeftBesideTheProgram) {
