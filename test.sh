@@ -28,7 +28,7 @@ fi
 # The tests of the threaded parts: photo library and its worker, tile renderer, active-object
 # scheduler and threads, single-instance hand-over, a short random session of the whole
 # program (its test plays fewer steps under ThreadSanitizer).
-threaded='PhotoLibrary|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance|MessageBox|Monkey\.Sessions'
+threaded='PhotoLibrary|BuildPool|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance|MessageBox|Monkey\.Sessions'
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=$sanitizer_options
@@ -38,7 +38,7 @@ VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInf
   -DVISTREL_SANITIZE=address,undefined -DVISTREL_BENCH=OFF
 # A real window loads the desktop's libraries (the bus, the GL driver), whose own
 # allocations outlive the program: leaks are checked everywhere else.
-window_tests='OpensARealWindow'
+window_tests='OpensARealWindow|window_resize'
 run_ctest build-asan -E "$window_tests"
 ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 run_ctest build-asan -R "$window_tests"
 

@@ -35,6 +35,11 @@ std::string dump_screens(Application& application) {
         if (auto* container = dynamic_cast<Container*>(application.screen_at(i)))
             dump_tree(*container, out, 1);
     }
+    // The library's build threads, the most builds that ran at once and the builds ended.
+    if (PhotoLibrary* library = PhotoLibrary::instance())
+        out += "library threads=" + std::to_string(library->build_threads()) +
+               " at_once=" + std::to_string(library->most_builds_at_once()) +
+               " built=" + std::to_string(library->builds_ended()) + "\n";
     return out;
 }
 

@@ -30,13 +30,33 @@ Priority PendingPictures::prioritize(const std::u16string& folder, const std::u1
     return Priority::Ordered;
 }
 
+const PendingPicture* PendingPictures::first_free(const PendingFolder& folder) const {
+    for (const PendingPicture& picture : folder.pictures)
+        if (m_building.count(picture.path) == 0) return &picture;
+    return nullptr;
+}
+
 std::optional<PendingBuild> PendingPictures::next(const std::u16string& preferred) {
-    auto entry = preferred.empty() ? m_folders.end() : m_folders.find(preferred);
-    if (entry == m_folders.end()) entry = m_folders.begin();
-    while (entry != m_folders.end() && entry->second.pictures.empty())
-        entry = m_folders.erase(entry);
-    if (entry == m_folders.end()) return std::nullopt;
-    return PendingBuild{entry->second.pictures.front().path, entry->second.drive_path};
+    if (!preferred.empty()) {
+        const auto entry = m_folders.find(preferred);
+        if (entry != m_folders.end())
+            if (const PendingPicture* picture = first_free(entry->second))
+                return PendingBuild{picture->path, entry->second.drive_path};
+    }
+    for (auto entry = m_folders.begin(); entry != m_folders.end();) {
+        if (entry->second.pictures.empty()) {
+            entry = m_folders.erase(entry);
+            continue;
+        }
+        if (const PendingPicture* picture = first_free(entry->second))
+            return PendingBuild{picture->path, entry->second.drive_path};
+        ++entry;
+    }
+    return std::nullopt;
+}
+
+void PendingPictures::set_building(const std::u16string& picture) {
+    if (m_queued.count(picture) != 0) m_building.insert(picture);
 }
 
 bool PendingPictures::remove(const std::u16string& folder, const std::u16string& picture) {
@@ -48,6 +68,7 @@ bool PendingPictures::remove(const std::u16string& folder, const std::u16string&
     if (found == pictures.end()) return false;
     pictures.erase(found);
     m_queued.erase(picture);
+    m_building.erase(picture);
     if (pictures.empty()) m_folders.erase(entry);
     return true;
 }

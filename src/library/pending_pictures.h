@@ -44,9 +44,11 @@ public:
     // Orders the folder's list by distance from the picture's place (stable for equal
     // distances), so that the pictures next to it are built first.
     Priority prioritize(const std::u16string& folder, const std::u16string& picture);
-    // The first picture of `preferred` when that folder has pictures queued, else the first
-    // of the first folder. Erases empty folders met on the way.
+    // The first picture not being built of `preferred` when that folder has one, else the
+    // first such of the folders in order. Erases empty folders met on the way.
     std::optional<PendingBuild> next(const std::u16string& preferred);
+    // Marks a queued picture as being built: next passes over it until it is removed.
+    void set_building(const std::u16string& picture);
     // Removes a picture from its folder's list, and the folder when that empties it. False
     // when it was not queued.
     bool remove(const std::u16string& folder, const std::u16string& picture);
@@ -56,8 +58,12 @@ public:
     bool contains(const std::u16string& picture) const { return m_queued.count(picture) != 0; }
 
 private:
+    // The first picture of the folder not being built, or null.
+    const PendingPicture* first_free(const PendingFolder& folder) const;
+
     std::map<std::u16string, PendingFolder> m_folders;
-    std::set<std::u16string> m_queued;  // every picture path in the lists
+    std::set<std::u16string> m_queued;    // every picture path in the lists
+    std::set<std::u16string> m_building;  // the queued pictures being built
 };
 
 }  // namespace vistrel

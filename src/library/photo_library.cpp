@@ -8,13 +8,16 @@
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_cleanup.h"
 #include "library/cache/cache_file.h"
+#include "library/cache/quick_thumbnail.h"
 #include "library/drives.h"
 #include "library/file_walker.h"
 #include "platform/directory.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "render/bitmap.h"
 
 namespace vistrel {
 
@@ -24,19 +27,28 @@ std::atomic<PhotoLibrary*> g_instance{nullptr};
 
 constexpr char16_t kDocumentsDrive[] = u"%my_documents%/";
 
+// Quick thumbnails held at once (8 KB each); more are not made until builds end.
+constexpr size_t kMaxQuickThumbnails = 2048;
+
 // One locked section of an operation, traced as "<operation> <lock> start" once the lock
 // is held and "<operation> <lock> end" before it is released.
 class TracedSection {
 public:
     TracedSection(RecursiveMutex& mutex, const char* operation, const char* lock)
         : m_lock(mutex), m_operation(operation), m_name(lock) {
-        trace() << m_operation << " " << m_name << " start\n";
+        line(" start\n");
     }
-    ~TracedSection() { trace() << m_operation << " " << m_name << " end\n"; }
+    ~TracedSection() { line(" end\n"); }
     TracedSection(const TracedSection&) = delete;
     TracedSection& operator=(const TracedSection&) = delete;
 
 private:
+    // Written as one piece, so that lines of several build threads do not mix.
+    void line(const char* end) const {
+        TraceLine out = trace();
+        if (out.enabled()) out << (std::string(m_operation) + " " + m_name + end);
+    }
+
     std::unique_lock<RecursiveMutex> m_lock;
     const char* m_operation;
     const char* m_name;
@@ -78,10 +90,24 @@ Folder* find_folder(std::vector<Folder>& folders, const std::u16string& folder_p
     return nullptr;
 }
 
+int configured_build_threads(int asked) {
+    if (asked > 0) return asked;
+    uint32_t limit = 0;
+    if (!read_dword(kAppKey, kBuildThreadsValue, limit) || limit > 64) limit = 0;
+    return default_build_threads(int(limit));
+}
+
 }  // namespace
 
-PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(options)) {
+PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options)
+    : m_options(std::move(options)),
+      m_pool(std::make_unique<BuildPool>(configured_build_threads(m_options.build_threads), -1)) {
+    trace() << "PhotoLibrary build threads " << m_pool->threads() << "\n";
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
+    if (!m_options.quick_thumbnail)
+        m_options.quick_thumbnail = [](const std::u16string& picture) {
+            return vistrel::make_quick_thumbnail(picture);
+        };
     // Builds name a cache file only once it is whole, so a listed one is not opened.
     if (!m_options.check_cache) m_options.check_cache = [](const std::u16string&) { return true; };
     {
@@ -93,6 +119,7 @@ PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options) : m_options(std::move(op
     g_instance.store(this);
     notify(folders_changed_event());
     start();
+    m_quick_thread = std::thread(&PhotoLibrary::run_quick_thumbnails, this);
 }
 
 PhotoLibrary::~PhotoLibrary() {
@@ -102,8 +129,10 @@ PhotoLibrary::~PhotoLibrary() {
         // asked, so the signal below cannot be lost.
         std::scoped_lock lock(m_map_mutex);
         m_wake.set();
+        m_quick_wake.set();
     }
     join();
+    if (m_quick_thread.joinable()) m_quick_thread.join();
     PhotoLibrary* self = this;
     g_instance.compare_exchange_strong(self, nullptr);
 }
@@ -246,6 +275,7 @@ void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16stri
         m_current_folder = folder;
     }
     m_wake.set();
+    m_pool->poke();
 }
 
 void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
@@ -263,6 +293,57 @@ void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
         event.failed = is_failed_picture(picture);
         notify(event);
     }
+}
+
+void PhotoLibrary::request_quick_thumbnail(const std::u16string& picture) {
+    {
+        TracedSection map(m_map_mutex, "request_quick_thumbnail", "m_map_mutex");
+        // Only for a picture waiting for its build: one built has its cache thumbnail.
+        if (m_quick.size() >= kMaxQuickThumbnails || !m_pending.contains(picture)) return;
+        if (!m_quick.try_emplace(picture).second) return;
+        m_quick_asked.push_back(picture);
+        m_quick_wake.set();
+    }
+    m_pool->poke();
+}
+
+void PhotoLibrary::run_quick_thumbnails() {
+    // At the interface's priority, above the builds: these are short and shown at once.
+    while (!stop_requested()) {
+        if (make_quick_thumbnail()) continue;
+        {
+            // Reset only under the lock that requests and the stop signal are made under.
+            std::scoped_lock lock(m_map_mutex);
+            if (m_quick_asked.empty() && !stop_requested()) m_quick_wake.reset();
+        }
+        m_quick_wake.wait();
+    }
+}
+
+std::shared_ptr<const Bitmap> PhotoLibrary::quick_thumbnail(const std::u16string& picture) {
+    TracedSection map(m_map_mutex, "quick_thumbnail", "m_map_mutex");
+    const auto found = m_quick.find(picture);
+    return found == m_quick.end() ? nullptr : found->second;
+}
+
+bool PhotoLibrary::make_quick_thumbnail() {
+    if (stop_requested()) return false;
+    std::u16string picture;
+    {
+        TracedSection map(m_map_mutex, "make_quick_thumbnail", "m_map_mutex");
+        // Those whose build has ended meanwhile are passed over.
+        while (!m_quick_asked.empty() && m_quick.count(m_quick_asked.front()) == 0)
+            m_quick_asked.pop_front();
+        if (m_quick_asked.empty()) return false;
+        picture = std::move(m_quick_asked.front());
+        m_quick_asked.pop_front();
+    }
+    std::shared_ptr<const Bitmap> made = m_options.quick_thumbnail(picture);
+    TracedSection map(m_map_mutex, "make_quick_thumbnail", "m_map_mutex");
+    // A picture whose build ended meanwhile has its cache file's thumbnail.
+    const auto entry = m_quick.find(picture);
+    if (entry != m_quick.end()) entry->second = std::move(made);
+    return true;
 }
 
 void PhotoLibrary::set_current_folder(const std::u16string& folder) {
@@ -362,7 +443,11 @@ void PhotoLibrary::run() {
             if (m_progress_value == m_progress_max) m_cache_complete_due = true;
         }
         if (stop_requested()) break;
-        create_cache();
+        // One picture is built between two searches, as a single worker does; further
+        // builds wait while a search is asked for.
+        std::atomic<bool> first{true};
+        // The build threads help with the quick thumbnails first: those are shown at once.
+        m_pool->run([&](int) { return make_quick_thumbnail() || create_cache(first.exchange(false)); });
         {
             TracedSection search(m_need_search_mutex, "run", "m_need_search_mutex");
             TracedSection map(m_map_mutex, "run", "m_map_mutex");
@@ -476,19 +561,29 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
     return true;
 }
 
-void PhotoLibrary::create_cache() {
+bool PhotoLibrary::create_cache(bool despite_search) {
+    if (stop_requested()) return false;
     std::optional<PendingBuild> next;
     {
+        // A search asked for waits for the builds under way, and no more start meanwhile.
+        TracedSection search(m_need_search_mutex, "create_cache", "m_need_search_mutex");
+        if (m_need_search && !despite_search) return false;
         TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
-        if (m_pending.empty()) return;
+        if (m_pending.empty()) return false;
         next = m_pending.next(current_folder());
+        if (next) m_pending.set_building(next->picture);
     }
-    if (!next) return;
+    if (!next) return false;
+    const int at_once = m_at_once.fetch_add(1) + 1;
+    for (int most = m_most_at_once.load(); at_once > most;)
+        if (m_most_at_once.compare_exchange_weak(most, at_once)) break;
     // Without a documents folder its drive would expand to the root: nothing is written.
     const bool buildable = next->drive_path != kDocumentsDrive || documents_folder_exists();
     const bool built =
         buildable &&
         m_options.build_cache(next->picture, next->drive_path, [this] { return stop_requested(); });
+    m_at_once.fetch_sub(1);
+    m_builds_ended.fetch_add(1);
     // A build cut short by a stop request is no failure of the picture.
     const bool failed = !built && !stop_requested();
     const std::u16string name = failed ? cache_file_name(next->picture, next->drive_path) : u"";
@@ -498,15 +593,17 @@ void PhotoLibrary::create_cache() {
     {
         TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
         removed = m_pending.remove(directory_part(next->picture), next->picture);
+        m_quick.erase(next->picture);
         if (failed)
             m_failed[next->picture] = {name, next->drive_path};
         else
             m_failed.erase(next->picture);
     }
-    if (!removed) return;
+    if (!removed) return true;
     TracedSection progress(m_progress_mutex, "create_cache", "m_picture_complete_mutex");
     m_completed_pictures.push_back({next->picture, failed});
     ++m_progress_value;
+    return true;
 }
 
 }  // namespace vistrel

@@ -1,7 +1,8 @@
 #pragma once
 // The photo library: the list of picture folders, the search for pictures on a worker
-// thread of its own, the building of cache files one picture at a time, and the events
-// that tell the screens about it. One instance lives for the whole run.
+// thread of its own, the building of cache files on a pool of build threads (the worker
+// and up to one more per processor), and the events that tell the screens about it. One
+// instance lives for the whole run.
 //
 // The screens call it from the user-interface thread; the worker never calls into a
 // screen. It queues events as flags and counters, and poll_events (called by every screen
@@ -12,7 +13,10 @@
 // folder list), the progress lock (counters and flags), m_current_folder_mutex. All are
 // re-entrant. Every locked section is traced as "<operation> <lock> start" and "... end".
 // No lock is held while the worker walks a drive or reads a cache file, so the screens'
-// calls never wait for a search or a build.
+// calls never wait for a search or a build. Searches and builds never overlap: a search
+// asked for while pictures are built starts once the builds under way have ended. Events
+// and counters are the same whatever the number of build threads; only the order in which
+// pictures of one round end may differ.
 //
 // Events, as poll_events delivers them:
 // - search_complete when a search has ended; the folder list is then whole and on file.
@@ -25,12 +29,15 @@
 //   that left nothing to build (it queued nothing, or found nothing), so a screen can
 //   treat it as the end of a search and its builds in every case.
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "library/build_pool.h"
 #include "library/folder_list.h"
 #include "library/jpeg/jpeg_reader.h"
 #include "library/library_event.h"
@@ -38,6 +45,8 @@
 #include "platform/threads.h"
 
 namespace vistrel {
+
+class Bitmap;
 
 // Builds the cache file of a picture found under a storage root; asks the stop test
 // while it works. build_cache_file by default.
@@ -48,10 +57,18 @@ using CacheBuildFunction = std::function<bool(const std::u16string& picture,
 // is not empty is: builds give a cache file its name only once it is whole.
 using CacheCheckFunction = std::function<bool(const std::u16string& cache_file)>;
 
+// Makes the quick thumbnail of a picture without a cache file; make_quick_thumbnail by
+// default.
+using QuickThumbnailFunction = std::function<std::unique_ptr<Bitmap>(const std::u16string& picture)>;
+
 struct PhotoLibraryOptions {
     std::u16string folder_list = u"%state_path%/folders.ini";
     CacheBuildFunction build_cache;  // empty: build_cache_file
     CacheCheckFunction check_cache;  // empty: is_cache_file_valid
+    // Threads that build cache files at once: 0 for default_build_threads with the limit
+    // of the settings value "BuildThreads" (when set); 1 builds on the worker alone.
+    int build_threads = 0;
+    QuickThumbnailFunction quick_thumbnail;  // empty: make_quick_thumbnail
 };
 
 // The build counters as poll_events sees them.
@@ -106,6 +123,14 @@ public:
     // built, tells the listeners at once.
     void prioritize_picture(const std::u16string& picture);
     void set_current_folder(const std::u16string& folder);
+    // Asks for the quick thumbnail of a picture on screen that is queued for its build
+    // (see quick_thumbnail.h); a thread of their own makes those asked for, in order, so
+    // that they never wait for a build, and the build threads help before their next build. Asking again for one asked for or made, or for a picture not
+    // queued, does nothing.
+    void request_quick_thumbnail(const std::u16string& picture);
+    // The quick thumbnail once made; null before, or when none could be made. Kept until
+    // the picture's build ends.
+    std::shared_ptr<const Bitmap> quick_thumbnail(const std::u16string& picture);
     // Whether the picture's cache file failed to build in this run and the picture has not
     // changed (size and modification time) since.
     bool is_failed_picture(const std::u16string& picture);
@@ -114,6 +139,12 @@ public:
 
     LibraryProgress progress();
     const std::u16string& folder_list_path() const { return m_options.folder_list; }
+    // The number of threads that build cache files.
+    int build_threads() const { return m_pool->threads(); }
+    // The most builds that ran at once so far.
+    int most_builds_at_once() const { return m_most_at_once.load(); }
+    // Builds ended so far, built or not.
+    int builds_ended() const { return m_builds_ended.load(); }
 
 protected:
     void run() override;
@@ -126,8 +157,13 @@ private:
     // changes with the picture's size and time). Under m_map_mutex.
     bool failed_unchanged(const std::u16string& picture, const std::u16string& name) const;
     bool check_drive(const std::u16string& drive);
-    // Builds the next pending picture, if any.
-    void create_cache();
+    // Makes the first quick thumbnail asked for; false when none is.
+    bool make_quick_thumbnail();
+    // The quick thumbnails' thread.
+    void run_quick_thumbnails();
+    // Builds the next pending picture not being built, on any build thread; false when
+    // there is none, a stop is asked for, or a search is (unless `despite_search`).
+    bool create_cache(bool despite_search);
     void save_folder_list();
     std::u16string current_folder();
 
@@ -143,6 +179,9 @@ private:
         std::u16string drive_path;
     };
     std::map<std::u16string, FailedPicture> m_failed;  // by picture path
+    // Quick thumbnails asked for (null until made) and those not yet being made.
+    std::map<std::u16string, std::shared_ptr<const Bitmap>> m_quick;
+    std::deque<std::u16string> m_quick_asked;
 
     RecursiveMutex m_folders_mutex;
     std::vector<Folder> m_folders;
@@ -163,7 +202,14 @@ private:
     RecursiveMutex m_current_folder_mutex;
     std::u16string m_current_folder;
 
+    std::unique_ptr<BuildPool> m_pool;
+    std::atomic<int> m_at_once{0};
+    std::atomic<int> m_most_at_once{0};
+    std::atomic<int> m_builds_ended{0};
+
     ManualResetEvent m_wake;
+    ManualResetEvent m_quick_wake;
+    std::thread m_quick_thread;
     bool m_told_no_documents = false;  // the worker's own
 
     Mutex m_listeners_mutex;  // outside the order: held only to copy or change the list

@@ -33,5 +33,8 @@ inline constexpr char16_t kLogValue[] = u"Log";
 inline constexpr char16_t kSipPreferenceValue[] = u"SIPPreference";
 inline constexpr char16_t kLanguageValue[] = u"Language";
 inline constexpr char16_t kSkinValue[] = u"Skin";
+// The most threads that build cache files at once (a dword; 0 or missing: one per
+// processor, at most 8).
+inline constexpr char16_t kBuildThreadsValue[] = u"BuildThreads";
 
 }  // namespace vistrel

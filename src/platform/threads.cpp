@@ -24,6 +24,10 @@ bool apply_priority(long tid, int level) {
 
 }  // namespace
 
+bool set_thread_priority(int level) {
+    return apply_priority(static_cast<long>(syscall(SYS_gettid)), level);
+}
+
 uint32_t tick_count() {
     return static_cast<uint32_t>(micro_ticks() / 1000);
 }

@@ -21,6 +21,10 @@ uint32_t tick_count();
 uint64_t micro_ticks();
 void sleep_ms(uint32_t milliseconds);
 
+// Sets the calling thread's priority, -2 (lowest) .. 2 (highest) as WorkerThread's;
+// best effort, true when the system accepted it.
+bool set_thread_priority(int level);
+
 // An event that stays signalled until reset.
 class ManualResetEvent {
 public:

@@ -3,6 +3,7 @@
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "render/bitmap.h"
 #include "screens/folder_names.h"
 #include "screens/skin_lookup.h"
 
@@ -44,6 +45,7 @@ void AlbumElement::bind(VList&, int, bool) {
     trace() << "Drive " << drive << "\n";
     trace() << "Cache " << name << "\n";
     PictureReference thumbnail;
+    m_quick_shown = false;
     m_shown =
         load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame, thumbnail);
     switch (m_shown) {
@@ -62,10 +64,26 @@ void AlbumElement::bind(VList&, int, bool) {
             }
             m_image->set_picture(m_loading);
             m_library.add_picture(key, drive);
+            show_quick_thumbnail();
             break;
     }
     set_text_by_id(u"name", album_display_name(m_properties, m_folder.folder_path));
     set_text_by_id(u"count", to_u16(m_folder.size));
+}
+
+bool AlbumElement::show_quick_thumbnail() {
+    if (m_shown != ThumbnailState::Missing || m_quick_shown) return false;
+    const std::shared_ptr<const Bitmap> quick = m_library.quick_thumbnail(m_folder.key_picture);
+    if (!quick) {
+        m_library.request_quick_thumbnail(m_folder.key_picture);
+        return false;
+    }
+    PictureReference framed = framed_thumbnail(*quick, thumbnail_size(*m_image, m_frame), m_frame,
+                                               kQuickThumbnailName);
+    if (framed.empty()) return false;
+    m_image->set_picture(framed);
+    m_quick_shown = true;
+    return true;
 }
 
 }  // namespace vistrel

@@ -25,8 +25,11 @@ public:
     void bind(VList& list, int index, bool state) override;
 
     const Folder& folder() const { return m_folder; }
-    // What "image" shows now.
+    // What "image" shows now (Missing also while the quick thumbnail is shown).
     ThumbnailState shown() const { return m_shown; }
+    // While the key picture's cache file is being built: shows its quick thumbnail once
+    // made (asking for it until then); true when the image changed.
+    bool show_quick_thumbnail();
 
 private:
     Properties& m_properties;
@@ -37,6 +40,7 @@ private:
     PictureReference m_loading;
     PictureReference m_bad;
     ThumbnailState m_shown = ThumbnailState::Missing;
+    bool m_quick_shown = false;
 };
 
 }  // namespace vistrel

@@ -101,6 +101,10 @@ void AlbumScreen::show_albums(int count) {
 void AlbumScreen::animate(double seconds) {
     Container::animate(seconds);
     m_library.poll_events();
+    // Key pictures still being built show their quick thumbnails as they are made.
+    for (int i = 0; i < m_list->live_count(); ++i)
+        if (auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i)))
+            if (album->show_quick_thumbnail()) m_list->mark_dirty();
     if (m_mounts.changed() && !m_searching) {
         trace() << "AlbumScreen: the mounted storage changed\n";
         start_search();

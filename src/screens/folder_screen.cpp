@@ -8,6 +8,7 @@
 #include "library/folder_watcher.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
+#include "render/bitmap.h"
 #include "screens/folder_names.h"
 #include "screens/skin_lookup.h"
 #include "screens/thumbnails.h"
@@ -148,6 +149,7 @@ PictureReference FolderScreen::picture_for(int g) const {
     if (g < 0 || g >= static_cast<int>(m_slots.size())) return m_loading;
     switch (m_slots[g]) {
         case Slot::Loaded:
+        case Slot::Quick:
             return m_thumbnails[g];
         case Slot::Failed:
             return m_bad;
@@ -171,7 +173,7 @@ bool FolderScreen::load_thumbnail(int g) {
             --m_remaining;
             return true;
         case ThumbnailState::Missing:
-            if (m_slots[g] == Slot::Queued) return false;
+            if (m_slots[g] == Slot::Queued || m_slots[g] == Slot::Quick) return false;
             // A picture whose build failed in this run is not built again.
             if (m_library.is_failed_picture(m_pictures[g])) {
                 m_slots[g] = Slot::Failed;
@@ -183,6 +185,19 @@ bool FolderScreen::load_thumbnail(int g) {
             return false;
     }
     return false;
+}
+
+bool FolderScreen::take_quick_thumbnail(int g) {
+    const std::shared_ptr<const Bitmap> quick = m_library.quick_thumbnail(m_pictures[g]);
+    if (!quick) {
+        m_library.request_quick_thumbnail(m_pictures[g]);
+        return false;
+    }
+    PictureReference framed = framed_thumbnail(*quick, m_thumb_size, m_bad, kQuickThumbnailName);
+    if (framed.empty()) return false;
+    m_thumbnails[g] = std::move(framed);
+    m_slots[g] = Slot::Quick;
+    return true;
 }
 
 void FolderScreen::refresh_row(int row) {
@@ -209,6 +224,7 @@ void FolderScreen::load_some() {
         for (int c = 0; c < m_columns && in_budget(); ++c) {
             const int g = row * m_columns + c;
             if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g);
+            if (g < n && m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
         }
         if (changed) refresh_row(row);
     }
@@ -248,7 +264,7 @@ void FolderScreen::on_library_event(const LibraryEvent& event) {
     if (event.picture_ready && !event.path.empty()) {
         for (int i = 0; i < picture_count(); ++i) {
             if (m_pictures[i] != event.path) continue;
-            if (m_slots[i] == Slot::Queued) m_slots[i] = Slot::Empty;
+            if (m_slots[i] == Slot::Queued || m_slots[i] == Slot::Quick) m_slots[i] = Slot::Empty;
             if (event.failed && m_slots[i] == Slot::Empty) {
                 m_slots[i] = Slot::Failed;
                 --m_remaining;

@@ -78,13 +78,17 @@ public:
     int viewer_request() const { return m_viewer_request; }
 
 private:
-    enum class Slot : uint8_t { Empty, Loaded, Failed, Queued };
+    // Quick: queued, its quick thumbnail shown meanwhile.
+    enum class Slot : uint8_t { Empty, Loaded, Failed, Queued, Quick };
 
     void build();
     void list_pictures();
     void update_columns();
     // Loads picture g's thumbnail; true when its slot changed.
     bool load_thumbnail(int g);
+    // Shows the quick thumbnail of a queued picture on screen once it is made (asking for
+    // it until then); true when its slot changed.
+    bool take_quick_thumbnail(int g);
     void refresh_row(int row);
     // Loads what fits into this frame's budget.
     void load_some();

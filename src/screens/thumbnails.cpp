@@ -9,15 +9,14 @@
 namespace vistrel {
 
 PictureReference framed_thumbnail(const Bitmap& thumbnail, Size size,
-                                  const PictureReference& frame) {
+                                  const PictureReference& frame, const std::u16string& name) {
     if (size.empty() || thumbnail.size().empty()) return {};
     std::unique_ptr<Bitmap> out = Bitmap::create(size);
     if (!out) return {};
     Surface surface(out.get());
     stretch_blit(surface, {0, 0}, size, thumbnail, {0, 0}, thumbnail.size(), CopyOp());
     frame.draw(surface, {0, 0}, size, MaskComposeOp(0));
-    PictureHandle handle;
-    if (!picture_from_bitmap(std::move(out), handle)) return {};
+    const PictureHandle handle(std::make_shared<Picture>(std::move(out), name));
     return PictureReference::whole(handle);
 }
 

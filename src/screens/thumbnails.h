@@ -18,9 +18,13 @@ enum class ThumbnailState {
 };
 
 // The thumbnail stretched to `size` with `frame` laid over it (key pixels of the frame
-// cut the result out, flagged ones let the photo through). Empty for an empty size.
+// cut the result out, flagged ones let the photo through). Empty for an empty size. The
+// picture is named `name` (a dump shows it).
 PictureReference framed_thumbnail(const Bitmap& thumbnail, Size size,
-                                  const PictureReference& frame);
+                                  const PictureReference& frame, const std::u16string& name = {});
+
+// The name of a quick thumbnail's picture, shown while the cache file is built.
+inline constexpr char16_t kQuickThumbnailName[] = u"quick";
 
 // Looks at the picture's cache file under `drive`: Ready with `out` set when it holds a
 // thumbnail, Failed when the picture is gone, its cache is the failure marker or its

@@ -112,8 +112,13 @@ protected:
         return kDocuments + from_utf8(relative);
     }
     std::u16string folder_list() const { return from_utf8(m_root.file("folders.ini")); }
-    PhotoLibraryOptions options(CacheBuildFunction build = {}) const {
-        return {folder_list(), std::move(build)};
+    // One build thread unless asked: the tests of the order of builds rely on it.
+    PhotoLibraryOptions options(CacheBuildFunction build = {}, int threads = 1) const {
+        PhotoLibraryOptions result;
+        result.folder_list = folder_list();
+        result.build_cache = std::move(build);
+        result.build_threads = threads;
+        return result;
     }
     // Polls until the condition holds.
     template <typename Condition>

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
+#include "library/cache/cache_builder.h"
 #include "library/drives.h"
 #include "library/formats/picture_source.h"
 #include "library/photo_library.h"
@@ -16,7 +18,6 @@
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/threads.h"
-#include "build_pool.h"
 #include "library/jpeg/jpeg_guard.h"
 #include "tool_command.h"
 
@@ -87,13 +88,39 @@ private:
     uint32_t m_last_tick = 0;
 };
 
+// What became of each picture built, in the order the builds ended; filled by the
+// library's build threads.
+class BuildResults {
+public:
+    struct Result {
+        std::u16string picture;
+        CacheProblem problem = CacheProblem::None;
+    };
+    void add(const std::u16string& picture, CacheProblem problem) {
+        std::scoped_lock lock(m_mutex);
+        m_results.push_back({picture, problem});
+    }
+    int done() const {
+        std::scoped_lock lock(m_mutex);
+        return static_cast<int>(m_results.size());
+    }
+    std::vector<Result> results() const {
+        std::scoped_lock lock(m_mutex);
+        return m_results;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Result> m_results;
+};
+
 std::string bar(int value, int max) {
     constexpr int kWidth = 30;
     const int filled = max > 0 ? std::min(kWidth, int(int64_t(value) * kWidth / max)) : 0;
     return "[" + std::string(size_t(filled), '#') + std::string(size_t(kWidth - filled), '-') + "]";
 }
 
-std::string status(PhotoLibrary& library, const IndexListener& listener, const BuildPool& pool,
+std::string status(PhotoLibrary& library, const IndexListener& listener, const BuildResults& pool,
                    uint64_t start_us) {
     char text[160];
     const LibraryProgress progress = library.progress();
@@ -102,8 +129,7 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, const B
                       library.get_folders_size(), progress.max);
         return text;
     }
-    // The library counts pictures handed to the builders; once every one is handed over
-    // its counters start again from 0.
+    // Once every picture is built the library's counters start again from 0.
     int max = progress.max;
     if (listener.cache_complete || max == 0) max = int(listener.built.size());
     const int value = pool.done();
@@ -116,9 +142,9 @@ std::string status(PhotoLibrary& library, const IndexListener& listener, const B
     return text;
 }
 
-std::string reason_for(const BuildPool::Result& result);
+std::string reason_for(const BuildResults::Result& result);
 
-void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
+void print_albums(PhotoLibrary& library, const BuildResults& pool, bool list) {
     const int count = library.get_folders_size();
     int pictures = 0;
     std::printf("%d albums:\n", count);
@@ -130,8 +156,8 @@ void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
                     folder.size, to_utf8(folder.folder_path).c_str());
     }
     int failed = 0;
-    const std::vector<BuildPool::Result> results = pool.results();
-    for (const BuildPool::Result& result : results) {
+    const std::vector<BuildResults::Result> results = pool.results();
+    for (const BuildResults::Result& result : results) {
         const bool built = result.problem == CacheProblem::None;
         if (list && built) std::printf("  built: %s\n", to_utf8(result.picture).c_str());
         if (built) continue;
@@ -145,7 +171,7 @@ void print_albums(PhotoLibrary& library, const BuildPool& pool, bool list) {
 }
 
 // What went wrong, in the words of the picture's reader when it refused the picture.
-std::string reason_for(const BuildPool::Result& result) {
+std::string reason_for(const BuildResults::Result& result) {
     std::string reason = describe(result.problem);
     if (result.problem != CacheProblem::NotReadable && result.problem != CacheProblem::Damaged)
         return reason;
@@ -167,8 +193,7 @@ int run_index(const std::vector<std::string>& raw) {
     const std::string folders = options.value("folders");
     const bool list = options.flag("list");
     const std::string jobs = options.value("jobs");
-    const int builders = jobs.empty() ? int(std::max(1u, std::thread::hardware_concurrency()))
-                                      : std::atoi(jobs.c_str());
+    const int builders = jobs.empty() ? default_build_threads() : std::atoi(jobs.c_str());
     if (builders < 1 || builders > 64) return usage_error(kCommand);
     std::vector<std::string> args;
     if (!options.positional(args) || !args.empty()) return usage_error(kCommand);
@@ -182,14 +207,17 @@ int run_index(const std::vector<std::string>& raw) {
 
     // Our own words for pictures that cannot be cached, not the decoder's.
     show_jpeg_messages(false);
-    BuildPool pool(builders, [] { return g_interrupted != 0; });
+    BuildResults pool;
     PhotoLibraryOptions library_options;
     library_options.folder_list = folders.empty() ? folder_list_path() : from_file_name(folders);
-    // The library's worker hands each picture to the builders and goes on to the next.
+    library_options.build_threads = builders;
+    // The library's build threads, noting what became of each picture.
     library_options.build_cache = [&pool](const std::u16string& picture,
-                                          const std::u16string& drive, const StopTest&) {
-        pool.add(picture, drive);
-        return true;
+                                          const std::u16string& drive, const StopTest& stop) {
+        const CacheProblem problem = build_cache_file_for(
+            picture, drive, [&stop] { return g_interrupted != 0 || stop(); });
+        pool.add(picture, problem);
+        return problem == CacheProblem::None;
     };
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);

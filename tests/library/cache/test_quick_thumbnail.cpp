@@ -1,0 +1,281 @@
+// Quick thumbnails: the EXIF thumbnail as read from hand-made EXIF blocks, damaged and
+// lying ones refused, and the thumbnails made covering what the cache file's will.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "jpeg_samples.h"
+#include "library/cache/cache_builder.h"
+#include "library/cache/quick_thumbnail.h"
+#include "library/cache/thumbnail.h"
+#include "library/jpeg/exif_thumbnail.h"
+#include "platform/text.h"
+#include "render/bitmap.h"
+#include "support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+// An EXIF block written field by field: the first directory (orientation, a pointer to
+// the EXIF directory with the picture's size), the second (the thumbnail), the thumbnail.
+struct ExifBlock {
+    bool big_endian = false;
+    int orientation = 1;
+    int picture_width = 0;  // 0: no EXIF directory
+    int picture_height = 0;
+    std::vector<uint8_t> thumbnail;
+    int compression = 6;
+    int64_t length_change = 0;  // added to the stored thumbnail length
+    int64_t offset_change = 0;  // added to the stored thumbnail offset
+    bool second_points_to_first = false;
+
+    std::vector<uint8_t> tiff() const {
+        std::vector<uint8_t> out;
+        auto u16 = [&](uint32_t v) {
+            if (big_endian) {
+                out.push_back(uint8_t(v >> 8));
+                out.push_back(uint8_t(v));
+            } else {
+                out.push_back(uint8_t(v));
+                out.push_back(uint8_t(v >> 8));
+            }
+        };
+        auto u32 = [&](uint32_t v) {
+            if (big_endian) {
+                u16(v >> 16);
+                u16(v & 0xFFFF);
+            } else {
+                u16(v & 0xFFFF);
+                u16(v >> 16);
+            }
+        };
+        auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+            u16(tag);
+            u16(type);
+            u32(1);
+            if (type == 3) {
+                u16(value);
+                u16(0);
+            } else {
+                u32(value);
+            }
+        };
+        const bool exif = picture_width > 0;
+        const uint32_t first = 8;
+        const uint32_t first_entries = exif ? 2 : 1;
+        const uint32_t exif_at = first + 2 + 12 * first_entries + 4;
+        const uint32_t second = exif_at + (exif ? 2 + 24 + 4 : 0);
+        const uint32_t data = second + 2 + 36 + 4;
+        out.push_back(big_endian ? 'M' : 'I');
+        out.push_back(big_endian ? 'M' : 'I');
+        u16(42);
+        u32(first);
+        u16(first_entries);
+        entry(0x0112, 3, uint32_t(orientation));
+        if (exif) entry(0x8769, 4, exif_at);
+        u32(second_points_to_first ? first : second);
+        if (exif) {
+            u16(2);
+            entry(0xA002, 4, uint32_t(picture_width));
+            entry(0xA003, 4, uint32_t(picture_height));
+            u32(0);
+        }
+        u16(3);
+        entry(0x0103, 3, uint32_t(compression));
+        entry(0x0201, 4, uint32_t(int64_t(data) + offset_change));
+        entry(0x0202, 4, uint32_t(int64_t(thumbnail.size()) + length_change));
+        u32(0);
+        out.insert(out.end(), thumbnail.begin(), thumbnail.end());
+        return out;
+    }
+
+    // `jpeg` with this block as its first segment.
+    std::vector<uint8_t> inserted(const std::vector<uint8_t>& jpeg) const {
+        const std::vector<uint8_t> block = tiff();
+        const size_t length = block.size() + 8;
+        std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length),
+                                    'E',  'x',  'i',  'f',  0,    0};
+        out.insert(out.end(), block.begin(), block.end());
+        out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+        return out;
+    }
+};
+
+// A solid picture, unlike any generated pattern.
+std::vector<uint8_t> solid_jpeg(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < width * height; ++i)
+        rgb.insert(rgb.end(), {r, g, b});
+    return test::encode_rgb(rgb, width, height, 90);
+}
+
+std::vector<uint8_t> picture(int width, int height, int pattern = 3) {
+    test::JpegOptions options;
+    options.width = width;
+    options.height = height;
+    options.pattern = pattern;
+    options.smooth = true;
+    return test::make_jpeg(options);
+}
+
+std::unique_ptr<Bitmap> quick(const std::vector<uint8_t>& jpeg, QuickSource& source) {
+    MemoryStream stream(jpeg);
+    return make_quick_thumbnail(stream, &source);
+}
+
+// The red share of the thumbnail's centre pixel, 0..31.
+int centre_red(const Bitmap& bitmap) {
+    return bitmap.row(32)[32] >> 11;
+}
+
+TEST(ExifThumbnail, ReadsTheThumbnailAndThePictureSizeInEitherByteOrder) {
+    const std::vector<uint8_t> small = solid_jpeg(160, 120, 250, 0, 0);
+    for (const bool big : {false, true}) {
+        ExifBlock block;
+        block.big_endian = big;
+        block.picture_width = 640;
+        block.picture_height = 480;
+        block.thumbnail = small;
+        MemoryStream stream(block.inserted(picture(640, 480)));
+        ExifThumbnail read;
+        ASSERT_TRUE(read_exif_thumbnail(stream, read));
+        EXPECT_EQ(read.jpeg, small);
+        EXPECT_EQ(read.picture_width, 640);
+        EXPECT_EQ(read.picture_height, 480);
+    }
+}
+
+TEST(ExifThumbnail, DamagedOrLyingBlocksGiveNoThumbnail) {
+    const std::vector<uint8_t> main = picture(640, 480);
+    const std::vector<uint8_t> small = solid_jpeg(160, 120, 250, 0, 0);
+    auto refused = [&](const ExifBlock& block) {
+        MemoryStream stream(block.inserted(main));
+        ExifThumbnail read;
+        return !read_exif_thumbnail(stream, read);
+    };
+    ExifBlock base;
+    base.thumbnail = small;
+    ASSERT_FALSE(refused(base));
+    ExifBlock longer = base;
+    longer.length_change = 1;  // one byte past the segment
+    EXPECT_TRUE(refused(longer));
+    ExifBlock huge = base;
+    huge.length_change = int64_t(1) << 31;
+    EXPECT_TRUE(refused(huge));
+    ExifBlock shifted = base;
+    shifted.offset_change = 3;  // not at a start of image
+    EXPECT_TRUE(refused(shifted));
+    ExifBlock outside = base;
+    outside.offset_change = int64_t(1) << 31;
+    EXPECT_TRUE(refused(outside));
+    ExifBlock looped = base;
+    looped.second_points_to_first = true;
+    EXPECT_TRUE(refused(looped));
+    ExifBlock uncompressed = base;
+    uncompressed.compression = 1;
+    EXPECT_TRUE(refused(uncompressed));
+    {
+        MemoryStream stream(main);
+        ExifThumbnail read;
+        EXPECT_FALSE(read_exif_thumbnail(stream, read));
+    }
+    // Every byte of the block changed in turn, and the segment cut anywhere: never more
+    // than the segment is read, and whatever is read lies inside it.
+    const std::vector<uint8_t> whole = base.inserted(main);
+    const size_t block_end = 4 + (size_t(whole[4]) << 8 | whole[5]);
+    for (size_t i = 12; i < block_end; ++i) {
+        std::vector<uint8_t> changed = whole;
+        changed[i] ^= 0xA5;
+        MemoryStream stream(changed);
+        ExifThumbnail read;
+        if (read_exif_thumbnail(stream, read)) {
+            ASSERT_GE(read.jpeg.size(), 2u);
+            ASSERT_LE(read.jpeg.size(), block_end);
+        }
+    }
+    for (size_t end = 2; end < block_end; end += 7) {
+        MemoryStream stream(std::vector<uint8_t>(whole.begin(), whole.begin() + long(end)));
+        ExifThumbnail read;
+        EXPECT_FALSE(read_exif_thumbnail(stream, read));
+    }
+}
+
+TEST(QuickThumbnail, TakesAnExifThumbnailOnlyWhenItShowsThePicture) {
+    // The picture is blue, its thumbnails red: what the quick thumbnail shows tells where
+    // it came from.
+    const std::vector<uint8_t> main = solid_jpeg(640, 480, 0, 0, 250);
+    ExifBlock good;
+    good.picture_width = 640;
+    good.picture_height = 480;
+    good.thumbnail = solid_jpeg(160, 120, 250, 0, 0);
+    QuickSource source;
+    std::unique_ptr<Bitmap> made = quick(good.inserted(main), source);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(source, QuickSource::Exif);
+    EXPECT_EQ(made->width(), 64);
+    EXPECT_EQ(made->height(), 64);
+    EXPECT_GT(centre_red(*made), 25);
+
+    std::vector<ExifBlock> bad;
+    bad.push_back(good);
+    bad.back().thumbnail = solid_jpeg(160, 160, 250, 0, 0);  // another shape
+    bad.push_back(good);
+    bad.back().picture_width = 800;  // the block of a picture before it was cropped
+    bad.push_back(good);
+    bad.back().thumbnail.resize(good.thumbnail.size() / 2);  // cut short
+    bad.push_back(good);
+    // Damaged past its start of image.
+    for (size_t k = 2; k < bad.back().thumbnail.size(); ++k)
+        bad.back().thumbnail[k] = uint8_t(k * 37);
+    bad.push_back(good);
+    bad.back().thumbnail = solid_jpeg(2048, 1536, 250, 0, 0);  // not small
+    for (size_t i = 0; i < bad.size(); ++i) {
+        SCOPED_TRACE(i);
+        made = quick(bad[i].inserted(main), source);
+        ASSERT_TRUE(made);
+        EXPECT_EQ(source, QuickSource::Scaled);
+        EXPECT_LT(centre_red(*made), 4);
+    }
+    // Not a JPEG at all.
+    EXPECT_FALSE(quick(std::vector<uint8_t>(300, 7), source));
+    EXPECT_EQ(source, QuickSource::None);
+}
+
+TEST(QuickThumbnail, CoversWhatTheCacheThumbnailWillShow) {
+    test::TempDir dir;
+    const std::u16string drive = dir.u16() + u"/";
+    struct Case {
+        int width, height, orientation;
+    };
+    for (const Case& c : {Case{1600, 1200, 1}, Case{1200, 1600, 1}, Case{1600, 900, 6},
+                          Case{3000, 2000, 3}, Case{300, 200, 1}, Case{60, 40, 1}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " o" +
+                     std::to_string(c.orientation));
+        std::vector<uint8_t> jpeg = picture(c.width, c.height, c.width % 5);
+        if (c.orientation != 1) jpeg = test::with_exif_orientation(jpeg, c.orientation, false);
+        const std::string file = dir.file(std::to_string(c.width) + "x" + std::to_string(c.height) + ".jpg");
+        test::write_bytes(file, jpeg);
+        const std::u16string path = from_utf8(file);
+        QuickSource source;
+        const std::unique_ptr<Bitmap> made = make_quick_thumbnail(path, &source);
+        ASSERT_TRUE(made);
+        EXPECT_EQ(source, QuickSource::Scaled);
+        ASSERT_TRUE(build_cache_file(path, drive, {}));
+        const std::unique_ptr<Bitmap> cached = load_thumbnail(path, drive);
+        ASSERT_TRUE(cached);
+        ASSERT_EQ(cached->size(), made->size());
+        // The same part of the picture, turned the same way: close in every channel.
+        double error = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const Pixel a = made->row(y)[x], b = cached->row(y)[x];
+                error += std::abs((a >> 11) - (b >> 11)) + std::abs(((a >> 5) & 63) - ((b >> 5) & 63)) / 2.0 +
+                         std::abs((a & 31) - (b & 31));
+            }
+        EXPECT_LT(error / (64 * 64 * 3), 2.5);
+    }
+}
+
+}  // namespace
+}  // namespace vistrel
