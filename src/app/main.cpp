@@ -16,6 +16,7 @@
 #include "platform/single_instance.h"
 #include "platform/trace.h"
 #include "screens/album_screen.h"
+#include "screens/viewer_background.h"
 #include "shell/application.h"
 #include "shell/idle_probes.h"
 #include "shell/monkey.h"
@@ -59,6 +60,8 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     SignalBridge signals(w);
 
     if (!choose_texts_and_skin(properties, application.name(), w)) return 0;
+    // Before the library decodes anything: transparent pictures show on the viewer's colour.
+    TransparencyFollowsSkin transparency(properties);
     trace() << tick_count() << "WinMain 2\n";
     ViewerKinds viewer_kinds;
     trace() << tick_count() << "WinMain 3\n";

@@ -8,7 +8,7 @@
 
 namespace vistrel {
 
-inline constexpr std::array<std::u16string_view, 43> kProgramLanguageKeys = {
+inline constexpr std::array<std::u16string_view, 44> kProgramLanguageKeys = {
     // start-up and the album screen
     u"NoSkins", u"SkinIncomplete", u"WARNING_MESSAGE", u"Help_link", u"MyDocuments", u"loading",
     u"Search",
@@ -20,8 +20,8 @@ inline constexpr std::array<std::u16string_view, 43> kProgramLanguageKeys = {
     u"Options", u"Delete", u"DeleteYes", u"Send", u"Properties", u"Original", u"Large",
     u"Medium", u"Small",
     // sizes and the properties panel
-    u"byte", u"kbyte", u"mbyte", u"Name", u"Folder", u"Resolution", u"Size", u"Date", u"Time",
-    u"LongDate", u"DayNames", u"MonthNames", u"Albums",
+    u"byte", u"kbyte", u"mbyte", u"Name", u"Folder", u"Resolution", u"Format", u"Size", u"Date",
+    u"Time", u"LongDate", u"DayNames", u"MonthNames", u"Albums",
 };
 
 }  // namespace vistrel

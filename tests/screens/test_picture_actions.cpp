@@ -71,19 +71,30 @@ TEST(PropertiesText, ShowsNamesThatAreNoUtf8Readably) {
     for (char16_t c : text) EXPECT_FALSE(c >= 0xDC80 && c <= 0xDCFF) << to_utf8(text);
 }
 
-TEST_F(ViewerTest, PropertiesListTheName_Folder_ResolutionAndSize) {
+TEST_F(ViewerTest, PropertiesListTheName_Folder_Resolution_FormatAndSizeInTheLanguage) {
     make_pictures(1, {600, 400});
     open(0);
     viewer->show_properties();
     ASSERT_TRUE(viewer->properties_button()->visible());
-    const std::u16string text = viewer->properties_button()->text();
+    std::u16string text = viewer->properties_button()->text();
     EXPECT_NE(text.find(u"Name : pic0.jpg\n"), std::u16string::npos) << to_utf8(text);
     EXPECT_NE(text.find(u"Folder : " + from_utf8(dir.file("photos")) + u"\n"), std::u16string::npos);
     EXPECT_NE(text.find(u"Resolution : 600x400\n"), std::u16string::npos);
+    EXPECT_NE(text.find(u"Format : JPEG\n"), std::u16string::npos) << to_utf8(text);
     EXPECT_NE(text.find(u"Size : " + size_text(properties, std::filesystem::file_size(picture_files[0]))),
               std::u16string::npos);
     EXPECT_NE(text.find(u"Date : "), std::u16string::npos);
     EXPECT_NE(text.find(u"Time : "), std::u16string::npos);
+    // Every label comes from the language file: the shipped Russian one names them all.
+    ASSERT_TRUE(properties.load_language(from_utf8(VISTREL_SOURCE_DIR "/lang/Russian.lng")));
+    viewer->show_properties();
+    text = viewer->properties_button()->text();
+    EXPECT_NE(text.find(u"Имя : pic0.jpg\n"), std::u16string::npos) << to_utf8(text);
+    EXPECT_NE(text.find(u"Разрешение : 600x400\n"), std::u16string::npos) << to_utf8(text);
+    EXPECT_NE(text.find(u"Формат : JPEG\n"), std::u16string::npos) << to_utf8(text);
+    for (const char16_t* english : {u"Name :", u"Folder :", u"Resolution :", u"Format :", u"Size :",
+                                    u"Date :", u"Time :"})
+        EXPECT_EQ(text.find(english), std::u16string::npos) << to_utf8(text);
 }
 
 TEST_F(ViewerTest, TheMenusOfferWhatThePictureHas) {
