@@ -32,6 +32,7 @@ threaded='PhotoLibrary|BuildPool|LibraryTool|Levels|CacheTest|TileRenderer|Viewe
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=$sanitizer_options
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export TSAN_OPTIONS=$sanitizer_options:second_deadlock_stack=1
 
 VISTREL_BUILD_DIR=build-asan ./scripts/setup.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo \
