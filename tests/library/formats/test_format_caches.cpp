@@ -57,7 +57,7 @@ protected:
         ASSERT_TRUE(full.ok);
         EXPECT_GT(test::psnr(full.rgb, shown.rgb), min_psnr);
         EXPECT_TRUE(load_thumbnail(picture, drive()));
-        // The original is the file itself.
+        // What "Original" sends is the picture file itself.
         EXPECT_EQ(source.version_sizes().full, sample.bytes.size());
     }
     test::TempDir m_dir;
