@@ -284,13 +284,17 @@ void Window::native_key(uint32_t virtual_key, bool down, bool repeat) {
 }
 
 void Window::native_pointer(MessageKind kind, Point panel_point) {
+    queue(pointer_message(kind, panel_point));
+}
+
+WindowMessage Window::pointer_message(MessageKind kind, Point panel_point) const {
     const Size logical = screen_size();
     const Point p = remap_point(panel_point, m_profile.orientation, logical.w, logical.h);
     WindowMessage message;
     message.kind = kind;
     message.x = p.x;
     message.y = p.y;
-    queue(std::move(message));
+    return message;
 }
 
 void Window::native_wheel(Point panel_point, double notches) {
@@ -303,12 +307,7 @@ void Window::native_pinch(Point panel_point, double levels) {
 
 void Window::queue_amount(MessageKind kind, Point panel_point, double amount, double limit) {
     if (!std::isfinite(amount) || amount == 0) return;
-    const Size logical = screen_size();
-    const Point p = remap_point(panel_point, m_profile.orientation, logical.w, logical.h);
-    WindowMessage message;
-    message.kind = kind;
-    message.x = p.x;
-    message.y = p.y;
+    WindowMessage message = pointer_message(kind, panel_point);
     message.amount = std::clamp(amount, -limit, limit);
     queue(std::move(message));
 }

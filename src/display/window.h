@@ -167,6 +167,8 @@ private:
     bool take_ready(WindowMessage& message);
     // Queues a wheel or pinch message at a panel point, its amount kept to +-limit.
     void queue_amount(MessageKind kind, Point panel_point, double amount, double limit);
+    // A message at a panel point, turned into the screen's coordinates.
+    WindowMessage pointer_message(MessageKind kind, Point panel_point) const;
     // Applies a taken setting change to the profile and the screen memory.
     void apply_setting(const WindowMessage& message);
 
