@@ -129,7 +129,8 @@ TEST(Desktop, DeleteMovesThePictureToTheTrash) {
     const std::vector<std::string> pictures = session.add_pictures("Trip 1", 3);
     std::string script = "settle 20000\nkey Del\nsettle 3000\n";
     ASSERT_EQ(session.run(script + "dump " + session.file("ask.txt") + "\n", {pictures[0]}), 0);
-    const DumpLine* yes = session.dump("ask.txt").with_text("To the trash");
+    const Dump ask = session.dump("ask.txt");
+    const DumpLine* yes = ask.with_text("To the trash");
     ASSERT_NE(yes, nullptr);
     EXPECT_TRUE(fs::exists(pictures[0])) << "asking deletes nothing";
     script += tap_at(*yes) + "settle 5000\ndump " + session.file("after.txt") +

@@ -28,11 +28,13 @@ protected:
 
 TEST_F(SkinSession, MenuRefusesAnIncompleteSkinAndRemembersNothing) {
     ASSERT_EQ(session.run(std::string(kOpenMenu) + "dump " + session.file("m1.txt")), 0);
-    const DumpLine* skin = session.dump("m1.txt").with_text("Skin");
+    const Dump menu = session.dump("m1.txt");
+    const DumpLine* skin = menu.with_text("Skin");
     ASSERT_NE(skin, nullptr);
     const std::string open_skins = kOpenMenu + tap_at(*skin) + "settle 3000\n";
     ASSERT_EQ(session.run(open_skins + "dump " + session.file("m2.txt")), 0);
-    const DumpLine* bare = session.dump("m2.txt").with_text("Bare");
+    const Dump skins = session.dump("m2.txt");
+    const DumpLine* bare = skins.with_text("Bare");
     ASSERT_NE(bare, nullptr);
     ASSERT_EQ(session.run(open_skins + tap_at(*bare) + "settle 3000\ndump " +
                           session.file("m3.txt")),
