@@ -25,6 +25,7 @@ int read_gif(GifFileType* gif, GifByteType* out, int count) {
     if (count <= 0) return 0;
     const size_t left = reader->bytes->size() - reader->at;
     const size_t n = std::min(left, size_t(count));
+    if (n == 0) return 0;
     std::memcpy(out, reader->bytes->data() + reader->at, n);
     reader->at += n;
     return int(n);
