@@ -87,7 +87,9 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     trace() << tick_count() << "WinMain 7\n";
 
     attach_playback(application, playback, monkey);
-    std::unique_ptr<ScreenKeeper> keeper = board.keep_schedule(w);
+    // A blank screen builds no cache files either.
+    std::unique_ptr<ScreenKeeper> keeper =
+        board.keep_schedule(w, [&library](bool on) { library.set_paused(!on); });
     application.run();
     keeper.reset();
     if (desktop && desktop_setup(options).follow_window) write_window_place(desktop->place());

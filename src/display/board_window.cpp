@@ -4,13 +4,14 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vistrel {
 
 BoardWindow::BoardWindow(const DeviceProfile& profile, Clock& clock)
     : Window(profile, clock),
-      m_translator(profile.screen, *this),
+      m_translator(profile.screen, *this, clock),
       m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 BoardWindow::~BoardWindow() = default;
@@ -28,9 +29,13 @@ bool BoardWindow::open_device_input(const std::string& path, std::string& proble
 
 void BoardWindow::pump_native() {
     if (m_input) m_input->dispatch();
+    m_translator.tick();
 }
 
 void BoardWindow::wait_native(std::optional<uint32_t> milliseconds) {
+    // A held key's next repeat and the pointer's hiding end the wait too.
+    if (const std::optional<uint32_t> due = m_translator.next_due())
+        milliseconds = milliseconds ? std::min(*milliseconds, *due) : *due;
     pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_input ? m_input->fd() : -1, POLLIN, 0}};
     const int timeout = milliseconds ? int(std::min<uint32_t>(*milliseconds, INT32_MAX)) : -1;
     if (poll(fds, 2, timeout) > 0 && (fds[0].revents & POLLIN)) {
@@ -48,8 +53,12 @@ void BoardWindow::pointer(MessageKind kind, Point panel_point) {
     native_pointer(kind, panel_point);
 }
 
-void BoardWindow::key(uint32_t virtual_key, bool down) {
-    native_key(virtual_key, down, false);
+void BoardWindow::key(uint32_t virtual_key, bool down, bool repeat) {
+    native_key(virtual_key, down, repeat);
+}
+
+void BoardWindow::pointer_shown(bool shown, Point panel_point) {
+    native_pointer(shown ? MessageKind::PointerShown : MessageKind::PointerHidden, panel_point);
 }
 
 void BoardWindow::text(char16_t unit) {

@@ -2,7 +2,8 @@
 // The window of a board without a desktop: its screen lives in memory (a display driver
 // puts the frames on the panel), its input comes from the board's devices. Waiting for
 // input sleeps in poll() on the input and a wake-up descriptor, so an idle frame costs no
-// CPU.
+// CPU. The mouse pointer is asked of the display as PointerShown and PointerHidden
+// messages; held keys repeat.
 
 #include <memory>
 #include <string>
@@ -34,8 +35,9 @@ protected:
 
 private:
     void pointer(MessageKind kind, Point panel_point) override;
-    void key(uint32_t virtual_key, bool down) override;
+    void key(uint32_t virtual_key, bool down, bool repeat) override;
     void text(char16_t unit) override;
+    void pointer_shown(bool shown, Point panel_point) override;
     bool wants_text() const override { return text_input(); }
 
     InputTranslator m_translator;

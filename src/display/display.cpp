@@ -42,6 +42,14 @@ Rect clip_to(Rect r, int width, int height) {
     return r.empty() ? Rect{} : r;
 }
 
+// The smallest rectangle holding both (an empty one holds nothing).
+Rect united(Rect a, Rect b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
 }  // namespace
 
 std::vector<DisplayMode> Display::modes_for(int width, int height, int orientation) {
@@ -127,6 +135,7 @@ bool Display::initialise(DisplayParams& params) {
         m_own_back_buffer->clear(0);
     }
     m_dirty = {0, 0, m_width, m_height};
+    m_driver_dirty = m_dirty;
     m_full_rows = m_width * 2 == m_driver->pitch();
     m_window.add_hook(this);
     return true;
@@ -143,6 +152,9 @@ bool Display::begin_frame() {
     if (!m_active) return false;
     if (m_locked) return true;
     m_locked = m_driver->lock();
+    // The frame is drawn into the memory the pointer is on: the pointer goes first. With a
+    // back buffer of its own it goes when the frame is copied.
+    if (m_locked && !m_own_back_buffer) m_pointer.take_away(*m_locked);
     return m_locked != nullptr;
 }
 
@@ -153,6 +165,8 @@ Bitmap* Display::back_buffer() {
 
 bool Display::present(uint32_t flags) {
     if (!m_locked) return false;
+    const Rect pointer_before = m_pointer.drawn();
+    if (m_own_back_buffer) m_pointer.take_away(*m_locked);
     if (m_own_back_buffer && !m_dirty.empty()) {
         if (flags & 1) m_driver->wait_for_refresh();
         const Bitmap& from = *m_own_back_buffer;
@@ -166,14 +180,43 @@ bool Display::present(uint32_t flags) {
                 std::memcpy(to.row(y) + m_dirty.left, from.row(y) + m_dirty.left, row_bytes);
         }
     }
-    m_driver->unlock_and_show(flags);
+    // The pointer over the new frame.
+    if (m_pointer_shown) m_pointer.draw(*m_locked, m_pointer_at);
     m_locked = nullptr;
+    const Rect pointer_now = m_pointer.drawn();
+    if (pointer_before.empty() && pointer_now.empty()) {
+        m_driver->unlock_and_show(flags);
+        return true;
+    }
+    show_also(united(pointer_before, pointer_now), flags);
     return true;
+}
+
+void Display::show_also(Rect rect, uint32_t flags) {
+    m_driver->set_dirty(clip_to(united(m_driver_dirty, rect), m_width, m_height));
+    m_driver->unlock_and_show(flags);
+    m_driver->set_dirty(m_driver_dirty);
+}
+
+void Display::update_pointer() {
+    // Inside a frame or while suspended the next frame draws it.
+    if (!m_active || m_locked) return;
+    Bitmap* memory = m_driver->lock();
+    if (!memory) return;
+    const Rect before = m_pointer.drawn();
+    m_pointer.take_away(*memory);
+    if (m_pointer_shown) m_pointer.draw(*memory, m_pointer_at);
+    const Rect changed = united(before, m_pointer.drawn());
+    if (changed.empty()) return;
+    m_driver->set_dirty(changed);
+    m_driver->unlock_and_show(0);
+    m_driver->set_dirty(m_driver_dirty);
 }
 
 void Display::set_dirty(std::optional<Rect> rect) {
     Rect r = rect ? clip_to(*rect, m_width, m_height) : Rect{0, 0, m_width, m_height};
     m_driver->set_dirty(r);
+    m_driver_dirty = r;
     if (r.empty()) {
         m_dirty = {};
         m_full_rows = false;
@@ -229,12 +272,22 @@ void Display::hook_message(WindowMessage& message) {
         case MessageKind::ButtonDown:
         case MessageKind::ButtonUp:
         case MessageKind::Wheel:
-        case MessageKind::Pinch: {
+        case MessageKind::Pinch:
+        case MessageKind::PointerShown: {
             const Point p = remap_point({message.x, message.y}, r, m_width, m_height);
             message.x = p.x;
             message.y = p.y;
+            if (message.kind == MessageKind::PointerShown || (m_pointer_shown && !(p == m_pointer_at))) {
+                m_pointer_shown = true;
+                m_pointer_at = p;
+                update_pointer();
+            }
             break;
         }
+        case MessageKind::PointerHidden:
+            m_pointer_shown = false;
+            update_pointer();
+            break;
         case MessageKind::Destroy:
             m_window.remove_hook(this);
             break;

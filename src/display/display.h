@@ -4,7 +4,7 @@
 // tries them from the most specific, wraps the chosen driver in a rotation driver when the
 // requested orientation differs from the driver's, and hooks the window so that arrow keys
 // and pointer positions follow the chosen orientation and drawing stops while the window
-// is inactive.
+// is inactive. On a board it also draws the mouse pointer over the frames.
 //
 //   if (display->begin_frame()) { draw into *display->back_buffer(); display->present(0); }
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "display/driver.h"
+#include "display/pointer_sprite.h"
 #include "display/window.h"
 
 namespace vistrel {
@@ -59,9 +60,17 @@ public:
 
     void hook_message(WindowMessage& message) override;
 
+    // The board's mouse pointer (PointerShown and PointerHidden messages): where it is
+    // drawn, empty when it is not.
+    Rect pointer_drawn() const { return m_pointer.drawn(); }
+
 private:
     explicit Display(Window& window) : m_window(window) {}
     bool initialise(DisplayParams& params);
+    // Draws the pointer where it is now (or takes it away) between frames.
+    void update_pointer();
+    // Shows `rect` of the frame memory besides what the driver is to show anyway.
+    void show_also(Rect rect, uint32_t flags);
 
     Window& m_window;
     DetectionRecord m_record;
@@ -75,7 +84,11 @@ private:
     bool m_active = true;
     bool m_hooked = false;
     Rect m_dirty;
+    Rect m_driver_dirty;  // what the driver is told to show of each frame
     bool m_full_rows = false;
+    PointerSprite m_pointer;  // drawn over the frame memory
+    bool m_pointer_shown = false;
+    Point m_pointer_at;
 };
 
 }  // namespace vistrel

@@ -46,6 +46,11 @@ char digit_of(uint32_t code) {
     return 0;
 }
 
+// Keys that repeat while held: all but the modifiers.
+bool repeats(uint32_t virtual_key) {
+    return virtual_key != 0 && virtual_key != 16 && virtual_key != 17 && virtual_key != 18;
+}
+
 }  // namespace
 
 uint32_t virtual_key_from_linux(uint32_t code) {
@@ -56,8 +61,38 @@ uint32_t virtual_key_from_linux(uint32_t code) {
     return 0;
 }
 
-InputTranslator::InputTranslator(Size panel, InputSink& sink)
-    : m_panel{std::max(panel.w, 1), std::max(panel.h, 1)}, m_sink(sink) {}
+InputTranslator::InputTranslator(Size panel, InputSink& sink, const Clock& clock)
+    : m_panel{std::max(panel.w, 1), std::max(panel.h, 1)}, m_sink(sink), m_clock(clock) {}
+
+void InputTranslator::show_pointer(bool shown) {
+    if (shown) m_hide_at = m_clock.now() + kPointerIdleMs;
+    if (shown == m_pointer_visible) return;
+    m_pointer_visible = shown;
+    m_sink.pointer_shown(shown, m_pointer);
+}
+
+void InputTranslator::tick() {
+    const uint32_t now = m_clock.now();
+    if (m_held_key && static_cast<int32_t>(now - m_next_repeat) >= 0) {
+        m_sink.key(virtual_key_from_linux(m_held_key), true, true);
+        type(m_held_key);
+        // One repeat a tick: a late tick makes no burst of them.
+        m_next_repeat = now + kRepeatPeriodMs;
+    }
+    if (m_pointer_visible && static_cast<int32_t>(now - m_hide_at) >= 0) show_pointer(false);
+}
+
+std::optional<uint32_t> InputTranslator::next_due() const {
+    const uint32_t now = m_clock.now();
+    std::optional<uint32_t> due;
+    auto until = [&](uint32_t when) {
+        const uint32_t left = uint32_t(std::max<int32_t>(0, static_cast<int32_t>(when - now)));
+        due = due ? std::min(*due, left) : left;
+    };
+    if (m_held_key) until(m_next_repeat);
+    if (m_pointer_visible) until(m_hide_at);
+    return due;
+}
 
 bool InputTranslator::to_panel(double x, double y, Point& out) const {
     if (!std::isfinite(x) || !std::isfinite(y)) return false;
@@ -97,7 +132,7 @@ void InputTranslator::feed(const InputEvent& e) {
             // A finger while the mouse button is held, or a second finger, is ignored.
             if (m_touch_slot >= 0 || m_pressed || !to_panel(e.x, e.y, p)) return;
             m_touch_slot = e.slot;
-            m_pointer_visible = false;
+            show_pointer(false);
             move_to(p);
             press(true);
             return;
@@ -110,8 +145,12 @@ void InputTranslator::feed(const InputEvent& e) {
             m_touch_slot = -1;
             press(false);
             return;
-        case Kind::TouchCancel:
         case Kind::DeviceRemoved:
+            // A key held on a keyboard unplugged is released.
+            if (m_held_key) m_sink.key(virtual_key_from_linux(m_held_key), false, false);
+            stop_repeat();
+            [[fallthrough]];
+        case Kind::TouchCancel:
             m_touch_slot = -1;
             m_shift = false;
             press(false);
@@ -124,24 +163,32 @@ void InputTranslator::feed(const InputEvent& e) {
             const double whole_x = std::trunc(dx), whole_y = std::trunc(dy);
             m_rest_x = dx - whole_x;
             m_rest_y = dy - whole_y;
-            m_pointer_visible = true;
             move_to({int(std::clamp(m_pointer.x + whole_x, 0.0, double(m_panel.w - 1))),
                      int(std::clamp(m_pointer.y + whole_y, 0.0, double(m_panel.h - 1)))});
+            show_pointer(true);
             return;
         }
         case Kind::PointerAbsolute:
             if (m_touch_slot >= 0 || !to_panel(e.x, e.y, p)) return;
-            m_pointer_visible = true;
             move_to(p);
+            show_pointer(true);
             return;
         case Kind::Button:
-            if (e.code == BTN_LEFT && m_touch_slot < 0) press(e.pressed);
+            if (m_touch_slot >= 0) return;
+            show_pointer(true);
+            if (e.code == BTN_LEFT) press(e.pressed);
             return;
         case Kind::Key: {
             if (e.code == KEY_LEFTSHIFT || e.code == KEY_RIGHTSHIFT) m_shift = e.pressed;
             const uint32_t vk = virtual_key_from_linux(e.code);
-            if (vk) m_sink.key(vk, e.pressed);
+            if (vk) m_sink.key(vk, e.pressed, false);
             if (e.pressed) type(e.code);
+            if (e.pressed && repeats(vk)) {
+                m_held_key = e.code;
+                m_next_repeat = m_clock.now() + kRepeatDelayMs;
+            } else if (!e.pressed && e.code == m_held_key) {
+                stop_repeat();
+            }
             return;
         }
     }

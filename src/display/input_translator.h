@@ -5,10 +5,16 @@
 // pointer, as on a desktop where a touch screen drives the mouse; other fingers are ignored.
 // Coordinates from devices are checked: out-of-range, infinite or NaN values never reach the
 // window as positions outside the panel.
+//
+// Board keyboards send no repeats of their own: a held key repeats here after a delay, and
+// the mouse pointer, shown when a mouse moves, hides after a few idle seconds and at a
+// touch. Both run on the window's clock: call tick() when next_due() has passed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "display/clock.h"
 #include "display/window_message.h"
 #include "render/geometry.h"
 
@@ -39,10 +45,13 @@ class InputSink {
 public:
     virtual ~InputSink() = default;
     virtual void pointer(MessageKind kind, Point panel_point) = 0;
-    virtual void key(uint32_t virtual_key, bool down) = 0;
+    // `repeat`: a press repeated while the key is held.
+    virtual void key(uint32_t virtual_key, bool down, bool repeat) = 0;
     virtual void text(char16_t unit) = 0;
     // Whether typed characters are wanted (the text input is on).
     virtual bool wants_text() const { return false; }
+    // The mouse pointer is to be drawn at `panel_point`, or hidden.
+    virtual void pointer_shown(bool shown, Point panel_point) {}
 };
 
 // The virtual key of a Linux key code, 0 for keys the program does not use.
@@ -50,8 +59,16 @@ uint32_t virtual_key_from_linux(uint32_t code);
 
 class InputTranslator {
 public:
-    InputTranslator(Size panel, InputSink& sink);
+    static constexpr uint32_t kRepeatDelayMs = 500;
+    static constexpr uint32_t kRepeatPeriodMs = 40;
+    static constexpr uint32_t kPointerIdleMs = 3000;
+
+    InputTranslator(Size panel, InputSink& sink, const Clock& clock);
     void feed(const InputEvent& event);
+    // Repeats the held key and hides an idle pointer when their time has come.
+    void tick();
+    // Milliseconds until tick() has something to do; nothing when it has nothing.
+    std::optional<uint32_t> next_due() const;
 
     // The pointer's place on the panel; visible after mouse movement, hidden after a touch.
     Point pointer() const { return m_pointer; }
@@ -63,9 +80,16 @@ private:
     void move_to(Point p);
     void press(bool down);
     void type(uint32_t code);
+    // Shows the pointer (after mouse movement) for kPointerIdleMs, or hides it.
+    void show_pointer(bool shown);
+    void stop_repeat() { m_held_key = 0; }
 
     Size m_panel;
     InputSink& m_sink;
+    const Clock& m_clock;
+    uint32_t m_held_key = 0;    // the Linux code of the key repeating, 0 for none
+    uint32_t m_next_repeat = 0;  // clock time of its next repeat
+    uint32_t m_hide_at = 0;      // clock time the shown pointer hides
     Point m_pointer{0, 0};
     bool m_pointer_visible = false;
     bool m_pressed = false;

@@ -31,6 +31,8 @@ enum class MessageKind : uint8_t {
     Wheel,           // x, y: the pointer; amount: notches, positive away from the user
     Pinch,           // x, y: the fingers' centre; amount: zoom levels, positive apart
     Pan,             // x, y: how far two fingers moved, in client pixels
+    PointerShown,    // x, y: a mouse moved: its pointer is drawn there (boards only)
+    PointerHidden,   // the mouse pointer is no longer drawn
     HotKey,          // code: virtual key; key_up: the release of a hot key
     User,            // code: private message number
 };

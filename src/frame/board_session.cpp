@@ -39,7 +39,8 @@ std::unique_ptr<Window> BoardSession::create_window(const DeviceProfile& profile
     return window;
 }
 
-std::unique_ptr<ScreenKeeper> BoardSession::keep_schedule(Window& window) {
+std::unique_ptr<ScreenKeeper> BoardSession::keep_schedule(Window& window,
+                                                          std::function<void(bool)> power) {
     if (m_options.screen_on.empty()) return nullptr;
     std::string error;
     auto schedule = ScreenSchedule::parse(m_options.screen_on, error);
@@ -49,9 +50,11 @@ std::unique_ptr<ScreenKeeper> BoardSession::keep_schedule(Window& window) {
     }
     if (m_output.real_device) m_backlights = std::make_unique<Backlights>();
     Backlights* lights = m_backlights.get();
-    return std::make_unique<ScreenKeeper>(window, std::move(*schedule), m_wall, [lights](bool on) {
-        if (lights) lights->set_power(on);
-    });
+    return std::make_unique<ScreenKeeper>(
+        window, std::move(*schedule), m_wall, [lights, power = std::move(power)](bool on) {
+            if (lights) lights->set_power(on);
+            if (power) power(on);
+        });
 }
 
 }  // namespace vistrel

@@ -3,6 +3,7 @@
 // checked, the console in graphics mode, the window reading the board's input devices, and
 // the screen kept to its schedule.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,8 +32,10 @@ public:
     // (a line on standard error names the group to join when they cannot be read).
     std::unique_ptr<Window> create_window(const DeviceProfile& profile, Clock& clock);
     // The schedule keeper for `window`, or nothing without a schedule (a wrong schedule is
-    // named on standard error and the frame stays on).
-    std::unique_ptr<ScreenKeeper> keep_schedule(Window& window);
+    // named on standard error and the frame stays on). `power` is told each change of the
+    // screen after the backlights (true: on), to hold back work while it is blank.
+    std::unique_ptr<ScreenKeeper> keep_schedule(Window& window,
+                                                std::function<void(bool)> power = {});
 
 private:
     bool m_started = false;

@@ -93,8 +93,13 @@ void FolderWatcher::watch(const std::vector<std::u16string>& folders) {
             ++it;
             continue;
         }
-        if (it->second.descriptor >= 0) inotify_rm_watch(m_inotify.get(), it->second.descriptor);
+        // Two spellings of one folder share the watch: it goes with the last of them.
+        const int descriptor = it->second.descriptor;
         it = m_folders.erase(it);
+        const bool shared = std::any_of(m_folders.begin(), m_folders.end(), [&](const auto& f) {
+            return f.second.descriptor == descriptor;
+        });
+        if (descriptor >= 0 && !shared) inotify_rm_watch(m_inotify.get(), descriptor);
     }
     for (const std::u16string& folder : folders) {
         if (folder.empty() || m_folders.count(folder)) continue;

@@ -13,6 +13,8 @@ struct LibraryEvent {
     bool picture_ready = true;     // `path`, when not empty, has its cache file now
     bool folder_emptied = false;   // sent by the viewer: the last picture of `folder` is gone
     bool refresh = false;          // sent by the viewer after deleting pictures
+    bool folder_changed = false;   // pictures of the watched `folder` came, changed or went
+    bool storage_changed = false;  // storage was mounted or unmounted
     std::u16string path;
     std::u16string folder;
     int count = 0;

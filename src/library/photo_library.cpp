@@ -11,6 +11,7 @@
 #include "library/cache/quick_thumbnail.h"
 #include "library/drives.h"
 #include "library/file_walker.h"
+#include "library/folder_watcher.h"
 #include "platform/directory.h"
 #include "platform/path_parts.h"
 #include "platform/paths.h"
@@ -101,7 +102,8 @@ int configured_build_threads(int asked) {
 
 PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options)
     : m_options(std::move(options)),
-      m_pool(std::make_unique<BuildPool>(configured_build_threads(m_options.build_threads), -1)) {
+      m_pool(std::make_unique<BuildPool>(configured_build_threads(m_options.build_threads), -1)),
+      m_watched(std::make_unique<WatchedFolders>()) {
     trace() << "PhotoLibrary build threads " << m_pool->threads() << "\n";
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
     if (!m_options.quick_thumbnail)
@@ -407,9 +409,59 @@ void PhotoLibrary::poll_events() {
             m_cache_complete_due = false;
         }
     }
+    for (const std::u16string& folder : m_watched->changed()) {
+        follow_folder(folder);
+        LibraryEvent& event = events.emplace_back();
+        event.picture_ready = false;
+        event.folder_changed = true;
+        event.folder = folder;
+    }
+    if (m_watched->storage_changed()) {
+        trace() << tick_count() << " PhotoLibrary: the mounted storage changed\n";
+        LibraryEvent& event = events.emplace_back();
+        event.picture_ready = false;
+        event.storage_changed = true;
+    }
     // Outside the lock, so that a listener may call anything without meeting the worker.
     for (const LibraryEvent& event : events)
         notify(event);
+}
+
+void PhotoLibrary::watch_folder(const void* owner, const std::u16string& folder) {
+    m_watched->watch(owner, folder);
+}
+
+void PhotoLibrary::follow_folder(const std::u16string& folder) {
+    const std::vector<std::u16string> pictures = folder_pictures(folder);
+    trace() << tick_count() << " PhotoLibrary: " << folder << " changed, " << pictures.size()
+            << " pictures\n";
+    {
+        TracedSection section(m_folders_mutex, "follow_folder", "m_folders_mutex");
+        const auto record = std::find_if(m_folders.begin(), m_folders.end(),
+                                         [&](const Folder& f) { return f.folder_path == folder; });
+        if (record == m_folders.end()) return;
+        if (pictures.empty()) {
+            m_folders.erase(record);
+        } else {
+            record->size = static_cast<int32_t>(pictures.size());
+            // A key picture that went is replaced by the folder's first.
+            if (std::find(pictures.begin(), pictures.end(), record->key_picture) == pictures.end())
+                record->key_picture = pictures.front();
+        }
+        if (!m_rebuilding) save_folders(m_options.folder_list, m_folders);
+    }
+    notify(folders_changed_event());
+}
+
+void PhotoLibrary::set_paused(bool paused) {
+    if (m_paused.exchange(paused) == paused) return;
+    trace() << tick_count() << " PhotoLibrary " << (paused ? "paused" : "resumed") << "\n";
+    if (paused) return;
+    {
+        std::scoped_lock lock(m_map_mutex);
+        m_wake.set();
+    }
+    m_pool->poke();
 }
 
 LibraryProgress PhotoLibrary::progress() {
@@ -427,6 +479,15 @@ void PhotoLibrary::run() {
     set_priority(-1);
     m_wake.wait();
     while (!stop_requested()) {
+        if (m_paused) {
+            // Searches and builds asked for meanwhile wait for the resume.
+            {
+                std::scoped_lock lock(m_map_mutex);
+                if (m_paused && !stop_requested()) m_wake.reset();
+            }
+            m_wake.wait();
+            continue;
+        }
         bool search_due = false;
         {
             // The request is taken here; one made while the search runs asks for another.
@@ -451,7 +512,8 @@ void PhotoLibrary::run() {
         {
             TracedSection search(m_need_search_mutex, "run", "m_need_search_mutex");
             TracedSection map(m_map_mutex, "run", "m_map_mutex");
-            if (m_pending.empty() && !m_need_search && !stop_requested()) m_wake.reset();
+            if (((m_pending.empty() && !m_need_search) || m_paused) && !stop_requested())
+                m_wake.reset();
         }
         m_wake.wait();
     }
@@ -562,7 +624,7 @@ bool PhotoLibrary::check_drive(const std::u16string& drive) {
 }
 
 bool PhotoLibrary::create_cache(bool despite_search) {
-    if (stop_requested()) return false;
+    if (stop_requested() || m_paused) return false;
     std::optional<PendingBuild> next;
     {
         // A search asked for waits for the builds under way, and no more start meanwhile.

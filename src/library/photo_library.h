@@ -42,6 +42,7 @@
 #include "library/jpeg/jpeg_reader.h"
 #include "library/library_event.h"
 #include "library/pending_pictures.h"
+#include "library/watched_folders.h"
 #include "platform/threads.h"
 
 namespace vistrel {
@@ -134,8 +135,20 @@ public:
     // Whether the picture's cache file failed to build in this run and the picture has not
     // changed (size and modification time) since.
     bool is_failed_picture(const std::u16string& picture);
-    // Delivers the events gathered since the last call.
+    // Delivers the events gathered since the last call, and those of the watched folders
+    // and of the mounted storage (see watch_folder).
     void poll_events();
+
+    // Holds back searches and builds (a blanked frame): the builds under way end, no
+    // more start until resumed; what was asked for meanwhile is done then.
+    void set_paused(bool paused);
+    bool paused() const { return m_paused.load(); }
+
+    // Watches `folder` for `owner` (a screen) in place of what it watched before; an empty
+    // folder ends its watch. poll_events then sends folder_changed with `folder` when
+    // pictures were added to it, changed or removed (its record follows first), and
+    // storage_changed when storage was mounted or unmounted. User-interface thread only.
+    void watch_folder(const void* owner, const std::u16string& folder);
 
     LibraryProgress progress();
     const std::u16string& folder_list_path() const { return m_options.folder_list; }
@@ -166,6 +179,8 @@ private:
     bool create_cache(bool despite_search);
     void save_folder_list();
     std::u16string current_folder();
+    // The record of a watched folder that changed follows its pictures now.
+    void follow_folder(const std::u16string& folder);
 
     PhotoLibraryOptions m_options;
 
@@ -206,6 +221,8 @@ private:
     std::atomic<int> m_at_once{0};
     std::atomic<int> m_most_at_once{0};
     std::atomic<int> m_builds_ended{0};
+    std::atomic<bool> m_paused{false};
+    std::unique_ptr<WatchedFolders> m_watched;  // the user-interface thread's
 
     ManualResetEvent m_wake;
     ManualResetEvent m_quick_wake;

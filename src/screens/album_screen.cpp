@@ -105,10 +105,6 @@ void AlbumScreen::animate(double seconds) {
     for (int i = 0; i < m_list->live_count(); ++i)
         if (auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i)))
             if (album->show_quick_thumbnail()) m_list->mark_dirty();
-    if (m_mounts.changed() && !m_searching) {
-        trace() << "AlbumScreen: the mounted storage changed\n";
-        start_search();
-    }
 }
 
 bool AlbumScreen::on_key(const KeyEvent& event) {
@@ -138,6 +134,8 @@ void AlbumScreen::on_library_event(const LibraryEvent& event) {
     // The last album gone (emptied in the viewer, or found empty by the folder screen)
     // leaves the list empty and the warning shown, as a search that finds nothing does.
     if (event.folders_changed) show_albums(m_library.get_folders_size());
+    // Storage mounted or unplugged, whichever screen shows: its albums come or go.
+    if (event.storage_changed && !m_searching) start_search();
     if (event.search_complete) {
         m_search_requested = false;
         const int count = m_library.get_folders_size();

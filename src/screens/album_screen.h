@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "library/folder_watcher.h"
 #include "library/photo_library.h"
 #include "screens/choice_handlers.h"
 #include "shell/application.h"
@@ -109,7 +108,6 @@ private:
     bool m_search_requested = false;
     // A memory card or stick mounted or unplugged: the search brings its albums or takes
     // them away.
-    MountWatcher m_mounts;
     Button* m_search = nullptr;
     Button* m_menu_button = nullptr;
     VList* m_list = nullptr;

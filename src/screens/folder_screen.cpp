@@ -1,7 +1,5 @@
 #include "screens/folder_screen.h"
 
-#include "library/folder_watcher.h"
-
 #include <algorithm>
 
 #include "library/file_walker.h"
@@ -45,6 +43,7 @@ FolderScreen::FolderScreen(Properties& properties, PhotoLibrary& library)
 
 FolderScreen::~FolderScreen() {
     m_library.remove_listener(this);
+    m_library.watch_folder(this, {});
     if (m_open)
         if (Application* app = Application::instance()) app->remove_screen(this);
 }
@@ -97,6 +96,8 @@ void FolderScreen::list_pictures() {
 void FolderScreen::open_folder(const Folder& folder, int flag) {
     m_folder = folder;
     m_flag = flag;
+    // Pictures copied in or removed while the grid shows join or leave it.
+    m_library.watch_folder(this, m_folder.folder_path);
     list_pictures();
     const int n = static_cast<int>(m_pictures.size());
     if (n != m_folder.size) m_library.set_folder_size(m_folder.key_picture, n);
@@ -279,7 +280,9 @@ void FolderScreen::on_library_event(const LibraryEvent& event) {
         return;
     }
     // Listed again in place: the screen is on the stack already.
-    if (event.refresh) open_folder(Folder(m_folder), m_flag);
+    const bool changed = event.folder_changed && event.folder == m_folder.folder_path;
+    if (event.refresh || changed) open_folder(Folder(m_folder), m_flag);
+    if (changed && m_pictures.empty()) close();
 }
 
 bool FolderScreen::clicked(Button& button, const ButtonEvent&) {
@@ -289,6 +292,7 @@ bool FolderScreen::clicked(Button& button, const ButtonEvent&) {
 
 void FolderScreen::close() {
     m_open = false;
+    m_library.watch_folder(this, {});
     if (Application* app = Application::instance()) app->remove_screen(this);
 }
 

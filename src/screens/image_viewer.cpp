@@ -68,6 +68,7 @@ ImageViewer::ImageViewer(Properties& properties, PhotoLibrary& library)
 ImageViewer::~ImageViewer() {
     m_properties.remove_skin_listener(this);
     m_library.remove_listener(this);
+    m_library.watch_folder(this, {});
     if (Application* app = Application::instance()) app->remove_screen(this);
     if (m_menu && Application::instance()) Application::instance()->remove_screen(&m_menu->container());
     m_tiles.stop();
@@ -191,7 +192,8 @@ void ImageViewer::open(const std::vector<std::u16string>& pictures, int index,
     m_open = true;
     m_overlay_picture.clear();
     m_library.add_listener(this);
-    m_watcher.watch({directory_part(pictures.front())});
+    m_watched_folder = directory_part(pictures.front());
+    m_library.watch_folder(this, m_watched_folder);
     load_slots();
     show_controls();
     m_tiles.start();
@@ -202,7 +204,7 @@ void ImageViewer::close() {
     m_open = false;
     stop_slide_show();
     m_tap_timer.stop();
-    m_watcher.watch({});
+    m_library.watch_folder(this, {});
     m_library.remove_listener(this);
     if (Application* app = Application::instance()) {
         if (m_menu) app->remove_screen(&m_menu->container());
@@ -288,8 +290,6 @@ void ImageViewer::animate(double seconds) {
     else if (m_controls_visible)
         hide_controls();
     m_library.poll_events();
-    if (!m_open) return;
-    for (const std::u16string& folder : m_watcher.changed()) on_folder_changed(folder);
     if (!m_open) return;
     if (ZoomImage* view = current_view()) {
         m_minus->set_enabled(view->zoom() > view->fit_zoom() + kEpsilon);
@@ -540,6 +540,8 @@ bool ImageViewer::on_release(ZoomImage& view) {
 
 void ImageViewer::on_library_event(const LibraryEvent& event) {
     if (event.picture_ready && !event.path.empty()) on_document_refresh(event.path);
+    if (event.folder_changed && m_open && event.folder == m_watched_folder)
+        on_folder_changed(event.folder);
 }
 
 void ImageViewer::on_document_refresh(const std::u16string& path) {

@@ -199,7 +199,7 @@ private:
     std::unique_ptr<ShuffleDeck> m_deck;       // while a shuffled show runs
     std::vector<std::u16string> m_folder_order;  // the pictures as the folder lists them
     std::u16string m_deck_file;
-    FolderWatcher m_watcher;  // the folder of the pictures, while open
+    std::u16string m_watched_folder;  // the folder of the pictures, watched while open
     OverlayParts m_overlay;
     Element* m_overlay_root = nullptr;
     Element* m_overlay_date = nullptr;

@@ -116,14 +116,8 @@ void ImageViewer::on_folder_changed(const std::u16string& folder) {
     for (const std::u16string& picture : now)
         if (std::find(m_folder_order.begin(), m_folder_order.end(), picture) == m_folder_order.end())
             m_library.add_picture(picture, m_drive);
+    // The folder's grid and its album follow the same change by themselves.
     update_pictures(now);
-    // The folder's grid and its album follow.
-    LibraryEvent event;
-    event.picture_ready = false;
-    event.refresh = true;
-    event.folder = folder;
-    if (now.empty()) event.folder_emptied = true;
-    m_library.notify(event);
 }
 
 void ImageViewer::update_pictures(const std::vector<std::u16string>& pictures) {

@@ -56,17 +56,27 @@ struct Board {
 struct Recorder : InputSink {
     std::vector<std::pair<MessageKind, Point>> pointer_events;
     std::vector<std::pair<uint32_t, bool>> keys;
+    std::vector<uint32_t> repeats;  // the clock's time of each repeated press
+    std::vector<std::pair<bool, Point>> shown;
     std::u16string typed;
     bool text_on = false;
+    const Clock* clock = nullptr;
     void pointer(MessageKind kind, Point p) override { pointer_events.push_back({kind, p}); }
-    void key(uint32_t vk, bool down) override { keys.push_back({vk, down}); }
+    void key(uint32_t vk, bool down, bool repeat) override {
+        if (repeat)
+            repeats.push_back(clock ? clock->now() : 0);
+        else
+            keys.push_back({vk, down});
+    }
     void text(char16_t unit) override { typed.push_back(unit); }
     bool wants_text() const override { return text_on; }
+    void pointer_shown(bool on, Point p) override { shown.push_back({on, p}); }
 };
 
 TEST(InputTranslator, FirstFingerIsThePointerOthersAreIgnored) {
     Recorder r;
-    InputTranslator t({200, 100}, r);
+    SimulatedClock clock;
+    InputTranslator t({200, 100}, r, clock);
     t.feed(touch(Kind::TouchDown, 3, 0.5, 0.5));
     t.feed(touch(Kind::TouchDown, 4, 0.9, 0.9));   // a second finger
     t.feed(touch(Kind::TouchMotion, 4, 0.1, 0.1));
@@ -85,7 +95,8 @@ TEST(InputTranslator, FirstFingerIsThePointerOthersAreIgnored) {
 
 TEST(InputTranslator, NonsenseRangesStayOnThePanel) {
     Recorder r;
-    InputTranslator t({200, 100}, r);
+    SimulatedClock clock;
+    InputTranslator t({200, 100}, r, clock);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     t.feed(touch(Kind::TouchDown, 0, nan, 0.5));  // dropped
@@ -108,7 +119,8 @@ TEST(InputTranslator, NonsenseRangesStayOnThePanel) {
 
 TEST(InputTranslator, MouseAndKeysLikeADesktop) {
     Recorder r;
-    InputTranslator t({200, 100}, r);
+    SimulatedClock clock;
+    InputTranslator t({200, 100}, r, clock);
     t.feed(touch(Kind::PointerMotion, 0, 10.6, 5.0));
     t.feed(touch(Kind::PointerMotion, 0, 0.6, 0));  // the fractions add up
     t.feed(key(BTN_RIGHT, true, Kind::Button));      // only the left button clicks
@@ -137,6 +149,88 @@ TEST(InputTranslator, MouseAndKeysLikeADesktop) {
     EXPECT_EQ(virtual_key_from_linux(KEY_Q), uint32_t('Q'));
     EXPECT_EQ(virtual_key_from_linux(KEY_0), uint32_t('0'));
     EXPECT_EQ(virtual_key_from_linux(0xFFFFFFFF), 0u);
+}
+
+TEST(InputTranslator, HeldKeysRepeatUntilReleased) {
+    Recorder r;
+    SimulatedClock clock(1000);
+    r.clock = &clock;
+    r.text_on = true;
+    InputTranslator t({200, 100}, r, clock);
+    EXPECT_FALSE(t.next_due());
+    t.feed(key(KEY_RIGHT, true));
+    EXPECT_EQ(t.next_due(), InputTranslator::kRepeatDelayMs);
+    clock.advance(InputTranslator::kRepeatDelayMs - 1);
+    t.tick();
+    EXPECT_TRUE(r.repeats.empty());
+    clock.advance(1);
+    for (int i = 0; i < 4; ++i) {
+        t.tick();
+        clock.advance(InputTranslator::kRepeatPeriodMs);
+    }
+    EXPECT_EQ(r.repeats, (std::vector<uint32_t>{1500, 1540, 1580, 1620}));
+    t.feed(key(KEY_RIGHT, false));
+    clock.advance(1000);
+    t.tick();
+    EXPECT_EQ(r.repeats.size(), 4u);
+    EXPECT_FALSE(t.next_due());
+
+    // Modifiers do not repeat; a letter repeats its character too.
+    t.feed(key(KEY_LEFTSHIFT, true));
+    clock.advance(2000);
+    t.tick();
+    EXPECT_EQ(r.repeats.size(), 4u);
+    t.feed(key(KEY_A, true));
+    clock.advance(InputTranslator::kRepeatDelayMs);
+    t.tick();
+    EXPECT_EQ(r.typed, u"AA");
+    // A late tick makes one repeat, not a burst of them.
+    clock.advance(10000);
+    t.tick();
+    EXPECT_EQ(r.repeats.size(), 6u);
+    // The keyboard unplugged: its held key is released and repeats no more.
+    InputEvent gone;
+    gone.kind = Kind::DeviceRemoved;
+    t.feed(gone);
+    EXPECT_EQ(r.keys.back(), (std::pair<uint32_t, bool>{'A', false}));
+    clock.advance(1000);
+    t.tick();
+    EXPECT_EQ(r.repeats.size(), 6u);
+    EXPECT_FALSE(t.next_due());
+}
+
+TEST(InputTranslator, TheMousePointerShowsWhileTheMouseIsUsed) {
+    Recorder r;
+    SimulatedClock clock(1000);
+    InputTranslator t({200, 100}, r, clock);
+    using S = std::pair<bool, Point>;
+    t.feed(touch(Kind::PointerMotion, 0, 10, 5));
+    EXPECT_EQ(r.shown, (std::vector<S>{{true, {10, 5}}}));
+    EXPECT_EQ(t.next_due(), InputTranslator::kPointerIdleMs);
+    clock.advance(2000);
+    t.feed(touch(Kind::PointerMotion, 0, 1, 0));  // moving keeps it
+    EXPECT_EQ(t.next_due(), InputTranslator::kPointerIdleMs);
+    clock.advance(InputTranslator::kPointerIdleMs - 1);
+    t.tick();
+    EXPECT_TRUE(t.pointer_visible());
+    clock.advance(1);
+    t.tick();
+    EXPECT_FALSE(t.pointer_visible());
+    EXPECT_EQ(r.shown.back(), (S{false, {11, 5}}));
+    EXPECT_FALSE(t.next_due());
+
+    // A click brings it back; a touch hides it at once.
+    t.feed(key(BTN_LEFT, true, Kind::Button));
+    t.feed(key(BTN_LEFT, false, Kind::Button));
+    EXPECT_TRUE(t.pointer_visible());
+    t.feed(touch(Kind::TouchDown, 0, 0.5, 0.5));
+    EXPECT_FALSE(t.pointer_visible());
+    t.feed(touch(Kind::TouchUp, 0));
+    EXPECT_EQ(r.shown, (std::vector<S>{{true, {10, 5}}, {false, {11, 5}}, {true, {11, 5}},
+                                       {false, {11, 5}}}));
+    // An absolute pointing device (a tablet) shows it where it points.
+    t.feed(touch(Kind::PointerAbsolute, 0, 0.25, 0.5));
+    EXPECT_EQ(r.shown.back(), (S{true, {50, 50}}));
 }
 
 // A virtual touch screen made with uinput, read through libinput.

@@ -185,6 +185,67 @@ TEST(Display, FrameBufferFileTakesTheFrames) {
     EXPECT_EQ(at(0, 0), 0);
 }
 
+// The board's mouse pointer, over the window's memory and over a frame buffer (which the
+// display draws through a back buffer of its own).
+TEST(Display, TheBoardPointerIsDrawnOverTheFramesAndTakenAway) {
+    test::TempDir dir;
+    const std::string path = dir.file("fb0");
+    test::write_file(path, std::string(240 * 320 * 2, '\0'));
+    for (const bool frame_buffer : {false, true}) {
+        SCOPED_TRACE(frame_buffer ? "frame buffer" : "window");
+        SimulatedClock clock;
+        DeviceProfile p = panel(240, 320);
+        if (frame_buffer) p.framebuffer = path;
+        HeadlessWindow window(p, clock);
+        DisplayParams params{0, 0, 0, 1};
+        auto display = Display::Create(window, params);
+        ASSERT_TRUE(display);
+        auto frame = [&](Pixel colour) {
+            ASSERT_TRUE(display->begin_frame());
+            display->back_buffer()->clear(colour);
+            display->present();
+        };
+        auto send = [&](MessageKind kind, int x, int y) {
+            WindowMessage m;
+            m.kind = kind;
+            m.x = x;
+            m.y = y;
+            window.dispatch(m);
+        };
+        constexpr Pixel kGrey = 0x8410, kBlue = 0x001F;
+        frame(kGrey);
+        const Bitmap& out = *display->shown();
+        EXPECT_TRUE(display->pointer_drawn().empty());
+        send(MessageKind::PointerShown, 50, 60);
+        EXPECT_EQ(display->pointer_drawn(), (Rect{50, 60, 61, 77}));
+        EXPECT_EQ(out.row(60)[50], 0x0000);  // the tip's outline
+        EXPECT_EQ(out.row(64)[52], 0xFFFF);  // its fill
+        EXPECT_EQ(out.row(60)[52], kGrey);   // beside the arrow
+
+        send(MessageKind::PointerMove, 100, 200);
+        EXPECT_EQ(out.row(64)[52], kGrey);  // taken away from where it was
+        EXPECT_EQ(out.row(204)[102], 0xFFFF);
+        // A new frame has it on top, and moving it shows the new frame under it.
+        frame(kBlue);
+        EXPECT_EQ(out.row(204)[102], 0xFFFF);
+        EXPECT_EQ(out.row(10)[10], kBlue);
+        send(MessageKind::PointerMove, 5, 5);
+        EXPECT_EQ(out.row(204)[102], kBlue);
+
+        // Clipped at the edge; hidden; moves while hidden draw nothing.
+        send(MessageKind::PointerMove, 235, 315);
+        EXPECT_EQ(display->pointer_drawn(), (Rect{235, 315, 240, 320}));
+        send(MessageKind::PointerHidden, 0, 0);
+        EXPECT_TRUE(display->pointer_drawn().empty());
+        EXPECT_EQ(out.row(317)[236], kBlue);
+        send(MessageKind::PointerMove, 20, 20);
+        EXPECT_TRUE(display->pointer_drawn().empty());
+        EXPECT_EQ(out.row(24)[22], kBlue);
+        frame(kGrey);
+        EXPECT_EQ(out.row(24)[22], kGrey);
+    }
+}
+
 TEST(Display, ShortOrMissingFrameBufferFallsBackToTheWindow) {
     test::TempDir dir;
     const std::string path = dir.file("short");

@@ -155,5 +155,35 @@ TEST(FrameShow, PicturesCopiedInOrRemovedJoinOrLeaveTheShownFolder) {
     EXPECT_EQ(session.dump("d4.txt").shown_file(), folder + "/p005.jpg");
 }
 
+// The pictures the folder grid shows: its visible thumbnail buttons.
+int grid_pictures(const Dump& dump) {
+    int count = 0;
+    for (const DumpLine* line : dump.all("button"))
+        count += line->id.rfind("button", 0) == 0 && line->visible;
+    return count;
+}
+
+TEST(FrameShow, TheFolderGridFollowsItsFolderWithoutTheViewer) {
+    AppSession session;
+    const std::vector<std::string> pictures = session.add_pictures("Trip", 2);
+    const std::string folder = session.documents() + "/Trip";
+    const std::string script = "settle 20000\ndump " + session.file("g1.txt") + "\nsleep 2500\ndump " +
+                               session.file("g2.txt") + "\nsleep 2500\ndump " +
+                               session.file("g3.txt") + "\n";
+    const int pid = session.start(script, {folder});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(wait_for_file(session.file("g1.txt")));
+    write_bytes(folder + "/p005.jpg", with_segments({}));
+    const bool second = wait_for_file(session.file("g2.txt"));
+    std::filesystem::remove(pictures[0]);
+    ASSERT_EQ(wait_for(pid), 0);
+    ASSERT_TRUE(second);
+    for (const char* name : {"g1.txt", "g2.txt", "g3.txt"})
+        EXPECT_EQ(session.dump(name).top(), "FolderScreen") << name;
+    EXPECT_EQ(grid_pictures(session.dump("g1.txt")), 2);
+    EXPECT_EQ(grid_pictures(session.dump("g2.txt")), 3);
+    EXPECT_EQ(grid_pictures(session.dump("g3.txt")), 2);
+}
+
 }  // namespace
 }  // namespace vistrel::test
