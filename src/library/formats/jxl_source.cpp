@@ -1,8 +1,9 @@
 // JPEG XL through libjxl: the first frame at 8 or 16 bits, converted from the profile libjxl
 // gives for its pixels. The orientation is left to the viewer. The file is handed to the
-// decoder a step at a time and its pixels come out through a callback as the groups they
-// belong to are decoded, so rows are taken out (and their memory given back) as soon as
-// they are whole, and the picture is never held whole.
+// decoder a step at a time and its pixels come out through a callback; each row is taken
+// out (and its memory given back) as soon as it is whole. A libjxl that renders groups as
+// their data comes would so never have the picture held whole here; libjxl 0.7 renders
+// the frame only once all its data is in, and holds it whole itself meanwhile.
 
 #include <jxl/decode_cxx.h>
 #include <jxl/thread_parallel_runner_cxx.h>
@@ -74,7 +75,7 @@ bool JxlSource::on_basic_info() {
     set_layout(wide ? (alpha ? PixelLayout::Rgba16 : PixelLayout::Rgb16)
                     : (alpha ? PixelLayout::Rgba8 : PixelLayout::Rgb8));
     set_orientation(int(info.orientation));
-    // libjxl may hold the whole frame itself (see decode_row): the limit of whole pictures.
+    // libjxl may hold the whole frame itself: the limit of pictures decoded whole.
     if (!set_size(info.xsize, info.ysize, kMaxWholePixels)) return false;
     m_pixel_bytes = size_t(bytes_per_pixel(layout()));
     m_stride = size_t(m_width) * m_pixel_bytes;
