@@ -8,6 +8,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <fstream>
@@ -75,6 +76,22 @@ bool set_png_header(png_structp png, png_infop info, const PngOptions& o, png_co
 }
 
 }  // namespace
+
+std::vector<uint8_t> textured_rgb(int width, int height) {
+    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    uint32_t seed = 7;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int noise = int(seed >> 29) - 4;
+            const bool block = ((x / 37) + (y / 23)) % 3 == 0;
+            uint8_t* p = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+            p[0] = uint8_t(std::clamp(x * 255 / width + noise, 0, 255));
+            p[1] = uint8_t(std::clamp((block ? 160 : 90) + noise, 0, 255));
+            p[2] = uint8_t(std::clamp(y * 255 / height + noise, 0, 255));
+        }
+    return rgb;
+}
 
 FormatSample make_png(const PngOptions& o) {
     FormatSample s;

@@ -20,6 +20,10 @@ struct FormatSample {
 // asked) clear in the right third.
 std::vector<uint8_t> pattern_rgba(int width, int height, bool alpha);
 
+// A photo-like RGB picture: gradients under sharp edges and fine noise, which lossy
+// encoders lose a little of and which takes a real photo's bytes per pixel.
+std::vector<uint8_t> textured_rgb(int width, int height);
+
 struct PngOptions {
     int width = 67;
     int height = 45;

@@ -7,6 +7,7 @@
 
 #include "library/cache/cache_file.h"
 #include "library/cache/crc32.h"
+#include "library/cache/level_pipeline.h"
 #include "library/cache/picture_facts.h"
 #include "library/cache/thumbnail.h"
 #include "library/formats/picture_source.h"
@@ -73,7 +74,8 @@ private:
     }
     bool write();
     bool make_copy();
-    bool convert_picture();
+    // Makes the copy and the levels of a picture of another format.
+    bool convert_picture(int& halvings);
     bool make_levels(int halvings);
     bool copy_damaged_picture(int halvings);
     bool append(const uint8_t* bytes, size_t size);
@@ -160,10 +162,11 @@ bool CacheBuild::make_copy() {
     return !(m_stop && m_stop());
 }
 
-// A picture of another format is decoded once, through its library, into a baseline JPEG
-// of quality kCopyQuality: the copy then stands for the picture at full size, and the rest
-// of the build goes on from it as from a JPEG's copy.
-bool CacheBuild::convert_picture() {
+// A picture of another format is decoded once, through its library. Its rows go, on the
+// levels' own thread, both into a baseline JPEG of quality kCopyQuality, which then stands
+// for the picture at full size, and into the halved levels: the copy is never decoded
+// again. Its records come from our decoder's pass over its entropy-coded data alone.
+bool CacheBuild::convert_picture(int& halvings) {
     std::string why;
     std::unique_ptr<PictureSource> source = open_picture_source(m_picture, &why);
     if (!source) {
@@ -173,19 +176,31 @@ bool CacheBuild::convert_picture() {
     m_converted = true;
     m_header.orientation = source->orientation();
     m_header.colours = source->converts_colours() ? CacheColours::Converted : CacheColours::AsStored;
-    JpegWriter writer(m_copy, source->width(), source->height(), kCopyQuality);
-    if (!writer.ok()) return fail(CacheProblem::Damaged);
-    std::vector<uint8_t> row(size_t(source->width()) * 3);
-    for (int y = 0; y < source->height(); ++y) {
-        if (m_stop && m_stop()) return fail(CacheProblem::Stopped);
-        if (!source->read_row(row.data())) {
-            trace() << tick_count() << "cache: picture not decoded: " << source->problem() << "\n";
-            return fail(CacheProblem::Damaged);
+    halvings = levels_for(source->width(), source->height());
+    m_levels.assign(size_t(halvings), MemoryStream{});
+    std::vector<OutputStream*> outputs;
+    for (MemoryStream& level : m_levels)
+        outputs.push_back(&level);
+    {
+        LevelPipeline rows(source->width(), source->height(), outputs, kLevelQuality, nullptr,
+                           FullCopy{&m_copy, kCopyQuality});
+        if (!rows.ok()) return fail(CacheProblem::Damaged);
+        for (int y = 0; y < source->height(); ++y) {
+            if (m_stop && m_stop()) return fail(CacheProblem::Stopped);
+            if (!source->read_row(rows.next_row())) {
+                trace() << tick_count() << "cache: picture not decoded: " << source->problem()
+                        << "\n";
+                return fail(CacheProblem::Damaged);
+            }
+            if (!rows.commit_row()) return fail(CacheProblem::Damaged);
         }
-        if (!writer.write_row(row.data())) return fail(CacheProblem::Damaged);
+        if (!rows.finish()) return fail(CacheProblem::Damaged);
     }
-    if (!writer.finish()) return fail(CacheProblem::Damaged);
+    source.reset();
     trace() << "create cache time copy " << seconds_since(m_started_us) << "\n";
+    m_copy.rewind();
+    m_picture_records = record_level(m_copy, m_copy.size());
+    if (m_picture_records.empty()) return fail(CacheProblem::Damaged);
     return true;
 }
 
@@ -194,7 +209,7 @@ bool CacheBuild::make_levels(int halvings) {
     if (!picture.is_open()) return false;
     // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
     // as stored rather than dropped from the collection.
-    if (!m_converted) m_header.orientation = std::max(read_orientation(picture), 1);
+    m_header.orientation = std::max(read_orientation(picture), 1);
     InputStream& input = m_copy.size() > 0 ? static_cast<InputStream&>(m_copy) : picture;
     const uint64_t size = m_copy.size() > 0 ? m_copy.size() : picture.size();
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
@@ -268,14 +283,9 @@ bool CacheBuild::write() {
     {
         FileStream input(m_picture, OpenMode::Read);
         const PictureFormat format = picture_format(input, m_picture);
-        if (format != PictureFormat::Jpeg && !convert_picture()) return false;
+        if (format != PictureFormat::Jpeg && !convert_picture(halvings)) return false;
     }
-    if (m_converted) {
-        m_copy.rewind();
-        JpegReader reader(m_copy, m_copy.size());
-        if (!reader.ok()) return fail(CacheProblem::Damaged);
-        halvings = levels_for(reader.width(), reader.height());
-    } else {
+    if (!m_converted) {
         FileStream input(m_picture, OpenMode::Read);
         JpegReader reader(input, input.size());
         if (!reader.ok()) return fail(CacheProblem::NotReadable);
@@ -292,7 +302,7 @@ bool CacheBuild::write() {
     const std::vector<uint8_t> zeros(CacheHeader::size_for(halvings), 0);
     if (!append(zeros.data(), zeros.size())) return false;
 
-    if (!make_levels(halvings) || !copy_damaged_picture(halvings))
+    if (!m_converted && (!make_levels(halvings) || !copy_damaged_picture(halvings)))
         return fail(CacheProblem::Damaged);
     trace() << "create cache time " << 0 << " " << seconds_since(m_started_us) << "\n";
     m_header.levels[0].records_offset = static_cast<uint32_t>(m_end);

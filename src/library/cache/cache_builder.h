@@ -28,10 +28,11 @@ const char* describe(CacheProblem problem);
 // pixels of the one above; each level's own records come from our decoder's pass over its
 // JPEG; the thumbnail is made from the smallest level. A progressive or arithmetic-coded
 // picture is first copied losslessly into one baseline scan, which the file keeps as its
-// full-size level. The file is written under a name of its own and renamed when whole.
-// `stop` is asked before every decoded row. False when the picture cannot be read or
-// decoded, is damaged, changed meanwhile, or a write failed; `problem` (when given) then
-// says which.
+// full-size level. A picture of another format is decoded once, its rows making both a
+// baseline JPEG copy (the full-size level) and the halved levels. The file is written
+// under a name of its own and renamed when whole. `stop` is asked before every decoded
+// row. False when the picture cannot be read or decoded, is damaged, changed meanwhile,
+// or a write failed; `problem` (when given) then says which.
 bool build_cache(const std::u16string& picture, const std::u16string& drive, const StopTest& stop,
                  RecordingMode mode = RecordingMode::InStep, CacheProblem* problem = nullptr);
 

@@ -53,8 +53,16 @@ void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out
 }
 
 LevelChain::LevelChain(int width, int height, const std::vector<OutputStream*>& outputs,
-                       int quality, std::shared_ptr<const ColourTransform> colours)
+                       int quality, std::shared_ptr<const ColourTransform> colours,
+                       FullCopy full)
     : m_colours(colours && colours->input() == PixelLayout::Rgb8 ? std::move(colours) : nullptr) {
+    if (full.output) {
+        m_full = std::make_unique<JpegWriter>(*full.output, width, height, full.quality);
+        if (!m_full->ok()) {
+            m_ok = false;
+            return;
+        }
+    }
     for (OutputStream* output : outputs) {
         if (width / 2 < 1 || height / 2 < 1) {
             m_ok = false;
@@ -73,6 +81,7 @@ LevelChain::LevelChain(int width, int height, const std::vector<OutputStream*>& 
 LevelChain::~LevelChain() = default;
 
 bool LevelChain::add_row(const uint8_t* rgb) {
+    if (m_ok && m_full && !m_full->write_row(rgb)) m_ok = false;
     return m_ok && (m_stages.empty() || add_row(0, rgb));
 }
 
@@ -92,6 +101,7 @@ bool LevelChain::add_row(size_t index, const uint8_t* rgb) {
 }
 
 bool LevelChain::finish() {
+    if (m_full && !m_full->finish()) m_ok = false;
     for (auto& stage : m_stages)
         if (!stage->writer.finish()) m_ok = false;
     return m_ok;

@@ -12,6 +12,12 @@
 
 namespace vistrel {
 
+// The picture itself kept as a JPEG beside its halved levels, written from the same rows.
+struct FullCopy {
+    OutputStream* output = nullptr;  // none: no copy
+    int quality = 0;
+};
+
 // Each output pixel j is the rounded mean (a + b + c + d + 2) >> 2 of the pixels 2j and
 // 2j + 1 of two rows, per channel; `out_width` pixels are made.
 void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out_width);
@@ -22,9 +28,10 @@ public:
     // outputs[k - 1] as a JPEG of `quality`. An odd last row or column is dropped. With
     // `colours` (an Rgb8 transform), the rows of level 1 are converted through it as they
     // are made, so every level is in sRGB while the picture's rows are not: a quarter of the
-    // work of converting those.
+    // work of converting those. With `full`, every row is also encoded as it comes, at full
+    // size, into the copy's output.
     LevelChain(int width, int height, const std::vector<OutputStream*>& outputs, int quality,
-               std::shared_ptr<const ColourTransform> colours = nullptr);
+               std::shared_ptr<const ColourTransform> colours = nullptr, FullCopy full = {});
     ~LevelChain();
 
     // False when a level would be empty or its writer could not start.
@@ -40,6 +47,7 @@ private:
 
     std::vector<std::unique_ptr<Stage>> m_stages;
     std::shared_ptr<const ColourTransform> m_colours;
+    std::unique_ptr<JpegWriter> m_full;
     bool m_ok = true;
 };
 

@@ -3,10 +3,11 @@
 namespace vistrel {
 
 LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
-                             int quality, std::shared_ptr<const ColourTransform> colours)
-    : m_chain(width, height, outputs, quality, std::move(colours)),
+                             int quality, std::shared_ptr<const ColourTransform> colours,
+                             FullCopy full)
+    : m_chain(width, height, outputs, quality, std::move(colours), full),
       m_row_bytes(3 * size_t(width > 0 ? width : 0)),
-      m_threaded(!outputs.empty()),
+      m_threaded(!outputs.empty() || full.output),
       m_batches(m_threaded ? kBatches : 1) {
     for (Batch& batch : m_batches) {
         batch.pixels.resize(m_row_bytes * (m_threaded ? kBatchRows : 1));

@@ -15,9 +15,9 @@ namespace vistrel {
 
 class LevelPipeline {
 public:
-    // As LevelChain. With no outputs nothing runs and rows are only passed over.
+    // As LevelChain. With no outputs and no copy nothing runs and rows are only passed over.
     LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs, int quality,
-                  std::shared_ptr<const ColourTransform> colours = nullptr);
+                  std::shared_ptr<const ColourTransform> colours = nullptr, FullCopy full = {});
     // Stops the thread (abandoning unfinished levels) and waits for it.
     ~LevelPipeline();
     LevelPipeline(const LevelPipeline&) = delete;

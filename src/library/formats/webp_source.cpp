@@ -1,12 +1,17 @@
 // WebP through libwebp: lossy, lossless, with or without alpha; an animation shows its
-// first frame. The ICCP chunk converts the colours.
+// first frame. The ICCP chunk converts the colours. A still picture is decoded
+// incrementally, its rows taken out as they come and their memory given back; libwebp
+// itself holds a lossless picture (and a lossy one's alpha) whole, so those keep the limit
+// of pictures decoded whole.
 
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "library/formats/passing_buffer.h"
 #include "library/formats/picture_source.h"
 
 namespace vistrel {
@@ -14,6 +19,8 @@ namespace vistrel {
 namespace {
 
 constexpr uint64_t kMaxFileBytes = uint64_t(256) << 20;
+// Bytes handed to the decoder at a time: each step decodes a few dozen rows of a photo.
+constexpr size_t kInputStep = size_t(64) << 10;
 
 struct DemuxCloser {
     void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
@@ -21,14 +28,33 @@ struct DemuxCloser {
 struct AnimCloser {
     void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 };
+struct IncrementalCloser {
+    void operator()(WebPIDecoder* decoder) const { WebPIDelete(decoder); }
+};
 
-class WebPSource final : public WholePictureSource {
+class WebPSource final : public PictureSource {
 public:
-    WebPSource() : WholePictureSource(PictureFormat::WebP) {}
+    WebPSource() : PictureSource(PictureFormat::WebP) {}
     bool open(InputStream& input);
+
+protected:
+    bool decode_row(uint8_t* row) override;
 
 private:
     bool first_frame(const WebPData& data);
+    bool start_incremental();
+    // Hands the decoder more of the file; false when it fails or the file is at its end.
+    bool decode_further();
+
+    std::vector<uint8_t> m_bytes;  // the file
+    size_t m_stride = 0;
+    std::vector<uint8_t> m_frame;  // an animation's first frame, whole
+    PassingBuffer m_rows;          // a still picture, as decoded
+    WebPDecBuffer m_output{};      // where the decoder puts it: the decoder keeps a pointer
+    std::unique_ptr<WebPIDecoder, IncrementalCloser> m_decoder;
+    size_t m_given = 0;  // file bytes the decoder has
+    int m_ready = 0;     // rows decoded
+    bool m_done = false;
 };
 
 bool WebPSource::first_frame(const WebPData& data) {
@@ -38,21 +64,74 @@ bool WebPSource::first_frame(const WebPData& data) {
     options.use_threads = 0;
     std::unique_ptr<WebPAnimDecoder, AnimCloser> decoder(WebPAnimDecoderNew(&data, &options));
     if (!decoder) return fail("its WebP animation cannot be read");
+    WebPAnimInfo info;
+    if (!WebPAnimDecoderGetInfo(decoder.get(), &info) || int64_t(info.canvas_width) != m_width ||
+        int64_t(info.canvas_height) != m_height)
+        return fail("its WebP animation cannot be read");
     uint8_t* frame = nullptr;
     int timestamp = 0;
     if (!WebPAnimDecoderGetNext(decoder.get(), &frame, &timestamp) || !frame)
         return fail("its first WebP frame cannot be decoded");
-    std::memcpy(pixels(), frame, stride() * size_t(m_height));
+    try {
+        m_frame.assign(frame, frame + m_stride * size_t(m_height));
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory to decode it");
+    }
+    return true;
+}
+
+bool WebPSource::start_incremental() {
+    if (!m_rows.reserve(m_stride, m_height)) return fail("not enough memory to decode it");
+    if (!WebPInitDecBuffer(&m_output)) return fail("libwebp cannot start");
+    m_output.colorspace = has_alpha(layout()) ? MODE_RGBA : MODE_RGB;
+    m_output.is_external_memory = 1;
+    m_output.u.RGBA.rgba = m_rows.data();
+    m_output.u.RGBA.stride = int(m_stride);
+    m_output.u.RGBA.size = m_rows.size();
+    m_decoder.reset(WebPINewDecoder(&m_output));
+    return m_decoder || fail("libwebp cannot start");
+}
+
+bool WebPSource::decode_further() {
+    if (m_done) return false;
+    if (m_given == m_bytes.size()) return fail("its WebP data is cut short");
+    m_given = std::min(m_bytes.size(), m_given + kInputStep);
+    const VP8StatusCode status = WebPIUpdate(m_decoder.get(), m_bytes.data(), m_given);
+    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
+        return fail("its WebP data is damaged");
+    int last = 0, width = 0, height = 0, stride = 0;
+    if (WebPIDecGetRGB(m_decoder.get(), &last, &width, &height, &stride)) {
+        if (width != m_width || height != m_height || size_t(stride) != m_stride)
+            return fail("its WebP data is damaged");
+        m_ready = std::clamp(last, m_ready, m_height);
+    }
+    if (status == VP8_STATUS_OK) {
+        m_done = true;
+        m_ready = m_height;
+    }
+    return true;
+}
+
+bool WebPSource::decode_row(uint8_t* row) {
+    const int y = this->row();
+    if (!m_frame.empty()) {
+        std::memcpy(row, m_frame.data() + size_t(y) * m_stride, m_stride);
+        return true;
+    }
+    if (!m_decoder) return false;
+    while (m_ready <= y)
+        if (!decode_further()) return m_ready > y || fail("its WebP data is cut short");
+    std::memcpy(row, m_rows.row(y), m_stride);
+    m_rows.release_before(y + 1);
     return true;
 }
 
 bool WebPSource::open(InputStream& input) {
-    std::vector<uint8_t> bytes;
-    if (!read_all(input, bytes, kMaxFileBytes)) return fail("it cannot be read");
+    if (!read_all(input, m_bytes, kMaxFileBytes)) return fail("it cannot be read");
     WebPBitstreamFeatures features;
-    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK)
+    if (WebPGetFeatures(m_bytes.data(), m_bytes.size(), &features) != VP8_STATUS_OK)
         return fail("its WebP header cannot be read");
-    const WebPData data{bytes.data(), bytes.size()};
+    const WebPData data{m_bytes.data(), m_bytes.size()};
     std::unique_ptr<WebPDemuxer, DemuxCloser> demux(WebPDemux(&data));
     const bool alpha = features.has_alpha || features.has_animation;
     set_layout(alpha ? PixelLayout::Rgba8 : PixelLayout::Rgb8);
@@ -61,7 +140,10 @@ bool WebPSource::open(InputStream& input) {
         width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
         height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
     }
-    if (!allocate(width, height)) return false;
+    // Only a lossy picture without alpha passes through libwebp row by row.
+    const bool streamed = !features.has_animation && !alpha && features.format == 1;
+    if (!set_size(width, height, streamed ? kMaxRowPixels : kMaxWholePixels)) return false;
+    m_stride = size_t(m_width) * size_t(bytes_per_pixel(layout()));
     if (demux && (WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG)) {
         WebPChunkIterator chunk;
         if (WebPDemuxGetChunk(demux.get(), "ICCP", 1, &chunk)) {
@@ -70,12 +152,13 @@ bool WebPSource::open(InputStream& input) {
             WebPDemuxReleaseChunkIterator(&chunk);
         }
     }
-    if (features.has_animation) return first_frame(data);
-    const size_t size = stride() * size_t(m_height);
-    const uint8_t* done =
-        alpha ? WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixels(), size, int(stride()))
-              : WebPDecodeRGBInto(bytes.data(), bytes.size(), pixels(), size, int(stride()));
-    return done != nullptr || fail("its WebP data is damaged or cut short");
+    if (features.has_animation) {
+        const bool decoded = first_frame(data);
+        m_bytes = {};
+        return decoded;
+    }
+    // The first rows now, so that a picture with none decodable is refused at once.
+    return start_incremental() && (decode_further() || m_ready > 0);
 }
 
 }  // namespace

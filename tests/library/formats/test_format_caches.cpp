@@ -9,6 +9,7 @@
 #include "jpeg_samples.h"
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
+#include "library/cache/level_chain.h"
 #include "library/cache/thumbnail.h"
 #include "library/formats/picture_source.h"
 #include "library/tiles/cache_tile_source.h"
@@ -24,6 +25,28 @@ namespace {
 
 constexpr uint32_t kBackground = 0x102030;
 
+// Each halving of a decoded picture, as the levels are made.
+test::DecodedPicture halved(const test::DecodedPicture& picture) {
+    test::DecodedPicture half;
+    half.ok = picture.ok;
+    half.width = picture.width / 2;
+    half.height = picture.height / 2;
+    half.rgb.resize(size_t(half.width) * half.height * 3);
+    const size_t stride = size_t(picture.width) * 3;
+    for (int y = 0; y < half.height; ++y)
+        average_rows(&picture.rgb[2 * y * stride], &picture.rgb[(2 * y + 1) * stride],
+                     &half.rgb[size_t(y) * half.width * 3], half.width);
+    return half;
+}
+
+double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 256;
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += uint64_t(std::abs(int(a[i]) - int(b[i])));
+    return double(sum) / double(a.size());
+}
+
 class FormatCacheTest : public ::testing::Test {
 protected:
     void SetUp() override { set_transparency_background(kBackground); }
@@ -33,6 +56,16 @@ protected:
         return from_utf8(m_dir.file(name));
     }
     std::u16string drive() const { return m_dir.u16() + u"/"; }
+    // The picture's rows as its reader gives them.
+    static std::vector<uint8_t> decode_all(const std::u16string& picture) {
+        std::vector<uint8_t> rgb;
+        std::unique_ptr<PictureSource> source = open_picture_source(picture);
+        if (!source) return rgb;
+        std::vector<uint8_t> row(size_t(source->width()) * 3);
+        while (source->read_row(row.data()))
+            rgb.insert(rgb.end(), row.begin(), row.end());
+        return rgb;
+    }
 
     // Builds the cache of a sample and checks its full size and smallest level against
     // the pixels the sample holds.
@@ -88,6 +121,56 @@ TEST_F(FormatCacheTest, EveryFormatIsBuiltAndShown) {
     expect_cached(test::make_jxl(330, 260, false, false), "f.jxl", 1, 30);
     expect_cached(test::make_heif(320, 240, false), "g.heic", 1, 28);
     expect_cached(test::make_heif(320, 240, true), "h.avif", 1, 28);
+}
+
+// The levels come from the rows that make the full-size copy, not from a decode of it:
+// they are what levels made from that decode would be, within what the copy's own loss
+// changes, and the thumbnail is made from the smallest of them.
+TEST_F(FormatCacheTest, LevelsAreTheFullSizeCopyHalved) {
+    const int width = 1010, height = 702;  // two halvings, odd sizes among them
+    const std::vector<uint8_t> rgb = test::textured_rgb(width, height);
+    for (const std::string format : {"png", "webp", "tiff", "jxl"}) {
+        SCOPED_TRACE(format);
+        const std::vector<uint8_t> bytes =
+            test::encode_rgb_as(format, rgb, width, height, m_dir.file("scratch.tif"));
+        if (bytes.empty()) continue;
+        const std::u16string picture = write("t." + format, bytes);
+        ASSERT_EQ(build_cache_file_for(picture, drive(), nullptr), CacheProblem::None);
+        const std::string cache = to_utf8(cache_file_name(picture, drive()));
+        const std::vector<uint8_t> file = test::read_bytes(cache);
+        MemoryStream stream(file);
+        CacheHeader header;
+        ASSERT_TRUE(header.read(stream, file.size()));
+        ASSERT_TRUE(header.has_copy());
+        ASSERT_EQ(header.level_count(), 2);
+        const auto section = [&](uint32_t offset, uint32_t size) {
+            return std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + size);
+        };
+        test::DecodedPicture above =
+            test::decode_jpeg(section(header.copy_offset, header.copy_size));
+        ASSERT_TRUE(above.ok);
+        ASSERT_EQ(above.width, width);
+        ASSERT_EQ(above.height, height);
+        EXPECT_GT(test::psnr(above.rgb, decode_all(picture)), 26);
+        std::vector<uint8_t> smallest;
+        for (int k = 1; k <= 2; ++k) {
+            SCOPED_TRACE(k);
+            above = halved(above);
+            smallest = test::cache_level_bytes(cache, {}, k);
+            const test::DecodedPicture level = test::decode_jpeg(smallest);
+            ASSERT_TRUE(level.ok);
+            ASSERT_EQ(level.width, above.width);
+            ASSERT_EQ(level.height, above.height);
+            // What a level made from a decode of the copy would be.
+            const test::DecodedPicture from_copy = test::decode_jpeg(
+                test::encode_rgb(above.rgb, above.width, above.height, kLevelQuality));
+            EXPECT_LT(mean_difference(level.rgb, from_copy.rgb), 2.5);
+            EXPECT_GT(test::psnr(level.rgb, from_copy.rgb), 36);
+        }
+        MemoryStream level(smallest), thumbnail;
+        ASSERT_TRUE(make_thumbnail(level, thumbnail, nullptr));
+        EXPECT_EQ(section(header.thumbnail_offset, header.thumbnail_size), thumbnail.bytes());
+    }
 }
 
 TEST_F(FormatCacheTest, AProfileSwappingRedAndGreenShowsThemSwapped) {

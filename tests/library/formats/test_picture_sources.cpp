@@ -5,10 +5,12 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "colour_samples.h"
 #include "format_samples.h"
+#include "jpeg_samples.h"
 #include "library/formats/picture_source.h"
 #include "platform/text.h"
 #include "support/test_support.h"
@@ -155,6 +157,38 @@ TEST_F(PictureSourceTest, WebPLossyLosslessAlphaAndTheFirstFrameOfAnAnimation) {
     test::WebPOptions animated;
     animated.animated = true;
     expect_shows(test::make_webp(animated), PictureFormat::WebP, 1, "animated");
+}
+
+// Larger files are handed to libwebp and libjxl in steps and their rows taken out as they
+// are decoded: the pixels are still the picture's, and a WebP cut short gives its first
+// rows as the whole file does, the rest grey. (libjxl may give no rows before the end of
+// its frame's data: a JPEG XL cut short may be refused with a reason instead.)
+TEST_F(PictureSourceTest, WebPAndJpegXlRowsComeAsTheyAreDecoded) {
+    const int width = 2000, height = 1500;
+    const std::vector<uint8_t> rgb = test::textured_rgb(width, height);
+    for (const std::string format : {"webp", "jxl"}) {
+        SCOPED_TRACE(format);
+        std::vector<uint8_t> bytes =
+            test::encode_rgb_as(format, rgb, width, height, m_dir.file("scratch.tif"));
+        ASSERT_GT(bytes.size(), size_t(256) << 10) << "more than a few steps of the file";
+        const Decoded whole = decode(bytes);
+        ASSERT_TRUE(whole.source) << whole.problem;
+        EXPECT_FALSE(whole.source->cut_short());
+        EXPECT_GT(test::psnr(whole.rgb, rgb), 25);
+        bytes.resize(bytes.size() * 2 / 3);
+        const Decoded cut = decode(bytes);
+        if (format == "jxl" && (!cut.source || cut.rgb.empty())) {
+            EXPECT_FALSE(cut.source ? cut.source->problem().empty() : cut.problem.empty());
+            continue;
+        }
+        ASSERT_TRUE(cut.source) << cut.problem;
+        EXPECT_TRUE(cut.source->cut_short());
+        ASSERT_EQ(cut.rgb.size(), whole.rgb.size());
+        const size_t first_rows = size_t(width) * 3 * 64;
+        EXPECT_TRUE(std::equal(cut.rgb.begin(), cut.rgb.begin() + ptrdiff_t(first_rows),
+                               whole.rgb.begin()));
+        EXPECT_EQ(cut.rgb.back(), 128) << "the rows not decoded are grey";
+    }
 }
 
 TEST_F(PictureSourceTest, GifFirstFrameWithTransparencyAndInterlacing) {
