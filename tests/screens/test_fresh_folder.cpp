@@ -165,11 +165,12 @@ double layout_difference(const Shot& a, const Shot& b, int top, int bottom) {
     return count ? sum / count : 1e9;
 }
 
-// A 12-megapixel picture, a colour a quarter with every other column darker: the viewer
-// shows it from a half-size decode before its cache file exists (the columns blur into
-// one), then from the cache file at full size (the columns apart).
-TEST(ImageViewer, AnUncachedPictureShowsAtOnceThenSharpensKeepingZoomAndPlace) {
-    constexpr int kWidth = 4000, kHeight = 3000;
+// A picture larger than the screen, a colour a quarter with every other column darker,
+// opened from the command line with the builds held: it shows at screen size from the
+// picture itself, is zoomed to full size and moved, and keeps that zoom and place when
+// its cache file arrives, then showing the picture's own columns from the cache file.
+TEST(ImageViewer, AnUncachedPictureShowsAtOnceThenKeepsZoomAndPlaceWhenItsCacheArrives) {
+    constexpr int kWidth = 3200, kHeight = 2400;
     AppSession session;
     write_file(session.file("settings.reg"),
                "[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n\"HoldBuilds\"=dword:00000001\n");
@@ -191,33 +192,42 @@ TEST(ImageViewer, AnUncachedPictureShowsAtOnceThenSharpensKeepingZoomAndPlace) {
         return "shot " + session.file(name + ".png") + "\ndump " + session.file(name + ".txt") + "\n";
     };
     // Held builds: settle would wait for them, so real time passes instead.
-    const std::string script = "sleep 2500\n" + shot_and_dump("fit") +
-                               "key 1\nsleep 1500\ndrag 120 160 70 110 400\nsleep 1500\n" +
-                               shot_and_dump("zoomed") + "builds go\nsettle 30000\n" +
-                               shot_and_dump("cached");
+    constexpr int kShots = 16;
+    std::string script;
+    for (int i = 0; i < kShots; ++i)
+        script += "sleep 250\n" + shot_and_dump("fit" + std::to_string(i));
+    script += "key 1\nsleep 1500\ndrag 120 160 70 110 400\nsleep 1500\n" +
+              shot_and_dump("zoomed") + "builds go\nsettle 30000\n" + shot_and_dump("cached");
     ASSERT_EQ(session.run(script, {picture}), 0);
 
-    // At screen size at once, with no cache file.
-    const Dump fit = session.dump("fit.txt");
-    ASSERT_EQ(fit.top(), "ImageViewer");
-    EXPECT_EQ(library_line(session.file("fit.txt")).built, 0);
-    const DumpLine& fit_view = fit.get("center", "bigpicture");
-    EXPECT_NEAR(fit_view.number("zoom"), fit_view.number("fit"), 1e-3);
-    const Shot fit_shot = read_shot(session.file("fit.png"));
-    ASSERT_GT(fit_shot.width, 0);
-    // The 4:3 picture across the 240-wide screen: its quarters around the screen's middle.
-    const int mid_x = fit_shot.width / 2, mid_y = fit_shot.height / 2;
-    const uint8_t* top_left = fit_shot.at(mid_x - 40, mid_y - 30);
-    const uint8_t* bottom_right = fit_shot.at(mid_x + 40, mid_y + 30);
-    EXPECT_GT(top_left[0], 2 * top_left[1]) << "red quarter";
-    EXPECT_GT(bottom_right[1], 2 * bottom_right[2]) << "yellow quarter";
+    // At screen size, with no cache file: the 4:3 picture across the 240-wide screen, its
+    // quarters around the screen's middle.
+    bool shown = false;
+    for (int i = 0; i < kShots && !shown; ++i) {
+        const std::string name = "fit" + std::to_string(i);
+        const Dump fit = session.dump(name + ".txt");
+        EXPECT_EQ(library_line(session.file(name + ".txt")).built, 0);
+        const Shot shot = read_shot(session.file(name + ".png"));
+        if (fit.top() != "ImageViewer" || shot.width < 240) continue;
+        const uint8_t* top_left = shot.at(shot.width / 2 - 40, shot.height / 2 - 30);
+        const uint8_t* bottom_right = shot.at(shot.width / 2 + 40, shot.height / 2 + 30);
+        if (top_left[0] < 100 && bottom_right[1] < 100) continue;  // not decoded yet
+        shown = true;
+        SCOPED_TRACE(name);
+        const DumpLine& view = fit.get("center", "bigpicture");
+        EXPECT_NEAR(view.number("zoom"), view.number("fit"), 1e-3);
+        EXPECT_GT(top_left[0], 2 * top_left[1]) << "red quarter";
+        EXPECT_GT(bottom_right[1], 2 * bottom_right[2]) << "yellow quarter";
+    }
+    EXPECT_TRUE(shown);
 
     // Zoomed to full size and moved, still without a cache file; then the cache file
-    // arrives: the same zoom and place, sharper.
+    // arrives: the same zoom and place, the columns apart.
     const Dump zoomed = session.dump("zoomed.txt");
     EXPECT_EQ(library_line(session.file("zoomed.txt")).built, 0);
-    const double zoom = zoomed.get("center", "bigpicture").number("zoom");
-    EXPECT_GT(zoom, fit_view.number("fit") + 1);
+    const DumpLine& zoomed_view = zoomed.get("center", "bigpicture");
+    const double zoom = zoomed_view.number("zoom");
+    EXPECT_NEAR(zoom, zoomed_view.number("full"), 1e-3);
     const Dump cached = session.dump("cached.txt");
     EXPECT_EQ(library_line(session.file("cached.txt")).built, 1);
     EXPECT_NEAR(cached.get("center", "bigpicture").number("zoom"), zoom, 1e-3);
@@ -225,10 +235,12 @@ TEST(ImageViewer, AnUncachedPictureShowsAtOnceThenSharpensKeepingZoomAndPlace) {
     const Shot after = read_shot(session.file("cached.png"));
     ASSERT_EQ(before.width, after.width);
     ASSERT_EQ(before.height, after.height);
-    // The rows between the viewer's bars.
+    // The rows between the viewer's bars: the moved place shows the corner of three
+    // quarters, where it was.
     const int top = before.height / 4, bottom = before.height * 3 / 4;
     EXPECT_LT(layout_difference(before, after, top, bottom), 12.0);
-    EXPECT_GT(detail(after, top, bottom), 2 * detail(before, top, bottom) + 10);
+    // Neighbouring columns differ by half their colour: about 130 over three channels.
+    EXPECT_GT(detail(after, top, bottom), 100);
 }
 
 }  // namespace
