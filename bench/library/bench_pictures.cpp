@@ -156,6 +156,10 @@ std::vector<uint8_t> large_picture(int megapixels) {
     return bytes;
 }
 
+RgbPicture scale_picture(const RgbPicture& picture, int width, int height) {
+    return scale(picture, width, height);
+}
+
 RgbPicture scene_pixels(int width, int height) {
     static const Rgb scene = source_scene();
     return scale(scene, width, height);

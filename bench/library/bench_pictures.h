@@ -18,6 +18,8 @@ struct RgbPicture {
 std::vector<uint8_t> large_picture(int megapixels);
 // The pixels of the same scene at any size.
 RgbPicture scene_pixels(int width, int height);
+// A picture scaled bilinearly to width x height.
+RgbPicture scale_picture(const RgbPicture& picture, int width, int height);
 // The same written to a file in a temporary folder; returns its path.
 std::string large_picture_file(int megapixels);
 // Bytes written to a file of that name in the same folder (once); returns its path.

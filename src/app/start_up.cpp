@@ -205,6 +205,9 @@ void attach_playback(Application& application, Playback& playback, MonkeyPlayer*
     if (!playback.player) return;
     if (monkey) monkey->attach(application, *playback.player);
     playback.player->set_dumper([&application] { return dump_screens(application); });
+    playback.player->set_build_switch([](bool hold) {
+        if (PhotoLibrary* library = PhotoLibrary::instance()) library->hold_builds(hold);
+    });
     application.window_part().set_script(playback.player.get());
 }
 

@@ -105,6 +105,8 @@ PhotoLibrary::PhotoLibrary(PhotoLibraryOptions options)
       m_pool(std::make_unique<BuildPool>(configured_build_threads(m_options.build_threads), -1)),
       m_watched(std::make_unique<WatchedFolders>()) {
     trace() << "PhotoLibrary build threads " << m_pool->threads() << "\n";
+    uint32_t hold = 0;
+    m_builds_held = read_dword(kAppKey, kHoldBuildsValue, hold) && hold == 1;
     if (!m_options.build_cache) m_options.build_cache = build_cache_file;
     if (!m_options.quick_thumbnail)
         m_options.quick_thumbnail = [](const std::u16string& picture) {
@@ -264,17 +266,26 @@ std::u16string PhotoLibrary::folder_display_name(const std::u16string& folder) {
     return name == u"%my_documents%" ? u"My documents" : readable_name(name);
 }
 
-void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16string& drive) {
+void PhotoLibrary::add_picture(const std::u16string& picture, const std::u16string& drive,
+                               bool quick) {
     const std::u16string folder = directory_part(picture);
     const std::u16string name = cache_file_name(picture, drive);  // before the lock: a stat
+    bool added = false, asked = false;
     {
         TracedSection map(m_map_mutex, "add_picture", "m_map_mutex");
         if (failed_unchanged(picture, name)) return;
-        if (!m_pending.add(folder, drive, picture)) return;
-        TracedSection progress(m_progress_mutex, "add_picture", "m_progress_max_mutex");
-        ++m_progress_max;
-        TracedSection current(m_current_folder_mutex, "add_picture", "m_current_folder_mutex");
-        m_current_folder = folder;
+        added = m_pending.add(folder, drive, picture);
+        asked = quick && ask_quick_thumbnail(picture);
+        if (added) {
+            TracedSection progress(m_progress_mutex, "add_picture", "m_progress_max_mutex");
+            ++m_progress_max;
+            TracedSection current(m_current_folder_mutex, "add_picture", "m_current_folder_mutex");
+            m_current_folder = folder;
+        }
+    }
+    if (!added) {
+        if (asked) m_pool->poke();
+        return;
     }
     m_wake.set();
     m_pool->poke();
@@ -300,11 +311,26 @@ void PhotoLibrary::prioritize_picture(const std::u16string& picture) {
 void PhotoLibrary::request_quick_thumbnail(const std::u16string& picture) {
     {
         TracedSection map(m_map_mutex, "request_quick_thumbnail", "m_map_mutex");
-        // Only for a picture waiting for its build: one built has its cache thumbnail.
-        if (m_quick.size() >= kMaxQuickThumbnails || !m_pending.contains(picture)) return;
-        if (!m_quick.try_emplace(picture).second) return;
-        m_quick_asked.push_back(picture);
-        m_quick_wake.set();
+        if (!ask_quick_thumbnail(picture)) return;
+    }
+    m_pool->poke();
+}
+
+bool PhotoLibrary::ask_quick_thumbnail(const std::u16string& picture) {
+    // Only for a picture waiting for its build: one built has its cache thumbnail.
+    if (m_quick.size() >= kMaxQuickThumbnails || !m_pending.contains(picture)) return false;
+    if (!m_quick.try_emplace(picture).second) return false;
+    m_quick_asked.push_back(picture);
+    m_quick_wake.set();
+    return true;
+}
+
+void PhotoLibrary::hold_builds(bool hold) {
+    {
+        // Under the lock the worker rests under, so that a release cannot be missed.
+        TracedSection map(m_map_mutex, "hold_builds", "m_map_mutex");
+        m_builds_held = hold;
+        if (!hold) m_wake.set();
     }
     m_pool->poke();
 }
@@ -339,12 +365,18 @@ bool PhotoLibrary::make_quick_thumbnail() {
         if (m_quick_asked.empty()) return false;
         picture = std::move(m_quick_asked.front());
         m_quick_asked.pop_front();
+        ++m_quick_making;
     }
     std::shared_ptr<const Bitmap> made = m_options.quick_thumbnail(picture);
-    TracedSection map(m_map_mutex, "make_quick_thumbnail", "m_map_mutex");
-    // A picture whose build ended meanwhile has its cache file's thumbnail.
-    const auto entry = m_quick.find(picture);
-    if (entry != m_quick.end()) entry->second = std::move(made);
+    {
+        TracedSection map(m_map_mutex, "make_quick_thumbnail", "m_map_mutex");
+        // A picture whose build ended meanwhile has its cache file's thumbnail.
+        const auto entry = m_quick.find(picture);
+        if (entry != m_quick.end()) entry->second = std::move(made);
+        // The builds held back for it may start (the worker rests under this lock).
+        if (--m_quick_making == 0 && m_quick_asked.empty()) m_wake.set();
+    }
+    m_pool->poke();
     return true;
 }
 
@@ -512,7 +544,11 @@ void PhotoLibrary::run() {
         {
             TracedSection search(m_need_search_mutex, "run", "m_need_search_mutex");
             TracedSection map(m_map_mutex, "run", "m_map_mutex");
-            if (((m_pending.empty() && !m_need_search) || m_paused) && !stop_requested())
+            // Builds held back wake the worker when they may start (see hold_builds and
+            // make_quick_thumbnail); a paused library waits for its resume.
+            const bool nothing_to_build =
+                m_pending.empty() || m_builds_held || (m_quick_making > 0 && m_quick_asked.empty());
+            if (((nothing_to_build && !m_need_search) || m_paused) && !stop_requested())
                 m_wake.reset();
         }
         m_wake.wait();
@@ -631,7 +667,9 @@ bool PhotoLibrary::create_cache(bool despite_search) {
         TracedSection search(m_need_search_mutex, "create_cache", "m_need_search_mutex");
         if (m_need_search && !despite_search) return false;
         TracedSection map(m_map_mutex, "create_cache", "m_map_mutex");
-        if (m_pending.empty()) return false;
+        if (m_pending.empty() || m_builds_held) return false;
+        // The quick thumbnails asked for are made first: they are on screen.
+        if (m_quick_making > 0 || !m_quick_asked.empty()) return false;
         next = m_pending.next(current_folder());
         if (next) m_pending.set_building(next->picture);
     }

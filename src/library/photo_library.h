@@ -118,16 +118,20 @@ public:
 
     // Queues a picture ahead of the search (one shown without a thumbnail); its folder's
     // pictures are built first from now on. A picture that failed in this run and has not
-    // changed since is not queued again (see is_failed_picture).
-    void add_picture(const std::u16string& picture, const std::u16string& drive);
+    // changed since is not queued again (see is_failed_picture). With `quick` its quick
+    // thumbnail is asked for in the same step (see request_quick_thumbnail), so that no
+    // build can start before it.
+    void add_picture(const std::u16string& picture, const std::u16string& drive,
+                     bool quick = false);
     // Builds the pictures around `picture` first, it first of all; when it is already
     // built, tells the listeners at once.
     void prioritize_picture(const std::u16string& picture);
     void set_current_folder(const std::u16string& folder);
     // Asks for the quick thumbnail of a picture on screen that is queued for its build
     // (see quick_thumbnail.h); a thread of their own makes those asked for, in order, so
-    // that they never wait for a build, and the build threads help before their next build. Asking again for one asked for or made, or for a picture not
-    // queued, does nothing.
+    // that they never wait for a build, and the build threads help. No build starts while
+    // one is asked for or being made: the pictures on screen show something first. Asking
+    // again for one asked for or made, or for a picture not queued, does nothing.
     void request_quick_thumbnail(const std::u16string& picture);
     // The quick thumbnail once made; null before, or when none could be made. Kept until
     // the picture's build ends.
@@ -138,6 +142,10 @@ public:
     // Delivers the events gathered since the last call, and those of the watched folders
     // and of the mounted storage (see watch_folder).
     void poll_events();
+    // Holds the start of new builds (those under way end as usual; quick thumbnails are
+    // still made), or lets them go on. For scripted sessions that look at a folder before
+    // any cache file exists: the settings value "HoldBuilds" holds them from the start.
+    void hold_builds(bool hold);
 
     // Holds back searches and builds (a blanked frame): the builds under way end, no
     // more start until resumed; what was asked for meanwhile is done then.
@@ -172,6 +180,9 @@ private:
     bool check_drive(const std::u16string& drive);
     // Makes the first quick thumbnail asked for; false when none is.
     bool make_quick_thumbnail();
+    // Asks for a queued picture's quick thumbnail; false when it is not asked for now (one
+    // made or asked for already, or too many held). Under m_map_mutex.
+    bool ask_quick_thumbnail(const std::u16string& picture);
     // The quick thumbnails' thread.
     void run_quick_thumbnails();
     // Builds the next pending picture not being built, on any build thread; false when
@@ -197,6 +208,8 @@ private:
     // Quick thumbnails asked for (null until made) and those not yet being made.
     std::map<std::u16string, std::shared_ptr<const Bitmap>> m_quick;
     std::deque<std::u16string> m_quick_asked;
+    int m_quick_making = 0;     // quick thumbnails being made
+    bool m_builds_held = false;  // see hold_builds
 
     RecursiveMutex m_folders_mutex;
     std::vector<Folder> m_folders;

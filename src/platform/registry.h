@@ -36,5 +36,8 @@ inline constexpr char16_t kSkinValue[] = u"Skin";
 // The most threads that build cache files at once (a dword; 0 or missing: one per
 // processor, at most 8).
 inline constexpr char16_t kBuildThreadsValue[] = u"BuildThreads";
+// 1: no cache file is built until a script lets the builds go (a dword; for scripted
+// sessions that look at pictures before their cache files exist).
+inline constexpr char16_t kHoldBuildsValue[] = u"HoldBuilds";
 
 }  // namespace vistrel

@@ -159,7 +159,7 @@ PictureReference FolderScreen::picture_for(int g) const {
     }
 }
 
-bool FolderScreen::load_thumbnail(int g) {
+bool FolderScreen::load_thumbnail(int g, bool on_screen) {
     if (m_slots[g] == Slot::Loaded || m_slots[g] == Slot::Failed) return false;
     PictureReference thumbnail;
     switch (
@@ -182,7 +182,7 @@ bool FolderScreen::load_thumbnail(int g) {
                 return true;
             }
             m_slots[g] = Slot::Queued;
-            m_library.add_picture(m_pictures[g], m_folder.drive_path);
+            m_library.add_picture(m_pictures[g], m_folder.drive_path, on_screen);
             return false;
     }
     return false;
@@ -224,7 +224,7 @@ void FolderScreen::load_some() {
         bool changed = false;
         for (int c = 0; c < m_columns && in_budget(); ++c) {
             const int g = row * m_columns + c;
-            if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g);
+            if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g, true);
             if (g < n && m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
         }
         if (changed) refresh_row(row);

@@ -84,8 +84,9 @@ private:
     void build();
     void list_pictures();
     void update_columns();
-    // Loads picture g's thumbnail; true when its slot changed.
-    bool load_thumbnail(int g);
+    // Loads picture g's thumbnail; true when its slot changed. A picture `on_screen` that
+    // must be built asks for its quick thumbnail as it is queued.
+    bool load_thumbnail(int g, bool on_screen = false);
     // Shows the quick thumbnail of a queued picture on screen once it is made (asking for
     // it until then); true when its slot changed.
     bool take_quick_thumbnail(int g);

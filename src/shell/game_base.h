@@ -97,6 +97,8 @@ public:
     uint64_t frames_drawn() const { return m_frames_drawn; }
     // Processor time and frame counts for the script step `stats`.
     const FrameStats& stats() const { return m_stats; }
+    // Starts the frame figures afresh (`stats FILE reset`).
+    void reset_stats() { m_stats.reset(); }
     Application& application() { return m_application; }
 
     void set_windowed_mode(bool task_bar_shown);

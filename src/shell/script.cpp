@@ -78,6 +78,7 @@ private:
     bool read_quit();
     bool read_dump_or_stats();
     bool read_settle();
+    bool read_builds();
 
     const std::string& m_line;
     const std::vector<std::string> m_words;
@@ -106,6 +107,7 @@ bool LineReader::read() {
         {"dump", &LineReader::read_dump_or_stats},
         {"settle", &LineReader::read_settle},
         {"stats", &LineReader::read_dump_or_stats},
+        {"builds", &LineReader::read_builds},
     };
     for (const auto& entry : kVerbs)
         if (verb() == entry.verb) return (this->*entry.read)();
@@ -221,9 +223,13 @@ bool LineReader::read_quit() {
 }
 
 bool LineReader::read_dump_or_stats() {
-    if (m_words.size() != 2) return fail(verb() + " takes one file name");
-    m_step.kind = verb() == "dump" ? ScriptStep::Kind::Dump : ScriptStep::Kind::Stats;
+    const bool stats = verb() == "stats";
+    const bool reset = stats && m_words.size() == 3 && m_words[2] == "reset";
+    if (m_words.size() != 2 && !reset)
+        return fail(verb() + (stats ? " takes one file name and may end in reset" : " takes one file name"));
+    m_step.kind = stats ? ScriptStep::Kind::Stats : ScriptStep::Kind::Dump;
     m_step.file = m_words[1];
+    m_step.press = reset;
     return true;
 }
 
@@ -234,6 +240,14 @@ bool LineReader::read_settle() {
     long n[1] = {};
     if (!numbers(1, 0, kMaxMilliseconds, n)) return false;
     m_step.amount = uint32_t(n[0]);
+    return true;
+}
+
+bool LineReader::read_builds() {
+    if (m_words.size() != 2 || (m_words[1] != "hold" && m_words[1] != "go"))
+        return fail("builds takes hold or go");
+    m_step.kind = ScriptStep::Kind::Builds;
+    m_step.press = m_words[1] == "hold";
     return true;
 }
 
@@ -450,6 +464,10 @@ void ScriptPlayer::execute(GameBase& game, const ScriptStep& step, uint32_t now)
             break;
         case ScriptStep::Kind::Stats:
             write_text(step, game.stats().report());
+            if (step.press) game.reset_stats();
+            break;
+        case ScriptStep::Kind::Builds:
+            if (m_builds) m_builds(step.press);
             break;
         case ScriptStep::Kind::Quit: {
             WindowMessage message;

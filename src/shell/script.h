@@ -20,7 +20,10 @@
 //                                most MS, default 10000) and then until nothing moves on
 //                                screen (at most kSettleDrawMs of simulated time, for
 //                                animations without end)
-//   stats FILE                   frame and memory figures, one "name: value unit" a line
+//   stats FILE [reset]           frame and memory figures, one "name: value unit" a line;
+//                                with reset the frame figures then start afresh
+//   builds hold|go               holds the start of new cache builds, or lets them go on
+//                                (the settings value "HoldBuilds" holds them from the start)
 //   quit                         end the session (it also ends after the last step)
 //
 // Positions and keys are the screen's own, as a user at the device would give them.
@@ -42,11 +45,11 @@ class GameBase;
 struct ScriptStep {
     enum class Kind {
         Key, Text, Tap, Drag, Wait, Sleep, Frames, Shot, Rotate, Resize, Wheel, Dump, Settle,
-        Stats, Quit
+        Stats, Builds, Quit
     };
     Kind kind = Kind::Quit;
     uint32_t virtual_key = 0;
-    bool press = true;    // Key: send the press
+    bool press = true;    // Key: send the press; Builds: hold them; Stats: reset them
     bool release = true;  // Key: send the release
     Point from;
     Point to;
@@ -75,12 +78,15 @@ public:
     using Dumper = std::function<std::string()>;
     // Gives the step after the script's last, made up when it is due; false ends the session.
     using StepSource = std::function<bool(ScriptStep&)>;
+    // Holds (true) or lets go the start of new cache builds, for the step `builds`.
+    using BuildSwitch = std::function<void(bool hold)>;
     static constexpr uint32_t kDefaultSettleMs = 10000;
 
     explicit ScriptPlayer(Script script) : m_script(std::move(script)) {}
     void set_dumper(Dumper dumper) { m_dumper = std::move(dumper); }
     // Steps to play once the script's own have run out (a random session plays only these).
     void set_source(StepSource source) { m_source = std::move(source); }
+    void set_build_switch(BuildSwitch builds) { m_builds = std::move(builds); }
 
     // Performs every step that is due now.
     void pump(GameBase& game);
@@ -119,6 +125,7 @@ private:
     uint64_t m_settle_steps = 0;  // frame steps and frames drawn at the last check
     uint64_t m_settle_drawn = 0;
     Dumper m_dumper;
+    BuildSwitch m_builds;
     bool m_finished = false;
     bool m_failed = false;
     int m_shots = 0;

@@ -452,9 +452,26 @@ heif_error heif_append(heif_context*, const void* data, size_t size, void* userd
 
 }  // namespace
 
+// An RGB HEIF image of the pixels; null when libheif cannot make one.
+heif_image* heif_rgb(const std::vector<uint8_t>& rgb, int width, int height) {
+    heif_image* image = nullptr;
+    heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+    if (!image) return nullptr;
+    heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(plane + size_t(y) * stride, rgb.data() + size_t(y) * width * 3, size_t(width) * 3);
+    return image;
+}
+
 // RGB pixels as HEIC or AVIF; empty, with the reason, when libheif cannot encode them.
+// With a thumbnail item of at most `side` a side, made from `thumbnail` (RGB of
+// thumbnail_width x thumbnail_height) when given, else from the picture.
 std::vector<uint8_t> encode_heif(const std::vector<uint8_t>& rgb, int width, int height, bool avif,
-                                 int quality, std::string& why) {
+                                 int quality, std::string& why, int side = 0,
+                                 const std::vector<uint8_t>& thumbnail = {},
+                                 int thumbnail_width = 0, int thumbnail_height = 0) {
     std::vector<uint8_t> out;
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
@@ -466,14 +483,19 @@ std::vector<uint8_t> encode_heif(const std::vector<uint8_t>& rgb, int width, int
         return out;
     }
     heif_encoder_set_lossy_quality(encoder, quality);
-    heif_image* image = nullptr;
-    heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(plane + size_t(y) * stride, rgb.data() + size_t(y) * width * 3, size_t(width) * 3);
-    error = heif_context_encode_image(context, image, encoder, nullptr, nullptr);
+    heif_image* image = heif_rgb(rgb, width, height);
+    heif_image_handle* handle = nullptr;
+    error = heif_context_encode_image(context, image, encoder, nullptr, &handle);
+    if (error.code == heif_error_Ok && side > 0) {
+        heif_image* small =
+            thumbnail.empty() ? nullptr : heif_rgb(thumbnail, thumbnail_width, thumbnail_height);
+        heif_image_handle* thumbnail_handle = nullptr;
+        error = heif_context_encode_thumbnail(context, small ? small : image, handle, encoder,
+                                              nullptr, side, &thumbnail_handle);
+        if (thumbnail_handle) heif_image_handle_release(thumbnail_handle);
+        if (small) heif_image_release(small);
+    }
+    if (handle) heif_image_handle_release(handle);
     if (error.code == heif_error_Ok) {
         heif_writer writer{1, heif_append};
         heif_context_write(context, &writer, &out);
@@ -495,6 +517,21 @@ FormatSample make_heif(int width, int height, bool avif) {
     for (size_t i = 0; i < s.rgba.size(); ++i)
         if (i % 4 != 3) rgb.push_back(s.rgba[i]);
     s.bytes = encode_heif(rgb, width, height, avif, 95, s.skipped);
+    return s;
+}
+
+FormatSample make_heif_with_thumbnail(int width, int height, int side,
+                                      const std::vector<uint8_t>& thumbnail, int thumbnail_width,
+                                      int thumbnail_height) {
+    FormatSample s;
+    s.width = width;
+    s.height = height;
+    s.rgba = pattern_rgba(width, height, false);
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i < s.rgba.size(); ++i)
+        if (i % 4 != 3) rgb.push_back(s.rgba[i]);
+    s.bytes = encode_heif(rgb, width, height, false, 95, s.skipped, side, thumbnail,
+                          thumbnail_width, thumbnail_height);
     return s;
 }
 

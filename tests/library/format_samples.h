@@ -63,6 +63,12 @@ FormatSample make_jxl(int width, int height, bool alpha, bool sixteen_bits);
 
 // HEIC (HEVC) or AVIF (AV1) through libheif's encoders; skipped when the encoder is missing.
 FormatSample make_heif(int width, int height, bool avif);
+// A HEIC of the same pattern with a thumbnail item of at most `side` pixels a side, made
+// from `thumbnail` (RGB pixels of thumbnail_width x thumbnail_height) when given, else from
+// the picture itself.
+FormatSample make_heif_with_thumbnail(int width, int height, int side,
+                                      const std::vector<uint8_t>& thumbnail = {},
+                                      int thumbnail_width = 0, int thumbnail_height = 0);
 
 // Writes the pixels of a picture laid over a background colour (0xRRGGBB), as RGB.
 std::vector<uint8_t> flattened(const FormatSample& sample, uint32_t background);

@@ -10,6 +10,10 @@
 #include <thread>
 
 #include "library/build_pool.h"
+#include "library/cache/cache_file.h"
+#include "library/cache/quick_thumbnail.h"
+#include "platform/paths.h"
+#include "render/bitmap.h"
 #include "library_fixture.h"
 
 namespace vistrel::test {
@@ -182,6 +186,64 @@ TEST_F(PhotoLibraryTest, StopEndsEveryBuildThread) {
         ASSERT_TRUE(eventually([&] { return started.load() == 3; }));
     }
     EXPECT_EQ(started.load(), 3);
+}
+
+// Pictures queued with their quick thumbnails asked for: every one is made before any
+// build starts, though the quick thumbnails are slow and three threads wait to build.
+TEST_F(PhotoLibraryTest, QuickThumbnailsAskedForAreMadeBeforeAnyBuild) {
+    constexpr int kPictures = 6;
+    std::vector<std::u16string> pictures;
+    for (int i = 0; i < kPictures; ++i)
+        pictures.push_back(add("q/" + std::to_string(i) + ".jpg", i));
+    std::mutex mutex;
+    std::vector<std::string> order;  // "quick" and "build", as they began and ended
+    auto note = [&](const char* what) {
+        std::scoped_lock lock(mutex);
+        order.push_back(what);
+    };
+    PhotoLibraryOptions settings = options(
+        [&](const std::u16string& picture, const std::u16string& drive, const StopTest& stop) {
+            note("build");
+            return build_cache_file(picture, drive, stop);
+        },
+        3);
+    settings.quick_thumbnail = [&](const std::u16string& picture) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        note("quick");
+        return make_quick_thumbnail(picture);
+    };
+    PhotoLibrary library(settings);
+    for (const std::u16string& picture : pictures)
+        library.add_picture(picture, kDocuments, true);
+    EventLog log;
+    library.add_listener(&log);
+    ASSERT_TRUE(polled(library, [&] { return log.count(&LibraryEvent::cache_complete) > 0; }));
+    std::scoped_lock lock(mutex);
+    ASSERT_EQ(order.size(), size_t(2 * kPictures));
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + kPictures),
+              std::vector<std::string>(kPictures, "quick"));
+    library.remove_listener(&log);
+}
+
+// Held builds start only once let go; quick thumbnails are made meanwhile.
+TEST_F(PhotoLibraryTest, HeldBuildsWaitUntilLetGo) {
+    const std::u16string picture = add("h/a.jpg");
+    std::atomic<int> builds{0};
+    PhotoLibrary library(options([&](const std::u16string& path, const std::u16string& drive,
+                                     const StopTest& stop) {
+        ++builds;
+        return build_cache_file(path, drive, stop);
+    }, 2));
+    library.hold_builds(true);
+    library.add_picture(picture, kDocuments);
+    library.request_quick_thumbnail(picture);
+    ASSERT_TRUE(eventually([&] { return library.quick_thumbnail(picture) != nullptr; }));
+    sleep_ms(50);
+    EXPECT_EQ(builds.load(), 0);
+    EXPECT_FALSE(is_regular_file(expand_path(cache_file_name(picture, kDocuments))));
+    library.hold_builds(false);
+    ASSERT_TRUE(eventually([&] { return library.builds_ended() == 1; }));
+    EXPECT_EQ(builds.load(), 1);
 }
 
 }  // namespace

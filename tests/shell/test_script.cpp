@@ -30,6 +30,22 @@ TEST(Script, ParsesEveryStep) {
     EXPECT_EQ(script.steps[11].kind, ScriptStep::Kind::Quit);
 }
 
+TEST(Script, ParsesTheBuildAndStatsSteps) {
+    Script script;
+    std::string error;
+    ASSERT_TRUE(parse_script("builds hold\nbuilds go\nstats a.txt\nstats b.txt reset\n", script,
+                             error))
+        << error;
+    ASSERT_EQ(script.steps.size(), 4u);
+    EXPECT_EQ(script.steps[0].kind, ScriptStep::Kind::Builds);
+    EXPECT_TRUE(script.steps[0].press);
+    EXPECT_FALSE(script.steps[1].press);
+    EXPECT_EQ(script.steps[2].kind, ScriptStep::Kind::Stats);
+    EXPECT_FALSE(script.steps[2].press);
+    EXPECT_EQ(script.steps[3].file, "b.txt");
+    EXPECT_TRUE(script.steps[3].press);
+}
+
 TEST(Script, BadLinesAreNamed) {
     const char* bad[] = {"key Nokey",
                          "key Left sideways",
@@ -46,7 +62,11 @@ TEST(Script, BadLinesAreNamed) {
                          "jump 3",
                          "text",
                          "quit now",
-                         "drag 1 2 3 4 -1"};
+                         "drag 1 2 3 4 -1",
+                         "builds",
+                         "builds stop",
+                         "stats a.txt again",
+                         "dump a.txt reset"};
     for (const char* line : bad) {
         Script script;
         std::string error;

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "library/cache/cache_file.h"
 #include "library/cache/thumbnail.h"
+#include "library/formats/embedded_thumbnail.h"
+#include "library/formats/picture_source.h"
 #include "library/jpeg/exif_thumbnail.h"
 #include "library/jpeg/orientation.h"
+#include "platform/path_parts.h"
 #include "render/bitmap.h"
 
 namespace vistrel {
@@ -16,6 +20,8 @@ namespace {
 
 // Larger EXIF thumbnails than this are damaged or not thumbnails.
 constexpr int kMaxExifSide = 1024;
+// Pictures of other formats are averaged down to at most this a side as their rows are read.
+constexpr int kScaledSide = 512;
 
 // Decoded RGB rows.
 struct Rgb {
@@ -123,6 +129,100 @@ std::unique_ptr<Bitmap> crop_to_thumbnail(const Rgb& source, const Crop& crop) {
     return out;
 }
 
+// The scale (8, 4, 2 or 1) that decodes a JPEG of width x height to the smallest size
+// whose shorter side is still at least twice a thumbnail's.
+int scale_for(int width, int height) {
+    int scale = 8;
+    while (scale > 1 && std::min(width, height) / scale < 2 * kThumbnailSize)
+        scale /= 2;
+    return scale;
+}
+
+// The rows of `picture` averaged over squares of a whole number of pixels, so that its
+// longer side is at most kScaledSide; false when a row cannot be read.
+bool scaled_rows(PictureSource& picture, Rgb& out) {
+    const int width = picture.width(), height = picture.height();
+    if (width < 1 || height < 1) return false;
+    const int factor = std::max(1, (std::max(width, height) + kScaledSide - 1) / kScaledSide);
+    out.width = (width + factor - 1) / factor;
+    out.height = (height + factor - 1) / factor;
+    out.pixels.assign(size_t(out.width) * size_t(out.height) * 3, 0);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    std::vector<uint32_t> sums(size_t(out.width) * 3, 0);
+    for (int y = 0; y < height; ++y) {
+        if (!picture.read_row(row.data())) return false;
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                sums[size_t(x / factor) * 3 + size_t(c)] += row[size_t(x) * 3 + size_t(c)];
+        const int band_rows = std::min(factor, height - (y / factor) * factor);
+        if ((y + 1) % factor != 0 && y + 1 != height) continue;
+        uint8_t* target = &out.pixels[size_t(y / factor) * size_t(out.width) * 3];
+        for (int ox = 0; ox < out.width; ++ox) {
+            const uint32_t count = uint32_t(band_rows) * uint32_t(std::min(factor, width - ox * factor));
+            for (int c = 0; c < 3; ++c)
+                target[ox * 3 + c] = uint8_t(sums[size_t(ox) * 3 + size_t(c)] / count);
+        }
+        std::fill(sums.begin(), sums.end(), 0);
+    }
+    return true;
+}
+
+// The thumbnail a HEIF, AVIF or RAW file carries, when it decodes and shows the picture
+// whole; `width` x `height` and `orientation` are then those of the picture it is cropped
+// and turned like.
+bool embedded_thumbnail(InputStream& stream, PictureFormat format, Rgb& out, int& width,
+                        int& height, int& orientation) {
+    EmbeddedThumbnail embedded;
+    if (!read_embedded_thumbnail(stream, format, kMaxExifSide, embedded)) return false;
+    width = embedded.picture_width;
+    height = embedded.picture_height;
+    orientation = embedded.orientation;
+    if (!embedded.jpeg.empty()) {
+        MemoryStream bytes(std::move(embedded.jpeg));
+        int scale = 1;
+        {
+            JpegReader header(bytes, bytes.size());
+            if (!header.ok()) return false;
+            scale = scale_for(header.width(), header.height());
+        }
+        // The JPEG's own orientation, when it has one, as the RAW reader takes it.
+        const int own = read_orientation(bytes);
+        if (own > 1) orientation = own;
+        if (!bytes.seek(0) || !decode(bytes, bytes.size(), scale, 0, true, out)) return false;
+    } else {
+        out.width = embedded.width;
+        out.height = embedded.height;
+        out.pixels = std::move(embedded.rgb);
+    }
+    return thumbnail_fits_picture(out.width, out.height, width, height);
+}
+
+// Opens the picture again for its format's reader.
+using Reopen = std::function<std::unique_ptr<InputStream>()>;
+
+// The quick thumbnail of a picture of another format than JPEG.
+std::unique_ptr<Bitmap> other_format(InputStream& stream, PictureFormat format,
+                                     std::u16string_view name, const Reopen& reopen,
+                                     QuickSource& made) {
+    Rgb rgb;
+    int width = 0, height = 0, orientation = 1;
+    made = QuickSource::Embedded;
+    if (!embedded_thumbnail(stream, format, rgb, width, height, orientation)) {
+        made = QuickSource::Scaled;
+        rgb = {};
+        std::unique_ptr<InputStream> input = reopen();
+        std::unique_ptr<PictureSource> picture =
+            input ? open_picture_source(std::move(input), name) : nullptr;
+        if (!picture || !scaled_rows(*picture, rgb)) return nullptr;
+        width = picture->width();
+        height = picture->height();
+        orientation = picture->orientation();
+    }
+    std::unique_ptr<Bitmap> thumbnail = crop_to_thumbnail(rgb, thumbnail_crop(width, height));
+    if (thumbnail) apply_orientation(*thumbnail, orientation);
+    return thumbnail;
+}
+
 }  // namespace
 
 bool thumbnail_fits_picture(int width, int height, int picture_width, int picture_height) {
@@ -131,10 +231,22 @@ bool thumbnail_fits_picture(int width, int height, int picture_width, int pictur
     return std::abs(height - expected) <= std::max(1.0, 0.03 * expected);
 }
 
-std::unique_ptr<Bitmap> make_quick_thumbnail(InputStream& stream, QuickSource* source) {
+namespace {
+
+// The quick thumbnail of the picture on `stream`; `reopen` gives the picture again.
+std::unique_ptr<Bitmap> quick_thumbnail(InputStream& stream, QuickSource* source,
+                                        std::u16string_view name, const Reopen& reopen) {
     if (source) *source = QuickSource::None;
     const uint64_t size = stream.size();
     if (!stream.seek(0)) return nullptr;
+    const PictureFormat format = picture_format(stream, name);
+    if (format != PictureFormat::Jpeg) {
+        if (format == PictureFormat::Unknown) return nullptr;
+        QuickSource made = QuickSource::None;
+        std::unique_ptr<Bitmap> thumbnail = other_format(stream, format, name, reopen, made);
+        if (thumbnail && source) *source = made;
+        return thumbnail;
+    }
     int width = 0, height = 0;
     {
         JpegReader header(stream, size);
@@ -158,11 +270,28 @@ std::unique_ptr<Bitmap> make_quick_thumbnail(InputStream& stream, QuickSource* s
     return thumbnail;
 }
 
+}  // namespace
+
+std::unique_ptr<Bitmap> make_quick_thumbnail(InputStream& stream, QuickSource* source,
+                                             std::u16string_view name) {
+    return quick_thumbnail(stream, source, name, [&stream]() -> std::unique_ptr<InputStream> {
+        std::vector<uint8_t> bytes;
+        if (!stream.seek(0) || !read_all(stream, bytes, PictureSource::kMaxWholePixels))
+            return nullptr;
+        return std::make_unique<MemoryStream>(std::move(bytes));
+    });
+}
+
 std::unique_ptr<Bitmap> make_quick_thumbnail(const std::u16string& picture, QuickSource* source) {
     if (source) *source = QuickSource::None;
     FileStream file(picture, OpenMode::Read);
     if (!file.is_open()) return nullptr;
-    return make_quick_thumbnail(file, source);
+    return quick_thumbnail(file, source, file_name_part(picture),
+                           [&picture]() -> std::unique_ptr<InputStream> {
+                               auto again = std::make_unique<FileStream>(picture, OpenMode::Read);
+                               if (!again->is_open()) return nullptr;
+                               return again;
+                           });
 }
 
 }  // namespace vistrel

@@ -117,8 +117,7 @@ int DirectTileSource::scale_of(int level) const {
 Size DirectTileSource::stored_level_size(int level) const {
     if (m_other)
         return m_open && level >= 0 && level <= m_kept_level ? halved_size(m_levels - level) : Size{};
-    const int scale = scale_of(level);
-    if (!scale) return {};
+    if (!m_open || level < 0 || level > m_levels) return {};
     // libjpeg rounds its scaled sizes up; the level is the cache's size, rounded down, and
     // the decode's last column or row beyond it is not shown.
     return halved_size(m_levels - level);
@@ -151,6 +150,18 @@ bool DirectTileSource::decode_region(int level, const Rect& region, Pixel* out, 
     if (m_other) {
         if (level != m_kept_level && m_decoded_level != level) {
             m_decoded = shrink(*m_kept, 1 << (m_kept_level - level), size);
+            m_decoded_level = m_decoded ? level : -1;
+            if (!m_decoded) return false;
+        }
+    } else if (!scale_of(level)) {
+        // Smaller than libjpeg decodes: the 1/8 decode, averaged down, so that a large
+        // picture shows whole at screen size before its cache file exists.
+        if (m_decoded_level != level) {
+            const int eighth = m_levels - 3;
+            if (int64_t(stored_level_size(eighth).w) * stored_level_size(eighth).h > 4 * kMaxKeptPixels ||
+                !decode_level(eighth))
+                return false;
+            m_decoded = shrink(*m_decoded, 1 << (eighth - level), size);
             m_decoded_level = m_decoded ? level : -1;
             if (!m_decoded) return false;
         }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "format_samples.h"
 #include "jpeg_samples.h"
 #include "library/cache/cache_builder.h"
 #include "library/cache/quick_thumbnail.h"
@@ -242,6 +243,19 @@ TEST(QuickThumbnail, TakesAnExifThumbnailOnlyWhenItShowsThePicture) {
     EXPECT_EQ(source, QuickSource::None);
 }
 
+// How far two 64 x 64 thumbnails differ, per channel on average (in RGB565 steps).
+double difference(const Bitmap& made, const Bitmap& cached) {
+    if (made.size() != cached.size()) return 1e9;
+    double error = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const Pixel a = made.row(y)[x], b = cached.row(y)[x];
+            error += std::abs((a >> 11) - (b >> 11)) + std::abs(((a >> 5) & 63) - ((b >> 5) & 63)) / 2.0 +
+                     std::abs((a & 31) - (b & 31));
+        }
+    return error / (64 * 64 * 3);
+}
+
 TEST(QuickThumbnail, CoversWhatTheCacheThumbnailWillShow) {
     test::TempDir dir;
     const std::u16string drive = dir.u16() + u"/";
@@ -264,17 +278,49 @@ TEST(QuickThumbnail, CoversWhatTheCacheThumbnailWillShow) {
         ASSERT_TRUE(build_cache_file(path, drive, {}));
         const std::unique_ptr<Bitmap> cached = load_thumbnail(path, drive);
         ASSERT_TRUE(cached);
-        ASSERT_EQ(cached->size(), made->size());
-        // The same part of the picture, turned the same way: close in every channel.
-        double error = 0;
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                const Pixel a = made->row(y)[x], b = cached->row(y)[x];
-                error += std::abs((a >> 11) - (b >> 11)) + std::abs(((a >> 5) & 63) - ((b >> 5) & 63)) / 2.0 +
-                         std::abs((a & 31) - (b & 31));
-            }
-        EXPECT_LT(error / (64 * 64 * 3), 2.5);
+        EXPECT_LT(difference(*made, *cached), 2.5);
     }
+}
+
+// Other formats: a HEIC's thumbnail item when it shows the picture whole, else (a
+// thumbnail of another shape, a PNG) the rows averaged down; each covering what the cache
+// file's thumbnail will.
+TEST(QuickThumbnail, OtherFormatsUseTheirThumbnailItemOrTheirRowsScaledDown) {
+    test::TempDir dir;
+    const std::u16string drive = dir.u16() + u"/";
+    const auto check = [&](const std::string& name, const std::vector<uint8_t>& bytes,
+                           QuickSource expected) {
+        SCOPED_TRACE(name);
+        const std::string file = dir.file(name);
+        test::write_bytes(file, bytes);
+        const std::u16string path = from_utf8(file);
+        QuickSource source;
+        const std::unique_ptr<Bitmap> made = make_quick_thumbnail(path, &source);
+        ASSERT_TRUE(made);
+        EXPECT_EQ(source, expected);
+        ASSERT_TRUE(build_cache_file(path, drive, {}));
+        const std::unique_ptr<Bitmap> cached = load_thumbnail(path, drive);
+        ASSERT_TRUE(cached);
+        EXPECT_LT(difference(*made, *cached), 2.5);
+    };
+    for (const Size size : {Size{1200, 900}, Size{700, 1100}}) {
+        const std::vector<uint8_t> rgba = test::pattern_rgba(size.w, size.h, false);
+        std::vector<uint8_t> rgb;
+        for (size_t i = 0; i < rgba.size(); ++i)
+            if (i % 4 != 3) rgb.push_back(rgba[i]);
+        check("p" + std::to_string(size.w) + ".png",
+              test::encode_rgb_as("png", rgb, size.w, size.h, dir.file("scratch")),
+              QuickSource::Scaled);
+    }
+    const test::FormatSample heic = test::make_heif_with_thumbnail(640, 480, 160);
+    if (heic.bytes.empty()) GTEST_SKIP() << heic.skipped;
+    check("item.heic", heic.bytes, QuickSource::Embedded);
+    // A square thumbnail of a 4:3 picture shows something else: not taken.
+    const std::vector<uint8_t> square(size_t(200) * 200 * 3, 90);
+    const test::FormatSample lying = test::make_heif_with_thumbnail(640, 480, 100, square, 200, 200);
+    ASSERT_FALSE(lying.bytes.empty()) << lying.skipped;
+    check("square.heic", lying.bytes, QuickSource::Scaled);
+    check("none.heic", test::make_heif(320, 240, false).bytes, QuickSource::Scaled);
 }
 
 }  // namespace

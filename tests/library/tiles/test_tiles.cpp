@@ -334,12 +334,24 @@ TEST_F(TileTest, DirectSourceCutsTilesFromScaledDecodes) {
     EXPECT_EQ(source.version_sizes(), (VersionSizes{jpeg.size(), 0, 0, 0}));
     EXPECT_FALSE(source.save_version(from_utf8(m_dir.file("out.jpg")), 0));
 
-    // A picture needing four halvings: level 0 would be 1/16, beyond libjpeg's scales.
-    DirectTileSource tall(picture("t.jpg", test::make_jpeg(sized(100, 4000))));
+    // A picture needing four halvings: level 0 is 1/16, beyond libjpeg's scales, made from
+    // the 1/8 decode averaged down.
+    const std::vector<uint8_t> tall_jpeg = test::make_jpeg(sized(100, 4000));
+    DirectTileSource tall(picture("t.jpg", tall_jpeg));
     ASSERT_TRUE(tall.open());
     EXPECT_EQ(tall.levels(), 4);
-    EXPECT_TRUE(tall.level_size(0).empty());
-    EXPECT_FALSE(tall.make_tile(0, 0, 0));
+    EXPECT_EQ(tall.level_size(0), (Size{6, 250}));
+    const test::DecodedPicture smallest = test::assemble_level(tall, 0);
+    ASSERT_TRUE(smallest.ok);
+    const test::DecodedPicture eighth = test::decode_jpeg(tall_jpeg, 8);
+    // Its middle pixel: the mean of the 1/8 decode's 2 x 2 block there, within 565 steps.
+    for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int dy = 0; dy < 2; ++dy)
+            for (int dx = 0; dx < 2; ++dx)
+                sum += eighth.rgb[(size_t(250 + dy) * size_t(eighth.width) + size_t(6 + dx)) * 3 + size_t(c)];
+        EXPECT_NEAR(smallest.rgb[(size_t(125) * 6 + 3) * 3 + size_t(c)], sum / 4, 9) << c;
+    }
     EXPECT_EQ(tall.level_size(1), (Size{12, 500}));
     EXPECT_TRUE(tall.make_tile(0, 1, 1));
 
