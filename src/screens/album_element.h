@@ -17,8 +17,10 @@ namespace vistrel {
 class AlbumElement final : public Element, public ListItem {
 public:
     // Throws dovado::NodeNotFoundInSkin without the node and dovado::NodeNotFound without
-    // one of its five children.
-    AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder);
+    // one of its five children. With `key_side` above the skin's size of "image" the key
+    // picture is shown that large (in pixels): the entry grows by as much, and what lies
+    // beside the picture moves over.
+    AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder, int key_side = 0);
 
     // Shows the thumbnail (queueing its picture when the cache file is missing), the name
     // and the count.
@@ -32,6 +34,8 @@ public:
     bool show_quick_thumbnail();
 
 private:
+    void grow_key_picture(int side);
+
     Properties& m_properties;
     PhotoLibrary& m_library;
     Folder m_folder;

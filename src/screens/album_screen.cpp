@@ -9,6 +9,7 @@
 #include "screens/about_panel.h"
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
+#include "screens/grid_cells.h"
 #include "screens/skin_lookup.h"
 #include "screens/wheel_step.h"
 #include "shell/game_base.h"
@@ -66,7 +67,13 @@ void AlbumScreen::build() {
     m_menu_button->set_listener(this);
     m_search->set_enabled(!m_searching && !m_search_requested);
     // A placeholder entry during a search is as tall as an album entry.
-    m_album_size = m_properties.get_point(m_properties.find_node(u"AlbumElement"), u"design_size");
+    const NodeHandle album = m_properties.find_node(u"AlbumElement");
+    m_album_size = m_properties.get_point(album, u"design_size");
+    m_skin_key_side = m_properties.get_point(find_node_by_id(m_properties, album, u"image"),
+                                             u"design_size")
+                          .x;
+    m_key_side = -1;
+    update_key_side();
     m_list->set_source(this);
     m_list->set_key_control(true);
     m_warning_text->set_text_by_id(u"warning_text", m_properties.text_for(u"WARNING_MESSAGE"));
@@ -100,6 +107,10 @@ void AlbumScreen::show_albums(int count) {
 
 void AlbumScreen::animate(double seconds) {
     Container::animate(seconds);
+    if (m_key_side_due) {
+        m_key_side_due = false;
+        if (update_key_side() && m_list->visible()) show_albums(m_list->item_count());
+    }
     m_library.poll_events();
     // Key pictures still being built show their quick thumbnails as they are made.
     for (int i = 0; i < m_list->live_count(); ++i)
@@ -121,7 +132,19 @@ bool AlbumScreen::on_wheel(const WheelEvent& event) {
     return true;
 }
 
+bool AlbumScreen::update_key_side() {
+    int width = 0;
+    if (Application* app = Application::instance()) width = app->client_area().client_width;
+    const bool large = (width >> m_properties.scale_shift()) > kLargestProfileWidth;
+    const int side = large && m_skin_key_side > 0 ? 2 * m_skin_key_side : 0;
+    if (side == m_key_side) return false;
+    m_key_side = side;
+    return true;
+}
+
 void AlbumScreen::on_resolution_changed() {
+    // The entries are made again at the next frame, once the list has its new size.
+    m_key_side_due = true;
     if (Application* app = Application::instance()) {
         // The display follows the orientation the system reports now.
         if (!app->window_part().windowed())
@@ -209,11 +232,13 @@ void AlbumScreen::open_album(int index) {
 std::unique_ptr<Element> AlbumScreen::create_item(VList&, int index) {
     if (m_searching) {
         auto empty = std::make_unique<Element>(nullptr);
-        empty->set_design_size(m_album_size);
+        const int grow = m_key_side > 0 ? m_key_side - m_skin_key_side : 0;
+        empty->set_design_size({m_album_size.x, m_album_size.y + grow});
         return empty;
     }
     if (index < 0 || index >= m_library.get_folders_size()) return nullptr;
-    return std::make_unique<AlbumElement>(m_properties, m_library, m_library.get_folder(index));
+    return std::make_unique<AlbumElement>(m_properties, m_library, m_library.get_folder(index),
+                                          m_key_side);
 }
 
 // --- Command lines ---

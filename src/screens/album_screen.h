@@ -64,6 +64,8 @@ public:
     void on_screen_pushed(Screen*) override {}
     void on_screen_removed(Screen*, int) override {}
     void on_resolution_changed() override;
+    // The key pictures' size for the screen's width now; true when it changed.
+    bool update_key_side();
     void on_help() override {}
     void on_deactivated() override {}
     void on_activated() override {}
@@ -117,6 +119,11 @@ private:
     Element* m_warning_image = nullptr;
     Element* m_warning_text = nullptr;
     Point m_album_size;
+    // Key pictures on screens wider than the device profiles: twice the skin's size, in
+    // pixels (0: the skin's own).
+    int m_key_side = 0;
+    int m_skin_key_side = 0;
+    bool m_key_side_due = false;
     std::unique_ptr<Menu> m_menu;
     std::unique_ptr<FolderScreen> m_folder_screen;
     std::unique_ptr<AboutPanel> m_about;
