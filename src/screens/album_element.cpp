@@ -42,7 +42,18 @@ AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder
     if (key_side > m_image->design_size().x) grow_key_picture(key_side);
 }
 
+bool AlbumElement::take_level_request() {
+    if (!m_grown || m_shown != ThumbnailState::Ready || m_level_asked) return false;
+    m_level_asked = true;
+    return true;
+}
+
+void AlbumElement::show_level(const PictureReference& picture) {
+    if (m_shown == ThumbnailState::Ready && !picture.empty()) m_image->set_picture(picture);
+}
+
 void AlbumElement::grow_key_picture(int side) {
+    m_grown = true;
     const Point old = m_image->design_size();
     const int grow_x = side - old.x;
     const int grow_y = std::max(side - old.y, 0);
@@ -73,6 +84,7 @@ void AlbumElement::bind(VList&, int, bool) {
     trace() << "Cache " << name << "\n";
     PictureReference thumbnail;
     m_quick_shown = false;
+    m_level_asked = false;
     m_shown =
         load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame, thumbnail);
     switch (m_shown) {

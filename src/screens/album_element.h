@@ -32,6 +32,11 @@ public:
     // While the key picture's cache file is being built: shows its quick thumbnail once
     // made (asking for it until then); true when the image changed.
     bool show_quick_thumbnail();
+    // A grown key picture with a cache file is shown from its smallest level once read:
+    // true the first time it is to be asked for since the entry was bound.
+    bool take_level_request();
+    // Shows the key picture made from the smallest level.
+    void show_level(const PictureReference& picture);
 
 private:
     void grow_key_picture(int side);
@@ -45,6 +50,8 @@ private:
     PictureReference m_bad;
     ThumbnailState m_shown = ThumbnailState::Missing;
     bool m_quick_shown = false;
+    bool m_grown = false;
+    bool m_level_asked = false;
 };
 
 }  // namespace vistrel

@@ -100,6 +100,8 @@ void AlbumScreen::show_albums(int count) {
     const bool same = m_list->item_count() == count && m_list->visible();
     m_list->reset(count);
     if (same) m_list->set_offset(offset);
+    // Entries made anew ask for their key pictures' levels again.
+    if (m_key_side > 0) m_key_levels.restart({m_key_side, m_key_side}, m_key_levels.frame());
     m_list->set_visible(count > 0);
     m_warning_image->set_visible(count == 0);
     m_warning_text->set_visible(count == 0);
@@ -112,6 +114,7 @@ void AlbumScreen::animate(double seconds) {
         if (update_key_side() && m_list->visible()) show_albums(m_list->item_count());
     }
     m_library.poll_events();
+    update_key_levels();
     // Key pictures still being built show their quick thumbnails as they are made.
     for (int i = 0; i < m_list->live_count(); ++i)
         if (auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i)))
@@ -139,7 +142,31 @@ bool AlbumScreen::update_key_side() {
     const int side = large && m_skin_key_side > 0 ? 2 * m_skin_key_side : 0;
     if (side == m_key_side) return false;
     m_key_side = side;
+    if (side > 0) {
+        const NodeHandle image =
+            find_node_by_id(m_properties, m_properties.find_node(u"AlbumElement"), u"image");
+        const PictureReference frame = m_properties.get_picture(image, u"src");
+        m_key_levels.restart({side, side},
+                             stretched_picture(capped_picture(frame), {side, side}));
+    }
     return true;
+}
+
+void AlbumScreen::update_key_levels() {
+    if (m_key_side <= 0) return;
+    const std::vector<CellPictureLoader::Done> done = m_key_levels.take_done();
+    for (int i = 0; i < m_list->live_count(); ++i) {
+        auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i));
+        if (!album) continue;
+        const int index = m_list->live_index(i);
+        for (const CellPictureLoader::Done& level : done)
+            if (level.key == index) {
+                album->show_level(level.picture);
+                m_list->mark_dirty();
+            }
+        if (album->take_level_request())
+            m_key_levels.request(index, album->folder().key_picture, album->folder().drive_path);
+    }
 }
 
 void AlbumScreen::on_resolution_changed() {

@@ -85,6 +85,11 @@ std::vector<CellPictureLoader::Done> CellPictureLoader::take_done() {
     return done;
 }
 
+PictureReference CellPictureLoader::frame() {
+    std::lock_guard lock(m_mutex);
+    return m_frame;
+}
+
 bool CellPictureLoader::idle() {
     std::lock_guard lock(m_mutex);
     return m_waiting.empty() && m_done.empty() && !m_busy;

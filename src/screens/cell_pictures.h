@@ -55,6 +55,8 @@ public:
     // The pictures made since the last call, of the current generation.
     std::vector<Done> take_done();
     uint32_t generation() const { return m_generation; }
+    // The frame of the current generation.
+    PictureReference frame();
     // Nothing is waiting, being made or made and not yet taken.
     bool idle();
 
