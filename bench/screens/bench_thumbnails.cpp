@@ -1,6 +1,8 @@
 // What a thumbnail costs the interface thread: framing a decoded thumbnail, and loading
 // one from a built cache file (name, check, decode, frame), as the album and folder
-// screens do for every entry and grid place.
+// screens do for every entry and grid place; and for large grid cells the stand-in
+// (the framed thumbnail stretched, interface thread) and the cell picture from the
+// smallest level (read, decode, cut, scale and frame, on the cells' own thread).
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +13,9 @@
 #include "library/cache/cache_builder.h"
 #include "platform/text.h"
 #include "render/picture.h"
+#include "library/cache/smallest_level.h"
+#include "render/bitmap.h"
+#include "screens/cell_pictures.h"
 #include "screens/thumbnails.h"
 
 namespace {
@@ -79,5 +84,25 @@ void BM_LoadThumbnailFromCache(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LoadThumbnailFromCache)->Arg(52)->Arg(104);
+void BM_CellStandIn(benchmark::State& state) {
+    const Size size{int(state.range(0)), int(state.range(0))};
+    const PictureReference small = frame_picture({52, 52});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stretched_picture(small, size));
+}
+BENCHMARK(BM_CellStandIn)->Arg(128)->Arg(256);
+
+void BM_CellPictureFromSmallestLevel(benchmark::State& state) {
+    const Size size{int(state.range(0)), int(state.range(0))};
+    const PictureReference frame = frame_picture(size);
+    CachedPicture& picture = cached();
+    for (auto _ : state) {
+        const std::unique_ptr<Bitmap> level =
+            load_smallest_level(picture.picture, picture.drive, size.w);
+        if (!level) state.SkipWithError("no level");
+        if (level) benchmark::DoNotOptimize(cell_picture(*level, size, frame));
+    }
+}
+BENCHMARK(BM_CellPictureFromSmallestLevel)->Arg(128)->Arg(256);
 
 }  // namespace

@@ -3,7 +3,9 @@
 #   1. re-laying every screen out for a new window size with 5,000 albums listed
 #      (interface-thread processor time of the resize and the frame drawn at the new size);
 #   2. scrolling a 1920 x 1080 grid of a 500-picture folder whose cache files are built
-#      (frame processor time, median and 95th percentile).
+#      (frame processor time, median and 95th percentile), in cells of 128 pixels (the
+#      default) and of 256 pixels (the setting "GridCellSize"), the second time also
+#      scrolling while the smallest levels are still being read.
 # usage: bench/screens/measure_resize.sh [BUILD_DIR] [WORK_DIR]
 set -eu
 build=$(cd "${1:-build}" && pwd)
@@ -57,3 +59,23 @@ $scroll
 stats $work/grid.txt"
 echo "== 1920 x 1080 grid scroll (500 pictures; figures include the start)"
 sed 's/^/   /' "$work/grid.txt"
+
+# The same in 256-pixel cells: the setting as Ctrl+plus leaves it.
+printf '[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n"GridCellSize"=dword:00000100\n' \
+    > "$VISTREL_SETTINGS"
+run "$work/app1" 1920x1080 "settle 8000
+tap 120 58
+frames 2
+$scroll
+stats $work/grid256-fresh.txt
+settle 20000
+dump $work/grid256.dump
+stats $work/grid256-before.txt
+$scroll
+stats $work/grid256.txt"
+columns=$(awk '/FolderElement/ {n++} n==1 && /id=button[0-9]* visible=1/ {c++} END {print c}' "$work/grid256.dump")
+cell=$(sed -n 's/.*image id=image visible=1 .*rect=[0-9]* [0-9]* \([0-9]*\) .*/\1/p' "$work/grid256.dump" | head -1)
+echo "== 1920 x 1080 grid scroll in $cell-pixel cells, $columns columns, while levels are read"
+sed 's/^/   /' "$work/grid256-fresh.txt"
+echo "== the same once every level on the way is read (figures include the start)"
+sed 's/^/   /' "$work/grid256.txt"

@@ -30,8 +30,12 @@ std::string dump_screens(Application& application) {
                       std::to_string(window.screen_size().h) +
                       (window.full_screen() ? " full_screen=1\n" : " full_screen=0\n");
     for (size_t i = 0; i < application.screen_count(); ++i) {
-        out += "screen " + std::to_string(i) +
-               (application.overlay_at(i) ? " overlay=1\n" : " overlay=0\n");
+        out += "screen " + std::to_string(i) + (application.overlay_at(i) ? " overlay=1" : " overlay=0");
+        // The picture an overlay on top is drawn over.
+        const Size backdrop = application.snapshot_size();
+        if (i + 1 == application.screen_count() && application.overlay_at(i) && !backdrop.empty())
+            out += " backdrop=" + std::to_string(backdrop.w) + "x" + std::to_string(backdrop.h);
+        out += "\n";
         if (auto* container = dynamic_cast<Container*>(application.screen_at(i)))
             dump_tree(*container, out, 1);
     }

@@ -1,9 +1,12 @@
 #include "screens/album_element.h"
 
+#include <algorithm>
+
 #include "library/cache/cache_file.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "render/bitmap.h"
+#include "screens/cell_pictures.h"
 #include "screens/folder_names.h"
 #include "screens/skin_lookup.h"
 
@@ -23,7 +26,8 @@ PictureReference picture_of(Element& root, const char16_t* id) {
 
 }  // namespace
 
-AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder)
+AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder folder,
+                           int key_side)
     : Element(nullptr), m_properties(properties), m_library(library), m_folder(std::move(folder)) {
     if (!load_from_skin(*this, properties, kNode)) throw dovado::NodeNotFoundInSkin(kNode);
     m_image = &required_child<ImageElement>(*this, kNode, u"image");
@@ -35,6 +39,40 @@ AlbumElement::AlbumElement(Properties& properties, PhotoLibrary& library, Folder
     required(*this, u"bad").set_visible(false);
     required(*this, u"name");
     required(*this, u"count");
+    if (key_side > m_image->design_size().x) grow_key_picture(key_side);
+}
+
+bool AlbumElement::take_level_request() {
+    if (!m_grown || m_shown != ThumbnailState::Ready || m_level_asked) return false;
+    m_level_asked = true;
+    return true;
+}
+
+void AlbumElement::show_level(const PictureReference& picture) {
+    if (m_shown == ThumbnailState::Ready && !picture.empty()) m_image->set_picture(picture);
+}
+
+void AlbumElement::grow_key_picture(int side) {
+    m_grown = true;
+    const Point old = m_image->design_size();
+    const int grow_x = side - old.x;
+    const int grow_y = std::max(side - old.y, 0);
+    const int image_right = m_image->border_min().x + old.x;
+    // Texts and lines beside the picture move over and stay centred on it.
+    for (const auto& child : children()) {
+        if (child.get() == m_image || child->border_min().x < image_right) continue;
+        const Point at = child->border_min();
+        const bool from_top = child->anchor(Axis::Y) == AnchorMode::MinSide;
+        child->set_borders({at.x + grow_x, at.y + (from_top ? grow_y / 2 : 0)},
+                           child->border_max());
+    }
+    m_image->set_design_size({side, side});
+    set_design_size({design_size().x, design_size().y + grow_y});
+    const Size size{side, side};
+    m_frame = stretched_picture(capped_picture(m_frame), size, u"frame");
+    m_loading = stretched_picture(m_loading, size, u"loading");
+    m_bad = stretched_picture(m_bad, size, u"bad");
+    invalidate_layout();
 }
 
 void AlbumElement::bind(VList&, int, bool) {
@@ -46,6 +84,7 @@ void AlbumElement::bind(VList&, int, bool) {
     trace() << "Cache " << name << "\n";
     PictureReference thumbnail;
     m_quick_shown = false;
+    m_level_asked = false;
     m_shown =
         load_framed_thumbnail(key, drive, thumbnail_size(*m_image, m_frame), m_frame, thumbnail);
     switch (m_shown) {

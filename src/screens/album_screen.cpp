@@ -9,6 +9,7 @@
 #include "screens/about_panel.h"
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
+#include "screens/grid_cells.h"
 #include "screens/skin_lookup.h"
 #include "screens/wheel_step.h"
 #include "shell/game_base.h"
@@ -66,7 +67,13 @@ void AlbumScreen::build() {
     m_menu_button->set_listener(this);
     m_search->set_enabled(!m_searching && !m_search_requested);
     // A placeholder entry during a search is as tall as an album entry.
-    m_album_size = m_properties.get_point(m_properties.find_node(u"AlbumElement"), u"design_size");
+    const NodeHandle album = m_properties.find_node(u"AlbumElement");
+    m_album_size = m_properties.get_point(album, u"design_size");
+    m_skin_key_side = m_properties.get_point(find_node_by_id(m_properties, album, u"image"),
+                                             u"design_size")
+                          .x;
+    m_key_side = -1;
+    update_key_side();
     m_list->set_source(this);
     m_list->set_key_control(true);
     m_warning_text->set_text_by_id(u"warning_text", m_properties.text_for(u"WARNING_MESSAGE"));
@@ -93,6 +100,8 @@ void AlbumScreen::show_albums(int count) {
     const bool same = m_list->item_count() == count && m_list->visible();
     m_list->reset(count);
     if (same) m_list->set_offset(offset);
+    // Entries made anew ask for their key pictures' levels again.
+    if (m_key_side > 0) m_key_levels.restart({m_key_side, m_key_side}, m_key_levels.frame());
     m_list->set_visible(count > 0);
     m_warning_image->set_visible(count == 0);
     m_warning_text->set_visible(count == 0);
@@ -100,7 +109,12 @@ void AlbumScreen::show_albums(int count) {
 
 void AlbumScreen::animate(double seconds) {
     Container::animate(seconds);
+    if (m_key_side_due) {
+        m_key_side_due = false;
+        if (update_key_side() && m_list->visible()) show_albums(m_list->item_count());
+    }
     m_library.poll_events();
+    update_key_levels();
     // Key pictures still being built show their quick thumbnails as they are made.
     for (int i = 0; i < m_list->live_count(); ++i)
         if (auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i)))
@@ -117,7 +131,43 @@ bool AlbumScreen::on_wheel(const WheelEvent& event) {
     return true;
 }
 
+bool AlbumScreen::update_key_side() {
+    int width = 0;
+    if (Application* app = Application::instance()) width = app->client_area().client_width;
+    const bool large = (width >> m_properties.scale_shift()) > kLargestProfileWidth;
+    const int side = large && m_skin_key_side > 0 ? 2 * m_skin_key_side : 0;
+    if (side == m_key_side) return false;
+    m_key_side = side;
+    if (side > 0) {
+        const NodeHandle image =
+            find_node_by_id(m_properties, m_properties.find_node(u"AlbumElement"), u"image");
+        const PictureReference frame = m_properties.get_picture(image, u"src");
+        m_key_levels.restart({side, side},
+                             stretched_picture(capped_picture(frame), {side, side}));
+    }
+    return true;
+}
+
+void AlbumScreen::update_key_levels() {
+    if (m_key_side <= 0) return;
+    const std::vector<CellPictureLoader::Done> done = m_key_levels.take_done();
+    for (int i = 0; i < m_list->live_count(); ++i) {
+        auto* album = dynamic_cast<AlbumElement*>(m_list->live_element(i));
+        if (!album) continue;
+        const int index = m_list->live_index(i);
+        for (const CellPictureLoader::Done& level : done)
+            if (level.key == index) {
+                album->show_level(level.picture);
+                m_list->mark_dirty();
+            }
+        if (album->take_level_request())
+            m_key_levels.request(index, album->folder().key_picture, album->folder().drive_path);
+    }
+}
+
 void AlbumScreen::on_resolution_changed() {
+    // The entries are made again at the next frame, once the list has its new size.
+    m_key_side_due = true;
     if (Application* app = Application::instance()) {
         // The display follows the orientation the system reports now.
         if (!app->window_part().windowed())
@@ -207,11 +257,13 @@ void AlbumScreen::open_album(int index) {
 std::unique_ptr<Element> AlbumScreen::create_item(VList&, int index) {
     if (m_searching) {
         auto empty = std::make_unique<Element>(nullptr);
-        empty->set_design_size(m_album_size);
+        const int grow = m_key_side > 0 ? m_key_side - m_skin_key_side : 0;
+        empty->set_design_size({m_album_size.x, m_album_size.y + grow});
         return empty;
     }
     if (index < 0 || index >= m_library.get_folders_size()) return nullptr;
-    return std::make_unique<AlbumElement>(m_properties, m_library, m_library.get_folder(index));
+    return std::make_unique<AlbumElement>(m_properties, m_library, m_library.get_folder(index),
+                                          m_key_side);
 }
 
 // --- Command lines ---

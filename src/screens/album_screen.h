@@ -10,8 +10,10 @@
 #include <string>
 
 #include "library/photo_library.h"
+#include "screens/cell_pictures.h"
 #include "screens/choice_handlers.h"
 #include "shell/application.h"
+#include "shell/idle_probes.h"
 #include "skin/properties.h"
 #include "ui/button.h"
 #include "ui/container.h"
@@ -63,6 +65,10 @@ public:
     void on_screen_pushed(Screen*) override {}
     void on_screen_removed(Screen*, int) override {}
     void on_resolution_changed() override;
+    // The key pictures' size for the screen's width now; true when it changed.
+    bool update_key_side();
+    // Asks for the smallest levels of grown key pictures on screen and shows those read.
+    void update_key_levels();
     void on_help() override {}
     void on_deactivated() override {}
     void on_activated() override {}
@@ -115,6 +121,14 @@ private:
     Element* m_warning_image = nullptr;
     Element* m_warning_text = nullptr;
     Point m_album_size;
+    // Key pictures on screens wider than the device profiles: twice the skin's size, in
+    // pixels (0: the skin's own).
+    int m_key_side = 0;
+    int m_skin_key_side = 0;
+    bool m_key_side_due = false;
+    // Grown key pictures are read from their smallest levels on a thread of their own.
+    CellPictureLoader m_key_levels;
+    IdleProbeScope m_key_levels_idle{[this] { return m_key_levels.idle(); }};
     std::unique_ptr<Menu> m_menu;
     std::unique_ptr<FolderScreen> m_folder_screen;
     std::unique_ptr<AboutPanel> m_about;

@@ -4,6 +4,7 @@
 
 #include "library/file_walker.h"
 #include "library/folder_watcher.h"
+#include "platform/registry.h"
 #include "platform/threads.h"
 #include "platform/trace.h"
 #include "render/bitmap.h"
@@ -20,21 +21,18 @@ namespace {
 
 constexpr char16_t kNode[] = u"Folder";
 
-// The first node below `node` whose "id" is `id`, depth first.
-NodeHandle find_node_by_id(const Properties& properties, NodeHandle node, std::u16string_view id) {
-    const int count = properties.child_count(node);
-    for (int i = 0; i < count; ++i) {
-        const NodeHandle child = properties.child(node, i);
-        if (properties.get_string(child, u"id") == id) return child;
-        if (const NodeHandle found = find_node_by_id(properties, child, id)) return found;
-    }
-    return {};
+constexpr char16_t kCellSizeValue[] = u"GridCellSize";
+
+int cell_size_setting() {
+    uint32_t value = 0;
+    if (!read_dword(kAppKey, kCellSizeValue, value) || value > 1024) return kDefaultCellSize;
+    return next_cell_size(static_cast<int>(value), 0);
 }
 
 }  // namespace
 
 FolderScreen::FolderScreen(Properties& properties, PhotoLibrary& library)
-    : m_properties(properties), m_library(library) {
+    : m_properties(properties), m_library(library), m_cell_size(cell_size_setting()) {
     m_library.add_listener(this);
     build();
     set_visible(false);
@@ -75,6 +73,12 @@ void FolderScreen::build() {
     m_thumb_size = {design.x > 0 ? design.x : m_bad.natural_size().w,
                     design.y > 0 ? design.y : m_bad.natural_size().h};
     if (m_thumb_size.empty()) m_thumb_size = {64, 64};
+    // Large cells keep the skin's margins around their thumbnails.
+    const Point button_size = m_properties.get_point(button, u"design_size");
+    const Point row_size = m_properties.get_point(row, u"design_size");
+    m_skin_cell.image = m_thumb_size.w;
+    m_skin_cell.button = button_size.x > 0 ? button_size.x : m_thumb_size.w + 4;
+    m_skin_cell.row = row_size.y > 0 ? row_size.y : m_skin_cell.button + 2;
     m_last_width = -1;
 }
 
@@ -130,10 +134,34 @@ void FolderScreen::update_columns() {
     if (width <= 0) width = this->width();
     if (width == m_last_width && m_list->item_count() > 0) return;
     m_last_width = width;
-    const int design_width = width >> m_properties.scale_shift();
-    m_columns = std::clamp((design_width - 8) / 58, 1, kMaxColumns);
+    m_cells = grid_cells(width, m_properties.scale_shift(), m_cell_size, m_skin_cell);
+    m_columns = m_cells.columns;
+    if (m_cells.large) restart_large_cells();
     const int n = picture_count();
     m_list->reset((n + m_columns - 1) / m_columns);
+}
+
+void FolderScreen::restart_large_cells() {
+    if (!m_cells.large) return;
+    // Four screens of pictures are kept, and at least 16 MB of them.
+    int height = 0;
+    if (Application* app = Application::instance()) height = app->client_area().client_height;
+    const size_t rows = static_cast<size_t>(std::max(height, 1) / std::max(m_cells.row, 1) + 2);
+    const size_t bytes = size_t(m_cells.image) * size_t(m_cells.image) * sizeof(Pixel);
+    const size_t budget = std::max<size_t>(16u << 20, 4 * rows * size_t(m_columns) * bytes);
+    m_large.restart(m_cells, picture_count(), m_bad, m_bad, m_loading, budget);
+}
+
+bool FolderScreen::change_cell_size(int step) {
+    if (!m_cells.large) return false;
+    const int size = next_cell_size(m_cell_size, step);
+    if (size == m_cell_size) return false;
+    m_cell_size = size;
+    write_dword(kAppKey, kCellSizeValue, static_cast<uint32_t>(size));
+    trace() << tick_count() << " grid cells " << size << "\n";
+    m_last_width = -1;
+    update_columns();
+    return true;
 }
 
 void FolderScreen::layout_x() {
@@ -146,8 +174,20 @@ void FolderScreen::resolution_changed() {
     if (m_open) update_columns();
 }
 
-PictureReference FolderScreen::picture_for(int g) const {
+PictureReference FolderScreen::picture_for(int g) {
     if (g < 0 || g >= static_cast<int>(m_slots.size())) return m_loading;
+    if (m_cells.large) {
+        switch (m_slots[g]) {
+            case Slot::Loaded:
+            case Slot::Quick:
+                return m_large.picture(g, m_thumbnails[g], m_slots[g] == Slot::Loaded,
+                                       m_pictures[g], m_folder.drive_path);
+            case Slot::Failed:
+                return m_large.bad();
+            default:
+                return m_large.loading();
+        }
+    }
     switch (m_slots[g]) {
         case Slot::Loaded:
         case Slot::Quick:
@@ -247,6 +287,11 @@ void FolderScreen::load_some() {
 void FolderScreen::animate(double seconds) {
     Container::animate(seconds);
     m_library.poll_events();
+    if (m_open && m_cells.large) {
+        int last_row = -1;
+        for (const int g : m_large.collect())
+            if (g / m_columns != last_row) refresh_row(last_row = g / m_columns);
+    }
     if (!m_open || m_remaining <= 0) return;
     ++m_loading_frames;
     load_some();
@@ -266,6 +311,7 @@ void FolderScreen::on_library_event(const LibraryEvent& event) {
         for (int i = 0; i < picture_count(); ++i) {
             if (m_pictures[i] != event.path) continue;
             if (m_slots[i] == Slot::Queued || m_slots[i] == Slot::Quick) m_slots[i] = Slot::Empty;
+            m_large.forget(i);
             if (event.failed && m_slots[i] == Slot::Empty) {
                 m_slots[i] = Slot::Failed;
                 --m_remaining;
@@ -297,6 +343,11 @@ void FolderScreen::close() {
 }
 
 bool FolderScreen::on_key(const KeyEvent& event) {
+    // Ctrl with plus or minus: larger or smaller cells.
+    if (event.ctrl && (event.code == key::Plus || event.code == key::Minus)) {
+        if (event.down) change_cell_size(event.code == key::Plus ? 1 : -1);
+        return true;
+    }
     if (Container::on_key(event)) return true;
     // Escape and Backspace go back as the back button does.
     if (event.code != key::Esc && event.code != key::Backspace) return false;
@@ -336,6 +387,10 @@ int FolderScreen::loaded_count() const {
 
 bool FolderScreen::on_wheel(const WheelEvent& event) {
     if (!m_open) return false;
+    if (event.ctrl && !event.pinch && m_cells.large) {
+        if (event.notches != 0) change_cell_size(event.notches > 0 ? 1 : -1);
+        return true;
+    }
     m_list->scroll_by(event.notches * wheel_step());
     return true;
 }

@@ -6,6 +6,10 @@
 // Thumbnails load lazily between frames: first those of the rows on screen, then the rest
 // in order, as many per frame as fit in about 4 ms. A picture without a cache file is
 // queued with the photo library, which then builds this folder first.
+//
+// Screens wider than the device profiles get large cells (see grid_cells.h): Ctrl with
+// plus or minus, or with the wheel, picks their size, which the settings keep
+// ("GridCellSize").
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +18,7 @@
 
 #include "library/photo_library.h"
 #include "screens/folder_element.h"
+#include "screens/large_cells.h"
 #include "skin/properties.h"
 #include "ui/button.h"
 #include "ui/container.h"
@@ -60,8 +65,9 @@ public:
 
     // --- FolderGrid ---
     int columns() const override { return m_columns; }
+    const GridCells& cells() const override { return m_cells; }
     int picture_count() const override { return static_cast<int>(m_pictures.size()); }
-    PictureReference picture_for(int g) const override;
+    PictureReference picture_for(int g) override;
     void thumbnail_clicked(int g) override;
 
     // Opens the viewer on picture `index` of the list.
@@ -76,6 +82,11 @@ public:
     int flag() const { return m_flag; }
     // The last picture a thumbnail press asked the viewer for; -1 for none.
     int viewer_request() const { return m_viewer_request; }
+    // The size picked for large cells (pixels at 96 dpi); one step up or down, kept in
+    // the settings. False when the cells are the skin's own or the size stays.
+    int cell_size() const { return m_cell_size; }
+    bool change_cell_size(int step);
+    const LargeCells& large_cells() const { return m_large; }
 
 private:
     // Quick: queued, its quick thumbnail shown meanwhile.
@@ -84,6 +95,8 @@ private:
     void build();
     void list_pictures();
     void update_columns();
+    // The large cells' pictures start over (new cells, skin or folder).
+    void restart_large_cells();
     // Loads picture g's thumbnail; true when its slot changed. A picture `on_screen` that
     // must be built asks for its quick thumbnail as it is queued.
     bool load_thumbnail(int g, bool on_screen = false);
@@ -109,6 +122,10 @@ private:
     int m_remaining = 0;       // pictures whose thumbnail is neither loaded nor failed
     int m_loading_frames = 0;  // frames spent loading since the folder was opened
     int m_columns = 1;
+    GridCells m_cells;
+    SkinCell m_skin_cell;
+    int m_cell_size = kDefaultCellSize;
+    LargeCells m_large;
     int m_last_width = -1;
     int m_viewer_request = -1;
     Button* m_back = nullptr;

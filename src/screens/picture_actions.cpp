@@ -101,15 +101,12 @@ bool delete_picture_and_cache(const std::u16string& picture, const std::u16strin
 
 bool trash_picture_and_cache(const std::u16string& picture, const std::u16string& drive,
                              std::string& why) {
-    // As with a delete for good, a picture without its cache file is left alone.
+    // The cache file is named after the picture's size and time: found before it moves.
     const std::u16string cache = cache_file_name(picture, drive);
-    if (cache.empty() || !file_info(cache).exists) {
-        why = "no cache file for " + to_utf8(expand_path(picture));
-        return false;
-    }
     if (!move_to_trash(to_utf8(expand_path(picture)), why)) return false;
-    // The picture is safe in the trash; a cache file left behind is cleared with the others.
-    if (!remove_path(cache))
+    // The picture is safe in the trash. A picture not built yet has no cache file to remove;
+    // one left behind is cleared with the others.
+    if (!cache.empty() && file_info(cache).exists && !remove_path(cache))
         trace() << "delete: the cache file of a trashed picture stays: " << cache << "\n";
     return true;
 }

@@ -27,8 +27,8 @@ std::u16string properties_text(const Properties& properties, const std::u16strin
 // worked, the picture itself. True when both are gone.
 bool delete_picture_and_cache(const std::u16string& picture, const std::u16string& drive);
 
-// Moves `picture` to the desktop's trash, then deletes its cache file. False (with `why`)
-// when the picture has no cache file or the move failed: then nothing is deleted.
+// Moves `picture` to the desktop's trash, then deletes its cache file when it has one.
+// False (with `why`) when the move failed: then nothing is deleted.
 bool trash_picture_and_cache(const std::u16string& picture, const std::u16string& drive,
                              std::string& why);
 

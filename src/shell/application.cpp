@@ -173,6 +173,26 @@ void Application::snapshot_of(Screen* screen) {
     picture_of(screen, m_snapshot);
 }
 
+void Application::refresh_backdrop() {
+    if (m_stack.empty() || !m_stack.back().overlay || !m_snapshot.bitmap()) return;
+    const ScreenArea info = client_area();
+    if (m_snapshot.size() == Size{info.client_width, info.client_height}) return;
+    // The screen under the overlays, then the overlays between it and the top over it.
+    size_t base = m_stack.size() - 1;
+    while (base > 0 && m_stack[base].overlay)
+        --base;
+    if (m_stack[base].overlay) {
+        m_snapshot.release();
+        return;
+    }
+    snapshot_of(m_stack[base].screen);
+    for (size_t i = base + 1; i + 1 < m_stack.size() && m_snapshot.bitmap(); ++i) {
+        fit_to_client(m_stack[i].screen);
+        m_stack[i].screen->draw(m_snapshot, {0, 0});
+    }
+    m_dirty = true;
+}
+
 void Application::start_transition(int direction, Screen* pictured) {
     RenderSurface picture;
     picture_of(pictured, picture);

@@ -93,6 +93,11 @@ public:
     Window& window();
     // Sets the picture the first overlay is drawn over (a copy of the screen before start).
     RenderSurface& snapshot() { return m_snapshot; }
+    // The size of that picture; empty when there is none.
+    Size snapshot_size() const { return m_snapshot.bitmap() ? m_snapshot.size() : Size{}; }
+    // After a change of screen size: an overlay on top is drawn over a picture of the
+    // screens below it taken again at the new size.
+    void refresh_backdrop();
 
 private:
     struct Entry {

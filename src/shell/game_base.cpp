@@ -162,6 +162,7 @@ void GameBase::resolution_changed() {
         trace() << "Application::ResolutionChanged 2\n";
         if (ApplicationListener* listener = m_application.listener())
             listener->on_resolution_changed();
+        m_application.refresh_backdrop();
     }
 }
 
@@ -347,7 +348,8 @@ void GameBase::handle_key(const WindowMessage& message) {
     const bool down = message.kind == MessageKind::KeyDown;
     if (key_from_virtual_key(message.code) == key::Ctrl) m_ctrl_down = down;
     if (m_focused_field && m_manage_control && bridge_key(message)) return;
-    const KeyEvent event{key_from_virtual_key(message.code), down, down ? !message.repeat : true};
+    const KeyEvent event{key_from_virtual_key(message.code), down, down ? !message.repeat : true,
+                         m_ctrl_down};
     const uint32_t lparam = 1u | (message.repeat ? 0x40000000u : 0u) | (down ? 0u : 0xC0000000u);
     trace() << (down ? "WM_KEYDOWN = " : "WM_KEYUP = ") << message.code << "("
             << KeyName{event.code} << ")"

@@ -23,11 +23,13 @@ inline constexpr KeyCode None = 0, Shift = 1, Ctrl = 2, Alt = 3, Left = 4, Right
 inline constexpr KeyCode Last = 67;
 }  // namespace key
 
-// A key press or release. `first` is false for an auto-repeated press.
+// A key press or release. `first` is false for an auto-repeated press; `ctrl` tells
+// whether a Ctrl key was held.
 struct KeyEvent {
     KeyCode code = key::None;
     bool down = false;
     bool first = true;
+    bool ctrl = false;
 };
 
 // A virtual-key number (as `virtual_key_from_sdl` gives them) to our key code; 0 when

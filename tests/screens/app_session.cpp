@@ -167,6 +167,9 @@ Dump Dump::parse(const std::string& text) {
     while (std::getline(in, line)) {
         if (line.rfind("screen ", 0) == 0) {
             ++dump.screens;
+            if (const size_t at = line.find(" backdrop="); at != std::string::npos)
+                std::sscanf(line.c_str() + at, " backdrop=%dx%d", &dump.backdrop.w,
+                            &dump.backdrop.h);
             continue;
         }
         if (line.rfind("window ", 0) == 0) {

@@ -41,6 +41,8 @@ struct Dump {
     // The screen's size as the system shows it, and whether the window is full screen.
     Size window;
     bool full_screen = false;
+    // The picture an overlay on top is drawn over; empty without one.
+    Size backdrop;
 
     static Dump parse(const std::string& text);
     // The first line with `id` (of `kind`, when given) on the top screen or below it, last

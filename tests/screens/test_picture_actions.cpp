@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "screens/date_text.h"
 #include "screens/picture_actions.h"
@@ -160,13 +162,43 @@ TEST_F(ViewerTest, SendingHandsTheFileToTheMailProgramOrSaysThereIsNone) {
     EXPECT_EQ(viewer->message(), u"Kein E-Mail-Programm");
 }
 
-TEST_F(ViewerTest, APictureWithoutItsCacheFileIsNotDeleted) {
+// Without a trash a delete is for good, and a picture not cached yet is not deleted.
+TEST_F(ViewerTest, WithoutATrashAPictureWithoutItsCacheFileIsNotDeleted) {
+    // A data folder that is a file: the home trash cannot be made.
+    test::write_file(dir.file("no-data"), "");
+    test::ScopedEnv no_trash("XDG_DATA_HOME", dir.file("no-data"));
     build_caches = false;
     make_pictures(2, {600, 400}, false);
     open(0);
     EXPECT_FALSE(viewer->delete_current());
     EXPECT_TRUE(std::filesystem::exists(picture_files[0]));
     EXPECT_EQ(viewer->pictures().size(), 2u);
+}
+
+// The trash takes a picture whether or not its cache file was built; the one that was is
+// removed with it.
+TEST_F(ViewerTest, APictureGoesToTheTrashWithOrWithoutItsCacheFile) {
+    build_caches = false;
+    make_pictures(3, {600, 400}, false);
+    open(0);
+    const std::filesystem::path first = picture_files[0];
+    EXPECT_TRUE(viewer->delete_current()) << to_utf8(viewer->message());
+    EXPECT_TRUE(viewer->message().empty()) << to_utf8(viewer->message());
+    EXPECT_FALSE(std::filesystem::exists(first));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("data/Trash/files/" + first.filename().string())));
+    EXPECT_TRUE(std::filesystem::exists(
+        dir.file("data/Trash/info/" + first.filename().string() + ".trashinfo")));
+    ASSERT_EQ(viewer->pictures().size(), 2u);
+
+    // A cached picture: its cache file goes too.
+    const std::u16string second = viewer->pictures()[0];
+    ASSERT_TRUE(build_cache_file(second, dir.u16(), [] { return false; }));
+    const std::u16string cache = cache_file_name(second, dir.u16());
+    ASSERT_TRUE(std::filesystem::exists(to_utf8(expand_path(cache))));
+    EXPECT_TRUE(viewer->delete_current()) << to_utf8(viewer->message());
+    EXPECT_FALSE(std::filesystem::exists(to_utf8(expand_path(cache))));
+    EXPECT_FALSE(std::filesystem::exists(to_utf8(expand_path(second))));
+    EXPECT_EQ(viewer->pictures().size(), 1u);
 }
 
 }  // namespace
