@@ -228,7 +228,8 @@ struct LcmsParts {
     // Quicker ways to the same pixels, when there are some: the matrix and curves of an
     // RGB profile, or a table of every grey level.
     std::optional<MatrixShaper> shaper;
-    std::vector<uint8_t> grey_table;  // an RGB triple per grey level (256, or 65536 for 16 bits)
+    // An RGB triple per grey level (8 bits), or per 16th level and 65535 (16 bits).
+    std::vector<uint8_t> grey_table;
 };
 
 // The matrix from an RGB matrix-shaper profile's colorants (columns X, Y, Z of red, green,
@@ -289,9 +290,12 @@ bool is_wide(PixelLayout layout) {
            layout == PixelLayout::Rgb16 || layout == PixelLayout::Rgba16;
 }
 
-// Every grey level of the input's depth through the profile, unoptimised: lcms2's optimised
-// grey transforms are up to ten levels off in the darks of a linear curve, and a table of
-// every level costs no more to use.
+// 16-bit grey levels between two entries of a grey table.
+constexpr uint32_t kWideGreyStep = 16;
+
+// Every grey level of the input's depth through the profile (for 16 bits, every 16th and
+// the last), unoptimised: lcms2's optimised grey transforms are up to ten levels off in the
+// darks of a linear curve, and a table costs no more to use.
 std::vector<uint8_t> grey_table_of(cmsContext context, cmsHPROFILE profile, cmsHPROFILE srgb,
                                    PixelLayout input) {
     const bool wide = is_wide(input);
@@ -300,18 +304,18 @@ std::vector<uint8_t> grey_table_of(cmsContext context, cmsHPROFILE profile, cmsH
         INTENT_RELATIVE_COLORIMETRIC,
         cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
     if (!exact) return {};
-    const size_t levels = wide ? 65536 : 256;
-    std::vector<uint8_t> table(3 * levels);
+    const size_t entries = wide ? 65536 / kWideGreyStep + 1 : 256;
+    std::vector<uint8_t> table(3 * entries);
     if (wide) {
-        std::vector<uint16_t> in(levels);
-        for (size_t v = 0; v < levels; ++v)
-            in[v] = uint16_t(v);
-        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(levels));
+        std::vector<uint16_t> in(entries);
+        for (size_t i = 0; i < entries; ++i)
+            in[i] = uint16_t(std::min<size_t>(i * kWideGreyStep, 65535));
+        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(entries));
     } else {
-        std::vector<uint8_t> in(levels);
-        for (size_t v = 0; v < levels; ++v)
-            in[v] = uint8_t(v);
-        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(levels));
+        std::vector<uint8_t> in(entries);
+        for (size_t i = 0; i < entries; ++i)
+            in[i] = uint8_t(i);
+        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(entries));
     }
     return table;
 }
@@ -486,11 +490,20 @@ void ColourTransform::convert(const void* in, uint8_t* out, size_t count) const 
                     a = uint16_t((uint32_t(a) * 255 + 32767) / 65535);
                 }
             }
-            const uint8_t* rgb = table + 3 * size_t(level);
             uint8_t* o = out + i * out_bytes;
-            o[0] = rgb[0];
-            o[1] = rgb[1];
-            o[2] = rgb[2];
+            if (wide) {
+                // Between two entries, in proportion.
+                const uint8_t* low = table + 3 * size_t(level / kWideGreyStep);
+                const uint32_t part = level % kWideGreyStep;
+                for (int c = 0; c < 3; ++c)
+                    o[c] = uint8_t((low[c] * (kWideGreyStep - part) + low[3 + c] * part +
+                                    kWideGreyStep / 2) / kWideGreyStep);
+            } else {
+                const uint8_t* rgb = table + 3 * size_t(level);
+                o[0] = rgb[0];
+                o[1] = rgb[1];
+                o[2] = rgb[2];
+            }
             if (alpha) o[3] = uint8_t(a);
         }
         return;

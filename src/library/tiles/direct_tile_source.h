@@ -3,7 +3,9 @@
 // level is decoded by libjpeg at 1/2, 1/4 or 1/8 of full size (so the smallest levels of
 // very large pictures cannot be made) and kept whole, tiles being cut from it; a level too
 // large to keep is decoded anew for each tile, cropped to it. A picture of another format
-// is decoded once at the largest level that may be kept whole, and shows no larger.
+// is decoded once at the largest level that may be kept whole, and shows no larger; its
+// reader's own cost comes first: formats decoded whole (HEIF, AVIF, WebP, JPEG XL, GIF)
+// hold all of the picture while that level is made, within PictureSource::kMaxWholePixels.
 
 #include <memory>
 #include <string>
