@@ -53,6 +53,28 @@ int on_message(TIFF*, void*, const char* module, const char* format, va_list arg
     return 1;
 }
 
+// Grey with alpha, packed as libtiff's routines pack rows: its own routines drop the alpha
+// of 16-bit grey and misplace the rows of 8-bit tiles narrower than the tile size. 16-bit
+// samples give their high byte, as libtiff takes them.
+template <typename Sample>
+void put_grey_alpha(TIFFRGBAImage* image, uint32_t* out, uint32_t, uint32_t, uint32_t width,
+                    uint32_t height, int32_t from_skew, int32_t to_skew, unsigned char* in) {
+    constexpr int kShift = sizeof(Sample) == 2 ? 8 : 0;
+    const int samples = image->samplesperpixel;
+    const bool inverted = image->photometric == PHOTOMETRIC_MINISWHITE;
+    const auto* p = reinterpret_cast<const Sample*>(in);
+    for (; height > 0; --height) {
+        for (uint32_t x = width; x > 0; --x, p += samples) {
+            const uint32_t level = uint32_t(p[0] >> kShift) & 255;
+            const uint32_t grey = inverted ? 255 - level : level;
+            const uint32_t alpha = uint32_t(p[1] >> kShift) & 255;
+            *out++ = grey | grey << 8 | grey << 16 | alpha << 24;
+        }
+        out += to_skew;
+        p += from_skew * samples;
+    }
+}
+
 class TiffSource final : public PictureSource {
 public:
     explicit TiffSource(std::unique_ptr<InputStream> input)
@@ -113,6 +135,10 @@ bool TiffSource::open() {
     const bool grey = m_image.photometric == PHOTOMETRIC_MINISBLACK ||
                       m_image.photometric == PHOTOMETRIC_MINISWHITE;
     m_premultiplied = m_image.alpha != 0 && !(grey && m_image.alpha == EXTRASAMPLE_UNASSALPHA);
+    if (grey && m_image.alpha != 0 && m_image.isContig && m_image.samplesperpixel >= 2) {
+        if (m_image.bitspersample == 8) m_image.put.contig = put_grey_alpha<uint8_t>;
+        if (m_image.bitspersample == 16) m_image.put.contig = put_grey_alpha<uint16_t>;
+    }
     set_layout(PixelLayout::Rgba8);
     uint32_t profile_size = 0;
     void* profile = nullptr;

@@ -142,21 +142,23 @@ TEST_F(GreyAndAlphaTest, TiffAlphaAssociatedOrNotIsLaidOverTheBackground) {
     // Alpha of every level: a colour multiplied by alpha twice, or not at all, shows.
     for (const bool associated : {false, true})
         for (const bool grey : {false, true})
-            for (const int bits : {8, 16}) {
-                if (grey && bits == 16) continue;  // libtiff hands out 16-bit grey without alpha
-                test::TiffOptions options;
-                options.alpha = true;
-                options.soft_alpha = true;
-                options.associated = associated;
-                options.grey = grey;
-                options.bits = bits;
-                const test::FormatSample tiff = test::make_tiff(options, m_dir.file("a.tif"));
-                SCOPED_TRACE(std::string(associated ? "associated" : "unassociated") +
-                             (grey ? " grey " : " RGB ") + std::to_string(bits));
-                const test::Decoded d = test::decode(tiff.bytes);
-                ASSERT_TRUE(d.source) << d.problem;
-                EXPECT_LE(test::max_difference(d.rgb, test::flattened(tiff, kBackground)), 2);
-            }
+            for (const int bits : {8, 16})
+                for (const bool tiled : {false, true}) {
+                    test::TiffOptions options;
+                    options.tiled = tiled;
+                    options.alpha = true;
+                    options.soft_alpha = true;
+                    options.associated = associated;
+                    options.grey = grey;
+                    options.bits = bits;
+                    const test::FormatSample tiff = test::make_tiff(options, m_dir.file("a.tif"));
+                    SCOPED_TRACE(std::string(associated ? "associated" : "unassociated") +
+                                 (grey ? " grey " : " RGB ") + std::to_string(bits) +
+                                 (tiled ? " tiled" : ""));
+                    const test::Decoded d = test::decode(tiff.bytes);
+                    ASSERT_TRUE(d.source) << d.problem;
+                    EXPECT_LE(test::max_difference(d.rgb, test::flattened(tiff, kBackground)), 2);
+                }
     // Associated alpha with a profile: the colours are converted as if never multiplied.
     test::TiffOptions profiled;
     profiled.alpha = true;
