@@ -6,9 +6,9 @@
 // on their own, and heif_image_scale_image works on a decoded image), so every use of a
 // picture, the direct source's screen-sized one included, decodes all of it. The bound:
 // sizes over kMaxWholePixels are refused before decoding; while it decodes, libheif holds
-// the picture's planes and the interleaved RGB(A) at once (about 4.5 bytes a pixel for
-// 8-bit 4:2:0, more for deeper pictures), the file's bytes until it is decoded. Once decoded,
-// only the RGB(A) is kept.
+// its decoder's frames, the picture's planes and the interleaved RGB(A) at once (about
+// 13 bytes a pixel at the peak for an 8-bit 4:2:0 HEIC), and the file's bytes. Once it is
+// decoded, only the RGB(A) is kept.
 
 #include <libheif/heif.h>
 
