@@ -188,31 +188,38 @@ FormatSample make_tiff(const TiffOptions& o, const std::string& scratch) {
     s.width = o.width;
     s.height = o.height;
     s.rgba = pattern_rgba(o.width, o.height, o.alpha);
+    for (size_t i = 0; i < s.rgba.size(); i += 4) {
+        if (o.grey) s.rgba[i + 1] = s.rgba[i + 2] = s.rgba[i];
+        if (o.alpha && o.soft_alpha) s.rgba[i + 3] = uint8_t((i / 4) * 37 % 256);
+    }
     TIFF* tiff = TIFFOpen(scratch.c_str(), "w");
     if (!tiff) return s;
-    const int channels = o.alpha ? 4 : 3;
+    const int channels = (o.grey ? 1 : 3) + (o.alpha ? 1 : 0);
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(o.width));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(o.height));
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(channels));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(o.bits));
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, o.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(o.orientation));
     if (o.alpha) {
-        const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        const uint16_t extra = o.associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
     if (!o.icc_profile.empty())
         TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(o.icc_profile.size()), o.icc_profile.data());
     const int bytes = o.bits / 8;
     auto sample = [&](int x, int y, int c, uint8_t* out) {
-        const uint8_t v = s.rgba[(size_t(y) * o.width + x) * 4 + c];
+        const uint8_t* p = &s.rgba[(size_t(y) * o.width + x) * 4];
+        const bool is_alpha = o.alpha && c == channels - 1;
+        uint32_t v = p[is_alpha ? 3 : c];
+        if (!is_alpha && o.associated) v = (v * p[3] + 127) / 255;
         if (bytes == 2) {
             const uint16_t wide = uint16_t(v * 257);
             std::memcpy(out, &wide, 2);
         } else {
-            *out = v;
+            *out = uint8_t(v);
         }
     };
     bool ok = true;

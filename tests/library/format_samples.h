@@ -41,6 +41,9 @@ struct TiffOptions {
     int bits = 8;
     bool tiled = false;
     bool alpha = false;
+    bool associated = false;  // colours stored multiplied by alpha
+    bool soft_alpha = false;  // alpha of every level instead of clear or opaque
+    bool grey = false;        // the red of the pattern as grey
     int orientation = 1;
     std::vector<uint8_t> icc_profile;
 };

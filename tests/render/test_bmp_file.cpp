@@ -11,6 +11,7 @@
 #include "render/picture.h"
 #include "render/png_file.h"
 #include "support/test_support.h"
+#include "support/trace_capture.h"
 #include "test_bitmaps.h"
 
 namespace vistrel {
@@ -146,28 +147,7 @@ TEST(Picture, MaskRedKeepsRedAndFlagButNotTheKey) {
     EXPECT_FALSE(copy);
 }
 
-// The trace log goes to a private folder for the life of the object.
-class TraceCapture {
-public:
-    TraceCapture()
-        : m_tmp("TMPDIR", m_dir.str()), m_settings("VISTREL_SETTINGS", m_dir.file("s.reg")) {
-        test::write_file(m_dir.file("s.reg"),
-                         "[HKEY_CURRENT_USER\\Software\\TEKU]\r\n\"Log\"=dword:00000001\r\n");
-    }
-    std::string text() {
-        current_trace()->flush();
-        const std::string bytes = test::read_file_bytes(to_utf8(trace_file_path()));
-        std::u16string wide;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            wide.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
-        return to_utf8(wide);
-    }
-
-private:
-    test::TempDir m_dir;
-    test::ScopedEnv m_tmp;
-    test::ScopedEnv m_settings;
-};
+using test::TraceCapture;
 
 TEST(Load565, LoadsNamedPicturesAndTracesFailures) {
     test::TempDir dir;

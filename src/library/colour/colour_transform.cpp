@@ -228,7 +228,8 @@ struct LcmsParts {
     // Quicker ways to the same pixels, when there are some: the matrix and curves of an
     // RGB profile, or a table of every grey level.
     std::optional<MatrixShaper> shaper;
-    std::vector<uint8_t> grey_table;  // 256 RGB triples
+    // An RGB triple per grey level (8 bits), or per 16th level and 65535 (16 bits).
+    std::vector<uint8_t> grey_table;
 };
 
 // The matrix from an RGB matrix-shaper profile's colorants (columns X, Y, Z of red, green,
@@ -279,12 +280,43 @@ std::optional<MatrixShaper> shaper_for(cmsHPROFILE profile, cmsHPROFILE srgb,
     return shaper;
 }
 
-// Every grey level through the transform.
-std::vector<uint8_t> grey_table_of(cmsHTRANSFORM transform) {
-    std::vector<uint8_t> levels(256), table(3 * 256);
-    for (size_t v = 0; v < 256; ++v)
-        levels[v] = uint8_t(v);
-    cmsDoTransform(transform, levels.data(), table.data(), 256);
+bool is_grey(PixelLayout layout) {
+    return layout == PixelLayout::Gray8 || layout == PixelLayout::GrayAlpha8 ||
+           layout == PixelLayout::Gray16 || layout == PixelLayout::GrayAlpha16;
+}
+
+bool is_wide(PixelLayout layout) {
+    return layout == PixelLayout::Gray16 || layout == PixelLayout::GrayAlpha16 ||
+           layout == PixelLayout::Rgb16 || layout == PixelLayout::Rgba16;
+}
+
+// 16-bit grey levels between two entries of a grey table.
+constexpr uint32_t kWideGreyStep = 16;
+
+// Every grey level of the input's depth through the profile (for 16 bits, every 16th and
+// the last), unoptimised: lcms2's optimised grey transforms are up to ten levels off in the
+// darks of a linear curve, and a table costs no more to use.
+std::vector<uint8_t> grey_table_of(cmsContext context, cmsHPROFILE profile, cmsHPROFILE srgb,
+                                   PixelLayout input) {
+    const bool wide = is_wide(input);
+    const TransformOwner exact(cmsCreateTransformTHR(
+        context, profile, wide ? TYPE_GRAY_16 : TYPE_GRAY_8, srgb, TYPE_RGB_8,
+        INTENT_RELATIVE_COLORIMETRIC,
+        cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
+    if (!exact) return {};
+    const size_t entries = wide ? 65536 / kWideGreyStep + 1 : 256;
+    std::vector<uint8_t> table(3 * entries);
+    if (wide) {
+        std::vector<uint16_t> in(entries);
+        for (size_t i = 0; i < entries; ++i)
+            in[i] = uint16_t(std::min<size_t>(i * kWideGreyStep, 65535));
+        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(entries));
+    } else {
+        std::vector<uint8_t> in(entries);
+        for (size_t i = 0; i < entries; ++i)
+            in[i] = uint8_t(i);
+        cmsDoTransform(exact.get(), in.data(), table.data(), cmsUInt32Number(entries));
+    }
     return table;
 }
 
@@ -304,7 +336,8 @@ std::optional<LcmsParts> build(PixelLayout input, OpenProfile&& open) {
         const ProfileOwner srgb(cmsCreate_sRGBProfileTHR(c));
         if (srgb)
             parts.shaper = shaper_for(profile.get(), srgb.get(), parts.transform.get(), input);
-        if (input == PixelLayout::Gray8) parts.grey_table = grey_table_of(parts.transform.get());
+        if (srgb && is_grey(input))
+            parts.grey_table = grey_table_of(c, profile.get(), srgb.get(), input);
     }  // the profiles close while their context lives
     return parts;
 }
@@ -443,12 +476,35 @@ void ColourTransform::convert(const void* in, uint8_t* out, size_t count) const 
     if (!m_lcms->grey_table.empty()) {
         const auto* grey = static_cast<const uint8_t*>(in);
         const uint8_t* table = m_lcms->grey_table.data();
-        // From the last pixel back: `in` may be `out`, and each grey byte becomes three.
+        const bool wide = is_wide(m_input), alpha = has_alpha(m_input);
+        const size_t in_bytes = size_t(bytes_per_pixel(m_input));
+        const size_t out_bytes = alpha ? 4 : 3;
+        // From the last pixel back: `in` may be `out`, and no pixel grows smaller.
         for (size_t i = count; i-- > 0;) {
-            const uint8_t* rgb = table + 3 * size_t(grey[i]);
-            out[3 * i] = rgb[0];
-            out[3 * i + 1] = rgb[1];
-            out[3 * i + 2] = rgb[2];
+            const uint8_t* p = grey + i * in_bytes;
+            uint16_t level = p[0], a = alpha ? p[in_bytes / 2] : 0;
+            if (wide) {
+                std::memcpy(&level, p, 2);
+                if (alpha) {
+                    std::memcpy(&a, p + 2, 2);
+                    a = uint16_t((uint32_t(a) * 255 + 32767) / 65535);
+                }
+            }
+            uint8_t* o = out + i * out_bytes;
+            if (wide) {
+                // Between two entries, in proportion.
+                const uint8_t* low = table + 3 * size_t(level / kWideGreyStep);
+                const uint32_t part = level % kWideGreyStep;
+                for (int c = 0; c < 3; ++c)
+                    o[c] = uint8_t((low[c] * (kWideGreyStep - part) + low[3 + c] * part +
+                                    kWideGreyStep / 2) / kWideGreyStep);
+            } else {
+                const uint8_t* rgb = table + 3 * size_t(level);
+                o[0] = rgb[0];
+                o[1] = rgb[1];
+                o[2] = rgb[2];
+            }
+            if (alpha) o[3] = uint8_t(a);
         }
         return;
     }

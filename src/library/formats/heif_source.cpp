@@ -1,6 +1,14 @@
 // HEIF and AVIF through libheif: the primary image with its rotation and mirroring
 // (irot, imir) applied by the library, converted from its colr box (an ICC profile or
 // nclx numbers). libheif decodes the picture whole; its rows are handed out from there.
+//
+// libheif 1.15 offers no scaled or partial decode (tiles of a grid image are not reachable
+// on their own, and heif_image_scale_image works on a decoded image), so every use of a
+// picture, the direct source's screen-sized one included, decodes all of it. The bound:
+// sizes over kMaxWholePixels are refused before decoding; while it decodes, libheif holds
+// its decoder's frames, the picture's planes and the interleaved RGB(A) at once (about
+// 13 bytes a pixel at the peak for an 8-bit 4:2:0 HEIC), and the file's bytes. Once it is
+// decoded, only the RGB(A) is kept.
 
 #include <libheif/heif.h>
 
@@ -96,6 +104,10 @@ bool HeifSource::open(InputStream& input) {
     if (error.code != heif_error_Ok || !image)
         return fail(reason("its image data cannot be decoded", error));
     m_image.reset(image);
+    // The decoded image stands alone: the file and the context may go.
+    handle.reset();
+    m_context.reset();
+    m_bytes = {};
     m_plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &m_stride);
     if (!m_plane || heif_image_get_width(image, heif_channel_interleaved) != m_width ||
         heif_image_get_height(image, heif_channel_interleaved) != m_height ||

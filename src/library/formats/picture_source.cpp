@@ -22,6 +22,34 @@ void flatten(const uint8_t* rgba, uint8_t* rgb, int count, uint32_t background) 
     }
 }
 
+// Widens `count` pixels of a layout that is not 8-bit RGB(A) into it, alpha kept, for pictures
+// whose colours need no conversion. CMYK comes only with a conversion.
+void to_rgb8(const uint8_t* in, PixelLayout layout, uint8_t* out, size_t count) {
+    const bool wide = layout == PixelLayout::Rgb16 || layout == PixelLayout::Rgba16 ||
+                      layout == PixelLayout::Gray16 || layout == PixelLayout::GrayAlpha16;
+    const bool grey = layout == PixelLayout::Gray8 || layout == PixelLayout::GrayAlpha8 ||
+                      layout == PixelLayout::Gray16 || layout == PixelLayout::GrayAlpha16;
+    const bool alpha = has_alpha(layout);
+    const size_t in_channels = size_t(grey ? 1 : 3) + (alpha ? 1 : 0);
+    const size_t out_channels = alpha ? 4 : 3;
+    auto sample = [&](size_t i) -> uint8_t {
+        if (!wide) return in[i];
+        uint16_t v;
+        std::memcpy(&v, in + 2 * i, 2);
+        return uint8_t((uint32_t(v) * 255 + 32767) / 65535);
+    };
+    if (layout == PixelLayout::Cmyk8 || layout == PixelLayout::InvertedCmyk8) {
+        std::memset(out, 128, count * out_channels);
+        return;
+    }
+    for (size_t p = 0; p < count; ++p, out += out_channels) {
+        const size_t at = p * in_channels;
+        for (size_t c = 0; c < 3; ++c)
+            out[c] = sample(at + (grey ? 0 : c));
+        if (alpha) out[3] = sample(at + in_channels - 1);
+    }
+}
+
 }  // namespace
 
 void set_transparency_background(uint32_t rgb) {
@@ -79,12 +107,9 @@ bool PictureSource::read_row(uint8_t* rgb) {
         m_converted.resize(w * size_t(m_transform->output_channels()));
         m_transform->convert(m_stored.data(), m_converted.data(), w);
         pixels = m_converted.data();
-    } else if (m_layout == PixelLayout::Rgb16 || m_layout == PixelLayout::Rgba16) {
-        const int channels = alpha ? 4 : 3;
-        m_converted.resize(w * size_t(channels));
-        const uint16_t* wide = reinterpret_cast<const uint16_t*>(m_stored.data());
-        for (size_t i = 0; i < w * size_t(channels); ++i)
-            m_converted[i] = uint8_t((uint32_t(wide[i]) * 255 + 32767) / 65535);
+    } else if (m_layout != PixelLayout::Rgb8 && m_layout != PixelLayout::Rgba8) {
+        m_converted.resize(w * (alpha ? 4 : 3));
+        to_rgb8(m_stored.data(), m_layout, m_converted.data(), w);
         pixels = m_converted.data();
     }
     if (alpha)

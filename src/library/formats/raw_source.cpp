@@ -1,6 +1,7 @@
 // Camera RAW through libraw: the embedded JPEG preview when it is at least half the size
 // of the sensor's picture (it is then what the camera made of it), else the picture
-// demosaiced at half size, in sRGB with the camera's white balance.
+// demosaiced at half size, in sRGB with the camera's white balance. A preview that is cut
+// short or does not read is passed over for the raw data.
 
 #include <libraw/libraw.h>
 
@@ -32,6 +33,16 @@ int orientation_of_flip(int flip) {
     }
 }
 
+// Whether a JPEG ends as a whole one does: its end-of-image marker among its last bytes
+// (some cameras pad the preview after it).
+bool ends_whole(const uint8_t* jpeg, size_t size) {
+    constexpr size_t kPadding = 4096;
+    const size_t from = size > kPadding ? size - kPadding : 0;
+    for (size_t i = size; i-- > from + 1;)
+        if (jpeg[i - 1] == 0xFF && jpeg[i] == 0xD9) return true;
+    return false;
+}
+
 struct ProcessedFree {
     void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
 };
@@ -58,6 +69,10 @@ bool RawSource::open_preview() {
     if (m_raw->unpack_thumb() != LIBRAW_SUCCESS) return false;
     const libraw_thumbnail_t& thumb = m_raw->imgdata.thumbnail;
     if (thumb.tformat != LIBRAW_THUMBNAIL_JPEG || !thumb.thumb || thumb.tlength == 0) return false;
+    if (!ends_whole(reinterpret_cast<const uint8_t*>(thumb.thumb), thumb.tlength)) {
+        trace() << "raw: its preview is cut short\n";
+        return false;
+    }
     std::vector<uint8_t> jpeg(thumb.thumb, thumb.thumb + thumb.tlength);
     std::string why;
     auto preview = open_jpeg(std::make_unique<MemoryStream>(std::move(jpeg)), why);

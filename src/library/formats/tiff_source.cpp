@@ -1,6 +1,7 @@
 // TIFF through libtiff: 8 and 16 bits, strips and tiles, any colour model libtiff turns
 // into RGBA; read one strip or row of tiles at a time. The orientation tag is kept as the
-// picture's orientation, and its ICC profile converts the colours.
+// picture's orientation, and its ICC profile converts the colours (a grey picture's grey
+// profile too). Alpha, associated or not, is handed on unassociated.
 
 #include <tiffio.h>
 
@@ -52,6 +53,28 @@ int on_message(TIFF*, void*, const char* module, const char* format, va_list arg
     return 1;
 }
 
+// Grey with alpha, packed as libtiff's routines pack rows: its own routines drop the alpha
+// of 16-bit grey and misplace the rows of 8-bit tiles narrower than the tile size. 16-bit
+// samples give their high byte, as libtiff takes them.
+template <typename Sample>
+void put_grey_alpha(TIFFRGBAImage* image, uint32_t* out, uint32_t, uint32_t, uint32_t width,
+                    uint32_t height, int32_t from_skew, int32_t to_skew, unsigned char* in) {
+    constexpr int kShift = sizeof(Sample) == 2 ? 8 : 0;
+    const int samples = image->samplesperpixel;
+    const bool inverted = image->photometric == PHOTOMETRIC_MINISWHITE;
+    const auto* p = reinterpret_cast<const Sample*>(in);
+    for (; height > 0; --height) {
+        for (uint32_t x = width; x > 0; --x, p += samples) {
+            const uint32_t level = uint32_t(p[0] >> kShift) & 255;
+            const uint32_t grey = inverted ? 255 - level : level;
+            const uint32_t alpha = uint32_t(p[1] >> kShift) & 255;
+            *out++ = grey | grey << 8 | grey << 16 | alpha << 24;
+        }
+        out += to_skew;
+        p += from_skew * samples;
+    }
+}
+
 class TiffSource final : public PictureSource {
 public:
     explicit TiffSource(std::unique_ptr<InputStream> input)
@@ -70,6 +93,10 @@ private:
     TIFF* m_tiff = nullptr;
     TIFFRGBAImage m_image{};
     bool m_begun = false;
+    // libtiff hands out RGB with its colours multiplied by alpha whatever the file stores,
+    // and grey as stored.
+    bool m_premultiplied = false;
+    bool m_grey = false;  // handed on as grey and alpha, for a grey profile
     int m_band_rows = 0;   // rows read at once: a strip, or a row of tiles
     int m_band_start = -1;
     std::vector<uint32_t> m_band;
@@ -105,12 +132,28 @@ bool TiffSource::open() {
     if (uint64_t(m_band_rows) * uint64_t(m_width) > kMaxWholePixels)
         return fail("its TIFF strips are too large");
     m_band.assign(size_t(m_band_rows) * size_t(m_width), 0);
+    const bool grey = m_image.photometric == PHOTOMETRIC_MINISBLACK ||
+                      m_image.photometric == PHOTOMETRIC_MINISWHITE;
+    m_premultiplied = m_image.alpha != 0 && !(grey && m_image.alpha == EXTRASAMPLE_UNASSALPHA);
+    if (grey && m_image.alpha != 0 && m_image.isContig && m_image.samplesperpixel >= 2) {
+        if (m_image.bitspersample == 8) m_image.put.contig = put_grey_alpha<uint8_t>;
+        if (m_image.bitspersample == 16) m_image.put.contig = put_grey_alpha<uint16_t>;
+    }
     set_layout(PixelLayout::Rgba8);
     uint32_t profile_size = 0;
     void* profile = nullptr;
-    if (TIFFGetField(m_tiff, TIFFTAG_ICCPROFILE, &profile_size, &profile) && profile && profile_size)
-        set_transform(ColourTransform::shared_from_icc(
-            std::span<const uint8_t>(static_cast<const uint8_t*>(profile), profile_size), layout()));
+    if (TIFFGetField(m_tiff, TIFFTAG_ICCPROFILE, &profile_size, &profile) && profile && profile_size) {
+        const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(profile), profile_size);
+        std::shared_ptr<const ColourTransform> transform;
+        if (grey) transform = ColourTransform::shared_from_icc(bytes, PixelLayout::GrayAlpha8);
+        if (transform) {
+            m_grey = true;
+            set_layout(PixelLayout::GrayAlpha8);
+        } else {
+            transform = ColourTransform::shared_from_icc(bytes, PixelLayout::Rgba8);
+        }
+        set_transform(std::move(transform));
+    }
     return true;
 }
 
@@ -125,12 +168,21 @@ bool TiffSource::decode_row(uint8_t* row) {
             return fail("its TIFF data is damaged or cut short");
     }
     const uint32_t* packed = m_band.data() + size_t(y - m_band_start) * size_t(m_width);
-    for (int x = 0; x < m_width; ++x, row += 4) {
+    for (int x = 0; x < m_width; ++x) {
         const uint32_t p = packed[x];
-        row[0] = uint8_t(TIFFGetR(p));
-        row[1] = uint8_t(TIFFGetG(p));
-        row[2] = uint8_t(TIFFGetB(p));
-        row[3] = uint8_t(TIFFGetA(p));
+        uint32_t c[3] = {TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)};
+        const uint32_t a = TIFFGetA(p);
+        if (m_premultiplied && a < 255)
+            for (uint32_t& v : c)
+                v = a == 0 ? 0 : std::min<uint32_t>(255, (v * 255 + a / 2) / a);
+        if (m_grey) {
+            *row++ = uint8_t(c[0]);
+        } else {
+            *row++ = uint8_t(c[0]);
+            *row++ = uint8_t(c[1]);
+            *row++ = uint8_t(c[2]);
+        }
+        *row++ = uint8_t(a);
     }
     return true;
 }

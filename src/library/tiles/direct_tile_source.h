@@ -2,8 +2,10 @@
 // Tiles straight from the picture file, while its cache file is missing or failed: a zoom
 // level is decoded by libjpeg at 1/2, 1/4 or 1/8 of full size (a smaller one is the 1/8
 // decode averaged down) and kept whole, tiles being cut from it; a level too large to keep
-// is decoded anew for each tile, cropped to it. A picture of another format
-// is decoded once at the largest level that may be kept whole, and shows no larger.
+// is decoded anew for each tile, cropped to it. A picture of another format is decoded once
+// at the largest level that may be kept whole, and shows no larger; its reader's own cost
+// comes first: formats decoded whole (HEIF, AVIF, JPEG XL, GIF, lossless WebP) hold all of
+// the picture while that level is made, within PictureSource::kMaxWholePixels.
 
 #include <memory>
 #include <string>

@@ -144,6 +144,14 @@ TEST(ColourTransform, GreyProfilesGiveGreyRgb) {
     auto grey_alpha = ColourTransform::from_icc(profile, PixelLayout::GrayAlpha8);
     ASSERT_TRUE(grey_alpha);
     expect_near(convert(*grey_alpha, {128, 9}), {188, 188, 188, 9});
+    // The darks, where the curve is steepest, to within a level of the exact values.
+    const std::vector<uint8_t> dark = convert(*grey, {1, 2, 3, 5, 10});
+    const int exact[5] = {13, 22, 28, 38, 56};
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(dark[3 * i], exact[i], 1) << "level " << i;
+    auto wide = ColourTransform::from_icc(profile, PixelLayout::Gray16);
+    ASSERT_TRUE(wide);
+    expect_near(convert(*wide, as_bytes({771, 1285, 65535})), {28, 28, 28, 38, 38, 38, 255, 255, 255});
 }
 
 TEST(ColourTransform, CmykProfilesApplyToPlainAndInvertedInk) {

@@ -12,6 +12,7 @@
 #include "format_samples.h"
 #include "jpeg_samples.h"
 #include "library/formats/picture_source.h"
+#include "picture_check.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -29,29 +30,9 @@ std::vector<uint8_t> random_bytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
-struct Decoded {
-    std::unique_ptr<PictureSource> source;
-    std::string problem;
-    std::vector<uint8_t> rgb;
-};
-
-Decoded decode(const std::vector<uint8_t>& bytes, std::u16string_view name = u"picture") {
-    Decoded d;
-    d.source = open_picture_source(std::make_unique<MemoryStream>(bytes), name, &d.problem);
-    if (!d.source) return d;
-    std::vector<uint8_t> row(size_t(d.source->width()) * 3);
-    while (d.source->read_row(row.data()))
-        d.rgb.insert(d.rgb.end(), row.begin(), row.end());
-    return d;
-}
-
-int max_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size()) return 256;
-    int most = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        most = std::max(most, std::abs(int(a[i]) - int(b[i])));
-    return most;
-}
+using test::Decoded;
+using test::decode;
+using test::max_difference;
 
 // Decodes a sample and compares it with what it should show, within `tolerance`.
 void expect_shows(const test::FormatSample& sample, PictureFormat format, int tolerance,
