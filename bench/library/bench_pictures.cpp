@@ -12,6 +12,9 @@
 
 #include <jpeglib.h>
 
+#include "library/formats/picture_source.h"
+#include "platform/text.h"
+
 namespace vistrel::bench {
 
 namespace {
@@ -293,6 +296,15 @@ void read_coefficients(const std::vector<uint8_t>& jpeg) {
     jpeg_read_coefficients(&cinfo);
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+}
+
+bool read_picture_rows(const std::string& file) {
+    std::unique_ptr<PictureSource> source = open_picture_source(from_utf8(file));
+    if (!source) return false;
+    std::vector<uint8_t> row(size_t(source->width()) * 3);
+    for (int y = 0; y < source->height(); ++y)
+        if (!source->read_row(row.data())) return false;
+    return true;
 }
 
 }  // namespace vistrel::bench

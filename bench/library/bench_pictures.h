@@ -38,6 +38,9 @@ std::vector<uint8_t> progressive_twin(const std::vector<uint8_t>& jpeg);
 
 // libjpeg-turbo's plain full decode with the fast integer IDCT, rows into one buffer.
 void full_decode(const std::vector<uint8_t>& jpeg);
+
+// Reads every row of a picture of any format through its reader; false when it fails.
+bool read_picture_rows(const std::string& file);
 // libjpeg-turbo's entropy decoding alone: every scan read as coefficients.
 void read_coefficients(const std::vector<uint8_t>& jpeg);
 

@@ -41,6 +41,19 @@ std::vector<uint8_t> flattened(const FormatSample& sample, uint32_t background) 
     return rgb;
 }
 
+namespace {
+
+// The RGB of RGBA pixels, the alpha dropped.
+std::vector<uint8_t> rgb_of(const std::vector<uint8_t>& rgba) {
+    std::vector<uint8_t> rgb;
+    rgb.reserve(rgba.size() / 4 * 3);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        if (i % 4 != 3) rgb.push_back(rgba[i]);
+    return rgb;
+}
+
+}  // namespace
+
 // --- PNG ---
 
 namespace {
@@ -297,9 +310,7 @@ FormatSample make_webp(const WebPOptions& o) {
         else if (o.alpha)
             size = WebPEncodeRGBA(s.rgba.data(), o.width, o.height, o.width * 4, 95, &out);
         else {
-            std::vector<uint8_t> rgb;
-            for (size_t i = 0; i < s.rgba.size(); ++i)
-                if (i % 4 != 3) rgb.push_back(s.rgba[i]);
+            const std::vector<uint8_t> rgb = rgb_of(s.rgba);
             size = WebPEncodeRGB(rgb.data(), o.width, o.height, o.width * 3, 95, &out);
         }
         if (out) still.assign(out, out + size);
@@ -520,9 +531,7 @@ FormatSample make_heif(int width, int height, bool avif) {
     s.width = width;
     s.height = height;
     s.rgba = pattern_rgba(width, height, false);
-    std::vector<uint8_t> rgb;
-    for (size_t i = 0; i < s.rgba.size(); ++i)
-        if (i % 4 != 3) rgb.push_back(s.rgba[i]);
+    const std::vector<uint8_t> rgb = rgb_of(s.rgba);
     s.bytes = encode_heif(rgb, width, height, avif, 95, s.skipped);
     return s;
 }
@@ -534,9 +543,7 @@ FormatSample make_heif_with_thumbnail(int width, int height, int side,
     s.width = width;
     s.height = height;
     s.rgba = pattern_rgba(width, height, false);
-    std::vector<uint8_t> rgb;
-    for (size_t i = 0; i < s.rgba.size(); ++i)
-        if (i % 4 != 3) rgb.push_back(s.rgba[i]);
+    const std::vector<uint8_t> rgb = rgb_of(s.rgba);
     s.bytes = encode_heif(rgb, width, height, false, 95, s.skipped, side, thumbnail,
                           thumbnail_width, thumbnail_height);
     return s;

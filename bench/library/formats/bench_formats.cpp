@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench_pictures.h"
 #include "format_samples.h"
 #include "library/cache/cache_builder.h"
 #include "library/cache/half_pass.h"
@@ -40,15 +41,6 @@ double seconds(const std::function<bool()>& work, bool& ok) {
         best = std::min(best, took.count());
     }
     return best;
-}
-
-bool decode_all(const std::string& file) {
-    std::unique_ptr<PictureSource> source = open_picture_source(from_utf8(file));
-    if (!source) return false;
-    std::vector<uint8_t> row(size_t(source->width()) * 3);
-    for (int y = 0; y < source->height(); ++y)
-        if (!source->read_row(row.data())) return false;
-    return true;
 }
 
 void write(const std::string& file, const std::vector<uint8_t>& bytes) {
@@ -132,7 +124,7 @@ int main(int argc, char** argv) {
         const std::string file = (dir / ("p" + std::to_string(n++) + "." + format)).string();
         write(file, bytes);
         bool decoded = false, built = false;
-        const double decode = seconds([&] { return decode_all(file); }, decoded);
+        const double decode = seconds([&] { return bench::read_picture_rows(file); }, decoded);
         const double build = seconds(
             [&] {
                 return build_cache_file_for(from_utf8(file), from_utf8(drive), nullptr) ==

@@ -37,15 +37,6 @@ double child_peak_mb(const std::function<bool()>& work) {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-bool decode_rows(const std::string& file) {
-    std::unique_ptr<PictureSource> source = open_picture_source(from_utf8(file));
-    if (!source) return false;
-    std::vector<uint8_t> row(size_t(source->width()) * 3);
-    for (int y = 0; y < source->height(); ++y)
-        if (!source->read_row(row.data())) return false;
-    return true;
-}
-
 bool direct_tile(const std::string& file) {
     DirectTileSource source(from_utf8(file));
     if (!source.open()) return false;
@@ -81,7 +72,7 @@ int main(int argc, char** argv) {
             std::ofstream(file, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         }  // nothing large is left for the children to share
-        const double rows = child_peak_mb([&] { return decode_rows(file); });
+        const double rows = child_peak_mb([&] { return bench::read_picture_rows(file); });
         const double direct = child_peak_mb([&] { return direct_tile(file); });
         std::printf("%6d %5d x %-5d %9.1f %14.1f %14.1f\n", mp, width, height, file_bytes / 1048576.0,
                     rows, direct);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "library/cache/cache_file.h"
+#include "library/cache/thumbnail.h"
 #include "library/jpeg/jpeg_reader.h"
 #include "library/jpeg/orientation.h"
 #include "render/bitmap.h"
@@ -26,17 +27,7 @@ std::unique_ptr<Bitmap> decode(InputStream& input, uint64_t size, int scale_to) 
     while (scale < 8 && scale_to > 0 && shorter / (scale * 2) >= scale_to)
         scale *= 2;
     if (!reader.start(scale, nullptr, true)) return nullptr;
-    const int width = reader.output_width(), height = reader.output_height();
-    std::unique_ptr<Bitmap> bitmap = Bitmap::create(width, height);
-    if (!bitmap) return nullptr;
-    std::vector<uint8_t> rgb(3 * size_t(width));
-    for (int y = 0; y < height; ++y) {
-        if (!reader.read_row(rgb.data()) || reader.data_damaged()) return nullptr;
-        Pixel* out = bitmap->row(y);
-        for (int x = 0; x < width; ++x)
-            out[x] = to_pixel(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
-    }
-    return bitmap;
+    return read_bitmap(reader);
 }
 
 // The level turned as the picture is meant to be seen; turning ones (5..8) swap the sides.

@@ -98,6 +98,13 @@ std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std:
     if (!reader.ok() || reader.width() > kMaxSide || reader.height() > kMaxSide ||
         !reader.start(1, nullptr, false))
         return nullptr;
+    std::unique_ptr<Bitmap> bitmap = read_bitmap(reader);
+    if (!bitmap) return nullptr;
+    apply_orientation(*bitmap, header.orientation);
+    return bitmap;
+}
+
+std::unique_ptr<Bitmap> read_bitmap(JpegReader& reader) {
     const int width = reader.output_width(), height = reader.output_height();
     std::unique_ptr<Bitmap> bitmap = Bitmap::create(width, height);
     if (!bitmap) return nullptr;
@@ -108,7 +115,6 @@ std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std:
         for (int x = 0; x < width; ++x)
             out[x] = to_pixel(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
     }
-    apply_orientation(*bitmap, header.orientation);
     return bitmap;
 }
 

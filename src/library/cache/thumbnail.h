@@ -27,4 +27,7 @@ bool make_thumbnail(InputStream& input, OutputStream& output, const StopTest& st
 // built again.
 std::unique_ptr<Bitmap> load_thumbnail(const std::u16string& picture, const std::u16string& drive);
 
+// The rows of a started reader as an RGB565 bitmap; nothing when the data is damaged.
+std::unique_ptr<Bitmap> read_bitmap(JpegReader& reader);
+
 }  // namespace vistrel

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "library/formats/heif_handles.h"
 #include "library/formats/picture_source.h"
 
 namespace vistrel {
@@ -15,18 +16,8 @@ namespace {
 
 constexpr uint64_t kMaxFileBytes = uint64_t(512) << 20;  // as the RAW reader takes
 
-struct ContextFree {
-    void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct HandleFree {
-    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-struct ImageFree {
-    void operator()(heif_image* i) const { heif_image_release(i); }
-};
-
 bool heif_thumbnail(const std::vector<uint8_t>& bytes, int max_side, EmbeddedThumbnail& out) {
-    std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    HeifContextPtr context(heif_context_alloc());
     if (!context ||
         heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
                                                    nullptr)
@@ -36,7 +27,7 @@ bool heif_thumbnail(const std::vector<uint8_t>& bytes, int max_side, EmbeddedThu
     if (heif_context_get_primary_image_handle(context.get(), &raw_primary).code != heif_error_Ok ||
         !raw_primary)
         return false;
-    std::unique_ptr<heif_image_handle, HandleFree> primary(raw_primary);
+    HeifHandlePtr primary(raw_primary);
     out.picture_width = heif_image_handle_get_width(primary.get());
     out.picture_height = heif_image_handle_get_height(primary.get());
     if (heif_image_handle_get_number_of_thumbnails(primary.get()) < 1) return false;
@@ -46,7 +37,7 @@ bool heif_thumbnail(const std::vector<uint8_t>& bytes, int max_side, EmbeddedThu
     if (heif_image_handle_get_thumbnail(primary.get(), id, &raw_thumbnail).code != heif_error_Ok ||
         !raw_thumbnail)
         return false;
-    std::unique_ptr<heif_image_handle, HandleFree> thumbnail(raw_thumbnail);
+    HeifHandlePtr thumbnail(raw_thumbnail);
     const int width = heif_image_handle_get_width(thumbnail.get());
     const int height = heif_image_handle_get_height(thumbnail.get());
     // Refused before it is decoded: a thumbnail is small.
@@ -57,7 +48,7 @@ bool heif_thumbnail(const std::vector<uint8_t>& bytes, int max_side, EmbeddedThu
                 .code != heif_error_Ok ||
         !raw_image)
         return false;
-    std::unique_ptr<heif_image, ImageFree> image(raw_image);
+    HeifImagePtr image(raw_image);
     int stride = 0;
     const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int decoded_width = heif_image_get_width(image.get(), heif_channel_interleaved);

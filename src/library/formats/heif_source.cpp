@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "library/colour/colour_description.h"
+#include "library/formats/heif_handles.h"
 #include "library/formats/picture_source.h"
 
 namespace vistrel {
@@ -23,16 +24,6 @@ namespace vistrel {
 namespace {
 
 constexpr uint64_t kMaxFileBytes = uint64_t(256) << 20;
-
-struct ContextFree {
-    void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct HandleFree {
-    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-struct ImageFree {
-    void operator()(heif_image* i) const { heif_image_release(i); }
-};
 
 std::string reason(const char* what, const heif_error& error) {
     return std::string(what) + (error.message && *error.message ? std::string(": ") + error.message : "");
@@ -54,8 +45,8 @@ private:
     void choose_transform(const heif_image_handle* handle);
 
     std::vector<uint8_t> m_bytes;  // the file, which libheif reads in place
-    std::unique_ptr<heif_context, ContextFree> m_context;
-    std::unique_ptr<heif_image, ImageFree> m_image;
+    HeifContextPtr m_context;
+    HeifImagePtr m_image;
     const uint8_t* m_plane = nullptr;
     int m_stride = 0;
 };
@@ -89,7 +80,7 @@ bool HeifSource::open(InputStream& input) {
     error = heif_context_get_primary_image_handle(m_context.get(), &raw_handle);
     if (error.code != heif_error_Ok || !raw_handle)
         return fail(reason("it has no primary image", error));
-    std::unique_ptr<heif_image_handle, HandleFree> handle(raw_handle);
+    HeifHandlePtr handle(raw_handle);
     // The size as shown, after rotation: refused before anything is decoded.
     if (!set_size(heif_image_handle_get_width(handle.get()),
                   heif_image_handle_get_height(handle.get()), kMaxWholePixels))
