@@ -1,8 +1,11 @@
 #pragma once
 // Questions "is your background work done?" asked by the script step `settle`: the photo
 // library, every tile worker. Whoever runs such work registers a probe for its lifetime.
+// Screens made on the splash's builder thread register theirs while the interface thread
+// asks, so the list is guarded; a probe is never called after its removal returns.
 
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace vistrel {
@@ -25,6 +28,7 @@ private:
         int id;
         Probe probe;
     };
+    mutable std::mutex m_mutex;
     std::vector<Entry> m_probes;
     int m_next = 1;
 };
