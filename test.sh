@@ -50,7 +50,8 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_SA
 all_targets=$(ninja -C build-tsan -t targets all)
 tsan_targets=()
 for t in test_library test_library_cache test_library_tiles test_shell test_platform \
-         test_screens test_screens_viewer test_app test_monkey vistrel vistrel-tool; do
+         test_screens test_screens_viewer test_app test_monkey vistrel vistrel-tool \
+         vistrel_languages vistrel_skins; do
   if grep -q "^$t:" <<<"$all_targets"; then tsan_targets+=("$t"); fi
 done
 cmake --build build-tsan -j "$(nproc)" --target "${tsan_targets[@]}"
