@@ -256,23 +256,35 @@ void FolderScreen::load_some() {
     const int n = picture_count();
     if (m_next_to_load >= n && m_remaining <= 0) return;
     const uint64_t start = micro_ticks();
-    auto in_budget = [&] { return micro_ticks() - start < kLoadBudgetUs; };
-    // The rows on screen first.
-    for (int i = 0; i < m_list->live_count() && in_budget(); ++i) {
+    const auto within = [&](uint64_t budget) { return micro_ticks() - start < budget; };
+    // The cells on screen first, all of them in this frame when they fit the larger
+    // budget: a folder whose cache files are valid fills at once, and every picture on
+    // screen that must be built is queued with its quick thumbnail asked for before any
+    // other picture of the folder is queued (and so before any build can start).
+    bool screen_done = true;
+    for (int i = 0; i < m_list->live_count(); ++i) {
         const int row = m_list->live_index(i);
         if (row < 0) continue;
         bool changed = false;
-        for (int c = 0; c < m_columns && in_budget(); ++c) {
+        for (int c = 0; c < m_columns; ++c) {
             const int g = row * m_columns + c;
-            if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g, true);
-            if (g < n && m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
+            if (g >= n) break;
+            if (m_slots[g] == Slot::Empty) {
+                if (within(kScreenBudgetUs))
+                    changed |= load_thumbnail(g, true);
+                else
+                    screen_done = false;
+            }
+            // Quick thumbnails are shown in the frame after they are made.
+            if (m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
         }
         if (changed) refresh_row(row);
     }
+    if (!screen_done) return;
     // Then the rest in order; at least one picture a frame.
     int changed_row = -1;
     bool first = true;
-    while (m_next_to_load < n && (first || in_budget())) {
+    while (m_next_to_load < n && (first || within(kLoadBudgetUs))) {
         first = false;
         const int g = m_next_to_load++;
         if (m_slots[g] != Slot::Empty) continue;

@@ -3,9 +3,10 @@
 // thumbnails, several per list row ("listFolder"), with a back button ("btnBack"), the
 // folder's name ("btnText") and the progress of the thumbnail builder ("progress").
 //
-// Thumbnails load lazily between frames: first those of the rows on screen, then the rest
-// in order, as many per frame as fit in about 4 ms. A picture without a cache file is
-// queued with the photo library, which then builds this folder first.
+// Thumbnails load lazily between frames: first those of the rows on screen, all in one
+// frame when they fit in about 12 ms, then the rest in order, as many per frame as fit in
+// about 4 ms. A picture without a cache file is queued with the photo library, which then
+// builds this folder first; one on screen shows its quick thumbnail meanwhile.
 //
 // Screens wider than the device profiles get large cells (see grid_cells.h): Ctrl with
 // plus or minus, or with the wheel, picks their size, which the settings keep
@@ -35,6 +36,8 @@ class FolderScreen final : public Container,
 public:
     // Microseconds of a frame spent loading thumbnails.
     static constexpr uint64_t kLoadBudgetUs = 4000;
+    // Microseconds of a frame spent on the thumbnails on screen.
+    static constexpr uint64_t kScreenBudgetUs = 12000;
 
     FolderScreen(Properties& properties, PhotoLibrary& library);
     ~FolderScreen() override;
