@@ -257,10 +257,21 @@ void FolderScreen::load_some() {
     if (m_next_to_load >= n && m_remaining <= 0) return;
     const uint64_t start = micro_ticks();
     const auto within = [&](uint64_t budget) { return micro_ticks() - start < budget; };
-    // The cells on screen first, all of them in this frame when they fit the larger
-    // budget: a folder whose cache files are valid fills at once, and every picture on
-    // screen that must be built is queued with its quick thumbnail asked for before any
-    // other picture of the folder is queued (and so before any build can start).
+    // The cells on screen first: all of them in this frame when they fit the larger
+    // budget, and in the first frames of a folder at least their share of what is left, so
+    // that a folder whose cache files are valid is filled by its kFillFrames-th frame
+    // whatever the machine's speed. Every picture on screen that must be built is queued
+    // with its quick thumbnail asked for before any other picture of the folder is queued
+    // (and so before any build can start).
+    int quota = 0;
+    if (m_loading_frames <= kFillFrames) {
+        int empty = 0;
+        for (int i = 0; i < m_list->live_count(); ++i)
+            for (int c = 0, row = m_list->live_index(i); row >= 0 && c < m_columns; ++c)
+                empty += row * m_columns + c < n && m_slots[row * m_columns + c] == Slot::Empty;
+        const int frames_left = kFillFrames - m_loading_frames + 1;
+        quota = (empty + frames_left - 1) / frames_left;
+    }
     bool screen_done = true;
     for (int i = 0; i < m_list->live_count(); ++i) {
         const int row = m_list->live_index(i);
@@ -270,10 +281,12 @@ void FolderScreen::load_some() {
             const int g = row * m_columns + c;
             if (g >= n) break;
             if (m_slots[g] == Slot::Empty) {
-                if (within(kScreenBudgetUs))
+                if ((quota > 0 && within(kMostScreenUs)) || within(kScreenBudgetUs)) {
+                    --quota;
                     changed |= load_thumbnail(g, true);
-                else
+                } else {
                     screen_done = false;
+                }
             }
             // Quick thumbnails are shown in the frame after they are made.
             if (m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);

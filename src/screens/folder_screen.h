@@ -4,8 +4,8 @@
 // folder's name ("btnText") and the progress of the thumbnail builder ("progress").
 //
 // Thumbnails load lazily between frames: first those of the rows on screen, all in one
-// frame when they fit in about 12 ms, then the rest in order, as many per frame as fit in
-// about 4 ms. A picture without a cache file is queued with the photo library, which then
+// frame when they fit in about 12 ms (and within the first frames of the folder in any
+// case), then the rest in order, as many per frame as fit in about 4 ms. A picture without a cache file is queued with the photo library, which then
 // builds this folder first; one on screen shows its quick thumbnail meanwhile.
 //
 // Screens wider than the device profiles get large cells (see grid_cells.h): Ctrl with
@@ -38,6 +38,10 @@ public:
     static constexpr uint64_t kLoadBudgetUs = 4000;
     // Microseconds of a frame spent on the thumbnails on screen.
     static constexpr uint64_t kScreenBudgetUs = 12000;
+    // The frames after the first in which a folder whose cache files are valid fills the
+    // screen, and the most they may spend on it (a frame stays well under 40 ms).
+    static constexpr int kFillFrames = 2;
+    static constexpr uint64_t kMostScreenUs = 25000;
 
     FolderScreen(Properties& properties, PhotoLibrary& library);
     ~FolderScreen() override;

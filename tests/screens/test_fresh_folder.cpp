@@ -11,6 +11,7 @@
 
 #include "app_session.h"
 #include "jpeg_samples.h"
+#include "library/folder_list.h"
 #include "library/formats/picture_source.h"
 #include "platform/text.h"
 
@@ -113,6 +114,86 @@ TEST(FolderScreen, AFreshFolderShowsQuickThumbnailsBeforeAnyCacheFileExists) {
         EXPECT_GT(library.at_once, 1);
     else
         EXPECT_EQ(library.at_once, 1);
+}
+
+// The dump of every frame step of a session: "frames 1" and a dump, `steps` times.
+std::string dump_every_frame(const AppSession& session, int steps) {
+    std::string script;
+    for (int i = 0; i < steps; ++i)
+        script += "frames 1\ndump " + session.file("f" + std::to_string(i) + ".txt") + "\n";
+    return script;
+}
+
+// A folder whose cache files are all valid, opened again from the command line: every
+// thumbnail on screen is shown by the third frame of the folder screen, the first being
+// drawn as the screen opens, though loading all of them takes more than a frame's usual
+// loading time.
+TEST(FolderScreen, ACachedFolderFillsWithinThreeFrames) {
+    AppSession session;
+    constexpr int kPictures = 120;
+    session.add_pictures("Cached", kPictures);
+    // Over 80 pictures on screen.
+    const std::vector<std::string> options = {"--screen", "800x800",
+                                              session.documents() + "/Cached"};
+    // The first start builds every cache file.
+    ASSERT_EQ(session.run("settle 60000\ndump " + session.file("built.txt") + "\n", options), 0);
+    ASSERT_EQ(library_line(session.file("built.txt")).built, kPictures);
+
+    constexpr int kSteps = 400;
+    ASSERT_EQ(session.run(dump_every_frame(session, kSteps), options), 0);
+    int first = -1;
+    for (int i = 0; i < kSteps && first < 0; ++i)
+        if (session.dump("f" + std::to_string(i) + ".txt").top() == "FolderScreen") first = i;
+    ASSERT_GE(first, 0);
+    ASSERT_LT(first + 2, kSteps);
+    const std::string third = "f" + std::to_string(first + 2) + ".txt";
+    const std::vector<std::string> pictures = shown(session.dump(third));
+    EXPECT_GT(pictures.size(), 80u) << third;
+    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "made"), std::ptrdiff_t(pictures.size()))
+        << third << ": thumbnails shown of those on screen";
+    // Nothing was built again.
+    EXPECT_EQ(library_line(session.file(third)).built, 0);
+}
+
+// Albums whose key pictures have no cache file show their quick thumbnails, made while
+// no build may start, then their cache files' thumbnails once built.
+TEST(AlbumScreen, KeyPicturesWithoutACacheFileShowQuickThumbnails) {
+    constexpr int kAlbums = 3;
+    AppSession session;
+    write_file(session.file("settings.reg"),
+               "[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n\"HoldBuilds\"=dword:00000001\n");
+    std::vector<Folder> folders;
+    for (int i = 0; i < kAlbums; ++i) {
+        const std::string name = "Album" + std::to_string(i);
+        session.add_pictures(name, 2, i, {640, 480});
+        const std::u16string folder = u"%my_documents%/" + from_utf8(name) + u"/";
+        folders.push_back({u"%my_documents%/", folder, folder + u"p000.jpg", 2});
+    }
+    ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"), folders));
+    constexpr int kDumps = 40;
+    std::string script;
+    for (int i = 0; i < kDumps; ++i)
+        script += "sleep 50\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
+    script += "builds go\nsettle 30000\ndump " + session.file("end.txt") + "\n";
+    ASSERT_EQ(session.run(script), 0);
+
+    bool all_quick = false;
+    std::string last;
+    for (int i = 0; i < kDumps && !all_quick; ++i) {
+        const std::string name = "d" + std::to_string(i) + ".txt";
+        const Dump dump = session.dump(name);
+        EXPECT_EQ(library_line(session.file(name)).built, 0) << name;
+        const std::vector<std::string> pictures = shown(dump);
+        last = dump.top();
+        for (const std::string& picture : pictures)
+            last += " " + picture;
+        all_quick = dump.top() == "AlbumScreen" && pictures.size() == size_t(kAlbums) &&
+                    pictures == std::vector<std::string>(kAlbums, "quick");
+    }
+    EXPECT_TRUE(all_quick) << last;
+    const Dump end = session.dump("end.txt");
+    ASSERT_EQ(end.top(), "AlbumScreen");
+    EXPECT_EQ(shown(end), std::vector<std::string>(kAlbums, "made"));
 }
 
 // A screenshot's RGB pixels, read back through the program's own PNG reader.
