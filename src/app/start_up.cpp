@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "screens/album_screen.h"
+#include "screens/folder_screen.h"
 #include "screens/screen_dump.h"
 #include "shell/game_base.h"
 #include "skin/skin_choice.h"
@@ -191,6 +192,18 @@ std::unique_ptr<SplashScreen> show_splash(Properties& properties, PhotoLibrary& 
                                           const ChoiceHandlers& choices,
                                           const AppOptions& options,
                                           const std::u16string& command_line) {
+    // A folder named on the command line: the quick thumbnails of the pictures its grid
+    // shows first are made while the splash is shown (its builder waits before it starts).
+    if (options.slideshow.empty() && !command_line.empty())
+        if (const std::optional<PathAlbum> album = album_of_path(library, command_line);
+            album && album->picture.empty())
+            if (Application* app = Application::instance()) {
+                const ScreenArea area = app->client_area();
+                FolderScreen::ask_quick_thumbnails_ahead(
+                    library, album->folder,
+                    FolderScreen::cells_on_screen({area.client_width, area.client_height},
+                                                  properties.scale_shift()));
+            }
     return std::make_unique<SplashScreen>(
         properties,
         [&properties, &library, &choices] {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "library/cache/cache_file.h"
 #include "library/file_walker.h"
 #include "library/folder_watcher.h"
 #include "platform/registry.h"
@@ -126,6 +127,29 @@ void FolderScreen::open_folder(const Folder& folder, int flag) {
         set_visible(true);
     }
     m_open = true;
+}
+
+int FolderScreen::ask_quick_thumbnails_ahead(PhotoLibrary& library, const Folder& folder,
+                                             int count) {
+    const std::vector<std::u16string> pictures = folder_pictures(folder.folder_path);
+    int asked = 0;
+    for (size_t i = 0; i < pictures.size() && i < size_t(std::max(count, 0)); ++i) {
+        // The checks the grid makes first; whatever else it finds is queued then.
+        const std::u16string name = cache_file_name(pictures[i], folder.drive_path);
+        if (name.empty() || is_failed_thumbnail(name) || is_cache_file_valid(name)) continue;
+        library.add_picture(pictures[i], folder.drive_path, true);
+        ++asked;
+    }
+    trace() << tick_count() << " folder " << folder.folder_path << ": " << asked
+            << " quick thumbnails asked for ahead\n";
+    return asked;
+}
+
+int FolderScreen::cells_on_screen(Size size, int shift) {
+    const SkinCell skin;
+    const GridCells cells = grid_cells(size.w, shift, cell_size_setting(), skin);
+    const int row = cells.large ? cells.row : skin.row << std::clamp(shift, 0, 4);
+    return cells.columns * (std::max(size.h, 0) / std::max(row, 1) + 1);
 }
 
 void FolderScreen::update_columns() {

@@ -77,6 +77,14 @@ public:
     PictureReference picture_for(int g) override;
     void thumbnail_clicked(int g) override;
 
+    // Before a folder screen first opens on `folder` (while the splash is shown): queues
+    // those of its first `count` pictures that have no cache file, their quick thumbnails
+    // asked for, so that they are made by the time the grid shows them. Returns how many.
+    static int ask_quick_thumbnails_ahead(PhotoLibrary& library, const Folder& folder, int count);
+    // About how many cells the grid shows on a screen of `size` pixels (skin scale shift
+    // `shift`), a row more than fit.
+    static int cells_on_screen(Size size, int shift);
+
     // Opens the viewer on picture `index` of the list.
     void open_viewer(int index);
 
