@@ -40,11 +40,13 @@ std::string dump_screens(Application& application) {
         if (auto* container = dynamic_cast<Container*>(application.screen_at(i)))
             dump_tree(*container, out, 1);
     }
-    // The library's build threads, the most builds that ran at once and the builds ended.
+    // The library's build threads, the most builds that ran at once, the builds ended and
+    // the quick thumbnails asked for.
     if (PhotoLibrary* library = PhotoLibrary::instance())
         out += "library threads=" + std::to_string(library->build_threads()) +
                " at_once=" + std::to_string(library->most_builds_at_once()) +
-               " built=" + std::to_string(library->builds_ended()) + "\n";
+               " built=" + std::to_string(library->builds_ended()) +
+               " quick=" + std::to_string(library->quick_thumbnails_asked()) + "\n";
     return out;
 }
 

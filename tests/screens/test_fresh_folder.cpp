@@ -24,6 +24,7 @@ struct LibraryLine {
     int threads = -1;
     int at_once = -1;
     int built = -1;
+    int quick = -1;  // quick thumbnails asked for
 };
 
 LibraryLine library_line(const std::string& file) {
@@ -39,6 +40,8 @@ LibraryLine library_line(const std::string& file) {
         out.at_once = std::stoi(match[2]);
         out.built = std::stoi(match[3]);
     }
+    if (std::regex_search(all, match, std::regex("library .* quick=(\\d+)")))
+        out.quick = std::stoi(match[1]);
     return out;
 }
 
@@ -114,6 +117,44 @@ TEST(FolderScreen, AFreshFolderShowsQuickThumbnailsBeforeAnyCacheFileExists) {
         EXPECT_GT(library.at_once, 1);
     else
         EXPECT_EQ(library.at_once, 1);
+}
+
+// A fresh folder named on the command line: the quick thumbnails of the pictures its grid
+// shows first are asked for before the splash's first frame, the splash's builder waiting
+// meanwhile, and those pictures show them when the grid is shown.
+TEST(FolderScreen, AFreshFolderOnTheCommandLineAsksItsQuickThumbnailsDuringTheSplash) {
+    constexpr int kPictures = 60;
+    AppSession session;
+    write_file(session.file("settings.reg"),
+               "[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n\"HoldBuilds\"=dword:00000001\n");
+    session.add_pictures("Fresh", kPictures, 0, {640, 480});
+    constexpr int kDumps = 60;
+    std::string script = "frames 1\ndump " + session.file("first.txt") + "\n";
+    for (int i = 0; i < kDumps; ++i)
+        script += "sleep 50\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
+    ASSERT_EQ(session.run(script, {session.documents() + "/Fresh"}), 0);
+
+    const Dump first = session.dump("first.txt");
+    EXPECT_NE(first.top(), "FolderScreen");
+    EXPECT_NE(first.top(), "AlbumScreen");
+    const int asked = library_line(session.file("first.txt")).quick;
+    // A screen of pictures, not the whole folder.
+    EXPECT_LT(asked, kPictures);
+    std::vector<std::string> pictures;
+    for (int i = 0; i < kDumps; ++i) {
+        const std::string name = "d" + std::to_string(i) + ".txt";
+        const Dump dump = session.dump(name);
+        EXPECT_EQ(library_line(session.file(name)).built, 0) << name;
+        pictures = shown(dump);
+        if (dump.top() == "FolderScreen" && !pictures.empty() &&
+            std::count(pictures.begin(), pictures.end(), "quick") == std::ptrdiff_t(pictures.size()))
+            break;
+    }
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "quick"), std::ptrdiff_t(pictures.size()));
+    // Those on screen were asked for ahead, at most a row more.
+    EXPECT_GE(asked, int(pictures.size()));
+    EXPECT_LE(asked, int(pictures.size()) + 6);
 }
 
 // The dump of every frame step of a session: "frames 1" and a dump, `steps` times.
