@@ -120,17 +120,19 @@ int quick(const std::vector<std::string>& files) {
     const double cpu = thread_cpu_seconds();
     for (const std::u16string& picture : pictures) {
         QuickSource source = QuickSource::None;
-        const std::unique_ptr<vistrel::Bitmap> thumbnail = vistrel::make_quick_thumbnail(picture, &source);
+        const std::unique_ptr<vistrel::Bitmap> thumbnail =
+            vistrel::make_quick_thumbnail(picture, &source);
         ++made[thumbnail ? int(source) : 0];
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double used = thread_cpu_seconds() - cpu;
-    std::printf("quick_pictures: %zu (exif %d, embedded %d, scaled %d, none %d)\n"
-                "quick_wall: %.3f s\nquick_cpu: %.3f s\nquick_each: %.2f ms\n",
-                pictures.size(), made[int(QuickSource::Exif)], made[int(QuickSource::Embedded)],
-                made[int(QuickSource::Scaled)], made[int(QuickSource::None)], wall, used,
-                pictures.empty() ? 0.0 : 1000 * used / double(pictures.size()));
+    std::printf(
+        "quick_pictures: %zu (exif %d, embedded %d, scaled %d, none %d)\n"
+        "quick_wall: %.3f s\nquick_cpu: %.3f s\nquick_each: %.2f ms\n",
+        pictures.size(), made[int(QuickSource::Exif)], made[int(QuickSource::Embedded)],
+        made[int(QuickSource::Scaled)], made[int(QuickSource::None)], wall, used,
+        pictures.empty() ? 0.0 : 1000 * used / double(pictures.size()));
     return 0;
 }
 
@@ -144,6 +146,8 @@ int main(int argc, char** argv) {
     if (args.size() >= 2 && args[0] == "decode")
         return decode({args.begin() + 1, args.end()});
     if (args.size() >= 2 && args[0] == "quick") return quick({args.begin() + 1, args.end()});
-    std::fprintf(stderr, "usage: fresh_folder make OUT COUNT [MEGAPIXELS] | decode FILE... | quick FILE...\n");
+    std::fprintf(
+        stderr,
+        "usage: fresh_folder make OUT COUNT [MEGAPIXELS] | decode FILE... | quick FILE...\n");
     return 2;
 }

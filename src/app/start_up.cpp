@@ -196,9 +196,12 @@ std::unique_ptr<SplashScreen> show_splash(Properties& properties, PhotoLibrary& 
                                           const std::u16string& command_line) {
     // A folder named on the command line: the quick thumbnails of the pictures its grid
     // shows first are made while the splash is shown (its builder waits before it starts).
+    // Not for a folder cached under itself: a search meanwhile may find the storage root
+    // it is opened under, and its pictures are queued under that one.
     if (options.slideshow.empty() && !command_line.empty())
         if (const std::optional<PathAlbum> album = album_of_path(library, command_line);
-            album && album->picture.empty())
+            album && album->picture.empty() &&
+            album->folder.drive_path != album->folder.folder_path)
             if (Application* app = Application::instance()) {
                 const ScreenArea area = app->client_area();
                 FolderScreen::ask_quick_thumbnails_ahead(

@@ -41,7 +41,7 @@ private:
 // the picture.
 struct PathAlbum {
     Folder folder;
-    bool listed = false;    // the library lists the folder already
+    bool listed = false;     // the library lists the folder already
     std::u16string picture;  // the picture named, expanded; empty for a folder
 };
 

@@ -5,8 +5,9 @@
 //
 // Thumbnails load lazily between frames: first those of the rows on screen, all in one
 // frame when they fit in about 12 ms (and within the first frames of the folder in any
-// case), then the rest in order, as many per frame as fit in about 4 ms. A picture without a cache file is queued with the photo library, which then
-// builds this folder first; one on screen shows its quick thumbnail meanwhile.
+// case), then the rest in order, as many per frame as fit in about 4 ms. A picture
+// without a cache file is queued with the photo library, which then builds this folder
+// first; one on screen shows its quick thumbnail meanwhile.
 //
 // Screens wider than the device profiles get large cells (see grid_cells.h): Ctrl with
 // plus or minus, or with the wheel, picks their size, which the settings keep

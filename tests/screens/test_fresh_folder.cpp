@@ -147,11 +147,13 @@ TEST(FolderScreen, AFreshFolderOnTheCommandLineAsksItsQuickThumbnailsDuringTheSp
         EXPECT_EQ(library_line(session.file(name)).built, 0) << name;
         pictures = shown(dump);
         if (dump.top() == "FolderScreen" && !pictures.empty() &&
-            std::count(pictures.begin(), pictures.end(), "quick") == std::ptrdiff_t(pictures.size()))
+            std::count(pictures.begin(), pictures.end(), "quick") ==
+                std::ptrdiff_t(pictures.size()))
             break;
     }
     ASSERT_FALSE(pictures.empty());
-    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "quick"), std::ptrdiff_t(pictures.size()));
+    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "quick"),
+              std::ptrdiff_t(pictures.size()));
     // Those on screen were asked for ahead, at most a row more.
     EXPECT_GE(asked, int(pictures.size()));
     EXPECT_LE(asked, int(pictures.size()) + 6);

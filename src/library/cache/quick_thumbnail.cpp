@@ -160,11 +160,11 @@ bool decode_crop(InputStream& input, uint64_t size, const Crop& crop, Rgb& out) 
     const double fx = double(out.full_width) / crop.decoded_width;
     const double fy = double(out.full_height) / crop.decoded_height;
     int left = std::clamp(source_span(crop.x, 0, fx).first, 0, out.full_width - 1);
-    const int right = std::clamp(source_span(crop.x, kThumbnailSize - 1, fx).last, left + 1,
-                                 out.full_width);
+    const int right =
+        std::clamp(source_span(crop.x, kThumbnailSize - 1, fx).last, left + 1, out.full_width);
     const int top = std::clamp(source_span(crop.y, 0, fy).first, 0, out.full_height - 1);
-    const int bottom = std::clamp(source_span(crop.y, kThumbnailSize - 1, fy).last, top + 1,
-                                  out.full_height);
+    const int bottom =
+        std::clamp(source_span(crop.y, kThumbnailSize - 1, fy).last, top + 1, out.full_height);
     int columns = right - left;
     if (columns < out.full_width && !reader.crop(left, columns)) return false;
     if (left < 0 || columns < 1 || left + columns > out.full_width) return false;

@@ -297,8 +297,10 @@ TEST(QuickThumbnail, TheCroppedDecodeShowsWhatTheCacheThumbnailWill) {
         double cut = 1.0;  // the share of the file kept
     };
     const Case cases[] = {
-        {"420", 2000, 1500, 3, 2, 2},       {"422", 2000, 1500, 3, 2, 1},
-        {"444 portrait", 1500, 2000, 3, 1, 1}, {"grey", 1800, 1200, 1, 1, 1},
+        {"420", 2000, 1500, 3, 2, 2},
+        {"422", 2000, 1500, 3, 2, 1},
+        {"444 portrait", 1500, 2000, 3, 1, 1},
+        {"grey", 1800, 1200, 1, 1, 1},
         {"progressive", 2000, 1500, 3, 2, 2, true},
         {"restarts", 2000, 1500, 3, 2, 2, false, 2},
         {"cut in the crop", 2000, 1500, 3, 2, 2, false, 0, 0.6},
