@@ -148,8 +148,8 @@ bool CacheBuild::append_copy() {
     return true;
 }
 
-// One decode of the picture makes every level: each is halved from the pixels of the one
-// above as the rows go by. Should our decoder fail where libjpeg's own would not, the
+// One decode of the picture, at half scale, makes every level: the first is that decode,
+// each further one is halved from the pixels of the one above as the rows go by. Should our decoder fail where libjpeg's own would not, the
 // picture is decoded once more by libjpeg alone.
 // A progressive or arithmetic-coded picture is copied losslessly into one baseline scan;
 // false only for a stop request. A picture that cannot be copied (damaged scans, say)

@@ -1,6 +1,7 @@
 #pragma once
 // The halved levels of a picture, made as its rows go by: each level's rows are the 2 x 2
-// means of the rows of the level above, encoded as JPEG as soon as they are made.
+// means of the rows of the level above (the first level's may be given whole, by a decode
+// at half scale), encoded as JPEG as soon as they are made.
 
 #include <cstdint>
 #include <memory>
