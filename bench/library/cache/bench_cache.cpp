@@ -19,6 +19,7 @@
 #include "unchecked_cache.h"
 #include "library/cache/cache_builder.h"
 #include "library/cache/cache_file.h"
+#include "library/cache/half_pass.h"
 #include "library/cache/thumbnail.h"
 #include "library/jpeg/byte_source.h"
 #include "library/jpeg/jpeg_layout.h"
@@ -102,6 +103,68 @@ void BM_CacheBuildOwnPass(benchmark::State& state) {
 
 void BM_CacheBuildInStep(benchmark::State& state) {
     cache_build(state, RecordingMode::InStep);
+}
+
+// Where a cache build's CPU goes, each step against a full decode of the same picture (CPU
+// over all threads): the decode at half scale that records the picture's resume records
+// and writes level 1 ("levels_x", with the further levels "all_levels_x"), our decoder's
+// pass over level 1 for its records ("level_records_x"), the thumbnail from the smallest
+// level ("thumbnail_x") and the whole build with its file ("build_x").
+void BM_CacheBuildSteps(benchmark::State& state) {
+    const int megapixels = int(state.range(0));
+    const std::string file = bench::large_picture_file(megapixels);
+    const std::vector<uint8_t> jpeg = bench::large_picture(megapixels);
+    const std::u16string picture = from_utf8(file);
+    const std::u16string drive = from_utf8(std::filesystem::path(file).parent_path().string());
+    std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    MemoryStream header(jpeg);
+    const JpegLayout layout = read_jpeg_layout(header);
+    bool ok = layout.ok();
+    for (auto _ : state) {
+        const Cost decode = cost_of([&] { bench::full_decode(jpeg); }, 3);
+        std::vector<ResumeRecord> records;
+        MemoryStream level;
+        const Cost first = cost_of(
+            [&] {
+                MemoryStream input(jpeg);
+                level.clear();
+                ok = decode_levels(input, jpeg.size(), {&level}, {}, &records) && ok;
+            },
+            3);
+        std::vector<MemoryStream> levels;
+        const Cost all = cost_of(
+            [&] {
+                MemoryStream input(jpeg);
+                std::vector<OutputStream*> outputs;
+                levels.assign(size_t(levels_for(layout.width, layout.height)), MemoryStream{});
+                for (MemoryStream& out : levels)
+                    outputs.push_back(&out);
+                ok = decode_levels(input, jpeg.size(), outputs, {}, &records) && ok;
+            },
+            3);
+        const Cost level_records = cost_of(
+            [&] {
+                level.rewind();
+                ok = !record_level(level, level.size()).empty() && ok;
+            },
+            3);
+        const Cost thumbnail = cost_of(
+            [&] {
+                MemoryStream out;
+                levels.back().rewind();
+                ok = make_thumbnail(levels.back(), out, {}) && ok;
+            },
+            3);
+        const Cost build = cost_of([&] { ok = build_cache(picture, drive, {}) && ok; }, 3);
+        state.SetIterationTime(build.wall);
+        state.counters["decode_ms"] = decode.cpu * 1e3;
+        state.counters["levels_x"] = first.cpu / decode.cpu;
+        state.counters["all_levels_x"] = all.cpu / decode.cpu;
+        state.counters["level_records_x"] = level_records.cpu / decode.cpu;
+        state.counters["thumbnail_x"] = thumbnail.cpu / decode.cpu;
+        state.counters["build_x"] = build.cpu / decode.cpu;
+    }
+    if (!ok) state.SkipWithError("a step failed");
 }
 
 // The real photos of the cameras and large folders, each built and decoded by libjpeg in
@@ -250,6 +313,12 @@ BENCHMARK(BM_CacheBuildInStep)
     ->Arg(3)
     ->Arg(12)
     ->Arg(24)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheBuildSteps)
+    ->Arg(3)
+    ->Arg(12)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

@@ -27,6 +27,9 @@ double seconds_since(uint64_t start_us) {
     return static_cast<double>(micro_ticks() - start_us) / 1e6;
 }
 
+// Pictures up to this size are decoded from memory, larger ones from the file.
+constexpr uint64_t kWholeReadLimit = uint64_t(64) << 20;
+
 // Offsets and sizes are stored in 32 bits.
 bool fits32(uint64_t value) {
     return value <= UINT32_MAX;
@@ -146,8 +149,8 @@ bool CacheBuild::append_copy() {
     return true;
 }
 
-// One decode of the picture makes every level: each is halved from the pixels of the one
-// above as the rows go by. Should our decoder fail where libjpeg's own would not, the
+// One decode of the picture, at half scale, makes every level: the first is that decode,
+// each further one is halved from the pixels of the one above as the rows go by. Should our decoder fail where libjpeg's own would not, the
 // picture is decoded once more by libjpeg alone.
 // A progressive or arithmetic-coded picture is copied losslessly into one baseline scan;
 // false only for a stop request. A picture that cannot be copied (damaged scans, say)
@@ -217,8 +220,18 @@ bool CacheBuild::make_levels(int halvings) {
     // A stored 0 is not a valid orientation; the pixels are fine, so the picture is shown
     // as stored rather than dropped from the collection.
     m_header.orientation = std::max(read_orientation(picture), 1);
-    InputStream& input = m_copy.size() > 0 ? static_cast<InputStream&>(m_copy) : picture;
-    const uint64_t size = m_copy.size() > 0 ? m_copy.size() : picture.size();
+    // A picture of the size cameras make is read whole, at once: the decode then follows
+    // it in memory, without a system call for every few kilobytes.
+    MemoryStream whole;
+    if (m_copy.size() == 0 && picture.size() <= kWholeReadLimit) {
+        whole.bytes().resize(static_cast<size_t>(picture.size()));
+        if (!picture.seek(0) || picture.read(whole.bytes().data(), whole.size()) != whole.size())
+            whole.clear();
+    }
+    InputStream& input = m_copy.size() > 0  ? static_cast<InputStream&>(m_copy)
+                         : whole.size() > 0 ? static_cast<InputStream&>(whole)
+                                            : picture;
+    const uint64_t size = input.size();
     for (const RecordingMode mode : {m_mode, RecordingMode::OwnPass}) {
         m_levels.assign(size_t(halvings), MemoryStream{});
         std::vector<OutputStream*> outputs;

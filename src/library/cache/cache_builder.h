@@ -24,9 +24,9 @@ enum class CacheProblem {
 const char* describe(CacheProblem problem);
 
 // Makes the cache file of a picture under `drive` (see cache_file.h). One decode of the
-// picture, which records its resume records, makes every halved level, each from the
-// pixels of the one above; each level's own records come from our decoder's pass over its
-// JPEG; the thumbnail is made from the smallest level. A progressive or arithmetic-coded
+// picture at half scale, which records its resume records, makes every halved level: the
+// first is that decode, each further one halved from the pixels of the one above; each
+// level's own records come from our decoder's pass over its JPEG; the thumbnail is made from the smallest level. A progressive or arithmetic-coded
 // picture is first copied losslessly into one baseline scan, which the file keeps as its
 // full-size level. A picture of another format is decoded once, its rows making both a
 // baseline JPEG copy (the full-size level) and the halved levels. The file is written

@@ -89,12 +89,19 @@ bool decode_levels(InputStream& input, uint64_t input_size,
     // RGB rows are converted into sRGB once halved, by the levels' own thread.
     std::shared_ptr<const ColourTransform> colours;
     if (!levels.empty()) colours = reader.take_rgb_transform();
-    if (!reader.start(1, &stop)) return false;
+    // Level 1 comes straight from a decode at half scale: libjpeg's scaled inverse DCT
+    // makes it from the same coefficients for a fraction of the work of a full-size decode
+    // and its 2 x 2 means.
+    const ChainRows given = levels.empty() ? ChainRows::FullSize : ChainRows::HalfScale;
+    if (!reader.start(given == ChainRows::HalfScale ? 2 : 1, &stop)) return false;
     const bool in_step = recorder && recorder->active() && mode == RecordingMode::InStep &&
                          reader.take_mcus_from(*recorder);
-    const int width = reader.output_width();
     const int height = reader.output_height();
-    LevelPipeline levels_out(width, height, levels, kLevelQuality, std::move(colours));
+    if (reader.output_width() != chain_row_width(reader.width(), given) ||
+        height != chain_row_count(reader.height(), given))
+        return false;
+    LevelPipeline levels_out(reader.width(), reader.height(), levels, kLevelQuality,
+                             std::move(colours), {}, given);
     if (!levels_out.ok()) return false;
     for (int y = 0; y < height; ++y) {
         if (stop && stop()) return false;

@@ -1,5 +1,5 @@
 #pragma once
-// The halving step of the cache: decode a JPEG at full size and write it halved, recording
+// The halving step of the cache: decode a JPEG at half scale and write its levels, recording
 // our entropy decoder's resume records on the way.
 
 #include <cstdint>
@@ -20,11 +20,12 @@ inline constexpr int kLevelQuality = 75;
 // The full-size JPEG a picture of another format is turned into.
 inline constexpr int kCopyQuality = 92;
 
-// Decodes the JPEG at the input's position (`input_size` bytes) at full size with the fast
-// integer inverse DCT and writes halved copies of it: the first to levels[0], each further
-// one halved again from the pixels of the one before, as JPEGs of quality 75 (each output
-// pixel the rounded mean of a 2 x 2 block; an odd last row and column are dropped). No
-// levels: only decoded and checked. `stop` is asked before every row. When `records` is
+// Decodes the JPEG at the input's position (`input_size` bytes) and writes halved copies of
+// it as JPEGs of quality 75: the first, to levels[0], is its decode at half scale (libjpeg's
+// scaled inverse DCT) without the odd last row and column that rounds up; each further one
+// is halved from the pixels of the one before (each output pixel the rounded mean of a
+// 2 x 2 block; an odd last row and column are dropped). No levels: only decoded at full
+// size with the fast integer inverse DCT and checked. `stop` is asked before every row. When `records` is
 // given it receives the picture's resume records in decoding order, or stays empty when
 // our decoder does not follow the picture (progressive, arithmetic-coded, 12-bit, unusual
 // sampling). A picture whose data is damaged or cut short is decoded as libjpeg decodes it

@@ -10,15 +10,18 @@ namespace vistrel {
 struct LevelChain::Stage {
     Stage(OutputStream& output, int in_width, int in_height, int quality)
         : width(in_width / 2),
-          writer(output, width, in_height / 2, quality),
+          height(in_height / 2),
+          writer(output, width, height, quality),
           held(3 * size_t(in_width)),
           out(3 * size_t(width)) {}
 
     int width;  // of the level this stage makes
+    int height;
     JpegWriter writer;
     std::vector<uint8_t> held;  // the even row, waiting for its odd partner
     std::vector<uint8_t> out;
     bool holding = false;
+    int rows_written = 0;  // of a level given whole (a half-scale decode's)
 };
 
 namespace {
@@ -54,8 +57,13 @@ void average_rows(const uint8_t* even, const uint8_t* odd, uint8_t* out, int out
 
 LevelChain::LevelChain(int width, int height, const std::vector<OutputStream*>& outputs,
                        int quality, std::shared_ptr<const ColourTransform> colours,
-                       FullCopy full)
-    : m_colours(colours && colours->input() == PixelLayout::Rgb8 ? std::move(colours) : nullptr) {
+                       FullCopy full, ChainRows rows)
+    : m_colours(colours && colours->input() == PixelLayout::Rgb8 ? std::move(colours) : nullptr),
+      m_rows(rows) {
+    if (rows == ChainRows::HalfScale && (full.output || outputs.empty())) {
+        m_ok = false;  // half-scale rows make neither a full-size copy nor nothing at all
+        return;
+    }
     if (full.output) {
         m_full = std::make_unique<JpegWriter>(*full.output, width, height, full.quality);
         if (!m_full->ok()) {
@@ -81,8 +89,23 @@ LevelChain::LevelChain(int width, int height, const std::vector<OutputStream*>& 
 LevelChain::~LevelChain() = default;
 
 bool LevelChain::add_row(const uint8_t* rgb) {
+    if (m_rows == ChainRows::HalfScale) return m_ok && add_level_row(rgb);
     if (m_ok && m_full && !m_full->write_row(rgb)) m_ok = false;
     return m_ok && (m_stages.empty() || add_row(0, rgb));
+}
+
+bool LevelChain::add_level_row(const uint8_t* rgb) {
+    Stage& stage = *m_stages.front();
+    // An odd picture's last half-scale row is half a row of the picture: dropped, as the
+    // halving drops an odd last row. The writer reads the first `width` pixels only.
+    if (stage.rows_written == stage.height) return true;
+    ++stage.rows_written;
+    if (m_colours) {
+        m_colours->convert(rgb, stage.out.data(), size_t(stage.width));
+        rgb = stage.out.data();
+    }
+    if (!stage.writer.write_row(rgb)) return m_ok = false;
+    return m_stages.size() == 1 || add_row(1, rgb);
 }
 
 bool LevelChain::add_row(size_t index, const uint8_t* rgb) {

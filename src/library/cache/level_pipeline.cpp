@@ -4,9 +4,9 @@ namespace vistrel {
 
 LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
                              int quality, std::shared_ptr<const ColourTransform> colours,
-                             FullCopy full)
-    : m_chain(width, height, outputs, quality, std::move(colours), full),
-      m_row_bytes(3 * size_t(width > 0 ? width : 0)),
+                             FullCopy full, ChainRows rows)
+    : m_chain(width, height, outputs, quality, std::move(colours), full, rows),
+      m_row_bytes(3 * size_t(width > 0 ? chain_row_width(width, rows) : 0)),
       m_threaded(!outputs.empty() || full.output),
       m_batches(m_threaded ? kBatches : 1) {
     for (Batch& batch : m_batches) {

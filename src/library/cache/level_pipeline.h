@@ -15,9 +15,11 @@ namespace vistrel {
 
 class LevelPipeline {
 public:
-    // As LevelChain. With no outputs and no copy nothing runs and rows are only passed over.
+    // As LevelChain (rows of chain_row_width pixels). With no outputs and no copy nothing
+    // runs and rows are only passed over.
     LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs, int quality,
-                  std::shared_ptr<const ColourTransform> colours = nullptr, FullCopy full = {});
+                  std::shared_ptr<const ColourTransform> colours = nullptr, FullCopy full = {},
+                  ChainRows rows = ChainRows::FullSize);
     // Stops the thread (abandoning unfinished levels) and waits for it.
     ~LevelPipeline();
     LevelPipeline(const LevelPipeline&) = delete;

@@ -1,9 +1,10 @@
 #pragma once
-// The entropy decoder's bit buffer, in the classic 32-bit model: bytes enter at the low
-// end, whole, and a refill tops it up to at least 25 bits, so it never holds more than 32.
-// It therefore always holds the last data bytes read before its position, of which the low
-// `count` bits are still unused; a resume record needs no more than the count and the
-// position.
+// The entropy decoder's bit buffer. Bytes enter at the low end, whole; a refill tops it up
+// to at least 25 bits: eight bytes at a time where the data allows (no 0xFF among them),
+// else byte by byte to at most 32. At a resume point it gives back the whole bytes it read
+// ahead beyond 32 bits, so that it then holds what the classic 32-bit model holds: the last
+// data bytes read before its position, of which the low `count` bits are still unused; a
+// resume record needs no more than the count and the position.
 //
 // A 0xFF data byte is stored as FF 00. When a marker is met the reader stops there,
 // remembers the marker's code and gives zero bits beyond what it holds; using such bits
@@ -13,13 +14,14 @@
 // the BitReader adds where the bytes come from.
 
 #include <cstdint>
+#include <cstring>
 
 #include "library/jpeg/byte_source.h"
 
 namespace vistrel {
 
 struct BitWindow {
-    uint64_t bits = 0;  // the low `count` bits are unused data
+    uint64_t bits = 0;  // the low `count` bits (at most 63) are unused data
     int count = 0;
     const uint8_t* next = nullptr;  // the next byte of the current chunk
     const uint8_t* end = nullptr;
@@ -53,7 +55,7 @@ public:
 
     // Input position of the next unread byte.
     uint64_t position() const { return m_chunk_position + uint64_t(m_window.next - m_chunk_begin); }
-    // Unused bits held (0..32).
+    // Unused bits held (0..63; at most 32 after give_back_read_ahead).
     int count() const { return m_window.count; }
     // The code byte of a marker read ahead (0xD0..0xD7 for restarts), or 0.
     uint8_t marker() const { return m_window.marker; }
@@ -77,12 +79,15 @@ public:
             w.count = 0;
             w.overrun = true;
         }
-        if (w.end - w.next >= 4 && !w.marker) {
-            const uint32_t word = uint32_t(w.next[0]) << 24 | uint32_t(w.next[1]) << 16 |
-                                  uint32_t(w.next[2]) << 8 | w.next[3];
-            if (!((~word - 0x01010101u) & word & 0x80808080u)) {  // no 0xFF byte
-                const int n = (32 - w.count) >> 3;
-                w.bits = w.bits << (8 * n) | word >> (32 - 8 * n);
+        if (w.end - w.next >= 8 && !w.marker) {
+            uint64_t word = 0;
+            std::memcpy(&word, w.next, 8);
+            word = __builtin_bswap64(word);  // the first byte highest
+            // No 0xFF byte: a byte is 0xFF exactly when its complement is 0.
+            const uint64_t flipped = ~word;
+            if (!((flipped - 0x0101010101010101u) & ~flipped & 0x8080808080808080u)) {
+                const int n = (63 - w.count) >> 3;  // whole bytes that fit
+                w.bits = w.bits << (8 * n) | word >> (64 - 8 * n);
                 w.next += n;
                 w.count += 8 * n;
                 return;
@@ -91,6 +96,18 @@ public:
         w = fill_slowly(w);
     }
     void fill() { fill(m_window); }
+
+    // Gives back the whole bytes held beyond 32 bits, so that the state is one a resume
+    // record describes. They are always bytes of the current chunk without stuffing, read
+    // by the eight-byte refill (the byte-by-byte one stops at 32 bits).
+    void give_back_read_ahead() {
+        BitWindow& w = m_window;
+        if (w.count <= 32) return;
+        const int bytes = (w.count - 32 + 7) >> 3;
+        w.next -= bytes;
+        w.bits >>= 8 * bytes;
+        w.count -= 8 * bytes;
+    }
 
     // Drops the bits held and reads on to the next marker, as at the end of a restart
     // interval. True when that marker is `expected`; it is then used up.

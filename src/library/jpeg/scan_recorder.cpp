@@ -35,7 +35,10 @@ bool ScanRecorder::decode_rows(int row_limit, std::vector<ResumeRecord>& records
                 m_ok = false;
                 break;
             }
-            if (column % m_step == 0) records.push_back(record());
+            if (column % m_step == 0) {
+                m_reader.give_back_read_ahead();
+                records.push_back(record());
+            }
             if (!m_decoder.skip_mcu(m_reader)) {
                 m_ok = false;
                 break;
@@ -49,7 +52,10 @@ bool ScanRecorder::decode_rows(int row_limit, std::vector<ResumeRecord>& records
 bool ScanRecorder::decode_next(McuBlocks blocks, std::vector<ResumeRecord>& records, bool zeroed) {
     if (!m_ok || m_row >= m_layout.mcu_rows) return m_ok = false;
     if (!m_decoder.begin_mcu(m_reader)) return m_ok = false;
-    if (m_column % m_step == 0) records.push_back(record());
+    if (m_column % m_step == 0) {
+        m_reader.give_back_read_ahead();
+        records.push_back(record());
+    }
     const bool decoded =
         blocks ? m_decoder.decode_mcu(m_reader, blocks, zeroed) : m_decoder.skip_mcu(m_reader);
     if (!decoded) return m_ok = false;

@@ -1,13 +1,19 @@
-// Halving: the pixels of each level, the records taken on the way in both recording
+// Levels: the pixels of each level, the records taken on the way in both recording
 // modes, and what happens to damaged, cut and unusual pictures.
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "jpeg_samples.h"
 #include "library/cache/half_pass.h"
 #include "library/cache/level_chain.h"
 #include "library/jpeg/jpeg_layout.h"
 #include "record_check.h"
+#include "support/test_support.h"
 
 namespace vistrel {
 namespace {
@@ -48,24 +54,84 @@ TEST(Levels, AverageRowsIsTheRoundedMeanOfEachBlock) {
                                           2);
 }
 
-TEST(Levels, EachLevelIsHalfTheOneAbove) {
-    JpegOptions options;
-    options.width = 301;
-    options.height = 203;
-    const std::vector<uint8_t> jpeg = test::make_jpeg(options);
-    MemoryStream input(jpeg);
-    MemoryStream one, two, three;
-    std::vector<ResumeRecord> records;
-    ASSERT_TRUE(decode_levels(input, jpeg.size(), {&one, &two, &three}, {}, &records));
-    // Each level is exactly the library's encoding (quality 75, defaults) of the means of
-    // the level above, starting from libjpeg's fast-IDCT decode of the picture.
-    test::DecodedPicture expected = test::decode_jpeg(jpeg);
-    for (MemoryStream* level : {&one, &two, &three}) {
-        expected = halve(expected);
-        EXPECT_EQ(level->bytes(),
-                  test::encode_rgb(expected.rgb, expected.width, expected.height, 75));
+// The top-left width x height pixels of a decoded picture.
+test::DecodedPicture cropped(const test::DecodedPicture& in, int width, int height) {
+    test::DecodedPicture out;
+    out.width = width;
+    out.height = height;
+    for (int y = 0; y < height; ++y) {
+        const auto row = in.rgb.begin() + ptrdiff_t(3 * (size_t(y) * in.width));
+        out.rgb.insert(out.rgb.end(), row, row + 3 * width);
     }
-    test::expect_records_resume(jpeg, records);
+    return out;
+}
+
+double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 256;
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += uint64_t(std::abs(int(a[i]) - int(b[i])));
+    return double(sum) / double(a.size());
+}
+
+TEST(Levels, TheFirstLevelIsTheHalfScaleDecodeAndEachFurtherOneHalfTheOneAbove) {
+    for (const auto& [width, height] : {std::pair{301, 203}, {300, 202}, {258, 515}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        JpegOptions options;
+        options.width = width;
+        options.height = height;
+        const std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        MemoryStream input(jpeg);
+        MemoryStream one, two, three;
+        std::vector<ResumeRecord> records;
+        ASSERT_TRUE(decode_levels(input, jpeg.size(), {&one, &two, &three}, {}, &records));
+        // Level 1 is exactly the library's encoding (quality 75, defaults) of its decode at
+        // half scale, an odd last row and column (which the library rounds up) dropped;
+        // each further level that of the means of the level above.
+        test::DecodedPicture expected =
+            cropped(test::decode_jpeg(jpeg, 2), width / 2, height / 2);
+        for (MemoryStream* level : {&one, &two, &three}) {
+            if (level != &one) expected = halve(expected);
+            EXPECT_EQ(level->bytes(),
+                      test::encode_rgb(expected.rgb, expected.width, expected.height, 75));
+        }
+        test::expect_records_resume(jpeg, records);
+    }
+}
+
+// Level 1 made from the coefficients is as good a halving as the 2 x 2 means of a
+// full-size decode: close to them on fine detail, smooth content and a real photo.
+TEST(Levels, TheFirstLevelIsCloseToTheMeansOfTheFullDecode) {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> pictures;
+    for (const bool smooth : {false, true}) {
+        JpegOptions options;
+        options.width = 641;
+        options.height = 479;
+        options.smooth = smooth;
+        options.pattern = smooth ? 1 : 2;
+        pictures.emplace_back(smooth ? "smooth" : "detailed", test::make_jpeg(options));
+    }
+    for (const std::filesystem::path& photo : test::photo_files("large"))
+        pictures.emplace_back(photo.filename().string(), test::read_bytes(photo.string()));
+    if (!test::photos_dir()) std::printf("no photo corpus (../shared/photos): made pictures only\n");
+    for (const auto& [name, jpeg] : pictures) {
+        SCOPED_TRACE(name);
+        MemoryStream input(jpeg), level;
+        ASSERT_TRUE(half_pass(input, jpeg.size(), level, {}, nullptr));
+        const test::DecodedPicture made = test::decode_jpeg(level.bytes());
+        const test::DecodedPicture reference = halve(test::decode_jpeg(jpeg));
+        ASSERT_EQ(made.width, reference.width);
+        ASSERT_EQ(made.height, reference.height);
+        // What the means themselves lose when stored at quality 75, as the levels are: the
+        // level is to be about as close to them as that.
+        const test::DecodedPicture stored = test::decode_jpeg(
+            test::encode_rgb(reference.rgb, reference.width, reference.height, 75));
+        const double own_mean = mean_difference(stored.rgb, reference.rgb);
+        const double own_psnr = test::psnr(stored.rgb, reference.rgb);
+        EXPECT_LT(mean_difference(made.rgb, reference.rgb), own_mean + 0.2);
+        EXPECT_GT(test::psnr(made.rgb, reference.rgb), own_psnr - 0.5);
+        EXPECT_GT(test::psnr(made.rgb, reference.rgb), 20.0);
+    }
 }
 
 TEST(Levels, BothRecordingModesGiveRecordsThatResume) {
