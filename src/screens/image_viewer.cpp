@@ -336,6 +336,24 @@ void ImageViewer::animate(double seconds) {
     else if (m_scroll_direction == 0 && current_view() && current_view()->moving()) place_views();
 }
 
+std::optional<double> ImageViewer::seconds_to_change() const {
+    if (m_broken || !m_open || m_scroll_direction != 0 || !m_tiles.idle()) return 0.0;
+    for (const ZoomImage* view : m_views)
+        if (view && (view->moving() || view->pressed())) return 0.0;
+    // The landscape box is enabled at the next step.
+    if (!m_landscape_box->enabled()) return 0.0;
+    std::optional<double> due;
+    auto until = [&due](double seconds) {
+        seconds = std::max(0.0, seconds);
+        due = due ? std::min(*due, seconds) : seconds;
+    };
+    if (m_controls_visible) until(kControlsSeconds - m_controls_seconds);
+    if (m_slide_show) until(kSlideSeconds - m_slide_seconds);
+    // Folder changes are polled, not announced.
+    until(kWatchSeconds);
+    return due;
+}
+
 void ImageViewer::show_controls() {
     m_controls_seconds = 0;
     // The properties panel and the bars take turns: on a small screen the panel needs the

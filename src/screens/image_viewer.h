@@ -51,6 +51,8 @@ public:
     static constexpr double kSlideSeconds = 3.0;
     static constexpr double kDoubleTapSeconds = 0.2;
     static constexpr int kHandOverLimit = 64;  // finished tiles taken per frame
+    // While nothing moves, the shown folder's changes are looked at this often.
+    static constexpr double kWatchSeconds = 0.5;
 
     // Builds the screen from the node "Image"; throws the skin errors when the node or one
     // of its required children is missing.
@@ -70,6 +72,9 @@ public:
     // Rebuilds the screen from a new skin; one without the viewer closes it.
     void reload_skin(Properties& properties) override;
     void animate(double seconds) override;
+    // Until the next slide, the controls' hiding or the next look at the shown folder; 0
+    // while pictures move or tiles are being made.
+    std::optional<double> seconds_to_change() const override;
     bool on_key(const KeyEvent& event) override;
     // The wheel (and a pinch) zooms around the pointer; two fingers pan.
     bool on_wheel(const WheelEvent& event) override;

@@ -1,12 +1,14 @@
 #include "shell/game_base.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "render/dib_bitmap.h"
 #include "shell/application.h"
+#include "shell/idle_probes.h"
 #include "shell/script.h"
 
 namespace vistrel {
@@ -270,7 +272,14 @@ void GameBase::handle_char(char16_t c) {
 
 void GameBase::handle_timer(uint32_t timer) {
     if (timer == kFrameTimer) {
-        if (!m_inactive && !m_display) windowed_frame_step();
+        if (m_display) return;
+        if (!m_inactive) {
+            windowed_frame_step();
+        } else {
+            // An inactive window steps no frames: it rests until a message comes.
+            window().kill_timer(kFrameTimer);
+            m_resting = true;
+        }
     } else if (timer == kSchedulerTimer) {
         scheduler().timed_step();
     }
@@ -394,14 +403,75 @@ void GameBase::bridge_changed() {
 void GameBase::windowed_frame_step() {
     const uint64_t cpu = FrameStats::thread_cpu_us();
     const uint64_t drawn = m_frames_drawn;
-    const uint32_t tick = now();
-    const double dt = clamp_step(tick, m_last_frame_tick);
-    m_last_frame_tick = tick;
     ++m_frame_steps;
-    m_application.update(dt);
+    update_screens(kFramePeriodMs);
     // A still screen is not drawn again.
     if (m_application.needs_redraw(true)) paint();
     m_stats.add_step(FrameStats::thread_cpu_us() - cpu, m_frames_drawn != drawn);
+    rest_windowed();
+}
+
+void GameBase::update_screens(uint32_t period) {
+    const uint32_t tick = now();
+    const uint32_t last = m_last_frame_tick;
+    m_last_frame_tick = tick;
+    if (!m_resting) {
+        m_application.update(clamp_step(tick, last));
+        return;
+    }
+    m_resting = false;
+    const double rested = std::clamp(static_cast<int32_t>(tick - last) * 0.001, 0.001,
+                                     kLongestRestSeconds);
+    const double step = std::min(rested, period * 0.001);
+    if (rested > step) m_application.update(rested - step);
+    m_application.update(step);
+}
+
+bool GameBase::may_rest(uint32_t period, std::optional<uint32_t>& until) {
+    until.reset();
+    const uint32_t tick = now();
+    bool still = true;
+    if (const std::optional<double> seconds = m_application.seconds_to_change()) {
+        const double ms = std::ceil(std::min(*seconds, kLongestRestSeconds) * 1000);
+        if (ms <= period) still = false;
+        until = tick + static_cast<uint32_t>(ms);
+    }
+    if (still && m_script && !m_script->finished()) {
+        // A script counting frames needs them; one waiting for a time ends the rest then.
+        const std::optional<uint32_t> due = m_script->next_due();
+        if (!due || static_cast<int32_t>(*due - tick) <= static_cast<int32_t>(period)) {
+            still = false;
+        } else if (!until || static_cast<int32_t>(*due - *until) < 0) {
+            until = due;
+        }
+    }
+    // Work on other threads hands its results to the screens at their frame steps.
+    if (still) still = IdleProbes::global().all_idle();
+    m_still_steps = still ? m_still_steps + 1 : 0;
+    return m_still_steps >= kStillStepsBeforeRest;
+}
+
+void GameBase::rest_windowed() {
+    std::optional<uint32_t> until;
+    if (!may_rest(kFramePeriodMs, until)) return;
+    m_resting = true;
+    if (until)
+        window().set_timer(kFrameTimer, *until - now());
+    else
+        window().kill_timer(kFrameTimer);
+}
+
+void GameBase::end_rest() {
+    if (!m_resting) return;
+    if (!m_inactive) {
+        if (m_display)
+            direct_frame_step();
+        else
+            windowed_frame_step();
+    }
+    m_resting = false;
+    m_still_steps = 0;
+    if (!m_display) window().set_timer(kFrameTimer, kFramePeriodMs);
 }
 
 void GameBase::paint() {
@@ -423,11 +493,8 @@ void GameBase::direct_frame_step() {
 }
 
 bool GameBase::direct_frame() {
-    const uint32_t tick = now();
-    const double dt = clamp_step(tick, m_last_frame_tick);
-    m_last_frame_tick = tick;
     ++m_frame_steps;
-    m_application.update(dt);
+    update_screens(kDirectPollMs);
     if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return false;
     Bitmap* frame = m_display->back_buffer();
     if (!frame) return false;
@@ -449,10 +516,17 @@ void GameBase::run() {
             if (!w.get_message(message, deadline)) continue;
         } else if (!w.peek_message(message)) {
             direct_frame_step();
-            w.sleep(kDirectPollMs);
-            continue;
+            std::optional<uint32_t> until;
+            if (!may_rest(kDirectPollMs, until)) {
+                w.sleep(kDirectPollMs);
+                continue;
+            }
+            m_resting = true;
+            if (!w.get_message(message, until)) continue;
         }
         if (message.kind == MessageKind::Quit) break;
+        // The frame timer's message is the end of a windowed rest itself.
+        if (message.kind != MessageKind::Timer || message.code != kFrameTimer) end_rest();
         w.dispatch(message);
     }
 }
