@@ -403,12 +403,15 @@ void GameBase::bridge_changed() {
 void GameBase::windowed_frame_step() {
     const uint64_t cpu = FrameStats::thread_cpu_us();
     const uint64_t drawn = m_frames_drawn;
+    const bool rested = m_resting;
     ++m_frame_steps;
     update_screens(kFramePeriodMs);
     // A still screen is not drawn again.
     if (m_application.needs_redraw(true)) paint();
     m_stats.add_step(FrameStats::thread_cpu_us() - cpu, m_frames_drawn != drawn);
     rest_windowed();
+    // The frames go on at their rate after a rest.
+    if (rested && !m_resting) window().set_timer(kFrameTimer, kFramePeriodMs);
 }
 
 void GameBase::update_screens(uint32_t period) {

@@ -105,8 +105,6 @@ public:
     // Frame steps taken so far (either mode).
     uint64_t frame_steps() const { return m_frame_steps; }
     uint64_t frames_drawn() const { return m_frames_drawn; }
-    // Whether the loop is resting (waiting for a message or the screens' next change).
-    bool resting() const { return m_resting; }
     // Processor time and frame counts for the script step `stats`.
     const FrameStats& stats() const { return m_stats; }
     // Starts the frame figures afresh (`stats FILE reset`).
