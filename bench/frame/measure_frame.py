@@ -6,7 +6,8 @@
    folder of six pictures, looping; once its cache files are built, the context switches
    of each of its threads are counted over 10 s (/proc/PID/task/*/status), and, when strace
    is there, its system calls over another 10 s. A slide stays 3 s, so the 10 s hold three
-   or four slide changes; the rest is the cost of waiting.
+   or four slide changes; the rest is the cost of waiting. The same once more with a
+   schedule (--screen-on) that keeps the screen blank now.
 2. Inotify latency: the viewer shows the folder under a script whose `sleep` steps let real
    time pass; pictures are copied in one by one, and the time from the end of each copy to
    the trace line of the library taking note of the changed folder is reported.
@@ -58,18 +59,26 @@ def thread_switches(pid):
     return out
 
 
-def idle_wakeups():
+def blank_schedule():
+    """A --screen-on range that starts two hours from now: the screen is blank now."""
+    t = time.localtime(time.time() + 2 * 3600)
+    return "%02d:%02d-%02d:%02d" % (t.tm_hour, t.tm_min, (t.tm_hour + 1) % 24, t.tm_min)
+
+
+def idle_wakeups(blank=False):
     fb = os.path.join(work, "fb0")
     with open(fb, "wb") as f:
         f.write(bytes(240 * 320 * 2))
+    extra = ["--screen-on", blank_schedule()] if blank else []
     proc = subprocess.Popen([program, "--headless", "--framebuffer", fb, "--screen", "240x320",
-                             "--slideshow", folder, "--loop"], env=env)
+                             "--slideshow", folder, "--loop"] + extra, env=env)
     try:
         time.sleep(8)  # cache files built, the show under way
         before = thread_switches(proc.pid)
         time.sleep(10)
         after = thread_switches(proc.pid)
-        print("== wake-ups of a still slide show, 10 s (context switches per second)")
+        print("== wake-ups of a %s, 10 s (context switches per second)" %
+              ("blank screen" if blank else "still slide show"))
         total = 0
         for tid, (name, count) in sorted(after.items()):
             was = before.get(tid, (name, 0))[1]
@@ -139,4 +148,5 @@ def inotify_latency(copies=6):
 
 
 idle_wakeups()
+idle_wakeups(blank=True)
 inotify_latency()

@@ -7,6 +7,7 @@
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "screens/library_look.h"
 #include "shell/application.h"
 #include "skin/skin_errors.h"
 #include "ui/image_element.h"
@@ -342,15 +343,9 @@ std::optional<double> ImageViewer::seconds_to_change() const {
         if (view && (view->moving() || view->pressed())) return 0.0;
     // The landscape box is enabled at the next step.
     if (!m_landscape_box->enabled()) return 0.0;
-    std::optional<double> due;
-    auto until = [&due](double seconds) {
-        seconds = std::max(0.0, seconds);
-        due = due ? std::min(*due, seconds) : seconds;
-    };
-    if (m_controls_visible) until(kControlsSeconds - m_controls_seconds);
-    if (m_slide_show) until(kSlideSeconds - m_slide_seconds);
-    // Folder changes are polled, not announced.
-    until(kWatchSeconds);
+    std::optional<double> due = kLibraryLookSeconds;
+    if (m_controls_visible) due_within(due, kControlsSeconds - m_controls_seconds);
+    if (m_slide_show) due_within(due, kSlideSeconds - m_slide_seconds);
     return due;
 }
 

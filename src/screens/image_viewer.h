@@ -51,8 +51,6 @@ public:
     static constexpr double kSlideSeconds = 3.0;
     static constexpr double kDoubleTapSeconds = 0.2;
     static constexpr int kHandOverLimit = 64;  // finished tiles taken per frame
-    // While nothing moves, the shown folder's changes are looked at this often.
-    static constexpr double kWatchSeconds = 0.5;
 
     // Builds the screen from the node "Image"; throws the skin errors when the node or one
     // of its required children is missing.
