@@ -439,19 +439,21 @@ bool GameBase::may_rest(uint32_t period, std::optional<uint32_t>& until) {
         if (ms <= period) still = false;
         until = tick + static_cast<uint32_t>(ms);
     }
-    if (still && m_script && !m_script->finished()) {
-        // A script counting frames needs them; one waiting for a time ends the rest then.
-        const std::optional<uint32_t> due = m_script->next_due();
-        if (!due || static_cast<int32_t>(*due - tick) <= static_cast<int32_t>(period)) {
-            still = false;
-        } else if (!until || static_cast<int32_t>(*due - *until) < 0) {
-            until = due;
-        }
-    }
+    // A script waiting for a time ends the rest then.
+    std::optional<uint32_t> due;
+    if (still && script_wants_frames(period, due)) still = false;
+    if (still && due && (!until || static_cast<int32_t>(*due - *until) < 0)) until = due;
     // Work on other threads hands its results to the screens at their frame steps.
     if (still) still = IdleProbes::global().all_idle();
     m_still_steps = still ? m_still_steps + 1 : 0;
     return m_still_steps >= kStillStepsBeforeRest;
+}
+
+bool GameBase::script_wants_frames(uint32_t period, std::optional<uint32_t>& due) {
+    due.reset();
+    if (!m_script || m_script->finished()) return false;
+    due = m_script->next_due();
+    return !due || static_cast<int32_t>(*due - now()) <= static_cast<int32_t>(period);
 }
 
 void GameBase::rest_windowed() {
@@ -511,7 +513,12 @@ bool GameBase::direct_frame() {
 void GameBase::run() {
     Window& w = window();
     for (;;) {
-        if (m_script) m_script->pump(*this);
+        if (m_script) {
+            m_script->pump(*this);
+            std::optional<uint32_t> due;
+            if (m_resting && script_wants_frames(m_display ? kDirectPollMs : kFramePeriodMs, due))
+                end_rest();
+        }
         WindowMessage message;
         if (m_inactive || !m_display) {
             std::optional<uint32_t> deadline;

@@ -145,6 +145,9 @@ private:
     // After a frame step: true when the loop may rest, `until` then when the rest ends
     // (nothing: at the next message). Rests shorter than `period` are not taken.
     bool may_rest(uint32_t period, std::optional<uint32_t>& until);
+    // Whether the script needs frame steps within `period` (it counts frames, settles,
+    // sleeps, or has a step due); `due` is when it waits for, when it does.
+    bool script_wants_frames(uint32_t period, std::optional<uint32_t>& due);
     // In windowed mode: rests with the frame timer set to the rest's end, or stopped.
     void rest_windowed();
     // A message came while resting: the screens catch up with the time rested before it is
