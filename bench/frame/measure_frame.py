@@ -10,7 +10,9 @@
    schedule (--screen-on) that keeps the screen blank now.
 2. Inotify latency: the viewer shows the folder under a script whose `sleep` steps let real
    time pass; pictures are copied in one by one, and the time from the end of each copy to
-   the trace line of the library taking note of the changed folder is reported.
+   the trace line of the library taking note of the changed folder is reported. Then the
+   same without a script, the viewer still (its frame loop resting between looks at the
+   folder).
 
 usage: bench/frame/measure_frame.py [BUILD_DIR] [WORK_DIR]
 """
@@ -106,7 +108,7 @@ def read_trace():
         return f.read().decode("utf-16", errors="replace")
 
 
-def inotify_latency(copies=6):
+def inotify_latency(copies=6, still=False):
     with open(env["VISTREL_SETTINGS"], "w") as f:
         f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\TEKU]\n"
                 "\"Log\"=dword:00000001\n")
@@ -114,19 +116,25 @@ def inotify_latency(copies=6):
     script = os.path.join(work, "script.txt")
     with open(script, "w") as f:
         f.write("settle 20000\ndump %s\n" % ready + "sleep 100\n" * (copies * 15 + 20))
-    proc = subprocess.Popen([program, "--headless", "--screen", "240x320", "--script", script,
-                             os.path.join(folder, "p0000.jpg")], env=env)
+    options = [] if still else ["--script", script]
+    proc = subprocess.Popen([program, "--headless", "--screen", "240x320"] + options +
+                            [os.path.join(folder, "p0000.jpg")], env=env)
     copied = []
     try:
-        while not os.path.exists(ready):
-            time.sleep(0.01)
-        time.sleep(0.5)
+        if still:
+            time.sleep(8)  # the controls hidden, nothing moves
+        else:
+            while not os.path.exists(ready):
+                time.sleep(0.01)
+            time.sleep(0.5)
         for i in range(copies):
-            target = os.path.join(folder, "new%02d.jpg" % i)
+            target = os.path.join(folder, "%s%02d.jpg" % ("still" if still else "new", i))
             shutil.copyfile(os.path.join(folder, "p0001.jpg"), target)
             copied.append(int(time.monotonic() * 1000) & 0xFFFFFFFF)
             time.sleep(1.5)
     finally:
+        if still:
+            proc.send_signal(signal.SIGTERM)
         proc.wait(timeout=120)
     seen = []
     for line in read_trace().splitlines():
@@ -135,7 +143,8 @@ def inotify_latency(copies=6):
                 seen.append(int(line.split()[0]))
             except ValueError:
                 pass
-    print("== inotify latency: copy done to the library's note of the change (ms)")
+    print("== inotify latency%s: copy done to the library's note of the change (ms)" %
+          (", the viewer still" if still else ""))
     latencies = []
     for t in copied:
         after = [s for s in seen if ((s - t) & 0xFFFFFFFF) < 10000]
@@ -150,3 +159,4 @@ def inotify_latency(copies=6):
 idle_wakeups()
 idle_wakeups(blank=True)
 inotify_latency()
+inotify_latency(still=True)
