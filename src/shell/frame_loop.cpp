@@ -43,8 +43,8 @@ void GameBase::update_screens(uint32_t period) {
         return;
     }
     m_resting = false;
-    const double rested = std::clamp(static_cast<int32_t>(tick - last) * 0.001, 0.001,
-                                     kLongestRestSeconds);
+    const double rested =
+        std::clamp(static_cast<int32_t>(tick - last) * 0.001, 0.001, kLongestRestSeconds);
     const double step = std::min(rested, period * 0.001);
     if (rested > step) m_application.update(rested - step);
     m_application.update(step);

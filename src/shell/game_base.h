@@ -4,10 +4,11 @@
 // only when something changed), the client area, the text-input bridge, and the
 // active-object scheduler.
 //
-// While anything moves the loop (frame_loop.cpp) steps the frames at its frame rate. Once the screens are
-// still, the background work is done and a script waits for time rather than frames, it
-// rests: it waits for a message or for the moment the screens said they change next, and
-// the frame step after the rest hands the time rested to the screens, so timers keep time.
+// While anything moves, the loop (frame_loop.cpp) steps the frames at its frame rate. Once
+// the screens are still, the background work is done and a script waits for time rather
+// than frames, it rests: it waits for a message or for the moment the screens said they
+// change next, and the frame step after the rest hands the time rested to the screens, so
+// timers keep time.
 
 #include <deque>
 #include <functional>

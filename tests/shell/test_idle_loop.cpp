@@ -85,7 +85,8 @@ bool play(Application& app, const std::string& source) {
 }
 
 struct Session {
-    explicit Session(bool direct) : app(u"Vistrel", std::make_unique<HeadlessWindow>(small_profile(), clock)) {
+    explicit Session(bool direct)
+        : app(u"Vistrel", std::make_unique<HeadlessWindow>(small_profile(), clock)) {
         if (direct) app.set_direct_mode(0);
     }
     SimulatedClock clock{1000};
