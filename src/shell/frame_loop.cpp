@@ -46,7 +46,12 @@ void GameBase::update_screens(uint32_t period) {
     const double rested =
         std::clamp(static_cast<int32_t>(tick - last) * 0.001, 0.001, kLongestRestSeconds);
     const double step = std::min(rested, period * 0.001);
-    if (rested > step) m_application.update(rested - step);
+    double catch_up = rested - step;
+    // A wake later than the screens' change loses the lateness, as a long frame does: what
+    // the change starts moves from the change's step on.
+    if (m_rest_change)
+        catch_up = std::min(catch_up, static_cast<int32_t>(*m_rest_change - last) * 0.001 - step);
+    if (catch_up > 0) m_application.update(catch_up);
     m_application.update(step);
 }
 
@@ -59,6 +64,7 @@ bool GameBase::may_rest(uint32_t period, std::optional<uint32_t>& until) {
         if (ms <= period) still = false;
         until = tick + static_cast<uint32_t>(ms);
     }
+    m_rest_change = until;
     // A script waiting for a time ends the rest then.
     std::optional<uint32_t> due;
     if (still && script_wants_frames(period, due)) still = false;

@@ -192,6 +192,7 @@ private:
     uint64_t m_frame_steps = 0;
     uint64_t m_frames_drawn = 0;
     bool m_resting = false;
+    std::optional<uint32_t> m_rest_change;  // when the screens change, by their last word
     int m_still_steps = 0;  // frame steps in a row that found everything still
     FrameStats m_stats;
 };
