@@ -6,10 +6,10 @@
 #     second of real time, the time until every cache file is built, the interface thread's
 #     CPU per frame meanwhile (script step stats);
 #   - the program opened again once the cache files are all valid: the frames until every
-#     thumbnail on screen is shown;
+#     thumbnail on screen is shown, and the interface thread's CPU per frame in that session;
 #   - vistrel-tool index on a fresh copy, with one build thread and with every processor;
 #   - one core decoding the same photos with libjpeg-turbo's fast IDCT, which the folder's
-#     build time is held against.
+#     build time is held against, and one core making their quick thumbnails.
 # usage: bench/library/measure_fresh_folder.sh [BUILD_DIR] [PHOTOS_DIR] [WORK_DIR]
 # Environment: MEGAPIXELS=N scales every photo up to about N megapixels first (the corpus
 # photos are 0.1 to 4); PROGRAM_DIR runs the vistrel and vistrel-tool of another build (an
@@ -58,6 +58,7 @@ make_folder
 decoded=$("$helper" decode "$work"/docs/fresh/*.jpg)
 echo "$decoded"
 decode=$(echo "$decoded" | awk '/decode_wall/{ print $2 }')
+"$helper" quick "$work"/docs/fresh/*.jpg
 
 if [ -n "${BUILD_THREADS:-}" ]; then
     "$programs/vistrel-tool" settings set 'HKEY_CURRENT_USER\Software\TEKU\Vistrel' \
@@ -94,6 +95,7 @@ while [ $i -le 300 ]; do
     printf 'frames 1\ndump %s/frame%03d.txt\n' "$work" $i >> "$script"
     i=$((i + 1))
 done
+echo "stats $work/cached_stats.txt" >> "$script"
 session "$script"
 i=1
 first=
@@ -109,6 +111,8 @@ while [ $i -le 300 ]; do
     fi
     i=$((i + 1))
 done
+
+grep -E 'frame_cpu_(p95|max)|frames_drawn' "$work/cached_stats.txt" | sed 's/^/cached folder session: /'
 
 for jobs in 1 $(nproc); do
     make_folder

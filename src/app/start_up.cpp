@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "screens/album_screen.h"
+#include "screens/folder_screen.h"
 #include "screens/screen_dump.h"
 #include "shell/game_base.h"
 #include "skin/skin_choice.h"
@@ -39,11 +40,13 @@ std::string dump_screens(Application& application) {
         if (auto* container = dynamic_cast<Container*>(application.screen_at(i)))
             dump_tree(*container, out, 1);
     }
-    // The library's build threads, the most builds that ran at once and the builds ended.
+    // The library's build threads, the most builds that ran at once, the builds ended and
+    // the quick thumbnails asked for.
     if (PhotoLibrary* library = PhotoLibrary::instance())
         out += "library threads=" + std::to_string(library->build_threads()) +
                " at_once=" + std::to_string(library->most_builds_at_once()) +
-               " built=" + std::to_string(library->builds_ended()) + "\n";
+               " built=" + std::to_string(library->builds_ended()) +
+               " quick=" + std::to_string(library->quick_thumbnails_asked()) + "\n";
     return out;
 }
 
@@ -191,6 +194,21 @@ std::unique_ptr<SplashScreen> show_splash(Properties& properties, PhotoLibrary& 
                                           const ChoiceHandlers& choices,
                                           const AppOptions& options,
                                           const std::u16string& command_line) {
+    // A folder named on the command line: the quick thumbnails of the pictures its grid
+    // shows first are made while the splash is shown (its builder waits before it starts).
+    // Not for a folder cached under itself: a search meanwhile may find the storage root
+    // it is opened under, and its pictures are queued under that one.
+    if (options.slideshow.empty() && !command_line.empty())
+        if (const std::optional<PathAlbum> album = album_of_path(library, command_line);
+            album && album->picture.empty() &&
+            album->folder.drive_path != album->folder.folder_path)
+            if (Application* app = Application::instance()) {
+                const ScreenArea area = app->client_area();
+                FolderScreen::ask_quick_thumbnails_ahead(
+                    library, album->folder,
+                    FolderScreen::cells_on_screen({area.client_width, area.client_height},
+                                                  properties.scale_shift()));
+            }
     return std::make_unique<SplashScreen>(
         properties,
         [&properties, &library, &choices] {

@@ -321,6 +321,7 @@ bool PhotoLibrary::ask_quick_thumbnail(const std::u16string& picture) {
     if (m_quick.size() >= kMaxQuickThumbnails || !m_pending.contains(picture)) return false;
     if (!m_quick.try_emplace(picture).second) return false;
     m_quick_asked.push_back(picture);
+    m_quick_asks.fetch_add(1);
     m_quick_wake.set();
     return true;
 }

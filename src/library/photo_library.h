@@ -166,6 +166,8 @@ public:
     int most_builds_at_once() const { return m_most_at_once.load(); }
     // Builds ended so far, built or not.
     int builds_ended() const { return m_builds_ended.load(); }
+    // Quick thumbnails asked for so far.
+    int quick_thumbnails_asked() const { return m_quick_asks.load(); }
 
 protected:
     void run() override;
@@ -234,6 +236,7 @@ private:
     std::atomic<int> m_at_once{0};
     std::atomic<int> m_most_at_once{0};
     std::atomic<int> m_builds_ended{0};
+    std::atomic<int> m_quick_asks{0};
     std::atomic<bool> m_paused{false};
     std::unique_ptr<WatchedFolders> m_watched;  // the user-interface thread's
 

@@ -102,7 +102,9 @@ void AlbumElement::bind(VList&, int, bool) {
                 break;
             }
             m_image->set_picture(m_loading);
-            m_library.add_picture(key, drive);
+            // Queued with its quick thumbnail asked for in the same step, as the grid's
+            // pictures on screen are: no build starts before it is made.
+            m_library.add_picture(key, drive, true);
             show_quick_thumbnail();
             break;
     }

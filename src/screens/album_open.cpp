@@ -35,48 +35,52 @@ std::u16string storage_root_of(const std::u16string& folder, PhotoLibrary& libra
 
 }  // namespace
 
-bool AlbumScreen::open_path(const std::u16string& given) {
+std::optional<PathAlbum> album_of_path(PhotoLibrary& library, const std::u16string& given) {
     const std::u16string path = expand_path(given);
     const FileInfo info = file_info(path);
+    PathAlbum album;
     std::u16string folder_path;
-    std::u16string picture;
     if (info.is_directory || (info.is_symlink && !is_regular_file(path) && info.exists)) {
         folder_path = with_separator(path);
     } else if (is_regular_file(path) && is_picture_name(file_name_part(path))) {
         folder_path = with_separator(directory_part(path));
-        picture = path;
+        album.picture = path;
     } else {
         trace() << tick_count() << " open_path: not a folder or picture " << path << "\n";
-        return false;
+        return std::nullopt;
     }
-    // What covers the albums closes; an open folder screen shows the new album instead.
-    if (m_menu->is_open()) m_menu->cancel();
-    m_about->close();
-    for (int i = 0; i < m_library.get_folders_size(); ++i) {
-        const Folder folder = m_library.get_folder(i);
+    for (int i = 0; i < library.get_folders_size(); ++i) {
+        Folder folder = library.get_folder(i);
         if (with_separator(expand_path(folder.folder_path)) != folder_path) continue;
-        m_library.set_current_folder(folder.folder_path);
-        m_folder_screen->open_folder(folder, m_flag);
-        if (!picture.empty()) m_folder_screen->choose_picture(picture);
-        return true;
+        album.folder = std::move(folder);
+        album.listed = true;
+        return album;
     }
     // A folder the library does not know yet.
     FileCollector pictures;
     find_pictures(pictures, folder_path, u"do_not_search", false);
     if (pictures.files.empty()) {
         trace() << tick_count() << " open_path: no pictures in " << folder_path << "\n";
-        return false;
+        return std::nullopt;
     }
-    Folder folder;
-    folder.folder_path = folder_path;
-    folder.drive_path = storage_root_of(folder_path, m_library);
-    folder.key_picture = pictures.files.front();
-    folder.size = static_cast<int32_t>(pictures.files.size());
-    // It becomes an album of its own, kept in the folder list.
-    m_library.add_folder(folder);
-    m_library.set_current_folder(folder.folder_path);
-    m_folder_screen->open_folder(folder, m_flag);
-    if (!picture.empty()) m_folder_screen->choose_picture(picture);
+    album.folder.folder_path = folder_path;
+    album.folder.drive_path = storage_root_of(folder_path, library);
+    album.folder.key_picture = pictures.files.front();
+    album.folder.size = static_cast<int32_t>(pictures.files.size());
+    return album;
+}
+
+bool AlbumScreen::open_path(const std::u16string& given) {
+    const std::optional<PathAlbum> album = album_of_path(m_library, given);
+    if (!album) return false;
+    // What covers the albums closes; an open folder screen shows the new album instead.
+    if (m_menu->is_open()) m_menu->cancel();
+    m_about->close();
+    // A folder the library did not know becomes an album of its own, kept in the list.
+    if (!album->listed) m_library.add_folder(album->folder);
+    m_library.set_current_folder(album->folder.folder_path);
+    m_folder_screen->open_folder(album->folder, m_flag);
+    if (!album->picture.empty()) m_folder_screen->choose_picture(album->picture);
     return true;
 }
 

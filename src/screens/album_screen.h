@@ -7,6 +7,7 @@
 // reload screen, and it is the application's listener once the splash has handed over.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "library/photo_library.h"
@@ -35,6 +36,20 @@ public:
 private:
     Properties& m_properties;
 };
+
+// The album a path given on the command line names: a folder, or a picture's folder with
+// the picture.
+struct PathAlbum {
+    Folder folder;
+    bool listed = false;     // the library lists the folder already
+    std::u16string picture;  // the picture named, expanded; empty for a folder
+};
+
+// The album of `path`: the library's record of its folder, else a record made for it, its
+// pictures cached under the documents folder or the card holding it, else under the
+// folder itself. Nothing when the path is neither a folder nor a picture, or its folder
+// holds no pictures.
+std::optional<PathAlbum> album_of_path(PhotoLibrary& library, const std::u16string& path);
 
 class AlbumScreen final : public Container,
                           public ApplicationListener,

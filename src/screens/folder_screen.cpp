@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "library/cache/cache_file.h"
 #include "library/file_walker.h"
 #include "library/folder_watcher.h"
 #include "platform/registry.h"
@@ -127,6 +128,29 @@ void FolderScreen::open_folder(const Folder& folder, int flag) {
         set_visible(true);
     }
     m_open = true;
+}
+
+int FolderScreen::ask_quick_thumbnails_ahead(PhotoLibrary& library, const Folder& folder,
+                                             int count) {
+    const std::vector<std::u16string> pictures = folder_pictures(folder.folder_path);
+    int asked = 0;
+    for (size_t i = 0; i < pictures.size() && i < size_t(std::max(count, 0)); ++i) {
+        // The checks the grid makes first; whatever else it finds is queued then.
+        const std::u16string name = cache_file_name(pictures[i], folder.drive_path);
+        if (name.empty() || is_failed_thumbnail(name) || is_cache_file_valid(name)) continue;
+        library.add_picture(pictures[i], folder.drive_path, true);
+        ++asked;
+    }
+    trace() << tick_count() << " folder " << folder.folder_path << ": " << asked
+            << " quick thumbnails asked for ahead\n";
+    return asked;
+}
+
+int FolderScreen::cells_on_screen(Size size, int shift) {
+    const SkinCell skin;
+    const GridCells cells = grid_cells(size.w, shift, cell_size_setting(), skin);
+    const int row = cells.large ? cells.row : skin.row << std::clamp(shift, 0, 4);
+    return cells.columns * (std::max(size.h, 0) / std::max(row, 1) + 1);
 }
 
 void FolderScreen::update_columns() {
@@ -257,23 +281,48 @@ void FolderScreen::load_some() {
     const int n = picture_count();
     if (m_next_to_load >= n && m_remaining <= 0) return;
     const uint64_t start = micro_ticks();
-    auto in_budget = [&] { return micro_ticks() - start < kLoadBudgetUs; };
-    // The rows on screen first.
-    for (int i = 0; i < m_list->live_count() && in_budget(); ++i) {
+    const auto within = [&](uint64_t budget) { return micro_ticks() - start < budget; };
+    // The cells on screen first: all of them in this frame when they fit the larger
+    // budget, and in the first frames of a folder at least their share of what is left, so
+    // that a folder whose cache files are valid is filled by its kFillFrames-th frame
+    // whatever the machine's speed. Every picture on screen that must be built is queued
+    // with its quick thumbnail asked for before any other picture of the folder is queued
+    // (and so before any build can start).
+    int quota = 0;
+    if (m_loading_frames <= kFillFrames) {
+        int empty = 0;
+        for (int i = 0; i < m_list->live_count(); ++i)
+            for (int c = 0, row = m_list->live_index(i); row >= 0 && c < m_columns; ++c)
+                empty += row * m_columns + c < n && m_slots[row * m_columns + c] == Slot::Empty;
+        const int frames_left = kFillFrames - m_loading_frames + 1;
+        quota = (empty + frames_left - 1) / frames_left;
+    }
+    bool screen_done = true;
+    for (int i = 0; i < m_list->live_count(); ++i) {
         const int row = m_list->live_index(i);
         if (row < 0) continue;
         bool changed = false;
-        for (int c = 0; c < m_columns && in_budget(); ++c) {
+        for (int c = 0; c < m_columns; ++c) {
             const int g = row * m_columns + c;
-            if (g < n && m_slots[g] == Slot::Empty) changed |= load_thumbnail(g, true);
-            if (g < n && m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
+            if (g >= n) break;
+            if (m_slots[g] == Slot::Empty) {
+                if ((quota > 0 && within(kMostScreenUs)) || within(kScreenBudgetUs)) {
+                    --quota;
+                    changed |= load_thumbnail(g, true);
+                } else {
+                    screen_done = false;
+                }
+            }
+            // Quick thumbnails are shown in the frame after they are made.
+            if (m_slots[g] == Slot::Queued) changed |= take_quick_thumbnail(g);
         }
         if (changed) refresh_row(row);
     }
+    if (!screen_done) return;
     // Then the rest in order; at least one picture a frame.
     int changed_row = -1;
     bool first = true;
-    while (m_next_to_load < n && (first || in_budget())) {
+    while (m_next_to_load < n && (first || within(kLoadBudgetUs))) {
         first = false;
         const int g = m_next_to_load++;
         if (m_slots[g] != Slot::Empty) continue;

@@ -3,9 +3,11 @@
 // thumbnails, several per list row ("listFolder"), with a back button ("btnBack"), the
 // folder's name ("btnText") and the progress of the thumbnail builder ("progress").
 //
-// Thumbnails load lazily between frames: first those of the rows on screen, then the rest
-// in order, as many per frame as fit in about 4 ms. A picture without a cache file is
-// queued with the photo library, which then builds this folder first.
+// Thumbnails load lazily between frames: first those of the rows on screen, all in one
+// frame when they fit in about 12 ms (and within the first frames of the folder in any
+// case), then the rest in order, as many per frame as fit in about 4 ms. A picture
+// without a cache file is queued with the photo library, which then builds this folder
+// first; one on screen shows its quick thumbnail meanwhile.
 //
 // Screens wider than the device profiles get large cells (see grid_cells.h): Ctrl with
 // plus or minus, or with the wheel, picks their size, which the settings keep
@@ -35,6 +37,12 @@ class FolderScreen final : public Container,
 public:
     // Microseconds of a frame spent loading thumbnails.
     static constexpr uint64_t kLoadBudgetUs = 4000;
+    // Microseconds of a frame spent on the thumbnails on screen.
+    static constexpr uint64_t kScreenBudgetUs = 12000;
+    // The frames after the first in which a folder whose cache files are valid fills the
+    // screen, and the most they may spend on it (a frame stays well under 40 ms).
+    static constexpr int kFillFrames = 2;
+    static constexpr uint64_t kMostScreenUs = 25000;
 
     FolderScreen(Properties& properties, PhotoLibrary& library);
     ~FolderScreen() override;
@@ -71,6 +79,14 @@ public:
     int picture_count() const override { return static_cast<int>(m_pictures.size()); }
     PictureReference picture_for(int g) override;
     void thumbnail_clicked(int g) override;
+
+    // Before a folder screen first opens on `folder` (while the splash is shown): queues
+    // those of its first `count` pictures that have no cache file, their quick thumbnails
+    // asked for, so that they are made by the time the grid shows them. Returns how many.
+    static int ask_quick_thumbnails_ahead(PhotoLibrary& library, const Folder& folder, int count);
+    // About how many cells the grid shows on a screen of `size` pixels (skin scale shift
+    // `shift`), a row more than fit.
+    static int cells_on_screen(Size size, int shift);
 
     // Opens the viewer on picture `index` of the list.
     void open_viewer(int index);

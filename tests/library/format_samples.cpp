@@ -501,6 +501,8 @@ std::vector<uint8_t> encode_heif(const std::vector<uint8_t>& rgb, int width, int
         return out;
     }
     heif_encoder_set_lossy_quality(encoder, quality);
+    // The fastest settings: samples are for reading back, and a 48-MP one must not take minutes.
+    heif_encoder_set_parameter(encoder, avif ? "speed" : "preset", avif ? "9" : "ultrafast");
     heif_image* image = heif_rgb(rgb, width, height);
     heif_image_handle* handle = nullptr;
     error = heif_context_encode_image(context, image, encoder, nullptr, &handle);

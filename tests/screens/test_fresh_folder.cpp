@@ -11,6 +11,7 @@
 
 #include "app_session.h"
 #include "jpeg_samples.h"
+#include "library/folder_list.h"
 #include "library/formats/picture_source.h"
 #include "platform/text.h"
 
@@ -23,6 +24,7 @@ struct LibraryLine {
     int threads = -1;
     int at_once = -1;
     int built = -1;
+    int quick = -1;  // quick thumbnails asked for
 };
 
 LibraryLine library_line(const std::string& file) {
@@ -38,6 +40,8 @@ LibraryLine library_line(const std::string& file) {
         out.at_once = std::stoi(match[2]);
         out.built = std::stoi(match[3]);
     }
+    if (std::regex_search(all, match, std::regex("library .* quick=(\\d+)")))
+        out.quick = std::stoi(match[1]);
     return out;
 }
 
@@ -113,6 +117,128 @@ TEST(FolderScreen, AFreshFolderShowsQuickThumbnailsBeforeAnyCacheFileExists) {
         EXPECT_GT(library.at_once, 1);
     else
         EXPECT_EQ(library.at_once, 1);
+}
+
+// A fresh folder named on the command line: the quick thumbnails of the pictures its grid
+// shows first are asked for before the splash's first frame, the splash's builder waiting
+// meanwhile, and those pictures show them when the grid is shown.
+TEST(FolderScreen, AFreshFolderOnTheCommandLineAsksItsQuickThumbnailsDuringTheSplash) {
+    constexpr int kPictures = 60;
+    AppSession session;
+    write_file(session.file("settings.reg"),
+               "[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n\"HoldBuilds\"=dword:00000001\n");
+    session.add_pictures("Fresh", kPictures, 0, {640, 480});
+    constexpr int kDumps = 60;
+    std::string script = "frames 1\ndump " + session.file("first.txt") + "\n";
+    for (int i = 0; i < kDumps; ++i)
+        script += "sleep 50\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
+    ASSERT_EQ(session.run(script, {session.documents() + "/Fresh"}), 0);
+
+    const Dump first = session.dump("first.txt");
+    EXPECT_NE(first.top(), "FolderScreen");
+    EXPECT_NE(first.top(), "AlbumScreen");
+    const int asked = library_line(session.file("first.txt")).quick;
+    // A screen of pictures, not the whole folder.
+    EXPECT_LT(asked, kPictures);
+    std::vector<std::string> pictures;
+    for (int i = 0; i < kDumps; ++i) {
+        const std::string name = "d" + std::to_string(i) + ".txt";
+        const Dump dump = session.dump(name);
+        EXPECT_EQ(library_line(session.file(name)).built, 0) << name;
+        pictures = shown(dump);
+        if (dump.top() == "FolderScreen" && !pictures.empty() &&
+            std::count(pictures.begin(), pictures.end(), "quick") ==
+                std::ptrdiff_t(pictures.size()))
+            break;
+    }
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "quick"),
+              std::ptrdiff_t(pictures.size()));
+    // Those on screen were asked for ahead, at most a row more.
+    EXPECT_GE(asked, int(pictures.size()));
+    EXPECT_LE(asked, int(pictures.size()) + 6);
+}
+
+// The dump of every frame step of a session: "frames 1" and a dump, `steps` times.
+std::string dump_every_frame(const AppSession& session, int steps) {
+    std::string script;
+    for (int i = 0; i < steps; ++i)
+        script += "frames 1\ndump " + session.file("f" + std::to_string(i) + ".txt") + "\n";
+    return script;
+}
+
+// A folder whose cache files are all valid, opened again from the command line: every
+// thumbnail on screen is shown by the third frame of the folder screen, the first being
+// drawn as the screen opens, though loading all of them takes more than a frame's usual
+// loading time. (Sanitized builds load so slowly that the most time a frame may spend
+// spreads the loading over more frames.)
+TEST(FolderScreen, ACachedFolderFillsWithinThreeFrames) {
+    constexpr int kFrames = VISTREL_SANITIZED ? 12 : 3;
+    AppSession session;
+    constexpr int kPictures = 100;
+    session.add_pictures("Cached", kPictures);
+    // Over 60 pictures on screen.
+    const std::vector<std::string> options = {"--screen", "800x640",
+                                              session.documents() + "/Cached"};
+    // The first start builds every cache file.
+    ASSERT_EQ(session.run("settle 60000\ndump " + session.file("built.txt") + "\n", options), 0);
+    ASSERT_EQ(library_line(session.file("built.txt")).built, kPictures);
+
+    constexpr int kSteps = 400;
+    ASSERT_EQ(session.run(dump_every_frame(session, kSteps), options), 0);
+    int first = -1;
+    for (int i = 0; i < kSteps && first < 0; ++i)
+        if (session.dump("f" + std::to_string(i) + ".txt").top() == "FolderScreen") first = i;
+    ASSERT_GE(first, 0);
+    ASSERT_LT(first + kFrames - 1, kSteps);
+    const std::string third = "f" + std::to_string(first + kFrames - 1) + ".txt";
+    const std::vector<std::string> pictures = shown(session.dump(third));
+    EXPECT_GT(pictures.size(), 60u) << third;
+    EXPECT_EQ(std::count(pictures.begin(), pictures.end(), "made"), std::ptrdiff_t(pictures.size()))
+        << third << ": thumbnails shown of those on screen";
+    // Nothing was built again.
+    EXPECT_EQ(library_line(session.file(third)).built, 0);
+}
+
+// Albums whose key pictures have no cache file show their quick thumbnails, made while
+// no build may start, then their cache files' thumbnails once built.
+TEST(AlbumScreen, KeyPicturesWithoutACacheFileShowQuickThumbnails) {
+    constexpr int kAlbums = 3;
+    AppSession session;
+    write_file(session.file("settings.reg"),
+               "[HKEY_CURRENT_USER\\Software\\TEKU\\Vistrel]\n\"HoldBuilds\"=dword:00000001\n");
+    std::vector<Folder> folders;
+    for (int i = 0; i < kAlbums; ++i) {
+        const std::string name = "Album" + std::to_string(i);
+        session.add_pictures(name, 2, i, {640, 480});
+        const std::u16string folder = u"%my_documents%/" + from_utf8(name) + u"/";
+        folders.push_back({u"%my_documents%/", folder, folder + u"p000.jpg", 2});
+    }
+    ASSERT_TRUE(save_folders(from_utf8(session.app() + "/folders.ini"), folders));
+    constexpr int kDumps = 40;
+    std::string script;
+    for (int i = 0; i < kDumps; ++i)
+        script += "sleep 50\ndump " + session.file("d" + std::to_string(i) + ".txt") + "\n";
+    script += "builds go\nsettle 30000\ndump " + session.file("end.txt") + "\n";
+    ASSERT_EQ(session.run(script), 0);
+
+    bool all_quick = false;
+    std::string last;
+    for (int i = 0; i < kDumps && !all_quick; ++i) {
+        const std::string name = "d" + std::to_string(i) + ".txt";
+        const Dump dump = session.dump(name);
+        EXPECT_EQ(library_line(session.file(name)).built, 0) << name;
+        const std::vector<std::string> pictures = shown(dump);
+        last = dump.top();
+        for (const std::string& picture : pictures)
+            last += " " + picture;
+        all_quick = dump.top() == "AlbumScreen" && pictures.size() == size_t(kAlbums) &&
+                    pictures == std::vector<std::string>(kAlbums, "quick");
+    }
+    EXPECT_TRUE(all_quick) << last;
+    const Dump end = session.dump("end.txt");
+    ASSERT_EQ(end.top(), "AlbumScreen");
+    EXPECT_EQ(shown(end), std::vector<std::string>(kAlbums, "made"));
 }
 
 // A screenshot's RGB pixels, read back through the program's own PNG reader.

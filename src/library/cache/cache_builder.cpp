@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "library/cache/cache_file.h"
 #include "library/cache/crc32.h"
@@ -162,10 +163,12 @@ bool CacheBuild::make_copy() {
     return !(m_stop && m_stop());
 }
 
-// A picture of another format is decoded once, through its library. Its rows go, on the
-// levels' own thread, both into a baseline JPEG of quality kCopyQuality, which then stands
-// for the picture at full size, and into the halved levels: the copy is never decoded
-// again. Its records come from our decoder's pass over its entropy-coded data alone.
+// A picture of another format is decoded once, through its library. Its rows go both into
+// a baseline JPEG of quality kCopyQuality, which then stands for the picture at full size,
+// and into the halved levels, each on a thread of its own: where the decode is cheap (an
+// uncompressed TIFF) encoding the copy is the longest step, and it no longer waits for the
+// levels. The copy is never decoded again. Its records come from our decoder's pass over
+// its entropy-coded data alone.
 bool CacheBuild::convert_picture(int& halvings) {
     std::string why;
     std::unique_ptr<PictureSource> source = open_picture_source(m_picture, &why);
@@ -182,19 +185,23 @@ bool CacheBuild::convert_picture(int& halvings) {
     for (MemoryStream& level : m_levels)
         outputs.push_back(&level);
     {
-        LevelPipeline rows(source->width(), source->height(), outputs, kLevelQuality, nullptr,
+        LevelPipeline rows(source->width(), source->height(), outputs, kLevelQuality);
+        LevelPipeline copy(source->width(), source->height(), {}, kLevelQuality, nullptr,
                            FullCopy{&m_copy, kCopyQuality});
-        if (!rows.ok()) return fail(CacheProblem::Damaged);
+        if (!rows.ok() || !copy.ok()) return fail(CacheProblem::Damaged);
+        const size_t row_bytes = 3 * size_t(source->width());
         for (int y = 0; y < source->height(); ++y) {
             if (m_stop && m_stop()) return fail(CacheProblem::Stopped);
-            if (!source->read_row(rows.next_row())) {
+            uint8_t* row = rows.next_row();
+            if (!source->read_row(row)) {
                 trace() << tick_count() << "cache: picture not decoded: " << source->problem()
                         << "\n";
                 return fail(CacheProblem::Damaged);
             }
-            if (!rows.commit_row()) return fail(CacheProblem::Damaged);
+            std::memcpy(copy.next_row(), row, row_bytes);
+            if (!rows.commit_row() || !copy.commit_row()) return fail(CacheProblem::Damaged);
         }
-        if (!rows.finish()) return fail(CacheProblem::Damaged);
+        if (!rows.finish() || !copy.finish()) return fail(CacheProblem::Damaged);
     }
     source.reset();
     trace() << "create cache time copy " << seconds_since(m_started_us) << "\n";

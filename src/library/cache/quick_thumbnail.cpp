@@ -23,11 +23,15 @@ constexpr int kMaxExifSide = 1024;
 // Pictures of other formats are averaged down to at most this a side as their rows are read.
 constexpr int kScaledSide = 512;
 
-// Decoded RGB rows.
+// Decoded RGB rows: a window of a picture decoded whole at some scale.
 struct Rgb {
-    int width = 0;
+    int width = 0;  // of the window
     int height = 0;
     std::vector<uint8_t> pixels;
+    int full_width = 0;  // of the whole picture at that scale
+    int full_height = 0;
+    int x = 0;  // where the window lies in it
+    int y = 0;
 };
 
 // Decodes a whole JPEG at 1/`scale`; false when it fails, or (when `strict`) is damaged
@@ -37,8 +41,9 @@ bool decode(InputStream& input, uint64_t size, int scale, int max_side, bool str
     if (!reader.ok() || (max_side > 0 && std::max(reader.width(), reader.height()) > max_side))
         return false;
     if (!reader.start(scale)) return false;
-    out.width = reader.output_width();
-    out.height = reader.output_height();
+    out.width = out.full_width = reader.output_width();
+    out.height = out.full_height = reader.output_height();
+    out.x = out.y = 0;
     if (out.width < 1 || out.height < 1) return false;
     out.pixels.resize(size_t(out.width) * size_t(out.height) * 3);
     for (int y = 0; y < out.height; ++y)
@@ -84,26 +89,37 @@ Crop thumbnail_crop(int width, int height) {
     return crop;
 }
 
-// The crop of `source` (the whole picture at some scale) averaged down to 64 x 64; black
-// where the crop lies outside the picture.
+// The columns [first, last) or rows of a picture `full` pixels across at some scale that
+// thumbnail column or row `i` of `crop_at` (its first in the decoded level) averages, `f`
+// of them to one pixel of the level.
+struct Span {
+    int first = 0;
+    int last = 0;
+};
+
+Span source_span(int crop_at, int i, double f) {
+    const int from = int(std::floor((crop_at + i) * f));
+    return {from, std::max(from + 1, int(std::floor((crop_at + i + 1) * f)))};
+}
+
+// The crop of `source` (a window of the whole picture at some scale) averaged down to
+// 64 x 64; black where the crop lies outside the picture or the window.
 std::unique_ptr<Bitmap> crop_to_thumbnail(const Rgb& source, const Crop& crop) {
     std::unique_ptr<Bitmap> out = Bitmap::create(kThumbnailSize, kThumbnailSize);
     if (!out) return nullptr;
-    const double fx = double(source.width) / crop.decoded_width;
-    const double fy = double(source.height) / crop.decoded_height;
-    // The source columns of each output column, [first, last).
+    const double fx = double(source.full_width) / crop.decoded_width;
+    const double fy = double(source.full_height) / crop.decoded_height;
+    // The window's columns of each output column, [first, last).
     std::vector<int> first_x(kThumbnailSize), last_x(kThumbnailSize);
     for (int x = 0; x < kThumbnailSize; ++x) {
-        const int from = int(std::floor((crop.x + x) * fx));
-        const int to = std::max(from + 1, int(std::floor((crop.x + x + 1) * fx)));
-        first_x[size_t(x)] = std::clamp(from, 0, source.width);
-        last_x[size_t(x)] = std::clamp(to, 0, source.width);
+        const Span span = source_span(crop.x, x, fx);
+        first_x[size_t(x)] = std::clamp(span.first - source.x, 0, source.width);
+        last_x[size_t(x)] = std::clamp(span.last - source.x, 0, source.width);
     }
     for (int y = 0; y < kThumbnailSize; ++y) {
-        const int from = int(std::floor((crop.y + y) * fy));
-        const int to = std::max(from + 1, int(std::floor((crop.y + y + 1) * fy)));
-        const int top = std::clamp(from, 0, source.height);
-        const int bottom = std::clamp(to, 0, source.height);
+        const Span span = source_span(crop.y, y, fy);
+        const int top = std::clamp(span.first - source.y, 0, source.height);
+        const int bottom = std::clamp(span.last - source.y, 0, source.height);
         Pixel* row = out->row(y);
         for (int x = 0; x < kThumbnailSize; ++x) {
             uint32_t sum[3] = {0, 0, 0};
@@ -129,6 +145,40 @@ std::unique_ptr<Bitmap> crop_to_thumbnail(const Rgb& source, const Crop& crop) {
     return out;
 }
 
+// The cheapest decode of what the thumbnail shows: the JPEG at 1/8 (fast inverse DCT),
+// only the columns of the crop (widened by the library to whole MCUs), the rows above it
+// passed over without being converted and none below it decoded at all. False when the
+// library refuses any of it (the caller then decodes the picture whole) or the picture
+// holds no image data; damaged data is kept as libjpeg decodes it, as the cache file's
+// thumbnail will show it.
+bool decode_crop(InputStream& input, uint64_t size, const Crop& crop, Rgb& out) {
+    JpegReader reader(input, size);
+    if (!reader.ok() || !reader.start(8)) return false;
+    out.full_width = reader.output_width();
+    out.full_height = reader.output_height();
+    if (out.full_width < 1 || out.full_height < 1) return false;
+    const double fx = double(out.full_width) / crop.decoded_width;
+    const double fy = double(out.full_height) / crop.decoded_height;
+    int left = std::clamp(source_span(crop.x, 0, fx).first, 0, out.full_width - 1);
+    const int right =
+        std::clamp(source_span(crop.x, kThumbnailSize - 1, fx).last, left + 1, out.full_width);
+    const int top = std::clamp(source_span(crop.y, 0, fy).first, 0, out.full_height - 1);
+    const int bottom =
+        std::clamp(source_span(crop.y, kThumbnailSize - 1, fy).last, top + 1, out.full_height);
+    int columns = right - left;
+    if (columns < out.full_width && !reader.crop(left, columns)) return false;
+    if (left < 0 || columns < 1 || left + columns > out.full_width) return false;
+    if (top > 0 && !reader.skip_rows(top)) return false;
+    out.x = left;
+    out.y = top;
+    out.width = columns;
+    out.height = bottom - top;
+    out.pixels.resize(size_t(out.width) * size_t(out.height) * 3);
+    for (int y = 0; y < out.height; ++y)
+        if (!reader.read_row(out.pixels.data() + size_t(y) * size_t(out.width) * 3)) return false;
+    return reader.holds_image_data();
+}
+
 // The scale (8, 4, 2 or 1) that decodes a JPEG of width x height to the smallest size
 // whose shorter side is still at least twice a thumbnail's.
 int scale_for(int width, int height) {
@@ -144,8 +194,8 @@ bool scaled_rows(PictureSource& picture, Rgb& out) {
     const int width = picture.width(), height = picture.height();
     if (width < 1 || height < 1) return false;
     const int factor = std::max(1, (std::max(width, height) + kScaledSide - 1) / kScaledSide);
-    out.width = (width + factor - 1) / factor;
-    out.height = (height + factor - 1) / factor;
+    out.width = out.full_width = (width + factor - 1) / factor;
+    out.height = out.full_height = (height + factor - 1) / factor;
     out.pixels.assign(size_t(out.width) * size_t(out.height) * 3, 0);
     std::vector<uint8_t> row(size_t(width) * 3);
     std::vector<uint32_t> sums(size_t(out.width) * 3, 0);
@@ -190,8 +240,8 @@ bool embedded_thumbnail(InputStream& stream, PictureFormat format, Rgb& out, int
         if (own > 1) orientation = own;
         if (!bytes.seek(0) || !decode(bytes, bytes.size(), scale, 0, true, out)) return false;
     } else {
-        out.width = embedded.width;
-        out.height = embedded.height;
+        out.width = out.full_width = embedded.width;
+        out.height = out.full_height = embedded.height;
         out.pixels = std::move(embedded.rgb);
     }
     return thumbnail_fits_picture(out.width, out.height, width, height);
@@ -257,13 +307,17 @@ std::unique_ptr<Bitmap> quick_thumbnail(InputStream& stream, QuickSource* source
     const int orientation = std::max(read_orientation(stream), 1);
     Rgb rgb;
     QuickSource made = QuickSource::Exif;
+    const Crop crop = thumbnail_crop(width, height);
     if (!exif_thumbnail(stream, width, height, rgb)) {
         made = QuickSource::Scaled;
         rgb = {};
         // What libjpeg decodes of a damaged picture is what its cache file will show.
-        if (!stream.seek(0) || !decode(stream, size, 8, 0, false, rgb)) return nullptr;
+        if (!stream.seek(0) || !decode_crop(stream, size, crop, rgb)) {
+            rgb = {};
+            if (!stream.seek(0) || !decode(stream, size, 8, 0, false, rgb)) return nullptr;
+        }
     }
-    std::unique_ptr<Bitmap> thumbnail = crop_to_thumbnail(rgb, thumbnail_crop(width, height));
+    std::unique_ptr<Bitmap> thumbnail = crop_to_thumbnail(rgb, crop);
     if (!thumbnail) return nullptr;
     apply_orientation(*thumbnail, orientation);
     if (source) *source = made;

@@ -282,6 +282,62 @@ TEST(QuickThumbnail, CoversWhatTheCacheThumbnailWillShow) {
     }
 }
 
+// The decode at 1/8 reads only the crop it shows (the columns, no rows below it): every
+// layout of the picture's components, and pictures damaged or cut short, still give what
+// the cache file's thumbnail shows, or no thumbnail at all when the cache file cannot be
+// made either.
+TEST(QuickThumbnail, TheCroppedDecodeShowsWhatTheCacheThumbnailWill) {
+    test::TempDir dir;
+    const std::u16string drive = dir.u16() + u"/";
+    struct Case {
+        const char* name;
+        int width, height, components, h, v;
+        bool progressive = false;
+        int restart_rows = 0;
+        double cut = 1.0;  // the share of the file kept
+    };
+    const Case cases[] = {
+        {"420", 2000, 1500, 3, 2, 2},
+        {"422", 2000, 1500, 3, 2, 1},
+        {"444 portrait", 1500, 2000, 3, 1, 1},
+        {"grey", 1800, 1200, 1, 1, 1},
+        {"progressive", 2000, 1500, 3, 2, 2, true},
+        {"restarts", 2000, 1500, 3, 2, 2, false, 2},
+        {"cut in the crop", 2000, 1500, 3, 2, 2, false, 0, 0.6},
+        {"cut below the crop", 1500, 2000, 3, 2, 2, false, 0, 0.8},
+        {"cut in the header", 2000, 1500, 3, 2, 2, false, 0, 0.001},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::JpegOptions options;
+        options.width = c.width;
+        options.height = c.height;
+        options.components = c.components;
+        options.h = c.h;
+        options.v = c.v;
+        options.progressive = c.progressive;
+        options.restart_rows = c.restart_rows;
+        options.pattern = 2;
+        options.smooth = true;
+        std::vector<uint8_t> jpeg = test::make_jpeg(options);
+        jpeg.resize(std::max<size_t>(size_t(double(jpeg.size()) * c.cut), 2));
+        const std::string file = dir.file(std::string(c.name) + ".jpg");
+        test::write_bytes(file, jpeg);
+        const std::u16string path = from_utf8(file);
+        QuickSource source;
+        const std::unique_ptr<Bitmap> made = make_quick_thumbnail(path, &source);
+        const bool built = build_cache_file(path, drive, {});
+        const std::unique_ptr<Bitmap> cached = built ? load_thumbnail(path, drive) : nullptr;
+        if (!cached) {
+            EXPECT_FALSE(made);
+            continue;
+        }
+        ASSERT_TRUE(made);
+        EXPECT_EQ(source, QuickSource::Scaled);
+        EXPECT_LT(difference(*made, *cached), 2.5);
+    }
+}
+
 // Other formats: a HEIC's thumbnail item when it shows the picture whole, else (a
 // thumbnail of another shape, a PNG) the rows averaged down; each covering what the cache
 // file's thumbnail will.
