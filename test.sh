@@ -27,9 +27,10 @@ fi
 
 # The tests of the threaded parts: photo library, its build pool, quick thumbnails and folder
 # watcher, the large grid's cell-picture thread, tile renderer, active-object scheduler and
-# threads, single-instance hand-over, a short random session of the whole program (its test
-# plays fewer steps under ThreadSanitizer).
-threaded='PhotoLibrary|BuildPool|WatchedFolders|MountedStorage|QuickThumbnail|CellPictures|LargeGrid|FreshFolder|FrameShow|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|WorkerThread|ManualResetEvent|SingleInstance|MessageBox|Monkey\.Sessions'
+# threads, the resting frame loop woken from another thread, single-instance hand-over, a
+# short random session of the whole program (its test plays fewer steps under
+# ThreadSanitizer).
+threaded='PhotoLibrary|BuildPool|WatchedFolders|MountedStorage|QuickThumbnail|CellPictures|LargeGrid|FreshFolder|FrameShow|LibraryTool|Levels|CacheTest|TileRenderer|Viewer|ActiveObjects|IdleLoop|WorkerThread|ManualResetEvent|SingleInstance|MessageBox|Monkey\.Sessions'
 sanitizer_options=abort_on_error=1:halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=$sanitizer_options:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=$sanitizer_options

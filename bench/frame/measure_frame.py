@@ -6,10 +6,13 @@
    folder of six pictures, looping; once its cache files are built, the context switches
    of each of its threads are counted over 10 s (/proc/PID/task/*/status), and, when strace
    is there, its system calls over another 10 s. A slide stays 3 s, so the 10 s hold three
-   or four slide changes; the rest is the cost of waiting.
+   or four slide changes; the rest is the cost of waiting. The same once more with a
+   schedule (--screen-on) that keeps the screen blank now.
 2. Inotify latency: the viewer shows the folder under a script whose `sleep` steps let real
    time pass; pictures are copied in one by one, and the time from the end of each copy to
-   the trace line of the library taking note of the changed folder is reported.
+   the trace line of the library taking note of the changed folder is reported. Then the
+   same without a script, the viewer still (its frame loop resting between looks at the
+   folder).
 
 usage: bench/frame/measure_frame.py [BUILD_DIR] [WORK_DIR]
 """
@@ -58,18 +61,26 @@ def thread_switches(pid):
     return out
 
 
-def idle_wakeups():
+def blank_schedule():
+    """A --screen-on range that starts two hours from now: the screen is blank now."""
+    t = time.localtime(time.time() + 2 * 3600)
+    return "%02d:%02d-%02d:%02d" % (t.tm_hour, t.tm_min, (t.tm_hour + 1) % 24, t.tm_min)
+
+
+def idle_wakeups(blank=False):
     fb = os.path.join(work, "fb0")
     with open(fb, "wb") as f:
         f.write(bytes(240 * 320 * 2))
+    extra = ["--screen-on", blank_schedule()] if blank else []
     proc = subprocess.Popen([program, "--headless", "--framebuffer", fb, "--screen", "240x320",
-                             "--slideshow", folder, "--loop"], env=env)
+                             "--slideshow", folder, "--loop"] + extra, env=env)
     try:
         time.sleep(8)  # cache files built, the show under way
         before = thread_switches(proc.pid)
         time.sleep(10)
         after = thread_switches(proc.pid)
-        print("== wake-ups of a still slide show, 10 s (context switches per second)")
+        print("== wake-ups of a %s, 10 s (context switches per second)" %
+              ("blank screen" if blank else "still slide show"))
         total = 0
         for tid, (name, count) in sorted(after.items()):
             was = before.get(tid, (name, 0))[1]
@@ -97,7 +108,7 @@ def read_trace():
         return f.read().decode("utf-16", errors="replace")
 
 
-def inotify_latency(copies=6):
+def inotify_latency(copies=6, still=False):
     with open(env["VISTREL_SETTINGS"], "w") as f:
         f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\TEKU]\n"
                 "\"Log\"=dword:00000001\n")
@@ -105,19 +116,25 @@ def inotify_latency(copies=6):
     script = os.path.join(work, "script.txt")
     with open(script, "w") as f:
         f.write("settle 20000\ndump %s\n" % ready + "sleep 100\n" * (copies * 15 + 20))
-    proc = subprocess.Popen([program, "--headless", "--screen", "240x320", "--script", script,
-                             os.path.join(folder, "p0000.jpg")], env=env)
+    options = [] if still else ["--script", script]
+    proc = subprocess.Popen([program, "--headless", "--screen", "240x320"] + options +
+                            [os.path.join(folder, "p0000.jpg")], env=env)
     copied = []
     try:
-        while not os.path.exists(ready):
-            time.sleep(0.01)
-        time.sleep(0.5)
+        if still:
+            time.sleep(8)  # the controls hidden, nothing moves
+        else:
+            while not os.path.exists(ready):
+                time.sleep(0.01)
+            time.sleep(0.5)
         for i in range(copies):
-            target = os.path.join(folder, "new%02d.jpg" % i)
+            target = os.path.join(folder, "%s%02d.jpg" % ("still" if still else "new", i))
             shutil.copyfile(os.path.join(folder, "p0001.jpg"), target)
             copied.append(int(time.monotonic() * 1000) & 0xFFFFFFFF)
             time.sleep(1.5)
     finally:
+        if still:
+            proc.send_signal(signal.SIGTERM)
         proc.wait(timeout=120)
     seen = []
     for line in read_trace().splitlines():
@@ -126,7 +143,8 @@ def inotify_latency(copies=6):
                 seen.append(int(line.split()[0]))
             except ValueError:
                 pass
-    print("== inotify latency: copy done to the library's note of the change (ms)")
+    print("== inotify latency%s: copy done to the library's note of the change (ms)" %
+          (", the viewer still" if still else ""))
     latencies = []
     for t in copied:
         after = [s for s in seen if ((s - t) & 0xFFFFFFFF) < 10000]
@@ -139,4 +157,6 @@ def inotify_latency(copies=6):
 
 
 idle_wakeups()
+idle_wakeups(blank=True)
 inotify_latency()
+inotify_latency(still=True)

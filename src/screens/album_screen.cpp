@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "screens/library_look.h"
 #include "screens/about_panel.h"
 #include "screens/album_element.h"
 #include "screens/folder_screen.h"
@@ -121,6 +122,11 @@ void AlbumScreen::animate(double seconds) {
             if (album->show_quick_thumbnail()) m_list->mark_dirty();
 }
 
+std::optional<double> AlbumScreen::seconds_to_change() const {
+    if (m_key_side_due || library_busy()) return 0.0;
+    return kLibraryLookSeconds;
+}
+
 bool AlbumScreen::on_key(const KeyEvent& event) {
     return Container::on_key(event);
 }
@@ -219,7 +225,7 @@ void AlbumScreen::end_of_work() {
     m_searching = false;
 }
 
-bool AlbumScreen::library_busy() {
+bool AlbumScreen::library_busy() const {
     if (m_search_requested) return true;
     const LibraryProgress progress = m_library.progress();
     return progress.max > 0 && progress.value < progress.max;

@@ -67,6 +67,8 @@ public:
 
     // --- Screen ---
     void animate(double seconds) override;
+    // 0 while the library searches or builds.
+    std::optional<double> seconds_to_change() const override;
     bool on_key(const KeyEvent& event) override;
     // The wheel scrolls the album list.
     bool on_wheel(const WheelEvent& event) override;
@@ -108,7 +110,7 @@ public:
     VList& list() { return *m_list; }
     // True while the library has work this screen is waiting for (a search, or pictures
     // queued and not yet built).
-    bool library_busy();
+    bool library_busy() const;
 
 private:
     void build();

@@ -10,6 +10,7 @@
 #include "platform/trace.h"
 #include "render/bitmap.h"
 #include "screens/folder_names.h"
+#include "screens/library_look.h"
 #include "screens/skin_lookup.h"
 #include "screens/thumbnails.h"
 #include "screens/wheel_step.h"
@@ -347,6 +348,11 @@ void FolderScreen::animate(double seconds) {
     if (m_remaining == 0)
         trace() << tick_count() << " folder thumbnails loaded " << picture_count() << " in "
                 << m_loading_frames << " frames\n";
+}
+
+std::optional<double> FolderScreen::seconds_to_change() const {
+    if (!m_open || m_remaining > 0) return 0.0;
+    return kLibraryLookSeconds;
 }
 
 void FolderScreen::on_library_event(const LibraryEvent& event) {

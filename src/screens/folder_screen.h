@@ -63,6 +63,8 @@ public:
     }
 
     void animate(double seconds) override;
+    // 0 while thumbnails are still to load.
+    std::optional<double> seconds_to_change() const override;
     void layout_x() override;
     bool on_key(const KeyEvent& event) override;
     // The wheel scrolls the grid.

@@ -7,6 +7,7 @@
 #include "platform/path_parts.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "screens/library_look.h"
 #include "shell/application.h"
 #include "skin/skin_errors.h"
 #include "ui/image_element.h"
@@ -334,6 +335,18 @@ void ImageViewer::animate(double seconds) {
     Container::animate(seconds);
     if (m_scroll_direction == 0 && current_view() && current_view()->pressed()) place_views();
     else if (m_scroll_direction == 0 && current_view() && current_view()->moving()) place_views();
+}
+
+std::optional<double> ImageViewer::seconds_to_change() const {
+    if (m_broken || !m_open || m_scroll_direction != 0 || !m_tiles.idle()) return 0.0;
+    for (const ZoomImage* view : m_views)
+        if (view && (view->moving() || view->pressed())) return 0.0;
+    // The landscape box is enabled at the next step.
+    if (!m_landscape_box->enabled()) return 0.0;
+    std::optional<double> due = kLibraryLookSeconds;
+    if (m_controls_visible) due_within(due, kControlsSeconds - m_controls_seconds);
+    if (m_slide_show) due_within(due, kSlideSeconds - m_slide_seconds);
+    return due;
 }
 
 void ImageViewer::show_controls() {

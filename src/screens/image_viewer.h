@@ -70,6 +70,9 @@ public:
     // Rebuilds the screen from a new skin; one without the viewer closes it.
     void reload_skin(Properties& properties) override;
     void animate(double seconds) override;
+    // Until the next slide, the controls' hiding or the next look at the shown folder; 0
+    // while pictures move or tiles are being made.
+    std::optional<double> seconds_to_change() const override;
     bool on_key(const KeyEvent& event) override;
     // The wheel (and a pinch) zooms around the pointer; two fingers pan.
     bool on_wheel(const WheelEvent& event) override;

@@ -83,6 +83,12 @@ bool Application::needs_redraw(bool include_last) const {
     return include_last && m_drew_last_frame;
 }
 
+std::optional<double> Application::seconds_to_change() const {
+    if (m_transition || needs_redraw(true)) return 0.0;
+    const Screen* top = top_screen();
+    return top ? top->seconds_to_change() : 0.0;
+}
+
 void Application::dim(Surface& surface, int level) {
     if (level >= kDimNone || !surface.bitmap()) return;
     surface.apply({0, 0}, surface.bitmap()->size(), DimSpan(level));

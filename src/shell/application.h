@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ public:
     // --- The frame ---
     void update(double seconds);
     bool needs_redraw(bool include_last) const;
+    // Seconds of frame time until the next frame step can change anything when no input
+    // or message comes: 0 while a frame is to be drawn, a change of screens runs or the
+    // top screen moves; nothing when only input changes what is shown.
+    std::optional<double> seconds_to_change() const;
     void draw_frame(Surface& surface);
     void mark_dirty() { m_dirty = true; }
     int dim_level() const { return m_dim_level; }

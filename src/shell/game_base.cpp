@@ -7,18 +7,12 @@
 #include "platform/trace.h"
 #include "render/dib_bitmap.h"
 #include "shell/application.h"
-#include "shell/script.h"
 
 namespace vistrel {
 
 namespace {
 
 constexpr char16_t kEmptyCommandLine[] = u"%CommandLineEmpty%";
-
-double clamp_step(uint32_t now, uint32_t last) {
-    const double dt = static_cast<int32_t>(now - last) * 0.001;
-    return std::clamp(dt, 0.001, 0.1);
-}
 
 }  // namespace
 
@@ -270,7 +264,14 @@ void GameBase::handle_char(char16_t c) {
 
 void GameBase::handle_timer(uint32_t timer) {
     if (timer == kFrameTimer) {
-        if (!m_inactive && !m_display) windowed_frame_step();
+        if (m_display) return;
+        if (!m_inactive) {
+            windowed_frame_step();
+        } else {
+            // An inactive window steps no frames: it rests until a message comes.
+            window().kill_timer(kFrameTimer);
+            m_resting = true;
+        }
     } else if (timer == kSchedulerTimer) {
         scheduler().timed_step();
     }
@@ -389,72 +390,6 @@ void GameBase::bridge_changed() {
     changed.kind = MessageKind::EditChanged;
     changed.text = m_bridge_text;
     window().dispatch(changed);
-}
-
-void GameBase::windowed_frame_step() {
-    const uint64_t cpu = FrameStats::thread_cpu_us();
-    const uint64_t drawn = m_frames_drawn;
-    const uint32_t tick = now();
-    const double dt = clamp_step(tick, m_last_frame_tick);
-    m_last_frame_tick = tick;
-    ++m_frame_steps;
-    m_application.update(dt);
-    // A still screen is not drawn again.
-    if (m_application.needs_redraw(true)) paint();
-    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, m_frames_drawn != drawn);
-}
-
-void GameBase::paint() {
-    const ScreenArea info = client_area();
-    const Size size{info.client_width, info.client_height};
-    if (size.empty()) return;
-    if (m_back_buffer.size() != size) m_back_buffer.resize(size);
-    if (!m_back_buffer.bitmap()) return;
-    Surface surface(m_back_buffer.bitmap());
-    m_application.draw_frame(surface);
-    ++m_frames_drawn;
-    window().paint(*m_back_buffer.bitmap(), {info.client_left, info.client_top});
-}
-
-void GameBase::direct_frame_step() {
-    const uint64_t cpu = FrameStats::thread_cpu_us();
-    const bool drawn = direct_frame();
-    m_stats.add_step(FrameStats::thread_cpu_us() - cpu, drawn);
-}
-
-bool GameBase::direct_frame() {
-    const uint32_t tick = now();
-    const double dt = clamp_step(tick, m_last_frame_tick);
-    m_last_frame_tick = tick;
-    ++m_frame_steps;
-    m_application.update(dt);
-    if (!m_application.needs_redraw(true) || !m_display || !m_display->begin_frame()) return false;
-    Bitmap* frame = m_display->back_buffer();
-    if (!frame) return false;
-    Surface surface(frame);
-    m_application.draw_frame(surface);
-    ++m_frames_drawn;
-    m_display->present(0);
-    return true;
-}
-
-void GameBase::run() {
-    Window& w = window();
-    for (;;) {
-        if (m_script) m_script->pump(*this);
-        WindowMessage message;
-        if (m_inactive || !m_display) {
-            std::optional<uint32_t> deadline;
-            if (m_script) deadline = m_script->next_due();
-            if (!w.get_message(message, deadline)) continue;
-        } else if (!w.peek_message(message)) {
-            direct_frame_step();
-            w.sleep(kDirectPollMs);
-            continue;
-        }
-        if (message.kind == MessageKind::Quit) break;
-        w.dispatch(message);
-    }
 }
 
 void GameBase::set_windowed_mode(bool task_bar_shown) {

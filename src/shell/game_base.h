@@ -3,6 +3,12 @@
 // loop, the display mode (windowed drawing every 40 ms, or direct drawing into the display
 // only when something changed), the client area, the text-input bridge, and the
 // active-object scheduler.
+//
+// While anything moves, the loop (frame_loop.cpp) steps the frames at its frame rate. Once
+// the screens are still, the background work is done and a script waits for time rather
+// than frames, it rests: it waits for a message or for the moment the screens said they
+// change next, and the frame step after the rest hands the time rested to the screens, so
+// timers keep time.
 
 #include <deque>
 #include <functional>
@@ -51,6 +57,11 @@ inline constexpr uint32_t kFrameTimer = 1;
 inline constexpr uint32_t kSchedulerTimer = 2;
 inline constexpr uint32_t kFramePeriodMs = 40;
 inline constexpr uint32_t kDirectPollMs = 10;
+// Frame steps in a row that find everything still before the loop rests: events the
+// background work left behind are taken first.
+inline constexpr int kStillStepsBeforeRest = 3;
+// The longest time one frame step is given after a rest.
+inline constexpr double kLongestRestSeconds = 3600;
 // The release position meaning "no release seen".
 inline constexpr int kNoRelease = -1000000;
 
@@ -128,6 +139,21 @@ private:
     void windowed_frame_step();
     // Update, and draw when needed; true when a frame was drawn.
     bool direct_frame();
+    // Updates the screens for the time since the last frame step, kept short; after a rest
+    // the time rested first, less one `period`, so that timers keep time and what they
+    // start moves from there at the frame rate.
+    void update_screens(uint32_t period);
+    // After a frame step: true when the loop may rest, `until` then when the rest ends
+    // (nothing: at the next message). Rests shorter than `period` are not taken.
+    bool may_rest(uint32_t period, std::optional<uint32_t>& until);
+    // Whether the script needs frame steps within `period` (it counts frames, settles,
+    // sleeps, or has a step due); `due` is when it waits for, when it does.
+    bool script_wants_frames(uint32_t period, std::optional<uint32_t>& due);
+    // In windowed mode: rests with the frame timer set to the rest's end, or stopped.
+    void rest_windowed();
+    // A message came while resting: the screens catch up with the time rested before it is
+    // dispatched, and the frames go on at their rate.
+    void end_rest();
     void paint();
     // The handlers of window_procedure, one per kind of message.
     void handle_activate(bool active);
@@ -165,6 +191,9 @@ private:
     ScriptPlayer* m_script = nullptr;
     uint64_t m_frame_steps = 0;
     uint64_t m_frames_drawn = 0;
+    bool m_resting = false;
+    std::optional<uint32_t> m_rest_change;  // when the screens change, by their last word
+    int m_still_steps = 0;  // frame steps in a row that found everything still
     FrameStats m_stats;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,10 @@ public:
     // must be worked out again.
     virtual bool dirty() const = 0;
     virtual bool layout_pending() const = 0;
+    // Seconds of frame time the screen stays as it is unless input or a message comes: 0
+    // while anything on it moves or it waits for the work of other threads, nothing when
+    // only input changes it. A screen that does not say is stepped every frame.
+    virtual std::optional<double> seconds_to_change() const { return 0.0; }
 
     // Where input lands now: the rectangles (client coordinates) of the screen's parts that
     // take a tap at this moment, visible and enabled. Random sessions aim at them. None by

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <filesystem>
 #include <sstream>
@@ -83,6 +84,30 @@ TEST(FrameShow, AShuffledShowDealsEveryPictureOnceARoundAndGoesOnAfterARestart) 
         }
         EXPECT_EQ(as_set(again, 0, rest).size(), rest);
     }
+}
+
+// A figure of a `stats` report ("name: value unit"), or -1.
+double stat(const std::string& report, const std::string& name) {
+    const size_t at = report.find(name + ": ");
+    return at == std::string::npos ? -1 : std::atof(report.c_str() + at + name.size() + 2);
+}
+
+TEST(FrameShow, AStillSlideShowTakesFrameStepsOnlyAroundItsSlides) {
+    AppSession session;
+    session.add_pictures("Trip", 4);
+    // Ten seconds of a show: three slides or four, each a scroll and the tiles of the next.
+    constexpr int kSamples = 10;
+    const std::string script = "settle 20000\nstats " + session.file("s0.txt") + " reset\n" +
+                               sampling(session, kSamples, 1000) + "stats " +
+                               session.file("s1.txt") + "\n";
+    ASSERT_EQ(session.run(script, {"--slideshow", session.documents() + "/Trip", "--loop"}), 0);
+    const std::vector<std::string> shown = shown_in_turn(session, kSamples);
+    EXPECT_GE(shown.size(), 3u);
+    EXPECT_LE(shown.size(), 5u);
+    // Stepping at the frame rate took a thousand steps in these ten seconds.
+    const double steps = stat(test::read_file_bytes(session.file("s1.txt")), "frame_steps");
+    EXPECT_GT(steps, 0);
+    EXPECT_LT(steps, 500);
 }
 
 TEST(FrameShow, TheOverlayShowsWhenAPictureWasTakenAndItsCaption) {

@@ -123,6 +123,32 @@ TEST_F(ViewerTest, ASlideShowEndsAtTheLastPicture) {
     EXPECT_EQ(viewer->slide_show_box()->state(), 0);
 }
 
+TEST_F(ViewerTest, TheViewerSaysWhenItNextChangesAndNothingWhileItMoves) {
+    make_pictures(3, {400, 300});
+    open(0);
+    settle();
+    // Still: the next look at the folder at the latest.
+    std::optional<double> due = viewer->seconds_to_change();
+    ASSERT_TRUE(due);
+    EXPECT_GT(*due, 0);
+    EXPECT_LE(*due, 0.5 + 1e-9);
+    viewer->set_slide_show(true);
+    frames(70);  // 2.8 s of the 3 a slide stays
+    due = viewer->seconds_to_change();
+    ASSERT_TRUE(due);
+    EXPECT_GT(*due, 0);
+    EXPECT_LE(*due, 0.2 + 1e-6);
+    frames(6);
+    ASSERT_TRUE(viewer->scrolling());
+    EXPECT_EQ(viewer->seconds_to_change(), 0.0);
+    scroll_to_end();
+    settle();
+    EXPECT_EQ(viewer->index(), 1);
+    due = viewer->seconds_to_change();
+    ASSERT_TRUE(due);
+    EXPECT_GT(*due, 0);
+}
+
 TEST_F(ViewerTest, AKeyStopsTheSlideShow) {
     make_pictures(3, {400, 300});
     open(0);
