@@ -18,6 +18,7 @@
 #include "screens/album_screen.h"
 #include "screens/viewer_background.h"
 #include "shell/application.h"
+#include "shell/game_base.h"
 #include "shell/idle_probes.h"
 #include "shell/monkey.h"
 #include "skin/properties.h"
@@ -69,6 +70,13 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     PhotoLibraryOptions library_options;
     library_options.folder_list = folder_list_path();
     PhotoLibrary library(library_options);
+    // News of a watched folder or of the mounts ends a rest of the frame loop.
+    library.set_wake([&w] {
+        WindowMessage message;
+        message.kind = MessageKind::User;
+        message.code = kWakeMessage;
+        w.post_message(std::move(message));
+    });
     trace() << tick_count() << "WinMain 4\n";
     trace() << tick_count() << "WinMain 5\n";
 
@@ -91,6 +99,7 @@ int run(const AppOptions& options, MonkeyPlayer* monkey) {
     std::unique_ptr<ScreenKeeper> keeper =
         board.keep_schedule(w, [&library](bool on) { library.set_paused(!on); });
     application.run();
+    library.set_wake({});
     keeper.reset();
     if (desktop && desktop_setup(options).follow_window) write_window_place(desktop->place());
     trace() << tick_count() << "WinMain 8\n";

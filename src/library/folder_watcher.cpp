@@ -112,6 +112,11 @@ void FolderWatcher::watch(const std::vector<std::u16string>& folders) {
     }
 }
 
+std::optional<std::chrono::steady_clock::time_point> FolderWatcher::next_rescan() const {
+    if (m_folders.empty()) return std::nullopt;
+    return m_next_rescan;
+}
+
 std::vector<std::u16string> FolderWatcher::changed() {
     std::vector<std::u16string> out;
     drain(out);

@@ -4,11 +4,13 @@
 // not see (network shares, a folder it could not watch). And the mounts table, which tells
 // of memory cards and USB sticks mounted and unplugged.
 //
-// Both are polled (no thread, no wake-up of their own): the screens ask once a frame.
+// Both are polled (no thread of their own): the screens ask at their frame steps, and a
+// ChangeAlarm on their descriptors can tell a resting screen when to ask.
 
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,10 @@ public:
     std::vector<std::u16string> changed();
     // Whether inotify is at hand (else only the re-scan sees changes).
     bool notifying() const { return m_inotify.is_open(); }
+    // inotify's descriptor, readable when changed() has news; -1 without inotify.
+    int descriptor() const { return m_inotify.get(); }
+    // When the next timed re-scan is due; none while nothing is watched.
+    std::optional<std::chrono::steady_clock::time_point> next_rescan() const;
 
 private:
     struct Watched {
@@ -57,6 +63,9 @@ public:
     MountWatcher();
     // True once after each change of the mounts table.
     bool changed();
+    // The table's descriptor, which reports POLLPRI while a change waits for changed();
+    // -1 when the table is not followed.
+    int descriptor() const { return m_mounts.get(); }
 
 private:
     FileDescriptor m_mounts;

@@ -464,6 +464,20 @@ void PhotoLibrary::watch_folder(const void* owner, const std::u16string& folder)
     m_watched->watch(owner, folder);
 }
 
+void PhotoLibrary::set_wake(std::function<void()> wake) {
+    m_watched->set_wake(std::move(wake));
+}
+
+std::optional<double> PhotoLibrary::seconds_to_change() const {
+    // Without a wake the screens look for changes on a timer: inotify's news waits for
+    // them, and a copy into a shown folder must show within two seconds.
+    constexpr double kLookSeconds = 0.5;
+    if (!m_watched->waking()) return kLookSeconds;
+    const auto due = m_watched->time_to_due(std::chrono::steady_clock::now());
+    if (!due) return std::nullopt;
+    return std::chrono::duration<double>(*due).count();
+}
+
 void PhotoLibrary::follow_folder(const std::u16string& folder) {
     const std::vector<std::u16string> pictures = folder_pictures(folder);
     trace() << tick_count() << " PhotoLibrary: " << folder << " changed, " << pictures.size()

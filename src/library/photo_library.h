@@ -34,6 +34,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,14 @@ public:
     // pictures were added to it, changed or removed (its record follows first), and
     // storage_changed when storage was mounted or unmounted. User-interface thread only.
     void watch_folder(const void* owner, const std::u16string& folder);
+    // Calls `wake` from a thread of the library's when a watched folder or the mounted
+    // storage has news for poll_events, so that still screens need not look on a timer.
+    // Set it before the screens run; empty stops it. User-interface thread only.
+    void set_wake(std::function<void()> wake);
+    // How long still screens may go without poll_events and miss no folder or storage
+    // change: until a change waits out its quiet time or a timed re-scan is due, with a
+    // wake; half a second without one. None: only a wake can bring a change.
+    std::optional<double> seconds_to_change() const;
 
     LibraryProgress progress();
     const std::u16string& folder_list_path() const { return m_options.folder_list; }

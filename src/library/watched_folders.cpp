@@ -33,7 +33,33 @@ std::vector<std::u16string> WatchedFolders::changed(TimePoint now) {
             ++it;
         }
     }
+    if (m_alarm) m_alarm->rearm();
     return due;
+}
+
+bool WatchedFolders::storage_changed() {
+    const bool changed = m_mounts.changed();
+    if (m_alarm) m_alarm->rearm();
+    return changed;
+}
+
+void WatchedFolders::set_wake(std::function<void()> wake) {
+    m_alarm.reset();
+    if (!wake) return;
+    std::vector<pollfd> waits = {{m_watcher.descriptor(), POLLIN, 0},
+                                 {m_mounts.descriptor(), POLLPRI, 0}};
+    m_alarm = std::make_unique<ChangeAlarm>(std::move(waits), std::move(wake));
+}
+
+std::optional<std::chrono::milliseconds> WatchedFolders::time_to_due(TimePoint now) const {
+    std::optional<TimePoint> due = m_watcher.next_rescan();
+    for (const auto& [folder, pending] : m_pending) {
+        const TimePoint at = std::min(pending.last + kQuiet, pending.first + kLongest);
+        if (!due || at < *due) due = at;
+    }
+    if (!due) return std::nullopt;
+    if (*due <= now) return std::chrono::milliseconds(0);
+    return std::chrono::ceil<std::chrono::milliseconds>(*due - now);
 }
 
 }  // namespace vistrel

@@ -7,10 +7,14 @@
 // first change.
 
 #include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "library/change_alarm.h"
 #include "library/folder_watcher.h"
 
 namespace vistrel {
@@ -26,7 +30,15 @@ public:
     // The watched folders whose change is due at `now`.
     std::vector<std::u16string> changed(TimePoint now = std::chrono::steady_clock::now());
     // True once after each change of the mounted storage.
-    bool storage_changed() { return m_mounts.changed(); }
+    bool storage_changed();
+    // Calls `wake`, from a thread of its own, when inotify or the mounts table has news for
+    // changed() or storage_changed(); once per news, again after they were asked. Empty:
+    // no thread. The caller looks on a timer when this is not waking().
+    void set_wake(std::function<void()> wake);
+    bool waking() const { return m_alarm && m_alarm->listening(); }
+    // Time from `now` until changed() has a change due that no news announces: a change
+    // waiting out its quiet time, or the next timed re-scan. None: nothing will be due.
+    std::optional<std::chrono::milliseconds> time_to_due(TimePoint now) const;
 
 private:
     struct Pending {
@@ -35,6 +47,7 @@ private:
     };
     FolderWatcher m_watcher;
     MountWatcher m_mounts;
+    std::unique_ptr<ChangeAlarm> m_alarm;
     std::map<const void*, std::u16string> m_owners;
     std::map<std::u16string, Pending> m_pending;
 };

@@ -124,7 +124,7 @@ void AlbumScreen::animate(double seconds) {
 
 std::optional<double> AlbumScreen::seconds_to_change() const {
     if (m_key_side_due || library_busy()) return 0.0;
-    return kLibraryLookSeconds;
+    return m_library.seconds_to_change();
 }
 
 bool AlbumScreen::on_key(const KeyEvent& event) {

@@ -352,7 +352,7 @@ void FolderScreen::animate(double seconds) {
 
 std::optional<double> FolderScreen::seconds_to_change() const {
     if (!m_open || m_remaining > 0) return 0.0;
-    return kLibraryLookSeconds;
+    return m_library.seconds_to_change();
 }
 
 void FolderScreen::on_library_event(const LibraryEvent& event) {

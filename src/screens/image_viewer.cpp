@@ -343,7 +343,7 @@ std::optional<double> ImageViewer::seconds_to_change() const {
         if (view && (view->moving() || view->pressed())) return 0.0;
     // The landscape box is enabled at the next step.
     if (!m_landscape_box->enabled()) return 0.0;
-    std::optional<double> due = kLibraryLookSeconds;
+    std::optional<double> due = m_library.seconds_to_change();
     if (m_controls_visible) due_within(due, kControlsSeconds - m_controls_seconds);
     if (m_slide_show) due_within(due, kSlideSeconds - m_slide_seconds);
     return due;

@@ -53,6 +53,8 @@ BarHeights bar_heights(bool smartphone, int screen_width, int dpi);
 // Private messages and timers of the window.
 inline constexpr uint32_t kCommandLineMessage = 1058;
 inline constexpr uint32_t kSchedulerMessage = 1029;
+// Posted from other threads only to end a rest of the frame loop; it does nothing itself.
+inline constexpr uint32_t kWakeMessage = 1030;
 inline constexpr uint32_t kFrameTimer = 1;
 inline constexpr uint32_t kSchedulerTimer = 2;
 inline constexpr uint32_t kFramePeriodMs = 40;

@@ -4,8 +4,11 @@
 #include <sched.h>
 #include <sys/mount.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
 
 #include "library/watched_folders.h"
 #include "library_fixture.h"
@@ -63,6 +66,81 @@ TEST(WatchedFolders, OneWatchForEveryOwnerReportedOnceQuiet) {
     touch_file(dir.path() / "a" / "3.jpg");
     watched.changed(t1 + 2s);
     EXPECT_TRUE(watched.changed(t1 + 5s).empty());
+}
+
+// Counts the wakes a WatchedFolders gives from its own thread.
+class Wakes {
+public:
+    std::function<void()> wake() {
+        return [this] {
+            std::scoped_lock lock(m_mutex);
+            ++m_count;
+            m_changed.notify_all();
+        };
+    }
+    // Waits (up to five seconds) for at least `count` wakes; the count then.
+    int wait_for(int count) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, 5s, [&] { return m_count >= count; });
+        return m_count;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_count = 0;
+};
+
+TEST(WatchedFolders, NewsWakesOnceUntilTakenAndWhatIsDueThenIsTimed) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "a");
+    const std::u16string folder = from_utf8((dir.path() / "a").string() + "/");
+    WatchedFolders watched;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(watched.time_to_due(t0));  // nothing watched: nothing will be due
+    int owner = 0;
+    watched.watch(&owner, folder);
+    // Only the timed re-scan is due.
+    ASSERT_TRUE(watched.time_to_due(t0));
+    EXPECT_GT(*watched.time_to_due(t0), 5s);
+    EXPECT_LE(*watched.time_to_due(t0), FolderWatcher::kRescanPeriod);
+
+    Wakes wakes;
+    watched.set_wake(wakes.wake());
+    ASSERT_TRUE(watched.waking());
+    touch_file(dir.path() / "a" / "1.jpg");
+    EXPECT_EQ(wakes.wait_for(1), 1);
+    // The news is not taken yet: no second wake for it, nor for more of it.
+    touch_file(dir.path() / "a" / "2.jpg");
+    sleep_ms(100);
+    EXPECT_EQ(wakes.wait_for(0), 1);
+
+    const auto t1 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(watched.changed(t1).empty());  // taken, waiting out its quiet time
+    ASSERT_TRUE(watched.time_to_due(t1));
+    EXPECT_LE(*watched.time_to_due(t1), WatchedFolders::kQuiet);
+    EXPECT_EQ(watched.time_to_due(t1 + WatchedFolders::kQuiet), 0ms);
+    // Taken news arms the wake again.
+    touch_file(dir.path() / "a" / "3.jpg");
+    EXPECT_EQ(wakes.wait_for(2), 2);
+    EXPECT_EQ(watched.changed(t1 + WatchedFolders::kLongest), (std::vector<std::u16string>{folder}));
+
+    watched.set_wake({});
+    EXPECT_FALSE(watched.waking());
+}
+
+TEST_F(PhotoLibraryTest, StillScreensLookOnATimerOnlyWithoutAWake) {
+    PhotoLibrary library(options());
+    EXPECT_EQ(library.seconds_to_change(), 0.5);
+    Wakes wakes;
+    library.set_wake(wakes.wake());
+    EXPECT_FALSE(library.seconds_to_change());  // nothing watched: only news brings a change
+    int screen = 0;
+    library.watch_folder(&screen, from_utf8((m_root.path() / "docs").string() + "/"));
+    ASSERT_TRUE(library.seconds_to_change());
+    EXPECT_GT(*library.seconds_to_change(), 5.0);  // the timed re-scan
+    library.set_wake({});
+    EXPECT_EQ(library.seconds_to_change(), 0.5);
 }
 
 TEST_F(PhotoLibraryTest, AWatchedFolderThatChangesIsAnnouncedAndItsRecordFollows) {
