@@ -1,6 +1,7 @@
 #include "jpeg_samples.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
@@ -270,6 +271,14 @@ double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     }
     if (sum == 0) return 99;
     return 10 * std::log10(255.0 * 255.0 / (sum / double(a.size())));
+}
+
+double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 256;
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += uint64_t(std::abs(int(a[i]) - int(b[i])));
+    return double(sum) / double(a.size());
 }
 
 static void put16(std::vector<uint8_t>& out, uint32_t v) {

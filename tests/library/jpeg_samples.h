@@ -70,6 +70,9 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Peak signal-to-noise ratio of two equally sized byte images, in dB.
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+// Mean absolute difference per byte of two equally sized byte images; 256 when they differ
+// in size or are empty.
+double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 // A small JPEG with the given segments (marker, payload) after its start of image.
 std::vector<uint8_t> with_segments(const std::vector<std::pair<uint8_t, std::string>>& segments);

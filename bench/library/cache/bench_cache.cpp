@@ -74,15 +74,28 @@ void BM_FullDecode(benchmark::State& state) {
     state.counters["MB"] = double(jpeg.size()) / 1e6;
 }
 
+// The benchmark picture of `megapixels`, as a file with its cache folder ready, and its bytes.
+struct BenchPicture {
+    explicit BenchPicture(int megapixels)
+        : file(bench::large_picture_file(megapixels)),
+          jpeg(bench::large_picture(megapixels)),
+          picture(from_utf8(file)),
+          drive(from_utf8(std::filesystem::path(file).parent_path().string())) {
+        std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    }
+    std::string file;
+    std::vector<uint8_t> jpeg;
+    std::u16string picture;
+    std::u16string drive;
+};
+
 // The cache build against full decodes of the same picture in the same run: "x_decode" is
 // the ratio of the median wall times, "cpu_x_decode" that of the CPU times (all threads).
 void cache_build(benchmark::State& state, RecordingMode mode) {
-    const int megapixels = int(state.range(0));
-    const std::string file = bench::large_picture_file(megapixels);
-    const std::vector<uint8_t> jpeg = bench::large_picture(megapixels);
-    const std::u16string picture = from_utf8(file);
-    const std::u16string drive = from_utf8(std::filesystem::path(file).parent_path().string());
-    std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    const BenchPicture sample(int(state.range(0)));
+    const std::vector<uint8_t>& jpeg = sample.jpeg;
+    const std::u16string& picture = sample.picture;
+    const std::u16string& drive = sample.drive;
     bool built = true;
     for (auto _ : state) {
         // Alternate the two so that both see the same load on the machine.
@@ -111,12 +124,10 @@ void BM_CacheBuildInStep(benchmark::State& state) {
 // pass over level 1 for its records ("level_records_x"), the thumbnail from the smallest
 // level ("thumbnail_x") and the whole build with its file ("build_x").
 void BM_CacheBuildSteps(benchmark::State& state) {
-    const int megapixels = int(state.range(0));
-    const std::string file = bench::large_picture_file(megapixels);
-    const std::vector<uint8_t> jpeg = bench::large_picture(megapixels);
-    const std::u16string picture = from_utf8(file);
-    const std::u16string drive = from_utf8(std::filesystem::path(file).parent_path().string());
-    std::filesystem::create_directories(to_utf8(cache_folder(drive)));
+    const BenchPicture sample(int(state.range(0)));
+    const std::vector<uint8_t>& jpeg = sample.jpeg;
+    const std::u16string& picture = sample.picture;
+    const std::u16string& drive = sample.drive;
     MemoryStream header(jpeg);
     const JpegLayout layout = read_jpeg_layout(header);
     bool ok = layout.ok();

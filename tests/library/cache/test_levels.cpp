@@ -66,14 +66,6 @@ test::DecodedPicture cropped(const test::DecodedPicture& in, int width, int heig
     return out;
 }
 
-double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size() || a.empty()) return 256;
-    uint64_t sum = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        sum += uint64_t(std::abs(int(a[i]) - int(b[i])));
-    return double(sum) / double(a.size());
-}
-
 TEST(Levels, TheFirstLevelIsTheHalfScaleDecodeAndEachFurtherOneHalfTheOneAbove) {
     for (const auto& [width, height] : {std::pair{301, 203}, {300, 202}, {258, 515}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
@@ -126,9 +118,9 @@ TEST(Levels, TheFirstLevelIsCloseToTheMeansOfTheFullDecode) {
         // level is to be about as close to them as that.
         const test::DecodedPicture stored = test::decode_jpeg(
             test::encode_rgb(reference.rgb, reference.width, reference.height, 75));
-        const double own_mean = mean_difference(stored.rgb, reference.rgb);
+        const double own_mean = test::mean_difference(stored.rgb, reference.rgb);
         const double own_psnr = test::psnr(stored.rgb, reference.rgb);
-        EXPECT_LT(mean_difference(made.rgb, reference.rgb), own_mean + 0.2);
+        EXPECT_LT(test::mean_difference(made.rgb, reference.rgb), own_mean + 0.2);
         EXPECT_GT(test::psnr(made.rgb, reference.rgb), own_psnr - 0.5);
         EXPECT_GT(test::psnr(made.rgb, reference.rgb), 20.0);
     }

@@ -39,14 +39,6 @@ test::DecodedPicture halved(const test::DecodedPicture& picture) {
     return half;
 }
 
-double mean_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size() || a.empty()) return 256;
-    uint64_t sum = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        sum += uint64_t(std::abs(int(a[i]) - int(b[i])));
-    return double(sum) / double(a.size());
-}
-
 class FormatCacheTest : public ::testing::Test {
 protected:
     void SetUp() override { set_transparency_background(kBackground); }
@@ -164,7 +156,7 @@ TEST_F(FormatCacheTest, LevelsAreTheFullSizeCopyHalved) {
             // What a level made from a decode of the copy would be.
             const test::DecodedPicture from_copy = test::decode_jpeg(
                 test::encode_rgb(above.rgb, above.width, above.height, kLevelQuality));
-            EXPECT_LT(mean_difference(level.rgb, from_copy.rgb), 2.5);
+            EXPECT_LT(test::mean_difference(level.rgb, from_copy.rgb), 2.5);
             EXPECT_GT(test::psnr(level.rgb, from_copy.rgb), 36);
         }
         MemoryStream level(smallest), thumbnail;
