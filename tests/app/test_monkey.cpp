@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -195,17 +196,26 @@ std::string steps_of(const SessionResult& session, const MonkeyFolder& folder) {
     return steps;
 }
 
-// The first line where two logs part, for the message.
+// The first line where two logs part, after the lines the two share before it, for the
+// message.
 std::string first_difference(const std::string& a, const std::string& b) {
+    constexpr size_t kContext = 12;
     std::istringstream in_a(a), in_b(b);
     std::string line_a, line_b;
+    std::deque<std::string> before;
     for (int line = 1;; ++line) {
         const bool more_a = bool(std::getline(in_a, line_a));
         const bool more_b = bool(std::getline(in_b, line_b));
         if (!more_a && !more_b) return {};
-        if (line_a != line_b || more_a != more_b)
-            return "line " + std::to_string(line) + ": \"" + line_a + "\" against \"" + line_b +
-                   "\"";
+        if (line_a != line_b || more_a != more_b) {
+            std::string context;
+            for (const std::string& shared : before)
+                context += "  " + shared + "\n";
+            return context + "line " + std::to_string(line) + ": \"" + line_a + "\" against \"" +
+                   line_b + "\"";
+        }
+        before.push_back(line_a);
+        if (before.size() > kContext) before.pop_front();
     }
 }
 
