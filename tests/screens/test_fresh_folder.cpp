@@ -45,11 +45,13 @@ LibraryLine library_line(const std::string& file) {
     return out;
 }
 
-// The pictures the visible grid shows, by name.
+// The pictures the visible grid of the top screen shows, by name (the album screen below
+// shows its key pictures in elements of the same id).
 std::vector<std::string> shown(const Dump& dump) {
     std::vector<std::string> out;
     for (const DumpLine* line : dump.all("image"))
-        if (line->id == "image" && line->visible) out.push_back(line->picture);
+        if (line->id == "image" && line->visible && line->depth / 1000 == dump.screens)
+            out.push_back(line->picture);
     return out;
 }
 
