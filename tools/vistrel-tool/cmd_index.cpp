@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -97,8 +99,16 @@ public:
         CacheProblem problem = CacheProblem::None;
     };
     void add(const std::u16string& picture, CacheProblem problem) {
-        std::scoped_lock lock(m_mutex);
-        m_results.push_back({picture, problem});
+        {
+            std::scoped_lock lock(m_mutex);
+            m_results.push_back({picture, problem});
+        }
+        m_added.notify_all();
+    }
+    // Waits until more than `seen` builds are done, or `timeout` passes; whether they are.
+    bool wait_for_more(int seen, std::chrono::milliseconds timeout) const {
+        std::unique_lock lock(m_mutex);
+        return m_added.wait_for(lock, timeout, [&] { return int(m_results.size()) > seen; });
     }
     int done() const {
         std::scoped_lock lock(m_mutex);
@@ -111,6 +121,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_added;
     std::vector<Result> m_results;
 };
 
@@ -230,6 +241,7 @@ int run_index(const std::vector<std::string>& raw) {
         library.add_listener(&listener);
         library.need_search();
         uint64_t builds_start_us = start_us;
+        bool just_built = false;
         for (;;) {
             library.poll_events();
             if (g_interrupted) {
@@ -243,7 +255,10 @@ int run_index(const std::vector<std::string>& raw) {
                  (listener.search_complete && library.progress().max == 0)) &&
                 pool.done() == int(listener.built.size()))
                 break;
-            sleep_ms(100);
+            // A build's end wakes the loop at once, so the end of the last one is seen
+            // without waiting out a poll; the library's own news of it follows within
+            // moments, and is looked for soon after.
+            just_built = pool.wait_for_more(pool.done(), std::chrono::milliseconds(just_built ? 5 : 100));
         }
         line.end();
         if (!interrupted) print_albums(library, pool, list);

@@ -1,5 +1,7 @@
 #include "library/cache/level_pipeline.h"
 
+#include <algorithm>
+
 namespace vistrel {
 
 LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
@@ -8,9 +10,12 @@ LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStre
     : m_chain(width, height, outputs, quality, std::move(colours), full, rows),
       m_row_bytes(3 * size_t(width > 0 ? chain_row_width(width, rows) : 0)),
       m_threaded(!outputs.empty() || full.output),
+      m_batch_rows(m_threaded ? int(std::clamp<size_t>(kBatchBytes / std::max<size_t>(m_row_bytes, 1),
+                                                       1, kMaxBatchRows))
+                              : 1),
       m_batches(m_threaded ? kBatches : 1) {
     for (Batch& batch : m_batches) {
-        batch.pixels.resize(m_row_bytes * (m_threaded ? kBatchRows : 1));
+        batch.pixels.resize(m_row_bytes * size_t(m_batch_rows));
         m_free.push_back(&batch);
     }
     if (!m_chain.ok())
@@ -27,7 +32,7 @@ void LevelPipeline::stop() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closed = true;
-        m_failed = m_failed || !m_full.empty();  // rows left over: the levels are unfinished
+        if (!m_full.empty()) m_failed = true;  // rows left over: the levels are unfinished
         m_full.clear();
     }
     m_work.notify_all();
@@ -54,9 +59,8 @@ bool LevelPipeline::commit_row() {
         m_free.push_back(&m_batches.front());
         return true;
     }
-    if (++m_filling->rows == kBatchRows) hand_over();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_failed;
+    if (++m_filling->rows == m_batch_rows) hand_over();
+    return !m_failed.load(std::memory_order_relaxed);
 }
 
 void LevelPipeline::hand_over() {

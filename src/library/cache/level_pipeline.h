@@ -2,6 +2,7 @@
 // A LevelChain on a thread of its own, fed with rows in batches, so that halving and
 // encoding the levels overlaps decoding the picture.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,7 +39,10 @@ private:
         std::vector<uint8_t> pixels;
         int rows = 0;
     };
-    static constexpr int kBatchRows = 8;
+    // A batch holds about this many bytes of rows (at least one row): enough that handing
+    // it over is rare, little enough that eight of them stay small beside the levels.
+    static constexpr size_t kBatchBytes = 96 * 1024;
+    static constexpr int kMaxBatchRows = 32;
     static constexpr int kBatches = 8;
     // The thread is woken when this many batches wait (or at the end), not for each one:
     // it works faster than rows come, and every wake-up costs a system call.
@@ -51,6 +55,7 @@ private:
     LevelChain m_chain;
     size_t m_row_bytes;
     bool m_threaded;
+    int m_batch_rows;
     std::vector<Batch> m_batches;
     Batch* m_filling = nullptr;
 
@@ -60,7 +65,8 @@ private:
     std::deque<Batch*> m_full;  // waiting for the thread
     std::deque<Batch*> m_free;  // ready for the caller
     bool m_closed = false;      // no more batches will come
-    bool m_failed = false;      // the chain failed
+    // The chain failed. Written under the lock; the caller's rows look at it without.
+    std::atomic<bool> m_failed{false};
     std::thread m_thread;
 };
 
