@@ -1,9 +1,10 @@
 // The helper of measure_fresh_folder.sh:
-//   fresh_folder make OUT COUNT [MEGAPIXELS]
+//   fresh_folder make OUT COUNT [MEGAPIXELS [exif]]
 //       a folder of COUNT photos from the real-photo corpus, taken in turn, each with a
 //       modification time of its own (so each needs a cache file of its own); with
 //       MEGAPIXELS each is scaled up to about that many pixels and encoded again (with no
-//       EXIF block, as an edited photo), else copied as it is
+//       EXIF block, as an edited photo; with "exif", with a block holding a thumbnail of
+//       160 pixels a side, as a phone's photo), else copied as it is
 //   fresh_folder decode FILE...
 //       the time one core takes to decode the pictures with libjpeg-turbo's fast IDCT,
 //       as "decode_wall: S s" and "decode_cpu: S s"
@@ -53,7 +54,62 @@ double thread_cpu_seconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-int make(const std::string& out, int count, double megapixels) {
+// An APP1 EXIF block holding `thumbnail` (a JPEG) in its second directory, as cameras and
+// phones write one; little-endian TIFF, the first directory giving the orientation.
+std::vector<uint8_t> exif_block(const std::vector<uint8_t>& thumbnail) {
+    std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](uint32_t v) {
+        tiff.push_back(uint8_t(v));
+        tiff.push_back(uint8_t(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        u16(tag);
+        u16(type);
+        u32(1);
+        if (type == 3) {
+            u16(value);
+            u16(0);
+        } else {
+            u32(value);
+        }
+    };
+    const uint32_t second = 8 + 2 + 12 + 4;
+    const uint32_t data = second + 2 + 3 * 12 + 4;
+    u16(1);
+    entry(0x0112, 3, 1);  // orientation: as stored
+    u32(second);
+    u16(3);
+    entry(0x0103, 3, 6);  // compression: JPEG
+    entry(0x0201, 4, data);
+    entry(0x0202, 4, uint32_t(thumbnail.size()));
+    u32(0);
+    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
+    const size_t length = tiff.size() + 8;
+    std::vector<uint8_t> block = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length),
+                                  'E', 'x', 'i', 'f', 0, 0};
+    block.insert(block.end(), tiff.begin(), tiff.end());
+    return block;
+}
+
+// `jpeg` with an EXIF block right after its start, holding a thumbnail of at most 160 a
+// side of `picture` (the pixels it holds), of the same aspect ratio.
+std::vector<uint8_t> with_exif_thumbnail(const std::vector<uint8_t>& jpeg, const RgbPicture& picture) {
+    const double factor = 160.0 / std::max(picture.width, picture.height);
+    const int width = std::max(1, int(std::lround(picture.width * factor)));
+    const int height = std::max(1, int(std::lround(picture.height * factor)));
+    const RgbPicture small = scale_picture(picture, width, height);
+    const std::vector<uint8_t> block = exif_block(encode_picture(small.pixels, width, height));
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+    out.insert(out.end(), block.begin(), block.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+int make(const std::string& out, int count, double megapixels, bool exif) {
     std::vector<std::string> photos;
     for (const char* folder : {"large", "orientation", "cameras"})
         for (const std::string& file : photo_files(folder))
@@ -74,6 +130,7 @@ int make(const std::string& out, int count, double megapixels) {
             const int height = std::max(1, int(picture.height * factor));
             const RgbPicture scaled = scale_picture(picture, width, height);
             bytes = encode_picture(scaled.pixels, width, height);
+            if (exif) bytes = with_exif_thumbnail(bytes, scaled);
         }
         char name[32];
         std::snprintf(name, sizeof name, "/p%03d.jpg", i);
@@ -142,7 +199,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "make")
         return make(args[1], std::atoi(args[2].c_str()),
-                    args.size() > 3 ? std::atof(args[3].c_str()) : 0.0);
+                    args.size() > 3 ? std::atof(args[3].c_str()) : 0.0,
+                    args.size() > 4 && args[4] == "exif");
     if (args.size() >= 2 && args[0] == "decode")
         return decode({args.begin() + 1, args.end()});
     if (args.size() >= 2 && args[0] == "quick") return quick({args.begin() + 1, args.end()});

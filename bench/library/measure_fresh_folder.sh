@@ -12,10 +12,11 @@
 #     build time is held against, and one core making their quick thumbnails.
 # usage: bench/library/measure_fresh_folder.sh [BUILD_DIR] [PHOTOS_DIR] [WORK_DIR]
 # Environment: MEGAPIXELS=N scales every photo up to about N megapixels first (the corpus
-# photos are 0.1 to 4); PROGRAM_DIR runs the vistrel and vistrel-tool of another build (an
+# photos are 0.1 to 4), and EXIF=1 gives each scaled photo an EXIF thumbnail, as phones
+# write; PROGRAM_DIR runs the vistrel and vistrel-tool of another build (an
 # older one, for figures before a change) with this build's helper; BUILD_THREADS=N sets the
 # setting BuildThreads for the sessions; ROUNDS=N runs the index with every processor N
-# times (3).
+# times (5).
 set -eu
 build=$(cd "${1:-build}" && pwd)
 photos=${2:-/work/shared/photos}
@@ -33,7 +34,8 @@ make_folder() {
     mkdir -p "$work/docs" "$work/runtime" "$work/data"
     chmod 700 "$work/runtime"
     if [ ! -d "$work/pristine" ]; then
-        VISTREL_PHOTOS_DIR=$photos "$helper" make "$work/pristine.part" 100 "${MEGAPIXELS:-0}"
+        VISTREL_PHOTOS_DIR=$photos "$helper" make "$work/pristine.part" 100 "${MEGAPIXELS:-0}" \
+            ${EXIF:+exif}
         mv "$work/pristine.part" "$work/pristine"
     fi
     cp -a "$work/pristine" "$work/docs/fresh"
@@ -123,7 +125,9 @@ done
 grep -E 'frame_cpu_(p95|max)|frames_drawn' "$work/cached_stats.txt" | sed 's/^/cached folder session: /'
 
 # vistrel-tool index on a fresh copy, with one build thread and with every processor; each
-# run against a decode just before it, as the machine's speed drifts from minute to minute.
+# run against a decode just before it, as a shared machine's speed drifts from minute to
+# minute. With every processor it runs ROUNDS times, and the fastest index is held against
+# the fastest decode as well: the least disturbed figure of each.
 index_run() {
     make_folder
     decode=$("$helper" decode "$work"/docs/fresh/*.jpg | awk '/decode_wall/{ print $2 }')
@@ -134,10 +138,15 @@ index_run() {
     wall=$(echo "$end - $start" | bc)
     echo "index --jobs $1: $wall s for 100 pictures (cpu $(awk '{ print $1 + $2 }' \
         "$work/time.txt") s), decode $decode s, ratio to decode $(echo "scale=2; $wall / $decode" | bc)"
+    echo "$decode $wall" >> "$work/rounds.txt"
 }
 index_run 1
+: > "$work/rounds.txt"
 round=1
-while [ $round -le "${ROUNDS:-3}" ]; do
+while [ $round -le "${ROUNDS:-5}" ]; do
     index_run "$(nproc)"
     round=$((round + 1))
 done
+awk 'NR == 1 || $1 < d { d = $1 } NR == 1 || $2 < w { w = $2 }
+     END { printf "index --jobs %d, fastest of %d: %.3f s against the fastest decode %.3f s: ratio %.2f\n",
+           '"$(nproc)"', NR, w, d, w / d }' "$work/rounds.txt"
