@@ -30,8 +30,8 @@ helper=$build/bench/library/fresh_folder
 # The photos are made once (scaling them takes a while) and copied, times and all, for
 # every run that needs the folder fresh.
 make_folder() {
-    rm -rf "$work/docs" "$work/runtime" "$work/data"
-    mkdir -p "$work/docs" "$work/runtime" "$work/data"
+    rm -rf "$work/docs" "$work/runtime" "$work/data" "$work/state"
+    mkdir -p "$work/docs" "$work/runtime" "$work/data" "$work/state"
     chmod 700 "$work/runtime"
     if [ ! -d "$work/pristine" ]; then
         VISTREL_PHOTOS_DIR=$photos "$helper" make "$work/pristine.part" 100 "${MEGAPIXELS:-0}" \
@@ -41,9 +41,10 @@ make_folder() {
     cp -a "$work/pristine" "$work/docs/fresh"
 }
 
-# The program's surroundings: its own settings, documents and runtime folders, no cards.
+# The program's surroundings: its own settings, documents, runtime and state folders (the
+# folder list), no cards.
 export VISTREL_SETTINGS="$work/settings.reg" VISTREL_DOCUMENTS="$work/docs" VISTREL_CARDS=
-export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data"
+export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data" VISTREL_STATE="$work/state"
 
 now() { date +%s.%N; }
 
