@@ -89,15 +89,16 @@ std::vector<uint8_t> exif_block(const std::vector<uint8_t>& thumbnail) {
     u32(0);
     tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
     const size_t length = tiff.size() + 8;
-    std::vector<uint8_t> block = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length),
-                                  'E', 'x', 'i', 'f', 0, 0};
+    std::vector<uint8_t> block = {
+        0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};
     block.insert(block.end(), tiff.begin(), tiff.end());
     return block;
 }
 
 // `jpeg` with an EXIF block right after its start, holding a thumbnail of at most 160 a
 // side of `picture` (the pixels it holds), of the same aspect ratio.
-std::vector<uint8_t> with_exif_thumbnail(const std::vector<uint8_t>& jpeg, const RgbPicture& picture) {
+std::vector<uint8_t> with_exif_thumbnail(const std::vector<uint8_t>& jpeg,
+                                         const RgbPicture& picture) {
     const double factor = 160.0 / std::max(picture.width, picture.height);
     const int width = std::max(1, int(std::lround(picture.width * factor)));
     const int height = std::max(1, int(std::lround(picture.height * factor)));
@@ -201,8 +202,7 @@ int main(int argc, char** argv) {
         return make(args[1], std::atoi(args[2].c_str()),
                     args.size() > 3 ? std::atof(args[3].c_str()) : 0.0,
                     args.size() > 4 && args[4] == "exif");
-    if (args.size() >= 2 && args[0] == "decode")
-        return decode({args.begin() + 1, args.end()});
+    if (args.size() >= 2 && args[0] == "decode") return decode({args.begin() + 1, args.end()});
     if (args.size() >= 2 && args[0] == "quick") return quick({args.begin() + 1, args.end()});
     std::fprintf(
         stderr,

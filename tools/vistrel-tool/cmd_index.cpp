@@ -243,6 +243,8 @@ int run_index(const std::vector<std::string>& raw) {
         uint64_t builds_start_us = start_us;
         bool just_built = false;
         for (;;) {
+            // Taken before the library's news, so that a build ending meanwhile is not missed.
+            const int seen = pool.done();
             library.poll_events();
             if (g_interrupted) {
                 interrupted = true;
@@ -258,7 +260,7 @@ int run_index(const std::vector<std::string>& raw) {
             // A build's end wakes the loop at once, so the end of the last one is seen
             // without waiting out a poll; the library's own news of it follows within
             // moments, and is looked for soon after.
-            just_built = pool.wait_for_more(pool.done(), std::chrono::milliseconds(just_built ? 5 : 100));
+            just_built = pool.wait_for_more(seen, std::chrono::milliseconds(just_built ? 5 : 100));
         }
         line.end();
         if (!interrupted) print_albums(library, pool, list);

@@ -4,15 +4,18 @@
 
 namespace vistrel {
 
+int LevelPipeline::rows_per_batch(size_t row_bytes) {
+    const size_t rows = kBatchBytes / std::max<size_t>(row_bytes, 1);
+    return int(std::clamp<size_t>(rows, 1, kMaxBatchRows));
+}
+
 LevelPipeline::LevelPipeline(int width, int height, const std::vector<OutputStream*>& outputs,
                              int quality, std::shared_ptr<const ColourTransform> colours,
                              FullCopy full, ChainRows rows)
     : m_chain(width, height, outputs, quality, std::move(colours), full, rows),
       m_row_bytes(3 * size_t(width > 0 ? chain_row_width(width, rows) : 0)),
       m_threaded(!outputs.empty() || full.output),
-      m_batch_rows(m_threaded ? int(std::clamp<size_t>(kBatchBytes / std::max<size_t>(m_row_bytes, 1),
-                                                       1, kMaxBatchRows))
-                              : 1),
+      m_batch_rows(m_threaded ? rows_per_batch(m_row_bytes) : 1),
       m_batches(m_threaded ? kBatches : 1) {
     for (Batch& batch : m_batches) {
         batch.pixels.resize(m_row_bytes * size_t(m_batch_rows));

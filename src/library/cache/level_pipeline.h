@@ -48,6 +48,7 @@ private:
     // it works faster than rows come, and every wake-up costs a system call.
     static constexpr size_t kWakeBatches = 6;
 
+    static int rows_per_batch(size_t row_bytes);
     void run();
     void hand_over();  // the current batch to the thread
     void stop();
@@ -62,9 +63,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_work;  // the thread waits for full batches or the end
     std::condition_variable m_room;  // the caller waits for a free batch or the end
-    std::deque<Batch*> m_full;  // waiting for the thread
-    std::deque<Batch*> m_free;  // ready for the caller
-    bool m_closed = false;      // no more batches will come
+    std::deque<Batch*> m_full;       // waiting for the thread
+    std::deque<Batch*> m_free;       // ready for the caller
+    bool m_closed = false;           // no more batches will come
     // The chain failed. Written under the lock; the caller's rows look at it without.
     std::atomic<bool> m_failed{false};
     std::thread m_thread;
