@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench_pictures.h"
+#include "jpeg_samples.h"
 #include "library/cache/quick_thumbnail.h"
 #include "platform/text.h"
 #include "render/bitmap.h"
@@ -54,47 +55,6 @@ double thread_cpu_seconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// An APP1 EXIF block holding `thumbnail` (a JPEG) in its second directory, as cameras and
-// phones write one; little-endian TIFF, the first directory giving the orientation.
-std::vector<uint8_t> exif_block(const std::vector<uint8_t>& thumbnail) {
-    std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto u16 = [&](uint32_t v) {
-        tiff.push_back(uint8_t(v));
-        tiff.push_back(uint8_t(v >> 8));
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
-        u16(tag);
-        u16(type);
-        u32(1);
-        if (type == 3) {
-            u16(value);
-            u16(0);
-        } else {
-            u32(value);
-        }
-    };
-    const uint32_t second = 8 + 2 + 12 + 4;
-    const uint32_t data = second + 2 + 3 * 12 + 4;
-    u16(1);
-    entry(0x0112, 3, 1);  // orientation: as stored
-    u32(second);
-    u16(3);
-    entry(0x0103, 3, 6);  // compression: JPEG
-    entry(0x0201, 4, data);
-    entry(0x0202, 4, uint32_t(thumbnail.size()));
-    u32(0);
-    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
-    const size_t length = tiff.size() + 8;
-    std::vector<uint8_t> block = {
-        0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};
-    block.insert(block.end(), tiff.begin(), tiff.end());
-    return block;
-}
-
 // `jpeg` with an EXIF block right after its start, holding a thumbnail of at most 160 a
 // side of `picture` (the pixels it holds), of the same aspect ratio.
 std::vector<uint8_t> with_exif_thumbnail(const std::vector<uint8_t>& jpeg,
@@ -103,11 +63,9 @@ std::vector<uint8_t> with_exif_thumbnail(const std::vector<uint8_t>& jpeg,
     const int width = std::max(1, int(std::lround(picture.width * factor)));
     const int height = std::max(1, int(std::lround(picture.height * factor)));
     const RgbPicture small = scale_picture(picture, width, height);
-    const std::vector<uint8_t> block = exif_block(encode_picture(small.pixels, width, height));
-    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-    out.insert(out.end(), block.begin(), block.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-    return out;
+    vistrel::test::ExifBlock block;
+    block.thumbnail = encode_picture(small.pixels, width, height);
+    return block.inserted(jpeg);
 }
 
 int make(const std::string& out, int count, double megapixels, bool exif) {

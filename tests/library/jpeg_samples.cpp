@@ -1,5 +1,6 @@
 #include "jpeg_samples.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <csetjmp>
@@ -333,6 +334,80 @@ std::string exif(const std::string& description, const std::string& taken) {
     t.insert(t.end(), taken.begin(), taken.end());
     t.push_back(0);
     return std::string("Exif\0\0", 6) + std::string(t.begin(), t.end());
+}
+
+std::vector<uint8_t> ExifBlock::tiff() const {
+    std::vector<uint8_t> out;
+    auto u16 = [&](uint32_t v) {
+        if (big_endian) {
+            out.push_back(uint8_t(v >> 8));
+            out.push_back(uint8_t(v));
+        } else {
+            out.push_back(uint8_t(v));
+            out.push_back(uint8_t(v >> 8));
+        }
+    };
+    auto u32 = [&](uint32_t v) {
+        if (big_endian) {
+            u16(v >> 16);
+            u16(v & 0xFFFF);
+        } else {
+            u16(v & 0xFFFF);
+            u16(v >> 16);
+        }
+    };
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        u16(tag);
+        u16(type);
+        u32(1);
+        if (type == 3) {
+            u16(value);
+            u16(0);
+        } else {
+            u32(value);
+        }
+    };
+    const bool exif = picture_width > 0;
+    const uint32_t first = 8;
+    const uint32_t first_entries = exif ? 2 : 1;
+    const uint32_t exif_at = first + 2 + 12 * first_entries + 4;
+    const uint32_t second = exif_at + (exif ? 2 + 24 + 4 : 0);
+    const uint32_t data = second + 2 + 36 + 4;
+    out.push_back(big_endian ? 'M' : 'I');
+    out.push_back(big_endian ? 'M' : 'I');
+    u16(42);
+    u32(first);
+    u16(first_entries);
+    entry(0x0112, 3, uint32_t(orientation));
+    if (exif) entry(0x8769, 4, exif_at);
+    u32(second_points_to_first ? first : second);
+    if (exif) {
+        u16(2);
+        entry(0xA002, 4, uint32_t(picture_width));
+        entry(0xA003, 4, uint32_t(picture_height));
+        u32(0);
+    }
+    u16(3);
+    entry(0x0103, 3, uint32_t(compression));
+    entry(0x0201, 4, uint32_t(int64_t(data) + offset_change));
+    entry(0x0202, 4, uint32_t(int64_t(thumbnail.size()) + length_change));
+    u32(0);
+    out.insert(out.end(), thumbnail.begin(), thumbnail.end());
+    return out;
+}
+
+std::vector<uint8_t> ExifBlock::inserted(const std::vector<uint8_t>& jpeg) const {
+    const std::vector<uint8_t> block = tiff();
+    const size_t length = block.size() + 8;
+    const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length),
+                            'E',  'x',  'i',  'f',  0,    0};
+    // Laid out in a vector of the final size: GCC 12 warns, wrongly, of inserts into a
+    // vector that started from a short constant list.
+    std::vector<uint8_t> out(sizeof head + block.size() + jpeg.size() - 2);
+    auto at = std::copy(std::begin(head), std::end(head), out.begin());
+    at = std::copy(block.begin(), block.end(), at);
+    std::copy(jpeg.begin() + 2, jpeg.end(), at);
+    return out;
 }
 
 }  // namespace vistrel::test

@@ -79,4 +79,24 @@ std::vector<uint8_t> with_segments(const std::vector<std::pair<uint8_t, std::str
 // An APP1 EXIF payload (little-endian) holding an ImageDescription and a DateTimeOriginal.
 std::string exif(const std::string& description, const std::string& taken);
 
+
+// An EXIF block written field by field: the first directory (orientation, a pointer to
+// the EXIF directory with the picture's size), the second (the thumbnail), the thumbnail.
+struct ExifBlock {
+    bool big_endian = false;
+    int orientation = 1;
+    int picture_width = 0;  // 0: no EXIF directory
+    int picture_height = 0;
+    std::vector<uint8_t> thumbnail;
+    int compression = 6;
+    int64_t length_change = 0;  // added to the stored thumbnail length
+    int64_t offset_change = 0;  // added to the stored thumbnail offset
+    bool second_points_to_first = false;
+
+    // The TIFF structure: header, directories and thumbnail.
+    std::vector<uint8_t> tiff() const;
+    // `jpeg` with this block as its first segment.
+    std::vector<uint8_t> inserted(const std::vector<uint8_t>& jpeg) const;
+};
+
 }  // namespace vistrel::test
