@@ -259,8 +259,10 @@ int run_index(const std::vector<std::string>& raw) {
                 break;
             // A build's end wakes the loop at once, so the end of the last one is seen
             // without waiting out a poll; the library's own news of it follows within
-            // moments, and is looked for soon after.
-            just_built = pool.wait_for_more(seen, std::chrono::milliseconds(just_built ? 5 : 100));
+            // moments, and is looked for soon after, as is the end of the search (a folder
+            // already cached ends with it).
+            const int wait_ms = just_built ? 5 : listener.search_complete ? 100 : 10;
+            just_built = pool.wait_for_more(seen, std::chrono::milliseconds(wait_ms));
         }
         line.end();
         if (!interrupted) print_albums(library, pool, list);
