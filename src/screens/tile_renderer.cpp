@@ -221,10 +221,19 @@ Size TileRenderer::picture_size(int index) {
     return {slot.source->width(), slot.source->height()};
 }
 
+std::unique_ptr<TileSource> TileRenderer::built_cache_of(const Slot& slot) {
+    if (!slot.direct || state_for(slot.picture, slot.drive) != SlotState::Ready) return nullptr;
+    auto cache = std::make_unique<CacheTileSource>(slot.picture, slot.drive);
+    if (!cache->open()) return nullptr;
+    return cache;
+}
+
 VersionSizes TileRenderer::version_sizes(int index) {
     std::scoped_lock lock(m_source_mutex);
     const Slot& slot = m_slots[index];
     if (!slot.source || !slot.source_open) return {};
+    if (const std::unique_ptr<TileSource> cache = built_cache_of(slot))
+        return cache->version_sizes();
     return slot.source->version_sizes();
 }
 
@@ -232,9 +241,11 @@ bool TileRenderer::save_version(int index, const std::u16string& file, int level
     std::scoped_lock lock(m_source_mutex);
     Slot& slot = m_slots[index];
     if (!slot.source || !slot.source_open) return false;
-    const bool saved = slot.source->save_version(file, level);
+    const std::unique_ptr<TileSource> cache = built_cache_of(slot);
+    TileSource& source = cache ? *cache : *slot.source;
+    const bool saved = source.save_version(file, level);
     // A damaged cache file is built again, as when a tile finds it.
-    if (slot.source->damaged()) m_damaged_id.store(slot.id);
+    if (source.damaged()) m_damaged_id.store(slot.id);
     return saved;
 }
 

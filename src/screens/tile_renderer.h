@@ -136,6 +136,11 @@ private:
         TileRenderer& m_owner;
     };
 
+    // A slot that reads its picture straight from the file keeps doing so once the cache
+    // file is built, so that the zoom stays; the versions to send come from that file all
+    // the same. The cache file opened for it, or null. Call with m_source_mutex held.
+    static std::unique_ptr<TileSource> built_cache_of(const Slot& slot);
+
     void run_worker();
     void make_one_tile();
     // The slot holding picture `id` (null when it was reset since); call with S held or

@@ -121,6 +121,36 @@ TEST_F(ViewerTest, TheMenusOfferWhatThePictureHas) {
     EXPECT_FALSE(viewer->menu()->is_open());
 }
 
+// A picture opened before its cache file exists is read from its file, and stays so when
+// the file arrives (so that the zoom stays); it offers the reduced versions all the same,
+// as when it is opened again.
+TEST_F(ViewerTest, APictureWhoseCacheArrivesWhileShownOffersItsReducedVersions) {
+    build_caches = false;
+    make_pictures(1, {1200, 900}, false);
+    open(0);
+    settle();
+    const auto send_entries = [&] {
+        viewer->open_options();
+        viewer->menu()->choose(1);
+        std::vector<std::u16string> ids;
+        for (const MenuItem& item : viewer->menu()->entries()) ids.push_back(item.id);
+        viewer->menu()->choose(static_cast<int>(ids.size()) - 1);
+        return ids;
+    };
+    EXPECT_EQ(send_entries(), (std::vector<std::u16string>{u"Original", u"Cancel"}));
+    ASSERT_TRUE(build_cache_file(pictures[0], dir.u16(), [] { return false; }));
+    const std::vector<std::u16string> ids = send_entries();
+    ASSERT_GE(ids.size(), 3u);
+    EXPECT_EQ(ids[1], u"Large");
+    // The version sent is the cache file's.
+    const std::string bin = dir.file("bin");
+    std::filesystem::create_directories(bin);
+    test::write_file(bin + "/xdg-email", "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(bin + "/xdg-email", std::filesystem::perms::owner_all);
+    test::ScopedEnv path("PATH", bin + ":/bin:/usr/bin");
+    EXPECT_TRUE(viewer->send_current(1));
+}
+
 TEST_F(ViewerTest, SendingHandsTheFileToTheMailProgramOrSaysThereIsNone) {
     make_pictures(1, {1200, 900});
     open(0);
