@@ -13,9 +13,9 @@ run_ctest() {
   local dir=$1
   shift
   local run=(ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 900 "$@")
-  # Under the sanitizers a test that fails gets one more run: two same-seed random sessions
-  # have once parted there, while the heavier session test ran beside them, and played alike
-  # when run again; what in the timing parts them is not found yet.
+  # Under the sanitizers a test that fails gets one more run: there the background work is
+  # slow enough that what a screen shows may depend on whether it ended yet (two same-seed
+  # random sessions once parted on the viewer's Send menu that way, since mended).
   if [ "$dir" != "${VISTREL_BUILD_DIR:-build}" ]; then run+=(--repeat until-pass:2); fi
   if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     run=(xvfb-run -a "${run[@]}")
